@@ -1,0 +1,28 @@
+// The commands of tarnwick-cli, one function each, and what they share.
+#pragma once
+
+#include "cli/cli.h"
+
+#include <string_view>
+
+namespace tw::cli {
+
+struct Command {
+    const char* name;
+    const char* usage;  // the arguments, for the usage text
+    int (*run)(Context& context, const Arguments& arguments);
+};
+
+// Every command, in the order the usage text lists them.
+const std::vector<Command>& Commands();
+
+int RunValues(Context& context, const Arguments& arguments);
+
+// Splits arguments into flags ("--json") and the rest; false when a flag is not one of
+// `known`.
+bool TakeFlags(const Arguments& arguments, std::initializer_list<std::string_view> known,
+               std::vector<std::string>* flags, Arguments* rest, std::string* unknown);
+bool HasFlag(const std::vector<std::string>& flags, std::string_view flag);
+int UsageError(Context& context, std::string_view message);
+
+}  // namespace tw::cli

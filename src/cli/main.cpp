@@ -1,0 +1,24 @@
+// tarnwick-cli.exe: the command line over the real registry and system.
+#include "cli/cli.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <iostream>
+
+int main(int argc, char** argv)
+{
+    // Exact bytes out: JSON lines end in a line feed alone, text keeps its own CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::ios::sync_with_stdio(false);
+    tw::Win32Registry registry;
+    tw::Win32System system;
+    tw::cli::Context context{registry, system, std::cout, std::cerr};
+    tw::cli::Arguments arguments(argv + 1, argv + argc);
+    int status = tw::cli::Run(context, arguments);
+    std::cout.flush();
+    return status;
+}

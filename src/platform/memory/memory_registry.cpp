@@ -1,0 +1,619 @@
+#include "platform/memory/memory_registry.h"
+
+#include "platform/codepage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+namespace tw {
+
+struct MemoryRegistry::Node {
+    struct Value {
+        std::string name;
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+    };
+
+    std::string name;
+    std::weak_ptr<Node> parent;
+    std::vector<std::shared_ptr<Node>> subkeys;  // sorted by name, case-insensitive
+    std::vector<Value> values;                   // sorted by name, case-insensitive
+    std::string keyClass;
+    bool deleted = false;
+    bool isRoot = false;
+    std::uint64_t stamp = 0;
+
+    template <class Vec, class Get>
+    static auto LowerBound(Vec& v, std::string_view name, Get get)
+    {
+        return std::lower_bound(v.begin(), v.end(), name, [&](const auto& item, std::string_view n) {
+            return CompareNoCase1252(get(item), n) < 0;
+        });
+    }
+
+    std::shared_ptr<Node> FindSubkey(std::string_view n)
+    {
+        auto it = LowerBound(subkeys, n, [](const std::shared_ptr<Node>& k) -> std::string_view { return k->name; });
+        if (it != subkeys.end() && CompareNoCase1252((*it)->name, n) == 0)
+            return *it;
+        return nullptr;
+    }
+    std::shared_ptr<Node> AddSubkey(std::string_view n, const std::shared_ptr<Node>& self)
+    {
+        auto it = LowerBound(subkeys, n, [](const std::shared_ptr<Node>& k) -> std::string_view { return k->name; });
+        auto child = std::make_shared<Node>();
+        child->name = std::string(n);
+        child->parent = self;
+        subkeys.insert(it, child);
+        return child;
+    }
+    Value* FindValue(std::string_view n)
+    {
+        auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
+        if (it != values.end() && CompareNoCase1252(it->name, n) == 0)
+            return &*it;
+        return nullptr;
+    }
+    void SetValue(std::string_view n, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
+    {
+        auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
+        if (it == values.end() || CompareNoCase1252(it->name, n) != 0)
+            it = values.insert(it, Value{std::string(n), 0, {}});
+        it->type = type;
+        it->data.assign(data, data + size);
+    }
+    bool EraseValue(std::string_view n)
+    {
+        auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
+        if (it == values.end() || CompareNoCase1252(it->name, n) != 0)
+            return false;
+        values.erase(it);
+        return true;
+    }
+    void EraseSubkey(const Node* child)
+    {
+        auto it = std::find_if(subkeys.begin(), subkeys.end(), [&](const auto& k) { return k.get() == child; });
+        if (it != subkeys.end())
+            subkeys.erase(it);
+    }
+};
+
+namespace {
+
+bool IsStringType(std::uint32_t type)
+{
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// The registry keeps strings as UTF-16: the size it reports as the longest data is that
+// of the stored form, twice the size of single-byte text.
+std::uint32_t StoredSize(const MemoryRegistry::Node::Value& v)
+{
+    auto size = static_cast<std::uint32_t>(v.data.size());
+    return IsStringType(v.type) ? size * 2 : size;
+}
+
+constexpr std::size_t kMaxKeyNameLength = 255;
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry(DeletionStyle style)
+    : style_(style),
+      localMachine_(std::make_shared<Node>()),
+      users_(std::make_shared<Node>()),
+      currentUser_(std::make_shared<Node>())
+{
+    for (auto* root : {&localMachine_, &users_, &currentUser_})
+        (*root)->isRoot = true;
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+long MemoryRegistry::Begin(RegOp op)
+{
+    auto i = static_cast<std::size_t>(op);
+    std::uint64_t call = ++calls_[i];
+    for (const Fault& f : faults_[i])
+        if (call == f.atCall || (f.sticky && call > f.atCall))
+            return f.status;
+    return kSuccess;
+}
+
+void MemoryRegistry::InjectFault(RegOp op, std::uint64_t nth, long status, bool sticky)
+{
+    std::lock_guard lock(mutex_);
+    auto i = static_cast<std::size_t>(op);
+    faults_[i].push_back(Fault{calls_[i] + (nth == 0 ? 1 : nth), status, sticky});
+}
+
+void MemoryRegistry::ClearFaults()
+{
+    std::lock_guard lock(mutex_);
+    for (auto& f : faults_)
+        f.clear();
+}
+
+std::uint64_t MemoryRegistry::CallCount(RegOp op) const
+{
+    std::lock_guard lock(mutex_);
+    return calls_[static_cast<std::size_t>(op)];
+}
+
+std::size_t MemoryRegistry::OpenHandleCount() const
+{
+    std::lock_guard lock(mutex_);
+    return handles_.size();
+}
+
+std::size_t MemoryRegistry::KeyCount() const
+{
+    std::lock_guard lock(mutex_);
+    std::size_t count = 0;
+    std::vector<const Node*> stack{localMachine_.get(), users_.get(), currentUser_.get()};
+    while (!stack.empty()) {
+        const Node* n = stack.back();
+        stack.pop_back();
+        ++count;
+        for (const auto& k : n->subkeys)
+            stack.push_back(k.get());
+    }
+    return count;
+}
+
+std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::RootNode(HKey key)
+{
+    auto path = [&](std::initializer_list<const char*> parts) {
+        std::shared_ptr<Node> n = localMachine_;
+        for (const char* p : parts) {
+            auto next = n->FindSubkey(p);
+            if (!next)
+                next = n->AddSubkey(p, n);
+            n = next;
+        }
+        return n;
+    };
+    if (key == kLocalMachine)
+        return localMachine_;
+    if (key == kUsers)
+        return users_;
+    if (key == kCurrentUser)
+        return currentUser_;
+    if (key == kClassesRoot)
+        return path({"Software", "Classes"});
+    if (key == kCurrentConfig)
+        return path({"System", "CurrentControlSet", "Hardware Profiles", "Current"});
+    return nullptr;
+}
+
+long MemoryRegistry::Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Node>* node)
+{
+    if (IsPredefinedKey(key)) {
+        *node = RootNode(key);
+        return *node ? kSuccess : kErrorInvalidHandle;
+    }
+    auto it = handles_.find(reinterpret_cast<std::uintptr_t>(key));
+    if (it == handles_.end())
+        return kErrorInvalidHandle;
+    if (it->second.node->deleted)
+        return kErrorKeyDeleted;
+    if ((it->second.access & needed) != needed)
+        return kErrorAccessDenied;
+    *node = it->second.node;
+    return kSuccess;
+}
+
+long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, const char* subKey, std::shared_ptr<Node>* node)
+{
+    std::string_view path = subKey ? subKey : "";
+    if (!path.empty() && path.front() == '\\')
+        return 161;  // ERROR_BAD_PATHNAME: a path may not begin with a backslash
+    std::shared_ptr<Node> n = from;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        std::size_t end = path.find('\\', pos);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > pos) {
+            auto next = n->FindSubkey(path.substr(pos, end - pos));
+            if (!next)
+                return kErrorFileNotFound;
+            n = next;
+        }
+        pos = end + 1;
+    }
+    *node = n;
+    return kSuccess;
+}
+
+HKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t access)
+{
+    std::uintptr_t value = nextHandle_;
+    nextHandle_ += 4;
+    handles_[value] = Handle{std::move(node), access};
+    return reinterpret_cast<HKey>(value);
+}
+
+long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result)
+{
+    if (!result)
+        return kErrorInvalidParameter;
+    std::shared_ptr<Node> base;
+    long status = Resolve(key, 0, &base);
+    if (status != kSuccess)
+        return status;
+    std::shared_ptr<Node> node;
+    status = Walk(base, subKey, &node);
+    if (status != kSuccess)
+        return status;
+    // RegOpenKey with an empty subkey on a predefined root gives the root itself.
+    if (IsPredefinedKey(key) && (!subKey || !*subKey)) {
+        *result = key;
+        return kSuccess;
+    }
+    *result = NewHandle(node, access);
+    return kSuccess;
+}
+
+long MemoryRegistry::OpenKey(HKey key, const char* subKey, HKey* result)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::OpenKey))
+        return f;
+    return OpenLocked(key, subKey, kKeyAllAccess, result);
+}
+
+long MemoryRegistry::OpenKeyEx(HKey key, const char* subKey, std::uint32_t, std::uint32_t samDesired, HKey* result)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::OpenKeyEx))
+        return f;
+    return OpenLocked(key, subKey, samDesired, result);
+}
+
+long MemoryRegistry::CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result,
+                                  std::uint32_t* disposition)
+{
+    if (!result)
+        return kErrorInvalidParameter;
+    std::shared_ptr<Node> n;
+    long status = Resolve(key, 0, &n);
+    if (status != kSuccess)
+        return status;
+    std::string_view path = subKey ? subKey : "";
+    if (!path.empty() && path.front() == '\\')
+        return 161;
+    bool created = false;
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        std::size_t end = path.find('\\', pos);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end > pos) {
+            std::string_view part = path.substr(pos, end - pos);
+            if (part.size() > kMaxKeyNameLength)
+                return kErrorInvalidParameter;
+            auto next = n->FindSubkey(part);
+            if (!next) {
+                next = n->AddSubkey(part, n);
+                created = true;
+            }
+            n = next;
+        }
+        pos = end + 1;
+    }
+    if (disposition)
+        *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
+    if (IsPredefinedKey(key) && path.empty()) {
+        *result = key;
+        return kSuccess;
+    }
+    *result = NewHandle(n, access);
+    return kSuccess;
+}
+
+long MemoryRegistry::CreateKey(HKey key, const char* subKey, HKey* result)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::CreateKey))
+        return f;
+    return CreateLocked(key, subKey, kKeyAllAccess, result, nullptr);
+}
+
+long MemoryRegistry::CreateKeyEx(HKey key, const char* subKey, std::uint32_t, const char* keyClass, std::uint32_t,
+                                 std::uint32_t samDesired, void*, HKey* result, std::uint32_t* disposition)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::CreateKeyEx))
+        return f;
+    std::uint32_t disp = 0;
+    long status = CreateLocked(key, subKey, samDesired, result, &disp);
+    if (status == kSuccess && disp == kRegCreatedNewKey && keyClass) {
+        std::shared_ptr<Node> n;
+        if (Resolve(*result, 0, &n) == kSuccess)
+            n->keyClass = keyClass;
+    }
+    if (disposition && status == kSuccess)
+        *disposition = disp;
+    return status;
+}
+
+long MemoryRegistry::EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                               std::uint32_t*, char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::EnumKeyEx))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeyEnumerateSubKeys, &n))
+        return status;
+    if (!name || !nameLength)
+        return kErrorInvalidParameter;
+    if (index >= n->subkeys.size())
+        return kErrorNoMoreItems;
+    const Node& child = *n->subkeys[index];
+    if (child.name.size() >= *nameLength)
+        return kErrorMoreData;
+    std::memcpy(name, child.name.c_str(), child.name.size() + 1);
+    *nameLength = static_cast<std::uint32_t>(child.name.size());
+    if (keyClass && classLength) {
+        if (child.keyClass.size() >= *classLength)
+            return kErrorMoreData;
+        std::memcpy(keyClass, child.keyClass.c_str(), child.keyClass.size() + 1);
+        *classLength = static_cast<std::uint32_t>(child.keyClass.size());
+    }
+    if (lastWriteTime)
+        *lastWriteTime = FileTime{static_cast<std::uint32_t>(child.stamp), 0};
+    return kSuccess;
+}
+
+long MemoryRegistry::EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                               std::uint32_t*, std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::EnumValue))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeyQueryValue, &n))
+        return status;
+    if (!name || !nameLength)
+        return kErrorInvalidParameter;
+    if (data && !dataSize)
+        return kErrorInvalidParameter;
+    if (index >= n->values.size())
+        return kErrorNoMoreItems;
+    const Node::Value& v = n->values[index];
+    if (v.name.size() >= *nameLength)
+        return kErrorMoreData;
+    auto size = static_cast<std::uint32_t>(v.data.size());
+    if (data && size > *dataSize) {
+        *dataSize = size;
+        return kErrorMoreData;
+    }
+    std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    *nameLength = static_cast<std::uint32_t>(v.name.size());
+    if (type)
+        *type = v.type;
+    if (data && size)
+        std::memcpy(data, v.data.data(), size);
+    if (dataSize)
+        *dataSize = size;
+    return kSuccess;
+}
+
+long MemoryRegistry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t*,
+                                  std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
+                                  std::uint32_t* maxClassLength, std::uint32_t* values,
+                                  std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                                  std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::QueryInfoKey))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeyQueryValue, &n))
+        return status;
+    if (keyClass && classLength) {
+        if (n->keyClass.size() >= *classLength)
+            return kErrorMoreData;
+        std::memcpy(keyClass, n->keyClass.c_str(), n->keyClass.size() + 1);
+    }
+    if (classLength)
+        *classLength = static_cast<std::uint32_t>(n->keyClass.size());
+    std::uint32_t maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
+    for (const auto& k : n->subkeys) {
+        maxSub = std::max(maxSub, static_cast<std::uint32_t>(k->name.size()));
+        maxClass = std::max(maxClass, static_cast<std::uint32_t>(k->keyClass.size()));
+    }
+    for (const auto& v : n->values) {
+        maxName = std::max(maxName, static_cast<std::uint32_t>(v.name.size()));
+        maxData = std::max(maxData, StoredSize(v));
+    }
+    if (subKeys)
+        *subKeys = static_cast<std::uint32_t>(n->subkeys.size());
+    if (maxSubKeyLength)
+        *maxSubKeyLength = maxSub;
+    if (maxClassLength)
+        *maxClassLength = maxClass;
+    if (values)
+        *values = static_cast<std::uint32_t>(n->values.size());
+    if (maxValueNameLength)
+        *maxValueNameLength = maxName;
+    if (maxValueLength)
+        *maxValueLength = maxData;
+    if (securityDescriptorSize)
+        *securityDescriptorSize = 0;
+    if (lastWriteTime)
+        *lastWriteTime = FileTime{static_cast<std::uint32_t>(n->stamp), 0};
+    return kSuccess;
+}
+
+long MemoryRegistry::QueryValueEx(HKey key, const char* valueName, std::uint32_t*, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::QueryValueEx))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeyQueryValue, &n))
+        return status;
+    if (data && !dataSize)
+        return kErrorInvalidParameter;
+    const Node::Value* v = n->FindValue(valueName ? valueName : "");
+    if (!v)
+        return kErrorFileNotFound;
+    auto size = static_cast<std::uint32_t>(v->data.size());
+    if (type)
+        *type = v->type;
+    if (data && size > *dataSize) {
+        *dataSize = size;
+        return kErrorMoreData;
+    }
+    if (data && size)
+        std::memcpy(data, v->data.data(), size);
+    if (dataSize)
+        *dataSize = size;
+    return kSuccess;
+}
+
+long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::QueryValue))
+        return f;
+    std::shared_ptr<Node> base;
+    if (long status = Resolve(key, 0, &base))
+        return status;
+    std::shared_ptr<Node> n;
+    if (long status = Walk(base, subKey, &n))
+        return status;
+    if (data && !dataSize)
+        return kErrorInvalidParameter;
+    const Node::Value* v = n->FindValue("");
+    if (!v) {
+        // A key without an unnamed value reads as the empty text.
+        if (data && dataSize && *dataSize > 0)
+            data[0] = '\0';
+        if (dataSize)
+            *dataSize = 1;
+        return kSuccess;
+    }
+    auto size = static_cast<std::int32_t>(v->data.size());
+    if (data && size > *dataSize) {
+        *dataSize = size;
+        return kErrorMoreData;
+    }
+    if (data && size)
+        std::memcpy(data, v->data.data(), static_cast<std::size_t>(size));
+    if (dataSize)
+        *dataSize = size;
+    return kSuccess;
+}
+
+long MemoryRegistry::SetValueEx(HKey key, const char* valueName, std::uint32_t, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::SetValueEx))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeySetValue, &n))
+        return status;
+    if (!data && dataSize)
+        return kErrorNoAccessToData;
+    n->SetValue(valueName ? valueName : "", type, data, data ? dataSize : 0);
+    return kSuccess;
+}
+
+long MemoryRegistry::DeleteNode(const std::shared_ptr<Node>& node)
+{
+    if (node->isRoot || !node->parent.lock())
+        return kErrorAccessDenied;
+    if (style_ == DeletionStyle::WindowsNT && !node->subkeys.empty())
+        return kErrorAccessDenied;
+    std::vector<Node*> stack{node.get()};
+    while (!stack.empty()) {
+        Node* n = stack.back();
+        stack.pop_back();
+        n->deleted = true;
+        for (const auto& k : n->subkeys)
+            stack.push_back(k.get());
+    }
+    node->parent.lock()->EraseSubkey(node.get());
+    return kSuccess;
+}
+
+long MemoryRegistry::DeleteKey(HKey key, const char* subKey)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::DeleteKey))
+        return f;
+    if (!subKey)
+        return kErrorInvalidParameter;
+    std::shared_ptr<Node> base;
+    if (long status = Resolve(key, 0, &base))
+        return status;
+    std::shared_ptr<Node> n;
+    if (long status = Walk(base, subKey, &n))
+        return status;
+    return DeleteNode(n);
+}
+
+long MemoryRegistry::DeleteValue(HKey key, const char* valueName)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::DeleteValue))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeySetValue, &n))
+        return status;
+    return n->EraseValue(valueName ? valueName : "") ? kSuccess : kErrorFileNotFound;
+}
+
+long MemoryRegistry::CloseKey(HKey key)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::CloseKey))
+        return f;
+    if (IsPredefinedKey(key))
+        return kSuccess;
+    return handles_.erase(reinterpret_cast<std::uintptr_t>(key)) ? kSuccess : kErrorInvalidHandle;
+}
+
+long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::CopyKey))
+        return f;
+    std::shared_ptr<Node> base, from, to;
+    if (long status = Resolve(source, 0, &base))
+        return status;
+    if (long status = Walk(base, subKey, &from))
+        return status;
+    if (long status = Resolve(destination, 0, &to))
+        return status;
+    // Copy from a snapshot of the source so that copying a key into itself ends.
+    struct Item {
+        std::shared_ptr<Node> from;
+        std::shared_ptr<Node> to;
+    };
+    std::vector<Item> stack{{from, to}};
+    while (!stack.empty()) {
+        Item item = stack.back();
+        stack.pop_back();
+        std::vector<std::shared_ptr<Node>> children = item.from->subkeys;
+        std::vector<Node::Value> values = item.from->values;
+        for (const auto& v : values)
+            item.to->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
+        for (const auto& child : children) {
+            auto target = item.to->FindSubkey(child->name);
+            if (!target)
+                target = item.to->AddSubkey(child->name, item.to);
+            if (child != target)
+                stack.push_back({child, target});
+        }
+    }
+    return kSuccess;
+}
+
+}  // namespace tw

@@ -1,0 +1,119 @@
+// An in-memory registry with the behaviour of the Windows registry API as the program relies
+// on it: predefined roots (HKEY_CLASSES_ROOT and HKEY_CURRENT_CONFIG are views of their
+// places under HKEY_LOCAL_MACHINE), names compared without regard to case and kept in their
+// case, subkeys and values enumerated in case-insensitive name order (as Wine's registry
+// does), status codes, access masks on handles, handles that stay valid after their key is
+// deleted (every call on them then gives 1018), and NT or 9x key deletion.
+//
+// Tests can make a call fail: InjectFault() makes the n-th next call of one operation return
+// a given status without doing anything.
+#pragma once
+
+#include "platform/registry.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+enum class RegOp {
+    OpenKey,
+    OpenKeyEx,
+    CreateKey,
+    CreateKeyEx,
+    EnumKeyEx,
+    EnumValue,
+    QueryInfoKey,
+    QueryValueEx,
+    QueryValue,
+    SetValueEx,
+    DeleteKey,
+    DeleteValue,
+    CloseKey,
+    CopyKey,
+    Count
+};
+
+class MemoryRegistry final : public Registry {
+public:
+    enum class DeletionStyle { WindowsNT, Windows9x };
+
+    explicit MemoryRegistry(DeletionStyle style = DeletionStyle::WindowsNT);
+    ~MemoryRegistry() override;
+
+    long OpenKey(HKey key, const char* subKey, HKey* result) override;
+    long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                   HKey* result) override;
+    long CreateKey(HKey key, const char* subKey, HKey* result) override;
+    long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass,
+                     std::uint32_t options, std::uint32_t samDesired, void* securityAttributes, HKey* result,
+                     std::uint32_t* disposition) override;
+    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override;
+    long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+    long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
+                      std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
+                      std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                      std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
+    long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                      std::uint8_t* data, std::uint32_t* dataSize) override;
+    long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
+    long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t dataSize) override;
+    long DeleteKey(HKey key, const char* subKey) override;
+    long DeleteValue(HKey key, const char* valueName) override;
+    long CloseKey(HKey key) override;
+    long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;
+
+    // The n-th next call (1 = the very next one) of `op` returns `status` and does nothing.
+    // With `sticky`, that call and every later one of `op` fail, until ClearFaults().
+    void InjectFault(RegOp op, std::uint64_t nth, long status, bool sticky = false);
+    void ClearFaults();
+    // Calls of `op` made so far.
+    std::uint64_t CallCount(RegOp op) const;
+    // Handles currently open (predefined roots not counted): lets tests find leaks.
+    std::size_t OpenHandleCount() const;
+    // Keys in the whole registry, for benchmarks.
+    std::size_t KeyCount() const;
+
+    struct Node;
+
+private:
+    struct Handle {
+        std::shared_ptr<Node> node;
+        std::uint32_t access = 0;
+    };
+    struct Fault {
+        std::uint64_t atCall = 0;
+        long status = 0;
+        bool sticky = false;
+    };
+
+    long Begin(RegOp op);
+    long Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Node>* node);
+    std::shared_ptr<Node> RootNode(HKey key);
+    long Walk(const std::shared_ptr<Node>& from, const char* subKey, std::shared_ptr<Node>* node);
+    long OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result);
+    long CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result, std::uint32_t* disposition);
+    HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
+    long DeleteNode(const std::shared_ptr<Node>& node);
+
+    mutable std::mutex mutex_;
+    DeletionStyle style_;
+    std::shared_ptr<Node> localMachine_;
+    std::shared_ptr<Node> users_;
+    std::shared_ptr<Node> currentUser_;
+    std::map<std::uintptr_t, Handle> handles_;
+    std::uintptr_t nextHandle_ = 0x1000;
+    std::array<std::uint64_t, static_cast<std::size_t>(RegOp::Count)> calls_{};
+    std::array<std::vector<Fault>, static_cast<std::size_t>(RegOp::Count)> faults_{};
+};
+
+}  // namespace tw

@@ -1,0 +1,101 @@
+// The operating system for native tests and benchmarks. Drive letters map onto host
+// directories, so real files (and real shortcut files) can be used; paths keep Windows rules
+// (backslashes, names found without regard to case). Environment, folders, version, clock
+// and drive types are settable. Named events live in this object: two MemorySystem objects
+// are two machines.
+#pragma once
+
+#include "platform/system.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+class MemorySystem final : public System {
+public:
+    MemorySystem();
+    ~MemorySystem() override;
+
+    // ---- set-up for tests
+    // Maps "C:" (any case) onto a host directory, with a drive type.
+    void MapDrive(char letter, std::string hostDirectory, std::uint32_t driveType = kDriveFixed);
+    void SetEnvironmentVariable(std::string name, std::string value);
+    void UnsetEnvironmentVariable(const std::string& name);
+    void SetVersion(std::uint32_t version) { version_ = version; }
+    void SetSystemDirectory(std::string path) { systemDirectory_ = std::move(path); }
+    void SetWindowsDirectory(std::string path) { windowsDirectory_ = std::move(path); }
+    void SetCurrentDirectory(std::string path) { currentDirectory_ = std::move(path); }
+    void SetModuleFileName(std::string path) { moduleFileName_ = std::move(path); }
+    void SetUserName(std::string name) { userName_ = std::move(name); }
+    // A fixed clock; without one, the host's local time.
+    void SetLocalTime(const LocalTime& now) { fixedNow_ = now; }
+    // Programs started through RunProgram, in order.
+    const std::vector<std::string>& StartedPrograms() const { return started_; }
+    // The host path a Windows path maps to (existing components matched without regard to
+    // case), or nothing when its drive is not mapped.
+    std::optional<std::string> HostPath(std::string_view windowsPath) const;
+
+    // ---- System
+    std::uint32_t GetVersion() override { return version_; }
+    std::string ExpandEnvironmentStrings(std::string_view text) override;
+    bool GetEnvironmentVariable(std::string_view name, std::string* value) override;
+    std::string GetSystemDirectory() override { return systemDirectory_; }
+    std::string GetWindowsDirectory() override { return windowsDirectory_; }
+    std::string GetCurrentDirectory() override { return currentDirectory_; }
+    std::string GetModuleFileName() override { return moduleFileName_; }
+    std::string GetUserName() override { return userName_; }
+    std::vector<std::string> GetLogicalDriveStrings() override;
+    std::uint32_t GetDriveType(std::string_view rootPath) override;
+    std::uint32_t GetFileAttributes(std::string_view path) override;
+    bool SetFileAttributes(std::string_view path, std::uint32_t attributes) override;
+    bool CreateDirectory(std::string_view path) override;
+    bool RemoveDirectory(std::string_view path) override;
+    bool DeleteFile(std::string_view path) override;
+    std::vector<DirEntry> FindFiles(std::string_view pattern) override;
+    std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override;
+    bool GetFileCreationTime(std::string_view path, FileTime* time) override;
+    LocalTime GetLocalTime() override;
+    bool FileTimeToLocalTime(FileTime time, LocalTime* local) override;
+    std::unique_ptr<Event> CreateEvent(std::string_view name, bool manualReset, bool initialState,
+                                       bool* alreadyExisted) override;
+    void Sleep(std::uint32_t milliseconds) override;
+    bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
+    bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
+    bool RunProgram(std::string_view commandLine) override;
+    bool EnablePrivilege(std::string_view privilegeName) override;
+    std::u16string AnsiToUtf16(std::string_view text) override;
+    std::string Utf16ToAnsi(std::u16string_view text) override;
+
+    struct EventState;
+
+private:
+    struct Drive {
+        std::string host;
+        std::uint32_t type = kDriveFixed;
+    };
+    std::string Absolute(std::string_view path) const;
+
+    std::map<char, Drive> drives_;
+    std::map<std::string, std::string> environment_;  // upper-case name -> value
+    std::uint32_t version_ = 0x23F00206;                // an NT-family version
+    std::string systemDirectory_ = "C:\\WINDOWS\\system32";
+    std::string windowsDirectory_ = "C:\\WINDOWS";
+    std::string currentDirectory_ = "C:\\";
+    std::string moduleFileName_ = "C:\\Program Files\\Tarnwick\\Tarnwick.exe";
+    std::string userName_ = "User";
+    std::optional<LocalTime> fixedNow_;
+    std::vector<std::string> started_;
+    std::mutex eventsMutex_;
+    std::map<std::string, std::shared_ptr<EventState>> events_;  // upper-case name
+};
+
+// 100-ns intervals since 1601 <-> calendar time; the portable platform keeps local time
+// equal to UTC.
+FileTime FileTimeFromLocalTime(const LocalTime& time);
+LocalTime LocalTimeFromFileTime(FileTime time);
+
+}  // namespace tw

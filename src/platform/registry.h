@@ -1,0 +1,146 @@
+// The registry as the core sees it: one interface whose methods mirror the ANSI registry
+// calls the program makes, with the same arguments and the same status codes. win32/
+// forwards to advapi32 and shlwapi; memory/ is an in-memory registry with the same
+// behaviour, for native tests and benchmarks.
+#pragma once
+
+#include <cstdint>
+
+namespace tw {
+
+// An opaque key handle, pointer-sized like HKEY. Predefined roots have the values Windows
+// gives them: the 32-bit constant sign-extended to the pointer width.
+struct RegKeyTag;
+using HKey = RegKeyTag*;
+
+inline HKey PredefinedKey(std::uint32_t value)
+{
+    return reinterpret_cast<HKey>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
+}
+// The low 32 bits of a handle: what the backup file stores for a root.
+inline std::uint32_t KeyValue32(HKey key)
+{
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(key));
+}
+
+inline const HKey kClassesRoot = PredefinedKey(0x80000000u);
+inline const HKey kCurrentUser = PredefinedKey(0x80000001u);
+inline const HKey kLocalMachine = PredefinedKey(0x80000002u);
+inline const HKey kUsers = PredefinedKey(0x80000003u);
+inline const HKey kPerformanceData = PredefinedKey(0x80000004u);
+inline const HKey kCurrentConfig = PredefinedKey(0x80000005u);
+inline const HKey kDynData = PredefinedKey(0x80000006u);
+
+// Status codes (winerror.h).
+enum : long {
+    kSuccess = 0,
+    kErrorInvalidFunction = 1,
+    kErrorFileNotFound = 2,
+    kErrorAccessDenied = 5,
+    kErrorInvalidHandle = 6,
+    kErrorNotEnoughMemory = 8,
+    kErrorWriteFault = 29,
+    kErrorInvalidParameter = 87,
+    kErrorMoreData = 234,
+    kErrorNoMoreItems = 259,
+    kErrorBadKey = 1010,
+    kErrorNoAccessToData = 998,
+    kErrorKeyDeleted = 1018,
+    kErrorAlreadyExists = 183,
+};
+
+// Value types.
+enum : std::uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegDwordBigEndian = 5,
+    kRegLink = 6,
+    kRegMultiSz = 7,
+    kRegResourceList = 8,
+    kRegFullResourceDescriptor = 9,
+    kRegResourceRequirementsList = 10,
+    kRegQword = 11,
+};
+
+// Access masks.
+enum : std::uint32_t {
+    kKeyQueryValue = 0x0001,
+    kKeySetValue = 0x0002,
+    kKeyCreateSubKey = 0x0004,
+    kKeyEnumerateSubKeys = 0x0008,
+    kKeyNotify = 0x0010,
+    kKeyCreateLink = 0x0020,
+    kKeyWow64_64Key = 0x0100,
+    kKeyWow64_32Key = 0x0200,
+    kDelete = 0x00010000,
+    kKeyRead = 0x00020019,
+    kKeyWrite = 0x00020006,
+    kKeyAllAccess = 0x000F003F,
+};
+
+// RegCreateKeyExA options and dispositions.
+enum : std::uint32_t {
+    kRegOptionNonVolatile = 0,
+    kRegOptionVolatile = 1,
+    kRegCreatedNewKey = 1,
+    kRegOpenedExistingKey = 2,
+};
+
+struct FileTime {
+    std::uint32_t low = 0;
+    std::uint32_t high = 0;
+};
+
+class Registry {
+public:
+    virtual ~Registry() = default;
+
+    // RegOpenKeyA: default access; an empty or null subkey gives a handle to `key` itself.
+    virtual long OpenKey(HKey key, const char* subKey, HKey* result) = 0;
+    // RegOpenKeyExA
+    virtual long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                           HKey* result) = 0;
+    // RegCreateKeyA: creates every missing component.
+    virtual long CreateKey(HKey key, const char* subKey, HKey* result) = 0;
+    // RegCreateKeyExA (class and security attributes are accepted and ignored by memory/).
+    virtual long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass,
+                             std::uint32_t options, std::uint32_t samDesired, void* securityAttributes,
+                             HKey* result, std::uint32_t* disposition) = 0;
+    // RegEnumKeyExA: nameLength in characters, in with the buffer size, out without the NUL.
+    virtual long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                           std::uint32_t* reserved, char* keyClass, std::uint32_t* classLength,
+                           FileTime* lastWriteTime) = 0;
+    // RegEnumValueA
+    virtual long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                           std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                           std::uint32_t* dataSize) = 0;
+    // RegQueryInfoKeyA
+    virtual long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
+                              std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
+                              std::uint32_t* maxClassLength, std::uint32_t* values,
+                              std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                              std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) = 0;
+    // RegQueryValueExA
+    virtual long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                              std::uint8_t* data, std::uint32_t* dataSize) = 0;
+    // RegQueryValueA: the unnamed value of key\subKey as text; dataSize is a LONG in bytes.
+    virtual long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) = 0;
+    // RegSetValueExA
+    virtual long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
+                            const std::uint8_t* data, std::uint32_t dataSize) = 0;
+    // RegDeleteKeyA
+    virtual long DeleteKey(HKey key, const char* subKey) = 0;
+    // RegDeleteValueA
+    virtual long DeleteValue(HKey key, const char* valueName) = 0;
+    // RegCloseKey
+    virtual long CloseKey(HKey key) = 0;
+    // SHCopyKeyA: copies key\subKey with all its values and subkeys into `destination`.
+    virtual long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) = 0;
+};
+
+bool IsPredefinedKey(HKey key);
+
+}  // namespace tw

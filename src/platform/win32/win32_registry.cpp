@@ -1,0 +1,106 @@
+#include "platform/win32/win32_registry.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+namespace tw {
+namespace {
+
+static_assert(sizeof(std::uint32_t) == sizeof(DWORD));
+static_assert(sizeof(std::int32_t) == sizeof(LONG));
+static_assert(sizeof(FileTime) == sizeof(FILETIME));
+
+::HKEY H(HKey key) { return reinterpret_cast<::HKEY>(key); }
+::HKEY* H(HKey* key) { return reinterpret_cast<::HKEY*>(key); }
+DWORD* D(std::uint32_t* p) { return reinterpret_cast<DWORD*>(p); }
+
+}  // namespace
+
+long Win32Registry::OpenKey(HKey key, const char* subKey, HKey* result)
+{
+    return RegOpenKeyA(H(key), subKey, H(result));
+}
+
+long Win32Registry::OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                              HKey* result)
+{
+    return RegOpenKeyExA(H(key), subKey, options, samDesired, H(result));
+}
+
+long Win32Registry::CreateKey(HKey key, const char* subKey, HKey* result)
+{
+    return RegCreateKeyA(H(key), subKey, H(result));
+}
+
+long Win32Registry::CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass,
+                                std::uint32_t options, std::uint32_t samDesired, void* securityAttributes,
+                                HKey* result, std::uint32_t* disposition)
+{
+    return RegCreateKeyExA(H(key), subKey, reserved, const_cast<char*>(keyClass), options, samDesired,
+                           static_cast<LPSECURITY_ATTRIBUTES>(securityAttributes), H(result), D(disposition));
+}
+
+long Win32Registry::EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                              std::uint32_t* reserved, char* keyClass, std::uint32_t* classLength,
+                              FileTime* lastWriteTime)
+{
+    return RegEnumKeyExA(H(key), index, name, D(nameLength), D(reserved), keyClass, D(classLength),
+                         reinterpret_cast<FILETIME*>(lastWriteTime));
+}
+
+long Win32Registry::EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
+                              std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                              std::uint32_t* dataSize)
+{
+    return RegEnumValueA(H(key), index, name, D(nameLength), D(reserved), D(type), data, D(dataSize));
+}
+
+long Win32Registry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
+                                 std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
+                                 std::uint32_t* maxClassLength, std::uint32_t* values,
+                                 std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                                 std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime)
+{
+    return RegQueryInfoKeyA(H(key), keyClass, D(classLength), D(reserved), D(subKeys), D(maxSubKeyLength),
+                            D(maxClassLength), D(values), D(maxValueNameLength), D(maxValueLength),
+                            D(securityDescriptorSize), reinterpret_cast<FILETIME*>(lastWriteTime));
+}
+
+long Win32Registry::QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                                 std::uint8_t* data, std::uint32_t* dataSize)
+{
+    return RegQueryValueExA(H(key), valueName, D(reserved), D(type), data, D(dataSize));
+}
+
+long Win32Registry::QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize)
+{
+    return RegQueryValueA(H(key), subKey, data, reinterpret_cast<LONG*>(dataSize));
+}
+
+long Win32Registry::SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
+                               const std::uint8_t* data, std::uint32_t dataSize)
+{
+    return RegSetValueExA(H(key), valueName, reserved, type, data, dataSize);
+}
+
+long Win32Registry::DeleteKey(HKey key, const char* subKey)
+{
+    return RegDeleteKeyA(H(key), subKey);
+}
+
+long Win32Registry::DeleteValue(HKey key, const char* valueName)
+{
+    return RegDeleteValueA(H(key), valueName);
+}
+
+long Win32Registry::CloseKey(HKey key)
+{
+    return RegCloseKey(H(key));
+}
+
+long Win32Registry::CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved)
+{
+    return SHCopyKeyA(H(source), subKey, H(destination), reserved);
+}
+
+}  // namespace tw

@@ -1,0 +1,410 @@
+#include "platform/win32/win32_system.h"
+
+#include "platform/win32/win32_handle.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <climits>
+#include <cstring>
+
+namespace tw {
+namespace {
+
+std::string Z(std::string_view s)
+{
+    return std::string(s);
+}
+
+// Calls `get(buffer, capacity)` that returns the length it needs, growing until it fits.
+template <class Get>
+std::string GrowString(Get get)
+{
+    std::string buffer(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD n = get(buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(static_cast<std::size_t>(n) + 1);
+    }
+    return {};
+}
+
+class Win32File final : public File {
+public:
+    explicit Win32File(HANDLE h) : h_(h) {}
+    ~Win32File() override { Close(); }
+    std::size_t Read(void* buffer, std::size_t size) override
+    {
+        DWORD got = 0;
+        if (!h_ || size > UINT_MAX || !ReadFile(h_.get(), buffer, static_cast<DWORD>(size), &got, nullptr))
+            return 0;
+        return got;
+    }
+    bool Write(const void* data, std::size_t size) override
+    {
+        const char* p = static_cast<const char*>(data);
+        while (h_ && size && !failed_) {
+            DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+            DWORD written = 0;
+            if (!WriteFile(h_.get(), p, chunk, &written, nullptr) || written != chunk)
+                failed_ = true;
+            p += written;
+            size -= written;
+        }
+        return h_ && !failed_;
+    }
+    bool Flush() override
+    {
+        if (!h_ || !FlushFileBuffers(h_.get()))
+            failed_ = true;
+        return !failed_;
+    }
+    bool Close() override
+    {
+        if (h_ && !CloseHandle(h_.release()))
+            failed_ = true;
+        return !failed_;
+    }
+    std::int64_t Size() override
+    {
+        LARGE_INTEGER size;
+        if (!h_ || !GetFileSizeEx(h_.get(), &size))
+            return -1;
+        return size.QuadPart;
+    }
+
+private:
+    UniqueWin32Handle h_;
+    bool failed_ = false;
+};
+
+class Win32Event final : public Event {
+public:
+    explicit Win32Event(HANDLE h) : h_(h) {}
+    void Set() override { SetEvent(h_.get()); }
+    void Reset() override { ResetEvent(h_.get()); }
+    bool IsSignalled() override { return WaitForSingleObject(h_.get(), 0) == WAIT_OBJECT_0; }
+    bool Wait(std::uint32_t milliseconds) override
+    {
+        return WaitForSingleObject(h_.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+private:
+    UniqueWin32Handle h_;
+};
+
+template <class T>
+struct ComPtr {
+    T* p = nullptr;
+    ComPtr() = default;
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ~ComPtr()
+    {
+        if (p)
+            p->Release();
+    }
+};
+
+}  // namespace
+
+std::uint32_t Win32System::GetVersion()
+{
+    return ::GetVersion();
+}
+
+std::string Win32System::ExpandEnvironmentStrings(std::string_view text)
+{
+    std::string in = Z(text);
+    std::string out(in.size() + 64, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD n = ExpandEnvironmentStringsA(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        if (n == 0)
+            return in;
+        if (n <= out.size()) {
+            out.resize(n - 1);  // n counts the terminator
+            return out;
+        }
+        out.resize(n);
+    }
+    return in;
+}
+
+bool Win32System::GetEnvironmentVariable(std::string_view name, std::string* value)
+{
+    std::string n = Z(name);
+    SetLastError(0);
+    DWORD needed = GetEnvironmentVariableA(n.c_str(), nullptr, 0);
+    if (needed == 0)
+        return GetLastError() != ERROR_ENVVAR_NOT_FOUND && (value ? (value->clear(), true) : true);
+    std::string buffer(needed, '\0');
+    DWORD got = GetEnvironmentVariableA(n.c_str(), buffer.data(), needed);
+    if (got >= needed)
+        return false;
+    buffer.resize(got);
+    if (value)
+        *value = std::move(buffer);
+    return true;
+}
+
+std::string Win32System::GetSystemDirectory()
+{
+    return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetSystemDirectoryA(b, n)); });
+}
+
+std::string Win32System::GetWindowsDirectory()
+{
+    return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryA(b, n)); });
+}
+
+std::string Win32System::GetCurrentDirectory()
+{
+    return GrowString([](char* b, DWORD n) { return GetCurrentDirectoryA(n, b); });
+}
+
+std::string Win32System::GetModuleFileName()
+{
+    std::string buffer(MAX_PATH, '\0');
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0)
+            return {};
+        if (n < buffer.size()) {
+            buffer.resize(n);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+std::string Win32System::GetUserName()
+{
+    char buffer[257];
+    DWORD n = sizeof buffer;
+    if (!GetUserNameA(buffer, &n) || n == 0)
+        return {};
+    return std::string(buffer, n - 1);
+}
+
+std::vector<std::string> Win32System::GetLogicalDriveStrings()
+{
+    std::vector<std::string> roots;
+    std::string buffer(MAX_PATH, '\0');
+    DWORD n = GetLogicalDriveStringsA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (n > buffer.size()) {
+        buffer.resize(n + 1);
+        n = GetLogicalDriveStringsA(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    if (n == 0 || n > buffer.size())
+        return roots;
+    for (const char* p = buffer.c_str(); *p; p += std::strlen(p) + 1)
+        roots.emplace_back(p);
+    return roots;
+}
+
+std::uint32_t Win32System::GetDriveType(std::string_view rootPath)
+{
+    return GetDriveTypeA(Z(rootPath).c_str());
+}
+
+std::uint32_t Win32System::GetFileAttributes(std::string_view path)
+{
+    return GetFileAttributesA(Z(path).c_str());
+}
+
+bool Win32System::SetFileAttributes(std::string_view path, std::uint32_t attributes)
+{
+    return SetFileAttributesA(Z(path).c_str(), attributes) != 0;
+}
+
+bool Win32System::CreateDirectory(std::string_view path)
+{
+    return CreateDirectoryA(Z(path).c_str(), nullptr) != 0;
+}
+
+bool Win32System::RemoveDirectory(std::string_view path)
+{
+    return RemoveDirectoryA(Z(path).c_str()) != 0;
+}
+
+bool Win32System::DeleteFile(std::string_view path)
+{
+    return DeleteFileA(Z(path).c_str()) != 0;
+}
+
+std::vector<DirEntry> Win32System::FindFiles(std::string_view pattern)
+{
+    std::vector<DirEntry> entries;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(Z(pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return entries;
+    do {
+        DirEntry e;
+        e.name = data.cFileName;
+        e.attributes = data.dwFileAttributes;
+        e.creationTime = FileTime{data.ftCreationTime.dwLowDateTime, data.ftCreationTime.dwHighDateTime};
+        e.lastWriteTime = FileTime{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime};
+        e.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entries.push_back(std::move(e));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+std::unique_ptr<File> Win32System::OpenFile(std::string_view path, FileMode mode)
+{
+    DWORD access = mode == FileMode::Read ? GENERIC_READ : GENERIC_WRITE;
+    DWORD share = mode == FileMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    DWORD disposition = mode == FileMode::Read ? OPEN_EXISTING : mode == FileMode::Write ? CREATE_ALWAYS : OPEN_ALWAYS;
+    HANDLE h = CreateFileA(Z(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (mode == FileMode::Append)
+        SetFilePointer(h, 0, nullptr, FILE_END);
+    return std::make_unique<Win32File>(h);
+}
+
+bool Win32System::GetFileCreationTime(std::string_view path, FileTime* time)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(Z(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    if (time)
+        *time = FileTime{data.ftCreationTime.dwLowDateTime, data.ftCreationTime.dwHighDateTime};
+    return true;
+}
+
+LocalTime Win32System::GetLocalTime()
+{
+    SYSTEMTIME st;
+    ::GetLocalTime(&st);
+    return LocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+bool Win32System::FileTimeToLocalTime(FileTime time, LocalTime* local)
+{
+    FILETIME ft{time.low, time.high}, lt;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&ft, &lt) || !FileTimeToSystemTime(&lt, &st))
+        return false;
+    if (local)
+        *local = LocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+    return true;
+}
+
+std::unique_ptr<Event> Win32System::CreateEvent(std::string_view name, bool manualReset, bool initialState,
+                                                bool* alreadyExisted)
+{
+    std::string n = Z(name);
+    HANDLE h = CreateEventA(nullptr, manualReset, initialState, n.empty() ? nullptr : n.c_str());
+    DWORD error = GetLastError();
+    if (alreadyExisted)
+        *alreadyExisted = h && error == ERROR_ALREADY_EXISTS;
+    if (!h)
+        return nullptr;
+    return std::make_unique<Win32Event>(h);
+}
+
+void Win32System::Sleep(std::uint32_t milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+bool Win32System::GetShortcutTarget(std::string_view linkPath, std::string* target)
+{
+    std::string path = Z(linkPath);
+    if (path.size() >= MAX_PATH)
+        return false;
+    HRESULT init = CoInitialize(nullptr);
+    bool ok = false;
+    {
+        ComPtr<IShellLinkA> link;
+        ComPtr<IPersistFile> file;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       reinterpret_cast<void**>(&link.p))) &&
+            SUCCEEDED(link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)))) {
+            WCHAR wide[MAX_PATH] = {};
+            if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) > 0 &&
+                SUCCEEDED(file.p->Load(wide, STGM_READ))) {
+                char buffer[MAX_PATH] = {};
+                if (SUCCEEDED(link.p->GetPath(buffer, MAX_PATH, nullptr, SLGP_SHORTPATH))) {
+                    buffer[MAX_PATH - 1] = '\0';
+                    if (target)
+                        *target = buffer;
+                    ok = true;
+                }
+            }
+        }
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return ok;
+}
+
+bool Win32System::GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block)
+{
+    std::string p = Z(path);
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(p.c_str(), &handle);
+    if (size == 0)
+        return false;
+    std::vector<std::uint8_t> data(size);
+    if (!GetFileVersionInfoA(p.c_str(), 0, size, data.data()))
+        return false;
+    if (block)
+        *block = std::move(data);
+    return true;
+}
+
+bool Win32System::RunProgram(std::string_view commandLine)
+{
+    return WinExec(Z(commandLine).c_str(), SW_SHOWNORMAL) > 31;
+}
+
+bool Win32System::EnablePrivilege(std::string_view privilegeName)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return false;
+    UniqueWin32Handle owned(token);
+    TOKEN_PRIVILEGES tp{};
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, Z(privilegeName).c_str(), &tp.Privileges[0].Luid))
+        return false;
+    if (!AdjustTokenPrivileges(token, FALSE, &tp, sizeof tp, nullptr, nullptr))
+        return false;
+    return GetLastError() == ERROR_SUCCESS;
+}
+
+std::u16string Win32System::AnsiToUtf16(std::string_view text)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<WCHAR*>(out.data()), n);
+    return out;
+}
+
+std::string Win32System::Utf16ToAnsi(std::u16string_view text)
+{
+    if (text.empty() || text.size() > INT_MAX)
+        return {};
+    auto w = reinterpret_cast<const WCHAR*>(text.data());
+    int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace tw

@@ -1,0 +1,294 @@
+#include "registry/value_text.h"
+
+#include "platform/codepage.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tw {
+namespace {
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return 0;  // anything else counts as 0
+}
+
+// The hex pair at `at`; positions past the end count as 0.
+std::uint8_t HexPair(std::string_view text, std::size_t at)
+{
+    int high = at < text.size() ? HexDigit(text[at]) : 0;
+    int low = at + 1 < text.size() ? HexDigit(text[at + 1]) : 0;
+    return static_cast<std::uint8_t>(high * 16 + low);
+}
+
+// Bytes of a little-endian number; bytes missing from short data count as zero.
+std::uint8_t ByteAt(const std::uint8_t* data, std::size_t size, std::size_t i)
+{
+    return i < size ? data[i] : 0;
+}
+
+std::string Hex(std::uint8_t b)
+{
+    static const char kDigits[] = "0123456789abcdef";
+    return {kDigits[b >> 4], kDigits[b & 15]};
+}
+
+// A NUL-terminated 8-bit string that may lack its terminator: read up to the data size.
+std::string CString(const std::uint8_t* data, std::size_t size)
+{
+    const void* nul = size ? std::memchr(data, 0, size) : nullptr;
+    std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
+    return std::string(reinterpret_cast<const char*>(data), length);
+}
+
+}  // namespace
+
+std::string TypeNameFromCode(std::uint32_t type)
+{
+    switch (type) {
+    case kRegNone:
+    case kRegSz:
+    case kRegLink: return "REG_SZ";
+    case kRegExpandSz: return "REG_EXPAND_SZ";
+    case kRegBinary: return "REG_BINARY";
+    case kRegDword:
+    case kRegDwordBigEndian: return "REG_DWORD";
+    case kRegMultiSz: return "REG_MULTI_SZ";
+    case kRegResourceList: return "REG_RESOURCE_LIST";
+    case kRegResourceRequirementsList: return "REG_RESOURCE_REQUIREMENTS_LIST";
+    case kRegQword: return "REG_QWORD";
+    default: return {};  // REG_FULL_RESOURCE_DESCRIPTOR and unknown codes have no name
+    }
+}
+
+std::uint32_t TypeCodeFromName(std::string_view name)
+{
+    static const struct {
+        const char* name;
+        std::uint32_t code;
+    } kNames[] = {
+        {"REG_BINARY", kRegBinary},
+        {"REG_DWORD", kRegDword},
+        {"REG_SZ", kRegSz},
+        {"REG_EXPAND_SZ", kRegExpandSz},
+        {"REG_MULTI_SZ", kRegMultiSz},
+        {"REG_QWORD", kRegQword},
+        {"REG_RESOURCE_LIST", kRegResourceList},
+        {"REG_RESOURCE_REQUIREMENTS_LIST", kRegResourceRequirementsList},
+    };
+    for (const auto& n : kNames)
+        if (CompareTextNoCase(name, n.name) == 0)
+            return n.code;
+    return kRegSz;
+}
+
+std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::size_t size, TextCodec& codec)
+{
+    if (!data)
+        size = 0;
+    switch (type) {
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList: {
+        std::string text;
+        text.reserve(size * 3);
+        for (std::size_t i = 0; i < size; ++i) {
+            if (i)
+                text += ' ';
+            text += Hex(data[i]);
+        }
+        return text;
+    }
+    case kRegDword:
+    case kRegDwordBigEndian: {
+        std::uint8_t b[4];
+        for (std::size_t i = 0; i < 4; ++i)
+            b[i] = ByteAt(data, size, i);
+        bool little = type == kRegDword;
+        std::uint32_t v = little ? (b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24)
+                                 : (b[3] | b[2] << 8 | b[1] << 16 | static_cast<std::uint32_t>(b[0]) << 24);
+        std::string text = "0x";
+        for (int i = 0; i < 4; ++i)
+            text += Hex(little ? b[3 - i] : b[i]);
+        char number[16];
+        std::snprintf(number, sizeof number, " (%d)", static_cast<std::int32_t>(v));
+        return text + number;
+    }
+    case kRegQword: {
+        std::string text = "0x";
+        for (int i = 7; i >= 0; --i)
+            text += Hex(ByteAt(data, size, static_cast<std::size_t>(i)));
+        return text;
+    }
+    case kRegLink: {
+        std::u16string wide;
+        for (std::size_t i = 0; i + 1 < size; i += 2) {
+            char16_t c = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
+            if (c == 0)
+                break;
+            wide.push_back(c);
+        }
+        return codec.Utf16ToAnsi(wide);
+    }
+    case kRegMultiSz: {
+        if (size <= 2)
+            return {};
+        std::string text;
+        for (std::size_t i = 0; i < size - 2; ++i) {
+            if (data[i] == 0)
+                text += "\r\n";
+            else
+                text += static_cast<char>(data[i]);
+        }
+        return text;
+    }
+    default:
+        return CString(data, size);
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type)
+{
+    std::vector<std::uint8_t> data;
+    switch (type) {
+    case kRegSz:
+    case kRegExpandSz:
+        data.assign(text.begin(), text.end());
+        data.push_back(0);
+        return data;
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList:
+        if (text.empty())
+            return std::vector<std::uint8_t>{0};
+        for (std::size_t i = 0; i < (text.size() + 1) / 3; ++i)
+            data.push_back(HexPair(text, 3 * i));
+        return data;
+    case kRegDword:
+    case kRegQword: {
+        std::size_t bytes = type == kRegDword ? 4 : 8;
+        data.assign(bytes, 0);
+        if (text.empty())
+            return data;
+        // "0x" is skipped unread; the pairs run most significant first.
+        for (std::size_t i = 0; i < bytes; ++i)
+            data[bytes - 1 - i] = HexPair(text, 2 + 2 * i);
+        return data;
+    }
+    case kRegMultiSz:
+        if (text.empty())
+            return std::vector<std::uint8_t>{0};
+        for (char c : text) {
+            if (c == '\r')
+                continue;
+            data.push_back(c == '\n' ? 0 : static_cast<std::uint8_t>(c));
+        }
+        data.push_back(0);
+        data.push_back(0);
+        return data;
+    default:
+        return std::nullopt;
+    }
+}
+
+long SetValueFromText(Registry& registry, HKey key, const std::string& valueName, std::string_view text,
+                      std::string_view typeName)
+{
+    if (!key)
+        return kSuccess;
+    bool unnamed = CompareTextNoCase(valueName, kDefaultValueName) == 0;
+    std::uint32_t type = TypeCodeFromName(typeName);
+    auto data = ParseValueText(text, type);
+    if (!data || data->empty())
+        return kErrorInvalidFunction;
+    return registry.SetValueEx(key, unnamed ? nullptr : valueName.c_str(), 0, type, data->data(),
+                               static_cast<std::uint32_t>(data->size()));
+}
+
+namespace {
+
+ValueListing ListUnsorted(Registry& registry, HKey key, TextCodec& codec)
+{
+    ValueListing listing;
+    std::uint32_t count = 0, maxName = 0, maxData = 0;
+    long status = registry.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                                        &maxName, &maxData, nullptr, nullptr);
+    if (status != kSuccess || count == 0 || count == 0xFFFFFFFFu)
+        return listing;
+    std::vector<char> name(static_cast<std::size_t>(maxName) + 1);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(maxData) + 1);
+    listing.reserve(count);
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::uint32_t type = 0, nameLength = 0, dataSize = 0;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            name[0] = '\0';
+            data[0] = 0;
+            nameLength = static_cast<std::uint32_t>(name.size());
+            dataSize = static_cast<std::uint32_t>(data.size());
+            status = registry.EnumValue(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+            if (status != kErrorMoreData)
+                break;
+            // The value grew since the query: make room and ask again.
+            name.resize(name.size() < 16384 ? 16384 : name.size());
+            if (dataSize + 1u > data.size())
+                data.resize(static_cast<std::size_t>(dataSize) + 1);
+        }
+        if (status != kSuccess)
+            continue;
+        std::string n(name.data(), nameLength);
+        if (!n.empty())
+            listing.push_back({std::move(n), FormatValueText(type, data.data(), dataSize, codec), type});
+        else if (dataSize != 0)
+            listing.push_back({std::string(kDefaultValueName), FormatValueText(type, data.data(), dataSize, codec), type});
+        else
+            listing.push_back({std::string(kDefaultValueName), std::string(kValueNotSet), type});
+    }
+    return listing;
+}
+
+void InsertDefaultEntry(ValueListing& listing)
+{
+    for (const ValueEntry& e : listing)
+        if (e.name == kDefaultValueName)
+            return;
+    listing.insert(listing.begin(), ValueEntry{std::string(kDefaultValueName), std::string(kValueNotSet), kRegSz});
+}
+
+}  // namespace
+
+ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec)
+{
+    ValueListing listing = ListUnsorted(registry, key, codec);
+    InsertDefaultEntry(listing);
+    return listing;
+}
+
+ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
+{
+    ValueListing listing = ListUnsorted(registry, key, codec);
+    // Adjacent pairs are swapped when the first is not "(Default)" and sorts after the
+    // second. Walking on from the pair before a swap (rather than from the front) gives
+    // the same order: the pairs ahead of it have not changed.
+    std::size_t i = 0;
+    while (i + 1 < listing.size()) {
+        ValueEntry& e = listing[i];
+        ValueEntry& f = listing[i + 1];
+        if (CompareTextNoCase(e.name, kDefaultValueName) != 0 && CompareTextNoCase(e.name, f.name) > 0) {
+            std::swap(e, f);
+            if (i > 0)
+                --i;
+        } else {
+            ++i;
+        }
+    }
+    InsertDefaultEntry(listing);
+    return listing;
+}
+
+}  // namespace tw

@@ -1,0 +1,51 @@
+// Registry values as text: the names of the value types, the text form of a value of each
+// type (shown to the user, compared by the scanners, stored in snapshots), the way that text
+// becomes value data again, and the listing of one key's values.
+#pragma once
+
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+struct ValueEntry {
+    std::string name;  // "(Default)" for the unnamed value
+    std::string text;  // "(value not set)" for an unnamed value without data
+    std::uint32_t type = kRegSz;
+};
+
+using ValueListing = std::vector<ValueEntry>;
+
+inline constexpr std::string_view kDefaultValueName = "(Default)";
+inline constexpr std::string_view kValueNotSet = "(value not set)";
+
+std::string TypeNameFromCode(std::uint32_t type);
+std::uint32_t TypeCodeFromName(std::string_view name);
+
+// REG_LINK data is UTF-16 and goes through the code page; everything else is bytes.
+std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::size_t size, TextCodec& codec);
+
+// The data a text stands for, or nothing for a type without a text form of its own.
+std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type);
+
+// Writes one value from its text form. Returns the registry's status, kErrorInvalidFunction
+// (1) when the text gives no data for the type, and does nothing for an absent key. The
+// program shows the arrow cursor again when this fails; the caller does that.
+long SetValueFromText(Registry& registry, HKey key, const std::string& valueName, std::string_view text,
+                      std::string_view typeName);
+
+// The values of an open key in enumeration order, with the "(Default)" entry first when the
+// key has no unnamed value.
+ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec);
+// The same entries ordered for snapshots: the unnamed value first, then by name without
+// regard to case (names sorting below "(Default)" that come before it stay there).
+ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec);
+
+}  // namespace tw

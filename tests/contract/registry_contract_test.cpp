@@ -1,0 +1,413 @@
+// The registry interface's contract, run against every registry under test: the memory
+// registry natively, and the memory and real registries inside the Windows test program.
+// Where the two disagree, the real registry is right and the memory one is fixed.
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace tw::test {
+namespace {
+
+class RegistryContract : public ::testing::TestWithParam<RegistryUnderTest> {
+protected:
+    void SetUp() override
+    {
+        registry_ = GetParam().make();
+        base_ = std::string("Software\\TarnwickContract\\") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : base_)
+            if (c == '/')
+                c = '_';
+        WipeKey(*registry_, kCurrentUser, base_);
+        CreateKey(*registry_, kCurrentUser, base_);
+    }
+    void TearDown() override { WipeKey(*registry_, kCurrentUser, base_); }
+
+    std::string P(const std::string& sub) const { return sub.empty() ? base_ : base_ + "\\" + sub; }
+    Registry& R() { return *registry_; }
+
+    std::unique_ptr<Registry> registry_;
+    std::string base_;
+};
+
+TEST_P(RegistryContract, OpenKeyFindsExistingKeysAndRefusesMissingOnes)
+{
+    CreateKey(R(), kCurrentUser, P("A\\B"));
+    KeyHandle key(R());
+    EXPECT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("A\\B").c_str(), key.Put()));
+    EXPECT_TRUE(key);
+    HKey missing = nullptr;
+    EXPECT_EQ(kErrorFileNotFound, R().OpenKey(kCurrentUser, P("A\\Nope").c_str(), &missing));
+    EXPECT_EQ(kErrorFileNotFound, R().OpenKeyEx(kCurrentUser, P("Nope").c_str(), 0, kKeyRead, &missing));
+}
+
+TEST_P(RegistryContract, NamesAreFoundWithoutRegardToCaseAndKeepTheirCase)
+{
+    CreateKey(R(), kCurrentUser, P("MixedCase"));
+    SetValue(R(), kCurrentUser, P("MixedCase"), "ValueName", kRegSz, Str("x"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("mIXEDcASE").c_str(), 0, kKeyRead, key.Put()));
+    std::uint32_t type = 0, size = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueEx(key.get(), "VALUENAME", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(2u, size);
+
+    KeyHandle parent(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, parent.Put()));
+    char name[256];
+    std::uint32_t length = sizeof name;
+    ASSERT_EQ(kSuccess, R().EnumKeyEx(parent.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ("MixedCase", std::string(name, length));
+    char valueName[64];
+    std::uint32_t valueLength = sizeof valueName;
+    ASSERT_EQ(kSuccess, R().EnumValue(key.get(), 0, valueName, &valueLength, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ("ValueName", std::string(valueName, valueLength));
+}
+
+TEST_P(RegistryContract, EmptySubkeyOpensTheKeyItself)
+{
+    SetValue(R(), kCurrentUser, P(""), "here", kRegDword, B({1, 0, 0, 0}));
+    KeyHandle base(R());
+    ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("").c_str(), base.Put()));
+    KeyHandle same(R());
+    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), "", same.Put()));
+    std::uint32_t size = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueEx(same.get(), "here", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(4u, size);
+    HKey root = nullptr;
+    EXPECT_EQ(kSuccess, R().OpenKey(kLocalMachine, "", &root));
+    EXPECT_EQ(kLocalMachine, root);
+}
+
+TEST_P(RegistryContract, CreateKeyMakesEveryMissingComponentAndReportsDisposition)
+{
+    KeyHandle key(R());
+    std::uint32_t disposition = 0;
+    ASSERT_EQ(kSuccess, R().CreateKeyEx(kCurrentUser, P("X\\Y\\Z").c_str(), 0, nullptr, kRegOptionNonVolatile,
+                                        kKeyAllAccess, nullptr, key.Put(), &disposition));
+    EXPECT_EQ(kRegCreatedNewKey, disposition);
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("X\\Y")));
+    KeyHandle again(R());
+    ASSERT_EQ(kSuccess, R().CreateKeyEx(kCurrentUser, P("x\\y\\z").c_str(), 0, nullptr, kRegOptionNonVolatile,
+                                        kKeyAllAccess, nullptr, again.Put(), &disposition));
+    EXPECT_EQ(kRegOpenedExistingKey, disposition);
+}
+
+TEST_P(RegistryContract, SubkeysEnumerateInNameOrderThenNoMoreItems)
+{
+    for (const char* name : {"delta", "Alpha", "charlie", "Bravo"})
+        CreateKey(R(), kCurrentUser, P(name));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0;; ++i) {
+        char name[256];
+        std::uint32_t length = sizeof name;
+        long status = R().EnumKeyEx(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == kErrorNoMoreItems)
+            break;
+        ASSERT_EQ(kSuccess, status);
+        EXPECT_EQ(std::strlen(name), length);
+        names.emplace_back(name, length);
+    }
+    EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}), names);
+    char name[256];
+    std::uint32_t length = sizeof name;
+    EXPECT_EQ(kErrorNoMoreItems, R().EnumKeyEx(key.get(), 100, name, &length, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_P(RegistryContract, EnumKeyGivesMoreDataWhenTheNameDoesNotFit)
+{
+    CreateKey(R(), kCurrentUser, P("LongerName"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    char name[10];
+    std::uint32_t length = 10;  // exactly the name's length, no room for the NUL
+    EXPECT_EQ(kErrorMoreData, R().EnumKeyEx(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    char fits[11];
+    length = 11;
+    EXPECT_EQ(kSuccess, R().EnumKeyEx(key.get(), 0, fits, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(10u, length);
+}
+
+TEST_P(RegistryContract, ValuesEnumerateInNameOrderWithTypeAndData)
+{
+    SetValue(R(), kCurrentUser, P(""), "zeta", kRegSz, Str("last"));
+    SetValue(R(), kCurrentUser, P(""), "Alpha", kRegDword, B({1, 2, 3, 4}));
+    SetValue(R(), kCurrentUser, P(""), nullptr, kRegSz, Str("unnamed"));
+    SetValue(R(), kCurrentUser, P(""), "mid", kRegBinary, B({0xde, 0xad}));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    struct Seen {
+        std::string name;
+        std::uint32_t type;
+        Bytes data;
+    };
+    std::vector<Seen> seen;
+    for (std::uint32_t i = 0;; ++i) {
+        char name[64];
+        std::uint8_t data[64];
+        std::uint32_t nameLength = sizeof name, size = sizeof data, type = 0;
+        long status = R().EnumValue(key.get(), i, name, &nameLength, nullptr, &type, data, &size);
+        if (status == kErrorNoMoreItems)
+            break;
+        ASSERT_EQ(kSuccess, status);
+        seen.push_back({std::string(name, nameLength), type, Bytes(data, data + size)});
+    }
+    ASSERT_EQ(4u, seen.size());
+    EXPECT_EQ("", seen[0].name);
+    EXPECT_EQ(Str("unnamed"), seen[0].data);
+    EXPECT_EQ("Alpha", seen[1].name);
+    EXPECT_EQ(kRegDword, seen[1].type);
+    EXPECT_EQ(B({1, 2, 3, 4}), seen[1].data);
+    EXPECT_EQ("mid", seen[2].name);
+    EXPECT_EQ(B({0xde, 0xad}), seen[2].data);
+    EXPECT_EQ("zeta", seen[3].name);
+}
+
+TEST_P(RegistryContract, EnumValueGivesMoreDataForASmallBufferAndTheSizeNeeded)
+{
+    SetValue(R(), kCurrentUser, P(""), "big", kRegBinary, Bytes(100, 7));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    char name[64];
+    std::uint8_t data[10];
+    std::uint32_t nameLength = sizeof name, size = sizeof data, type = 0;
+    EXPECT_EQ(kErrorMoreData, R().EnumValue(key.get(), 0, name, &nameLength, nullptr, &type, data, &size));
+    EXPECT_EQ(100u, size);
+    char shortName[3];
+    nameLength = sizeof shortName;
+    size = 0;
+    EXPECT_EQ(kErrorMoreData, R().EnumValue(key.get(), 0, shortName, &nameLength, nullptr, &type, nullptr, &size));
+}
+
+TEST_P(RegistryContract, QueryInfoReportsCountsAndMaxima)
+{
+    CreateKey(R(), kCurrentUser, P("abc"));
+    CreateKey(R(), kCurrentUser, P("abcdefg"));
+    SetValue(R(), kCurrentUser, P(""), "n1", kRegBinary, Bytes(33, 1));
+    SetValue(R(), kCurrentUser, P(""), "name_twelve_", kRegDword, B({0, 0, 0, 0}));
+    SetValue(R(), kCurrentUser, P(""), "s", kRegSz, Str("0123456789"));  // 11 bytes here, 22 stored
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    std::uint32_t subkeys = 0, maxSub = 0, values = 0, maxName = 0, maxData = 0;
+    ASSERT_EQ(kSuccess, R().QueryInfoKey(key.get(), nullptr, nullptr, nullptr, &subkeys, &maxSub, nullptr, &values,
+                                         &maxName, &maxData, nullptr, nullptr));
+    EXPECT_EQ(2u, subkeys);
+    EXPECT_EQ(7u, maxSub);
+    EXPECT_EQ(3u, values);
+    EXPECT_EQ(12u, maxName);
+    // The longest data is reported in the registry's stored (UTF-16) size for strings: an
+    // upper bound for what the ANSI calls give.
+    EXPECT_EQ(33u, maxData);
+    SetValue(R(), kCurrentUser, P(""), "s", kRegSz, Str(std::string(20, 'x')));
+    ASSERT_EQ(kSuccess, R().QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, &maxData, nullptr, nullptr));
+    EXPECT_EQ(42u, maxData);
+}
+
+TEST_P(RegistryContract, EveryValueTypeKeepsItsRawBytes)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t type;
+        Bytes data;
+    };
+    const Case cases[] = {
+        {"none", kRegNone, B({1, 2, 3})},
+        {"sz", kRegSz, Str("text \xe9")},
+        {"expand", kRegExpandSz, Str("%SystemRoot%\\x")},
+        {"binary", kRegBinary, B({0, 0xff, 0x10})},
+        {"emptybinary", kRegBinary, {}},
+        {"dword", kRegDword, B({0x78, 0x56, 0x34, 0x12})},
+        {"bigendian", kRegDwordBigEndian, B({0, 0, 1, 0})},
+        {"link", kRegLink, B({'a', 0, 'b', 0})},
+        {"multi", kRegMultiSz, B({'a', 0, 'b', 0, 0})},
+        {"reslist", kRegResourceList, B({9, 8})},
+        {"fullres", kRegFullResourceDescriptor, B({7})},
+        {"reqlist", kRegResourceRequirementsList, B({6, 5, 4})},
+        {"qword", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8})},
+        {"odd", 0x1234, B({42})},
+    };
+    for (const Case& c : cases)
+        SetValue(R(), kCurrentUser, P(""), c.name, c.type, c.data);
+    for (const Case& c : cases) {
+        std::uint32_t type = 0;
+        Bytes data;
+        ASSERT_TRUE(GetValue(R(), kCurrentUser, P(""), c.name, &type, &data)) << c.name;
+        EXPECT_EQ(c.type, type) << c.name;
+        EXPECT_EQ(c.data, data) << c.name;
+    }
+}
+
+TEST_P(RegistryContract, QueryValueExReportsSizeMissingValuesAndSmallBuffers)
+{
+    SetValue(R(), kCurrentUser, P(""), "v", kRegBinary, Bytes(16, 3));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    std::uint32_t size = 0, type = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueEx(key.get(), "v", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(16u, size);
+    std::uint8_t small[4] = {0xAA, 0xAA, 0xAA, 0xAA};
+    size = sizeof small;
+    EXPECT_EQ(kErrorMoreData, R().QueryValueEx(key.get(), "v", nullptr, &type, small, &size));
+    EXPECT_EQ(16u, size);
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(key.get(), "missing", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(key.get(), nullptr, nullptr, &type, nullptr, &size));
+}
+
+TEST_P(RegistryContract, QueryValueReadsTheUnnamedValueOfASubkey)
+{
+    SetValue(R(), kCurrentUser, P("Sub"), nullptr, kRegSz, Str("hello"));
+    CreateKey(R(), kCurrentUser, P("Empty"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("").c_str(), key.Put()));
+    char data[32];
+    std::int32_t size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValue(key.get(), "Sub", data, &size));
+    EXPECT_EQ(6, size);
+    EXPECT_STREQ("hello", data);
+    // A key without an unnamed value reads as the empty text.
+    size = sizeof data;
+    data[0] = 'x';
+    ASSERT_EQ(kSuccess, R().QueryValue(key.get(), "Empty", data, &size));
+    EXPECT_EQ(1, size);
+    EXPECT_EQ('\0', data[0]);
+    size = sizeof data;
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValue(key.get(), "Missing", data, &size));
+}
+
+TEST_P(RegistryContract, SetValueOverwritesAndTheUnnamedValueHasTwoSpellings)
+{
+    SetValue(R(), kCurrentUser, P(""), "v", kRegSz, Str("one"));
+    SetValue(R(), kCurrentUser, P(""), "V", kRegDword, B({2, 0, 0, 0}));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(R(), kCurrentUser, P(""), "v", &type, &data));
+    EXPECT_EQ(kRegDword, type);
+    EXPECT_EQ(B({2, 0, 0, 0}), data);
+    SetValue(R(), kCurrentUser, P(""), "", kRegSz, Str("by empty name"));
+    ASSERT_TRUE(GetValue(R(), kCurrentUser, P(""), nullptr, &type, &data));
+    EXPECT_EQ(Str("by empty name"), data);
+}
+
+TEST_P(RegistryContract, DeleteValueRemovesOneValue)
+{
+    SetValue(R(), kCurrentUser, P(""), "a", kRegSz, Str("1"));
+    SetValue(R(), kCurrentUser, P(""), "b", kRegSz, Str("2"));
+    SetValue(R(), kCurrentUser, P(""), nullptr, kRegSz, Str("3"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeySetValue | kKeyQueryValue, key.Put()));
+    EXPECT_EQ(kSuccess, R().DeleteValue(key.get(), "A"));
+    EXPECT_EQ(kErrorFileNotFound, R().DeleteValue(key.get(), "a"));
+    EXPECT_EQ(kSuccess, R().DeleteValue(key.get(), nullptr));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_FALSE(GetValue(R(), kCurrentUser, P(""), "a", &type, &data));
+    EXPECT_FALSE(GetValue(R(), kCurrentUser, P(""), nullptr, &type, &data));
+    EXPECT_TRUE(GetValue(R(), kCurrentUser, P(""), "b", &type, &data));
+}
+
+TEST_P(RegistryContract, DeleteKeyRefusesAKeyWithSubkeys)
+{
+    CreateKey(R(), kCurrentUser, P("Parent\\Child"));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteKey(kCurrentUser, P("Parent").c_str()));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Parent\\Child")));
+    EXPECT_EQ(kSuccess, R().DeleteKey(kCurrentUser, P("Parent\\Child").c_str()));
+    EXPECT_EQ(kSuccess, R().DeleteKey(kCurrentUser, P("Parent").c_str()));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Parent")));
+    EXPECT_EQ(kErrorFileNotFound, R().DeleteKey(kCurrentUser, P("Parent").c_str()));
+}
+
+TEST_P(RegistryContract, DeleteKeyTakesItsValuesWithIt)
+{
+    SetValue(R(), kCurrentUser, P("K"), "v", kRegSz, Str("x"));
+    EXPECT_EQ(kSuccess, R().DeleteKey(kCurrentUser, P("K").c_str()));
+    CreateKey(R(), kCurrentUser, P("K"));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_FALSE(GetValue(R(), kCurrentUser, P("K"), "v", &type, &data));
+}
+
+TEST_P(RegistryContract, HandlesToDeletedKeysStayValidAndReportTheDeletion)
+{
+    SetValue(R(), kCurrentUser, P("Gone"), "v", kRegSz, Str("x"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Gone").c_str(), 0, kKeyAllAccess, key.Put()));
+    ASSERT_EQ(kSuccess, R().DeleteKey(kCurrentUser, P("Gone").c_str()));
+    std::uint32_t size = 0;
+    EXPECT_EQ(kErrorKeyDeleted, R().QueryValueEx(key.get(), "v", nullptr, nullptr, nullptr, &size));
+    char name[64];
+    std::uint32_t length = sizeof name;
+    EXPECT_EQ(kErrorKeyDeleted, R().EnumKeyEx(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    std::uint8_t one = 1;
+    EXPECT_EQ(kErrorKeyDeleted, R().SetValueEx(key.get(), "w", 0, kRegBinary, &one, 1));
+    EXPECT_EQ(kSuccess, R().CloseKey(key.Release()));
+}
+
+TEST_P(RegistryContract, AccessMaskOfAHandleIsEnforced)
+{
+    SetValue(R(), kCurrentUser, P(""), "v", kRegSz, Str("x"));
+    KeyHandle setOnly(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeySetValue, setOnly.Put()));
+    std::uint32_t size = 0;
+    EXPECT_EQ(kErrorAccessDenied, R().QueryValueEx(setOnly.get(), "v", nullptr, nullptr, nullptr, &size));
+    KeyHandle readOnly(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, readOnly.Put()));
+    std::uint8_t one = 1;
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(readOnly.get(), "w", 0, kRegBinary, &one, 1));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteValue(readOnly.get(), "v"));
+}
+
+TEST_P(RegistryContract, CopyKeyCopiesValuesAndSubkeysIntoTheDestination)
+{
+    SetValue(R(), kCurrentUser, P("Src\\Item"), nullptr, kRegSz, Str("top"));
+    SetValue(R(), kCurrentUser, P("Src\\Item"), "bin", kRegBinary, B({1, 2}));
+    SetValue(R(), kCurrentUser, P("Src\\Item\\Deep\\Deeper"), "d", kRegDword, B({9, 0, 0, 0}));
+    SetValue(R(), kCurrentUser, P("Dst\\Item"), "kept", kRegSz, Str("old"));
+    KeyHandle src(R()), dst(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Src").c_str(), 0, kKeyAllAccess, src.Put()));
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Dst\\Item").c_str(), 0, kKeyAllAccess, dst.Put()));
+    ASSERT_EQ(kSuccess, R().CopyKey(src.get(), "Item", dst.get(), 0));
+    std::string copied = DumpBranch(R(), kCurrentUser, P("Dst\\Item"));
+    std::string original = DumpBranch(R(), kCurrentUser, P("Src\\Item"));
+    EXPECT_NE(std::string::npos, copied.find("\"kept\""));
+    EXPECT_NE(std::string::npos, copied.find("[" + P("Dst\\Item") + "\\Deep\\Deeper]\n  \"d\" type 4 size 4: 09 00 00 00"));
+    EXPECT_NE(std::string::npos, copied.find("\"bin\" type 3 size 2: 01 02"));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Src\\Item\\Deep")));  // the source stays
+    EXPECT_NE(original, "(missing)");
+}
+
+TEST_P(RegistryContract, ClassesRootIsAViewOfMachineClasses)
+{
+    const std::string cls = "Software\\Classes\\.tarnwickcontract";
+    WipeKey(R(), kLocalMachine, cls);
+    SetValue(R(), kLocalMachine, cls, nullptr, kRegSz, Str("tarnwickfile"));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(R(), kClassesRoot, ".tarnwickcontract", nullptr, &type, &data));
+    EXPECT_EQ(Str("tarnwickfile"), data);
+    WipeKey(R(), kLocalMachine, cls);
+    EXPECT_FALSE(KeyExists(R(), kClassesRoot, ".tarnwickcontract"));
+}
+
+TEST_P(RegistryContract, APathMayNotStartWithABackslash)
+{
+    CreateKey(R(), kCurrentUser, P("K"));
+    HKey key = nullptr;
+    EXPECT_EQ(161, R().OpenKey(kCurrentUser, ("\\" + P("K")).c_str(), &key));
+}
+
+TEST_P(RegistryContract, ClosingAnUnknownHandleFails)
+{
+    EXPECT_EQ(kSuccess, R().CloseKey(kLocalMachine));
+    EXPECT_EQ(kErrorInvalidHandle, R().CloseKey(reinterpret_cast<HKey>(std::uintptr_t{0x7ff0})));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(RegistriesUnderTest()),
+                         [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tw::test

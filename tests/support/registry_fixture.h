@@ -1,0 +1,43 @@
+// What the registry tests share: the registries under test, a scratch key of each test's
+// own (wiped before and after), and short ways to seed and read values.
+#pragma once
+
+#include "platform/key_handle.h"
+#include "platform/memory/memory_registry.h"
+#include "platform/registry.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tw::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes B(std::initializer_list<int> bytes);
+Bytes Str(const std::string& text);  // text and its terminating NUL
+
+// Creates (or opens) root\path and sets one value; fails the test on error.
+void SetValue(Registry& registry, HKey root, const std::string& path, const char* name, std::uint32_t type,
+              const Bytes& data);
+void CreateKey(Registry& registry, HKey root, const std::string& path);
+bool KeyExists(Registry& registry, HKey root, const std::string& path);
+// Reads a value; false when it is missing.
+bool GetValue(Registry& registry, HKey root, const std::string& path, const char* name, std::uint32_t* type,
+              Bytes* data);
+// Deletes a key with everything below it (test clean-up; ignores errors).
+void WipeKey(Registry& registry, HKey root, const std::string& path);
+
+// A complete dump of a branch (paths, value names, types, data), for comparing registries.
+std::string DumpBranch(Registry& registry, HKey root, const std::string& path);
+
+struct RegistryUnderTest {
+    std::string name;
+    std::function<std::unique_ptr<Registry>()> make;
+};
+// The memory registry always; the real one in the Windows test program.
+std::vector<RegistryUnderTest> RegistriesUnderTest();
+
+}  // namespace tw::test

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the sandbox prefix of its build tree (never ~/.wine).
+# The prefix is made on first use: no Z: drive (a drive walk stays inside the prefix), no
+# debug output, and a pinned locale so that the ANSI code page is 1252.
+set -euo pipefail
+exe=$1; shift
+build_dir=${TARNWICK_BUILD_DIR:-}
+if [ -z "$build_dir" ]; then
+  # The program lives somewhere below build/<preset>/.
+  d=$(cd "$(dirname "$exe")" && pwd)
+  while [ "$d" != / ] && [ ! -f "$d/CMakeCache.txt" ]; do d=$(dirname "$d"); done
+  build_dir=$d
+fi
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEDEBUG=-all
+export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+"$here/wine-prefix.sh" "$WINEPREFIX"
+exec wine "$exe" "$@"
