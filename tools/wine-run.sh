@@ -17,4 +17,13 @@ export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 "$here/wine-prefix.sh" "$WINEPREFIX"
-exec wine "$exe" "$@"
+# Without a Z: drive Wine sees no Linux path: the program and what lies beside it (other
+# programs, the help page) are staged into C:\tarnwick\<folder> and run from there.
+src_dir=$(cd "$(dirname "$exe")" && pwd)
+stage="$WINEPREFIX/drive_c/tarnwick/$(basename "$src_dir")"
+mkdir -p "$stage"
+for f in "$src_dir"/*.exe "$src_dir"/*.html "$src_dir"/*.dll; do
+  [ -e "$f" ] && cp -u "$f" "$stage/"
+done
+cd "$stage"
+exec wine "$stage/$(basename "$exe")" "$@"

@@ -105,28 +105,28 @@ public:
 
     // ---- environment and folders
     // ExpandEnvironmentStringsA, in full: unknown variables stay as written.
-    virtual std::string ExpandEnvironmentStrings(std::string_view text) = 0;
+    virtual std::string ExpandEnvironment(std::string_view text) = 0;
     // GetEnvironmentVariableA; false when the variable is not defined.
-    virtual bool GetEnvironmentVariable(std::string_view name, std::string* value) = 0;
-    virtual std::string GetSystemDirectory() = 0;
-    virtual std::string GetWindowsDirectory() = 0;
-    virtual std::string GetCurrentDirectory() = 0;
+    virtual bool FindEnvironmentVariable(std::string_view name, std::string* value) = 0;
+    virtual std::string SystemDirectory() = 0;
+    virtual std::string WindowsDirectory() = 0;
+    virtual std::string CurrentDirectory() = 0;
     // GetModuleFileNameA of the executable.
-    virtual std::string GetModuleFileName() = 0;
-    virtual std::string GetUserName() = 0;
+    virtual std::string ModuleFileName() = 0;
+    virtual std::string UserName() = 0;
 
     // ---- drives
     // GetLogicalDriveStringsA: "C:\", "D:\", ... in drive order.
-    virtual std::vector<std::string> GetLogicalDriveStrings() = 0;
-    virtual std::uint32_t GetDriveType(std::string_view rootPath) = 0;
+    virtual std::vector<std::string> LogicalDriveRoots() = 0;
+    virtual std::uint32_t DriveType(std::string_view rootPath) = 0;
 
     // ---- files and directories (Windows paths; relative paths from the current directory)
-    virtual std::uint32_t GetFileAttributes(std::string_view path) = 0;
-    virtual bool SetFileAttributes(std::string_view path, std::uint32_t attributes) = 0;
+    virtual std::uint32_t FileAttributes(std::string_view path) = 0;
+    virtual bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) = 0;
     // CreateDirectoryA: false when it could not be made (an existing one included).
-    virtual bool CreateDirectory(std::string_view path) = 0;
-    virtual bool RemoveDirectory(std::string_view path) = 0;
-    virtual bool DeleteFile(std::string_view path) = 0;
+    virtual bool MakeDirectory(std::string_view path) = 0;
+    virtual bool RemoveEmptyDirectory(std::string_view path) = 0;
+    virtual bool RemoveFile(std::string_view path) = 0;
     // FindFirstFileA / FindNextFileA over a pattern such as "C:\dir\*.lnk"; "*" and "?"
     // wildcards in the last component; "." and ".." are listed for directories as Windows
     // lists them.
@@ -142,7 +142,7 @@ public:
 
     // ---- events and timing
     // CreateEventA. `alreadyExisted` tells whether a named event was there before.
-    virtual std::unique_ptr<Event> CreateEvent(std::string_view name, bool manualReset, bool initialState,
+    virtual std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                                bool* alreadyExisted) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
 
@@ -165,7 +165,7 @@ public:
 // Convenience: true when a file or directory exists at `path` (PathFileExistsA).
 inline bool PathExists(System& system, std::string_view path)
 {
-    return system.GetFileAttributes(path) != kInvalidFileAttributes;
+    return system.FileAttributes(path) != kInvalidFileAttributes;
 }
 
 }  // namespace tw

@@ -170,17 +170,17 @@ void MemorySystem::MapDrive(char letter, std::string hostDirectory, std::uint32_
     drives_[static_cast<char>(Cp1252Upper(static_cast<unsigned char>(letter)))] = Drive{std::move(hostDirectory), driveType};
 }
 
-void MemorySystem::SetEnvironmentVariable(std::string name, std::string value)
+void MemorySystem::SetEnvironment(std::string name, std::string value)
 {
     environment_[Upper(name)] = std::move(value);
 }
 
-void MemorySystem::UnsetEnvironmentVariable(const std::string& name)
+void MemorySystem::UnsetEnvironment(const std::string& name)
 {
     environment_.erase(Upper(name));
 }
 
-bool MemorySystem::GetEnvironmentVariable(std::string_view name, std::string* value)
+bool MemorySystem::FindEnvironmentVariable(std::string_view name, std::string* value)
 {
     auto it = environment_.find(Upper(name));
     if (it == environment_.end())
@@ -190,7 +190,7 @@ bool MemorySystem::GetEnvironmentVariable(std::string_view name, std::string* va
     return true;
 }
 
-std::string MemorySystem::ExpandEnvironmentStrings(std::string_view text)
+std::string MemorySystem::ExpandEnvironment(std::string_view text)
 {
     std::string out;
     std::size_t i = 0;
@@ -206,7 +206,7 @@ std::string MemorySystem::ExpandEnvironmentStrings(std::string_view text)
         }
         std::string value;
         std::string_view name = text.substr(i + 1, close - i - 1);
-        if (!name.empty() && GetEnvironmentVariable(name, &value)) {
+        if (!name.empty() && FindEnvironmentVariable(name, &value)) {
             out += value;
             i = close + 1;
         } else {
@@ -275,7 +275,7 @@ std::optional<std::string> MemorySystem::HostPath(std::string_view windowsPath) 
     return host;
 }
 
-std::vector<std::string> MemorySystem::GetLogicalDriveStrings()
+std::vector<std::string> MemorySystem::LogicalDriveRoots()
 {
     std::vector<std::string> roots;
     for (const auto& [letter, drive] : drives_)
@@ -283,7 +283,7 @@ std::vector<std::string> MemorySystem::GetLogicalDriveStrings()
     return roots;
 }
 
-std::uint32_t MemorySystem::GetDriveType(std::string_view rootPath)
+std::uint32_t MemorySystem::DriveType(std::string_view rootPath)
 {
     if (rootPath.empty())
         return kDriveNoRootDir;
@@ -291,7 +291,7 @@ std::uint32_t MemorySystem::GetDriveType(std::string_view rootPath)
     return it == drives_.end() ? kDriveNoRootDir : it->second.type;
 }
 
-std::uint32_t MemorySystem::GetFileAttributes(std::string_view path)
+std::uint32_t MemorySystem::FileAttributes(std::string_view path)
 {
     auto host = HostPath(path);
     struct stat st {};
@@ -303,7 +303,7 @@ std::uint32_t MemorySystem::GetFileAttributes(std::string_view path)
     return attributes;
 }
 
-bool MemorySystem::SetFileAttributes(std::string_view path, std::uint32_t attributes)
+bool MemorySystem::ChangeFileAttributes(std::string_view path, std::uint32_t attributes)
 {
     auto host = HostPath(path);
     std::error_code ec;
@@ -314,21 +314,21 @@ bool MemorySystem::SetFileAttributes(std::string_view path, std::uint32_t attrib
     return !ec;
 }
 
-bool MemorySystem::CreateDirectory(std::string_view path)
+bool MemorySystem::MakeDirectory(std::string_view path)
 {
     auto host = HostPath(path);
     std::error_code ec;
     return host && fs::create_directory(*host, ec) && !ec;
 }
 
-bool MemorySystem::RemoveDirectory(std::string_view path)
+bool MemorySystem::RemoveEmptyDirectory(std::string_view path)
 {
     auto host = HostPath(path);
     std::error_code ec;
     return host && fs::is_directory(*host, ec) && fs::remove(*host, ec) && !ec;
 }
 
-bool MemorySystem::DeleteFile(std::string_view path)
+bool MemorySystem::RemoveFile(std::string_view path)
 {
     auto host = HostPath(path);
     std::error_code ec;
@@ -469,7 +469,7 @@ bool MemorySystem::FileTimeToLocalTime(FileTime time, LocalTime* local)
     return true;
 }
 
-std::unique_ptr<Event> MemorySystem::CreateEvent(std::string_view name, bool manualReset, bool initialState,
+std::unique_ptr<Event> MemorySystem::MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                                  bool* alreadyExisted)
 {
     std::lock_guard lock(eventsMutex_);

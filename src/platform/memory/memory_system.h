@@ -23,14 +23,14 @@ public:
     // ---- set-up for tests
     // Maps "C:" (any case) onto a host directory, with a drive type.
     void MapDrive(char letter, std::string hostDirectory, std::uint32_t driveType = kDriveFixed);
-    void SetEnvironmentVariable(std::string name, std::string value);
-    void UnsetEnvironmentVariable(const std::string& name);
+    void SetEnvironment(std::string name, std::string value);
+    void UnsetEnvironment(const std::string& name);
     void SetVersion(std::uint32_t version) { version_ = version; }
-    void SetSystemDirectory(std::string path) { systemDirectory_ = std::move(path); }
-    void SetWindowsDirectory(std::string path) { windowsDirectory_ = std::move(path); }
-    void SetCurrentDirectory(std::string path) { currentDirectory_ = std::move(path); }
-    void SetModuleFileName(std::string path) { moduleFileName_ = std::move(path); }
-    void SetUserName(std::string name) { userName_ = std::move(name); }
+    void SetSystemDir(std::string path) { systemDirectory_ = std::move(path); }
+    void SetWindowsDir(std::string path) { windowsDirectory_ = std::move(path); }
+    void SetCurrentDir(std::string path) { currentDirectory_ = std::move(path); }
+    void SetModulePath(std::string path) { moduleFileName_ = std::move(path); }
+    void SetUser(std::string name) { userName_ = std::move(name); }
     // A fixed clock; without one, the host's local time.
     void SetLocalTime(const LocalTime& now) { fixedNow_ = now; }
     // Programs started through RunProgram, in order.
@@ -41,26 +41,26 @@ public:
 
     // ---- System
     std::uint32_t GetVersion() override { return version_; }
-    std::string ExpandEnvironmentStrings(std::string_view text) override;
-    bool GetEnvironmentVariable(std::string_view name, std::string* value) override;
-    std::string GetSystemDirectory() override { return systemDirectory_; }
-    std::string GetWindowsDirectory() override { return windowsDirectory_; }
-    std::string GetCurrentDirectory() override { return currentDirectory_; }
-    std::string GetModuleFileName() override { return moduleFileName_; }
-    std::string GetUserName() override { return userName_; }
-    std::vector<std::string> GetLogicalDriveStrings() override;
-    std::uint32_t GetDriveType(std::string_view rootPath) override;
-    std::uint32_t GetFileAttributes(std::string_view path) override;
-    bool SetFileAttributes(std::string_view path, std::uint32_t attributes) override;
-    bool CreateDirectory(std::string_view path) override;
-    bool RemoveDirectory(std::string_view path) override;
-    bool DeleteFile(std::string_view path) override;
+    std::string ExpandEnvironment(std::string_view text) override;
+    bool FindEnvironmentVariable(std::string_view name, std::string* value) override;
+    std::string SystemDirectory() override { return systemDirectory_; }
+    std::string WindowsDirectory() override { return windowsDirectory_; }
+    std::string CurrentDirectory() override { return currentDirectory_; }
+    std::string ModuleFileName() override { return moduleFileName_; }
+    std::string UserName() override { return userName_; }
+    std::vector<std::string> LogicalDriveRoots() override;
+    std::uint32_t DriveType(std::string_view rootPath) override;
+    std::uint32_t FileAttributes(std::string_view path) override;
+    bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) override;
+    bool MakeDirectory(std::string_view path) override;
+    bool RemoveEmptyDirectory(std::string_view path) override;
+    bool RemoveFile(std::string_view path) override;
     std::vector<DirEntry> FindFiles(std::string_view pattern) override;
     std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override;
     bool GetFileCreationTime(std::string_view path, FileTime* time) override;
     LocalTime GetLocalTime() override;
     bool FileTimeToLocalTime(FileTime time, LocalTime* local) override;
-    std::unique_ptr<Event> CreateEvent(std::string_view name, bool manualReset, bool initialState,
+    std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;
     void Sleep(std::uint32_t milliseconds) override;
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;

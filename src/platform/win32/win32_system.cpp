@@ -120,7 +120,7 @@ std::uint32_t Win32System::GetVersion()
     return ::GetVersion();
 }
 
-std::string Win32System::ExpandEnvironmentStrings(std::string_view text)
+std::string Win32System::ExpandEnvironment(std::string_view text)
 {
     std::string in = Z(text);
     std::string out(in.size() + 64, '\0');
@@ -137,7 +137,7 @@ std::string Win32System::ExpandEnvironmentStrings(std::string_view text)
     return in;
 }
 
-bool Win32System::GetEnvironmentVariable(std::string_view name, std::string* value)
+bool Win32System::FindEnvironmentVariable(std::string_view name, std::string* value)
 {
     std::string n = Z(name);
     SetLastError(0);
@@ -154,22 +154,22 @@ bool Win32System::GetEnvironmentVariable(std::string_view name, std::string* val
     return true;
 }
 
-std::string Win32System::GetSystemDirectory()
+std::string Win32System::SystemDirectory()
 {
     return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetSystemDirectoryA(b, n)); });
 }
 
-std::string Win32System::GetWindowsDirectory()
+std::string Win32System::WindowsDirectory()
 {
     return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryA(b, n)); });
 }
 
-std::string Win32System::GetCurrentDirectory()
+std::string Win32System::CurrentDirectory()
 {
     return GrowString([](char* b, DWORD n) { return GetCurrentDirectoryA(n, b); });
 }
 
-std::string Win32System::GetModuleFileName()
+std::string Win32System::ModuleFileName()
 {
     std::string buffer(MAX_PATH, '\0');
     for (int attempt = 0; attempt < 6; ++attempt) {
@@ -185,7 +185,7 @@ std::string Win32System::GetModuleFileName()
     return {};
 }
 
-std::string Win32System::GetUserName()
+std::string Win32System::UserName()
 {
     char buffer[257];
     DWORD n = sizeof buffer;
@@ -194,7 +194,7 @@ std::string Win32System::GetUserName()
     return std::string(buffer, n - 1);
 }
 
-std::vector<std::string> Win32System::GetLogicalDriveStrings()
+std::vector<std::string> Win32System::LogicalDriveRoots()
 {
     std::vector<std::string> roots;
     std::string buffer(MAX_PATH, '\0');
@@ -210,32 +210,32 @@ std::vector<std::string> Win32System::GetLogicalDriveStrings()
     return roots;
 }
 
-std::uint32_t Win32System::GetDriveType(std::string_view rootPath)
+std::uint32_t Win32System::DriveType(std::string_view rootPath)
 {
     return GetDriveTypeA(Z(rootPath).c_str());
 }
 
-std::uint32_t Win32System::GetFileAttributes(std::string_view path)
+std::uint32_t Win32System::FileAttributes(std::string_view path)
 {
     return GetFileAttributesA(Z(path).c_str());
 }
 
-bool Win32System::SetFileAttributes(std::string_view path, std::uint32_t attributes)
+bool Win32System::ChangeFileAttributes(std::string_view path, std::uint32_t attributes)
 {
     return SetFileAttributesA(Z(path).c_str(), attributes) != 0;
 }
 
-bool Win32System::CreateDirectory(std::string_view path)
+bool Win32System::MakeDirectory(std::string_view path)
 {
     return CreateDirectoryA(Z(path).c_str(), nullptr) != 0;
 }
 
-bool Win32System::RemoveDirectory(std::string_view path)
+bool Win32System::RemoveEmptyDirectory(std::string_view path)
 {
     return RemoveDirectoryA(Z(path).c_str()) != 0;
 }
 
-bool Win32System::DeleteFile(std::string_view path)
+bool Win32System::RemoveFile(std::string_view path)
 {
     return DeleteFileA(Z(path).c_str()) != 0;
 }
@@ -301,7 +301,7 @@ bool Win32System::FileTimeToLocalTime(FileTime time, LocalTime* local)
     return true;
 }
 
-std::unique_ptr<Event> Win32System::CreateEvent(std::string_view name, bool manualReset, bool initialState,
+std::unique_ptr<Event> Win32System::MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                                 bool* alreadyExisted)
 {
     std::string n = Z(name);

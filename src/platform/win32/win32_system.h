@@ -8,26 +8,26 @@ namespace tw {
 class Win32System final : public System {
 public:
     std::uint32_t GetVersion() override;
-    std::string ExpandEnvironmentStrings(std::string_view text) override;
-    bool GetEnvironmentVariable(std::string_view name, std::string* value) override;
-    std::string GetSystemDirectory() override;
-    std::string GetWindowsDirectory() override;
-    std::string GetCurrentDirectory() override;
-    std::string GetModuleFileName() override;
-    std::string GetUserName() override;
-    std::vector<std::string> GetLogicalDriveStrings() override;
-    std::uint32_t GetDriveType(std::string_view rootPath) override;
-    std::uint32_t GetFileAttributes(std::string_view path) override;
-    bool SetFileAttributes(std::string_view path, std::uint32_t attributes) override;
-    bool CreateDirectory(std::string_view path) override;
-    bool RemoveDirectory(std::string_view path) override;
-    bool DeleteFile(std::string_view path) override;
+    std::string ExpandEnvironment(std::string_view text) override;
+    bool FindEnvironmentVariable(std::string_view name, std::string* value) override;
+    std::string SystemDirectory() override;
+    std::string WindowsDirectory() override;
+    std::string CurrentDirectory() override;
+    std::string ModuleFileName() override;
+    std::string UserName() override;
+    std::vector<std::string> LogicalDriveRoots() override;
+    std::uint32_t DriveType(std::string_view rootPath) override;
+    std::uint32_t FileAttributes(std::string_view path) override;
+    bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) override;
+    bool MakeDirectory(std::string_view path) override;
+    bool RemoveEmptyDirectory(std::string_view path) override;
+    bool RemoveFile(std::string_view path) override;
     std::vector<DirEntry> FindFiles(std::string_view pattern) override;
     std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override;
     bool GetFileCreationTime(std::string_view path, FileTime* time) override;
     LocalTime GetLocalTime() override;
     bool FileTimeToLocalTime(FileTime time, LocalTime* local) override;
-    std::unique_ptr<Event> CreateEvent(std::string_view name, bool manualReset, bool initialState,
+    std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;
     void Sleep(std::uint32_t milliseconds) override;
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
