@@ -1,7 +1,7 @@
 // The operating system for native tests and benchmarks. Drive letters map onto host
 // directories, so real files (and real shortcut files) can be used; paths keep Windows rules
 // (backslashes, names found without regard to case). Environment, folders, version, clock
-// and drive types are settable. Named events live in this object: two MemorySystem objects
+// and drive types are settable; local time equals UTC. Named events live in this object: two MemorySystem objects
 // are two machines.
 #pragma once
 
@@ -92,10 +92,5 @@ private:
     std::mutex eventsMutex_;
     std::map<std::string, std::shared_ptr<EventState>> events_;  // upper-case name
 };
-
-// 100-ns intervals since 1601 <-> calendar time; the portable platform keeps local time
-// equal to UTC.
-FileTime FileTimeFromLocalTime(const LocalTime& time);
-LocalTime LocalTimeFromFileTime(FileTime time);
 
 }  // namespace tw
