@@ -101,9 +101,16 @@ HEADER_H = 106                  # caption band + toolbar band
 PANEL_BOX = (14, 110, 608, 526)  # white page panel
 STRIP_BOTTOM = 140              # title strip is PANEL_BOX top .. 140
 
-MAIN_CANVAS = (dx(493), dy(343))   # main window template, 740 x 558
-SCAN_CANVAS = (MAIN_CANVAS[0], max(MAIN_CANVAS[1], dy(362)))  # scan template is taller
-SPLASH_CANVAS = (dx(243), dy(122))
+
+
+def cover(w, h):
+    """Pixel size that covers a dialog template of w x h dialog units, rounded up."""
+    return -(-w * 6 // 4), -(-h * 13 // 8)
+
+
+MAIN_CANVAS = cover(493, 343)                                      # 740 x 558
+SCAN_CANVAS = (MAIN_CANVAS[0], max(MAIN_CANVAS[1], cover(465, 362)[1]))  # scan template is taller
+SPLASH_CANVAS = cover(243, 122)                                    # 365 x 199
 
 # Header controls shared by every window with the frame (x, y, w, h in pixels).
 EXIT_BOX = (dx(388), dy(4), dx(16), dy(14))

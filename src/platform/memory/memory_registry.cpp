@@ -592,26 +592,36 @@ long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, 
         return status;
     if (long status = Resolve(destination, 0, &to))
         return status;
-    // Copy from a snapshot of the source so that copying a key into itself ends.
+    // Take the whole source first, so that copying a key into its own subtree ends.
     struct Item {
-        std::shared_ptr<Node> from;
-        std::shared_ptr<Node> to;
+        std::string path;  // relative to the source, "" for the source itself
+        std::vector<Node::Value> values;
     };
-    std::vector<Item> stack{{from, to}};
+    std::vector<Item> items;
+    std::vector<std::pair<std::shared_ptr<Node>, std::string>> stack{{from, ""}};
     while (!stack.empty()) {
-        Item item = stack.back();
+        auto [node, path] = stack.back();
         stack.pop_back();
-        std::vector<std::shared_ptr<Node>> children = item.from->subkeys;
-        std::vector<Node::Value> values = item.from->values;
-        for (const auto& v : values)
-            item.to->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
-        for (const auto& child : children) {
-            auto target = item.to->FindSubkey(child->name);
-            if (!target)
-                target = item.to->AddSubkey(child->name, item.to);
-            if (child != target)
-                stack.push_back({child, target});
+        items.push_back({path, node->values});
+        for (const auto& child : node->subkeys)
+            stack.emplace_back(child, path.empty() ? child->name : path + "\\" + child->name);
+    }
+    for (const Item& item : items) {
+        std::shared_ptr<Node> target = to;
+        std::size_t pos = 0;
+        while (pos < item.path.size()) {
+            std::size_t end = item.path.find('\\', pos);
+            if (end == std::string::npos)
+                end = item.path.size();
+            std::string part = item.path.substr(pos, end - pos);
+            auto next = target->FindSubkey(part);
+            if (!next)
+                next = target->AddSubkey(part, target);
+            target = next;
+            pos = end + 1;
         }
+        for (const auto& v : item.values)
+            target->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
     }
     return kSuccess;
 }

@@ -42,8 +42,6 @@ enum class RegOp {
 
 class MemoryRegistry final : public Registry {
 public:
-    enum class DeletionStyle { WindowsNT, Windows9x };
-
     explicit MemoryRegistry(DeletionStyle style = DeletionStyle::WindowsNT);
     ~MemoryRegistry() override;
 
