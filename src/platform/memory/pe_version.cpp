@@ -161,20 +161,29 @@ public:
         return false;
     }
 
-    // The data entry of the language level: the neutral language when there is one,
-    // otherwise the first language listed.
+    // The data entry of the language level, chosen as the loader chooses for a user of US
+    // English (the portable platform's locale): the neutral language, the default
+    // languages, US English, any English, and otherwise the first one listed.
     bool FindLanguage(std::uint32_t directoryOffset, std::uint32_t* dataEntry)
     {
         std::vector<Entry> entries;
         if (!Entries(directoryOffset, &entries))
             return false;
+        auto rank = [](const Entry& e) {
+            if (e.named)
+                return 6;
+            switch (e.id) {
+            case 0x0000: return 0;
+            case 0x0400: return 1;
+            case 0x0800: return 2;
+            case 0x0409: return 3;
+            default: return (e.id & 0x3FF) == 0x09 ? 4 : 5;
+            }
+        };
         const Entry* chosen = nullptr;
-        for (const Entry& e : entries) {
-            if (e.directory)
-                continue;
-            if (!chosen || (!e.named && e.id == 0 && (chosen->named || chosen->id != 0)))
+        for (const Entry& e : entries)
+            if (!e.directory && (!chosen || rank(e) < rank(*chosen)))
                 chosen = &e;
-        }
         if (!chosen)
             return false;
         *dataEntry = chosen->target;
