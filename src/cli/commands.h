@@ -17,6 +17,10 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunValues(Context& context, const Arguments& arguments);
+int RunStartup(Context& context, const Arguments& arguments);
+int RunBho(Context& context, const Arguments& arguments);
+int RunPrograms(Context& context, const Arguments& arguments);
+int RunVersion(Context& context, const Arguments& arguments);
 
 // Splits arguments into flags ("--json") and the rest; false when a flag is not one of
 // `known`.
