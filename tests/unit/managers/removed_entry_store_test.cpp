@@ -152,7 +152,7 @@ TEST(RemovedEntryStoreFailures, AFailedCopyOrWriteDeletesNothing)
 
 TEST(RemovedEntryStoreFailures, KeysWithSubkeysMoveWholeOnBothDeletionStyles)
 {
-    for (auto style : {MemoryRegistry::DeletionStyle::WindowsNT, MemoryRegistry::DeletionStyle::Windows9x}) {
+    for (auto style : {DeletionStyle::WindowsNT, DeletionStyle::Windows9x}) {
         MemoryRegistry registry(style);
         const std::string source = std::string(kBrowserHelperObjectsKeyPath) + "\\{1}";
         SetValue(registry, kLocalMachine, source + "\\a\\b", "v", kRegSz, Str("x"));
