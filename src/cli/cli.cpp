@@ -10,6 +10,7 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"values", "KEYPATH [--sorted] [--json]", RunValues},
+        {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
     };
     return commands;
 }
