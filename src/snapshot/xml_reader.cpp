@@ -228,6 +228,10 @@ void XmlReader::ReadAttributeValue()
             valueQuote_ = 0;
             attributeValue_ += open;
         }
+        // A line end right after the opening quote belongs to the value like any other:
+        // a text that begins with a line break keeps it.
+        if (position_ >= size)
+            attributeValue_ += "\r\n";
         return;
     }
     std::size_t stop = valueQuote_ ? line_.find(valueQuote_, position_) : line_.find_first_of("\"'>\r\n", position_);

@@ -352,7 +352,7 @@ TEST_P(SnapshotRestore, FailureTable)
                         &report));
     EXPECT_EQ(std::string("1\0", 2), Value("P", "before"));
     EXPECT_EQ("(missing)", Value("P", "after"));
-    EXPECT_EQ("Parse error in line " + std::to_string(4 + std::count(base_.begin(), base_.end(), '\\') + 1) +
+    EXPECT_EQ("Parse error in line " + std::to_string(6 + std::count(base_.begin(), base_.end(), '\\')) +
                   " : (Empty element name)",
               reader.Error());
 

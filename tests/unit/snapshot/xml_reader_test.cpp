@@ -67,6 +67,7 @@ TEST(XmlReader, ReportsTheTokensOfEachConstruct)
          "<v v.value=[it's > that] v.b=[say \"hi\"] /v"},
         {"value over three lines, the middle one empty", "<v value=\"first\r\n\r\nlast\"/>",
          "<v v.value=[first\r\n\r\nlast] /v"},
+        {"value beginning with line breaks", "<v value=\"\r\n\r\nx\"/>", "<v v.value=[\r\n\r\nx] /v"},
         {"value starting on the next line", "<v value=\n  \"x\"/>", "<v v.value=[x] /v"},
         {"empty value", "<v value=\"\"/>", "<v v.value=[] /v"},
         {"blanks around '=' and inside the tag", "< k   name = \"A\" >text</k>", "<k k.name=[A] T[text] /k"},
