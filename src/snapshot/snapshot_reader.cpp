@@ -26,11 +26,14 @@ std::string KeyStackPath(const KeyStack& stack)
     return path;
 }
 
-HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status)
+HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status, bool* created)
 {
     long ignored = kSuccess;
     long& result = status ? *status : ignored;
+    bool ignoredCreated = false;
+    bool& made = created ? *created : ignoredCreated;
     result = kUnknownRoot;
+    made = false;
     if (stack.empty())
         return nullptr;
 
@@ -54,18 +57,24 @@ HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status
     }
 
     HKey key = nullptr;
-    result = registry.OpenKey(parent, subkeyPath.c_str(), &key);
-    if (result == kSuccess)
-        return key;
-    key = nullptr;
+    // Below a key this restore has just made there is nothing to open: asking would only
+    // cost the registry a round trip per key.
+    const bool parentMade = stack.size() >= 2 && stack[stack.size() - 2].created;
+    if (!parentMade) {
+        result = registry.OpenKey(parent, subkeyPath.c_str(), &key);
+        if (result == kSuccess)
+            return key;
+        key = nullptr;
+    }
     if (!root) {
         result = kUnknownRoot;
         return nullptr;
     }
     result = registry.CreateKey(parent, subkeyPath.c_str(), &key);
-    if (result == kSuccess)
-        return key;
-    return nullptr;
+    if (result != kSuccess)
+        return nullptr;
+    made = true;
+    return key;
 }
 
 bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
@@ -94,10 +103,11 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
             if (isKey) {
                 if (!NameIs(attributeName, "name"))
                     break;
-                stack.push_back({{}, KeyHandle(registry)});
+                stack.push_back({{}, KeyHandle(registry), false});
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, stack.back().name);
                 long status = kSuccess;
-                HKey key = OpenOrCreateKeyPath(registry, stack, &status);
+                bool created = false;
+                HKey key = OpenOrCreateKeyPath(registry, stack, &status, &created);
                 if (!key) {
                     out.failedKeyPath = KeyStackPath(stack);
                     out.failedStatus = status;
@@ -108,6 +118,7 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                     break;
                 }
                 *stack.back().key.Put() = key;
+                stack.back().created = created;
                 ++out.keys;
             } else if (NameIs(attributeName, "name")) {
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueName);

@@ -43,6 +43,7 @@ struct RestoreReport {
 struct KeyStackEntry {
     std::string name;
     KeyHandle key;
+    bool created = false;  // the key did not exist: it was made by this restore
 };
 using KeyStack = std::vector<KeyStackEntry>;
 
@@ -56,8 +57,8 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
 // Opens, or creates with every missing component, the key at the path of the stack (the first
 // name is the root name, the others the subkey path); the stack of one gives the root itself.
 // Returns null when it can do neither (an unknown root name, access denied), with the status
-// in `status`.
-HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status = nullptr);
+// in `status`; `created` tells whether the key had to be made.
+HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status = nullptr, bool* created = nullptr);
 
 // The path of the stack as text, for messages.
 std::string KeyStackPath(const KeyStack& stack);

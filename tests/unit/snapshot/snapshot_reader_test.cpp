@@ -420,10 +420,10 @@ TEST(SnapshotRestoreFaults, OpenOrCreateKeyPathNamesTheStacksPath)
     MemoryRegistry r;
     KeyStack stack;
     EXPECT_EQ(nullptr, OpenOrCreateKeyPath(r, stack));
-    stack.push_back({"hkey_local_machine", KeyHandle(r)});
+    stack.push_back({"hkey_local_machine", KeyHandle(r), false});
     EXPECT_EQ(kLocalMachine, OpenOrCreateKeyPath(r, stack));  // a stack of one: the root itself
-    stack.push_back({"SOFTWARE", KeyHandle(r)});
-    stack.push_back({"Made\\Here", KeyHandle(r)});
+    stack.push_back({"SOFTWARE", KeyHandle(r), false});
+    stack.push_back({"Made\\Here", KeyHandle(r), false});
     long status = -1;
     KeyHandle made(r, OpenOrCreateKeyPath(r, stack, &status));
     EXPECT_TRUE(made);
