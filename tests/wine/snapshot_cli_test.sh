@@ -22,10 +22,12 @@ rm -rf "$work"
 mkdir -p "$work"
 trap 'reg delete "HKCU\\Software\\Demo" /f >/dev/null; rm -rf "$work"' EXIT
 
+# The key is made by importing a .reg file: Wine's "reg add" would give Sub an empty
+# unnamed value.
 reg delete 'HKCU\Software\Demo' /f >/dev/null
-reg add 'HKCU\Software\Demo' /v Count /t REG_DWORD /d 3 /f >/dev/null
-reg add 'HKCU\Software\Demo' /ve /d hello /f >/dev/null
-reg add 'HKCU\Software\Demo\Sub' /f >/dev/null
+printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Demo]' '@="hello"' '"Count"=dword:00000003' '' \
+  '[HKEY_CURRENT_USER\Software\Demo\Sub]' '' >"$work/seed.reg"
+reg import 'C:\tarnwick\snapshot-test\seed.reg' >/dev/null
 
 # --- write: the demo branch, byte for byte
 cli snapshot write 'C:\tarnwick\snapshot-test\demo.xml' 'HKEY_CURRENT_USER\Software\Demo' >"$work/out" 2>"$work/err" ||
