@@ -14,6 +14,126 @@ namespace {
 // since, or a multibyte code page in which the ANSI name is longer than the counted one).
 constexpr std::uint32_t kLargestSubkeyName = 1024;
 
+// The registry as the writer passes it to the value listing: the listing queries the key
+// the writer has queried a moment before, and under Wine every question is a round trip to
+// the registry server, so the answer just given is given again. Everything else goes
+// straight through.
+class QueryOnceRegistry final : public Registry {
+public:
+    explicit QueryOnceRegistry(Registry& inner) : inner_(inner) {}
+
+    // Asks the registry for the key's counts and keeps them for the next query of that key.
+    long QueryCounts(HKey key, std::uint32_t* subkeys, std::uint32_t* longestSubkey, std::uint32_t* values)
+    {
+        held_ = false;
+        long status = inner_.QueryInfoKey(key, nullptr, nullptr, nullptr, &info_.subkeys, &info_.longestSubkey,
+                                          &info_.longestClass, &info_.values, &info_.longestValueName,
+                                          &info_.longestValue, &info_.securityDescriptor, &info_.lastWrite);
+        if (status != kSuccess)
+            return status;
+        held_ = true;
+        heldKey_ = key;
+        *subkeys = info_.subkeys;
+        *longestSubkey = info_.longestSubkey;
+        *values = info_.values;
+        return kSuccess;
+    }
+
+    long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
+                      std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
+                      std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                      std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override
+    {
+        if (!held_ || key != heldKey_ || keyClass || classLength || reserved)
+            return inner_.QueryInfoKey(key, keyClass, classLength, reserved, subKeys, maxSubKeyLength,
+                                       maxClassLength, values, maxValueNameLength, maxValueLength,
+                                       securityDescriptorSize, lastWriteTime);
+        held_ = false;  // one answer, once
+        Give(subKeys, info_.subkeys);
+        Give(maxSubKeyLength, info_.longestSubkey);
+        Give(maxClassLength, info_.longestClass);
+        Give(values, info_.values);
+        Give(maxValueNameLength, info_.longestValueName);
+        Give(maxValueLength, info_.longestValue);
+        Give(securityDescriptorSize, info_.securityDescriptor);
+        if (lastWriteTime)
+            *lastWriteTime = info_.lastWrite;
+        return kSuccess;
+    }
+
+    long OpenKey(HKey key, const char* subKey, HKey* result) override { return inner_.OpenKey(key, subKey, result); }
+    long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                   HKey* result) override
+    {
+        return inner_.OpenKeyEx(key, subKey, options, samDesired, result);
+    }
+    long CreateKey(HKey key, const char* subKey, HKey* result) override { return inner_.CreateKey(key, subKey, result); }
+    long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass, std::uint32_t options,
+                     std::uint32_t samDesired, void* securityAttributes, HKey* result,
+                     std::uint32_t* disposition) override
+    {
+        return inner_.CreateKeyEx(key, subKey, reserved, keyClass, options, samDesired, securityAttributes, result,
+                                  disposition);
+    }
+    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override
+    {
+        return inner_.EnumKeyEx(key, index, name, nameLength, reserved, keyClass, classLength, lastWriteTime);
+    }
+    long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        return inner_.EnumValue(key, index, name, nameLength, reserved, type, data, dataSize);
+    }
+    long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                      std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        return inner_.QueryValueEx(key, valueName, reserved, type, data, dataSize);
+    }
+    long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override
+    {
+        return inner_.QueryValue(key, subKey, data, dataSize);
+    }
+    long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t dataSize) override
+    {
+        return inner_.SetValueEx(key, valueName, reserved, type, data, dataSize);
+    }
+    long DeleteKey(HKey key, const char* subKey) override { return inner_.DeleteKey(key, subKey); }
+    long DeleteValue(HKey key, const char* valueName) override { return inner_.DeleteValue(key, valueName); }
+    long CloseKey(HKey key) override
+    {
+        if (key == heldKey_)
+            held_ = false;  // a later handle may take the same value
+        return inner_.CloseKey(key);
+    }
+    long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override
+    {
+        return inner_.CopyKey(source, subKey, destination, reserved);
+    }
+
+private:
+    static void Give(std::uint32_t* place, std::uint32_t value)
+    {
+        if (place)
+            *place = value;
+    }
+
+    struct Info {
+        std::uint32_t subkeys = 0, longestSubkey = 0, longestClass = 0, values = 0, longestValueName = 0,
+                      longestValue = 0, securityDescriptor = 0;
+        FileTime lastWrite;
+    };
+
+    Registry& inner_;
+    Info info_;
+    bool held_ = false;
+    HKey heldKey_ = nullptr;
+};
+
+bool WriteKey(XmlWriter& writer, QueryOnceRegistry& registry, TextCodec& codec, std::string_view keyName, HKey key,
+              const ValueEntry* singleValue);
+
 bool WriteValue(XmlWriter& writer, const ValueEntry& entry, TextCodec& codec)
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
@@ -31,9 +151,17 @@ bool WriteValue(XmlWriter& writer, const ValueEntry& entry, TextCodec& codec)
 bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
                       const ValueEntry* singleValue)
 {
+    QueryOnceRegistry once(registry);
+    return WriteKey(writer, once, codec, keyName, key, singleValue);
+}
+
+namespace {
+
+bool WriteKey(XmlWriter& writer, QueryOnceRegistry& registry, TextCodec& codec, std::string_view keyName, HKey key,
+              const ValueEntry* singleValue)
+{
     std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
-    if (registry.QueryInfoKey(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr, &values, nullptr,
-                              nullptr, nullptr, nullptr) != kSuccess)
+    if (registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
         return false;
     std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
     const bool hasContents = subkeys != 0 || values != 0;
@@ -76,7 +204,7 @@ bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, s
         KeyHandle subkey(registry);
         if (registry.OpenKey(key, subkeyName.c_str(), subkey.Put()) != kSuccess)
             continue;  // a subkey that cannot be opened is left out with its subtree
-        if (!WriteKeySnapshot(writer, registry, codec, subkeyName, subkey.get(), nullptr))
+        if (!WriteKey(writer, registry, codec, subkeyName, subkey.get(), nullptr))
             return false;
     }
 
@@ -84,6 +212,8 @@ bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, s
         return k.WriteEndTag(writer, -1, true, true);
     return !writer.Failed();
 }
+
+}  // namespace
 
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
                          const ValueEntry* singleValue)

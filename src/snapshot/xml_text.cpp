@@ -36,6 +36,17 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
 
 std::string EscapeXmlText(std::string_view text, TextCodec& codec)
 {
+    // Most names and values need neither: copy them at once.
+    std::size_t plain = 0;
+    while (plain < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[plain]);
+        if (c == '&' || c == '"' || c == '<' || c >= 0x80)
+            break;
+        ++plain;
+    }
+    if (plain == text.size())
+        return std::string(text);
+
     std::string escaped;
     escaped.reserve(text.size());
     bool ascii = true;

@@ -182,8 +182,8 @@ TEST(SnapshotWriter, SkipsSubkeysThatCannotBeOpenedAndStopsAtOneThatCannotBeQuer
 
     // "Two" cannot be queried: the branch stops there without the pending end tags, and
     // the caller's end tags of the path and of "registry" follow.
-    // Each key is queried twice (its counts, then its values): the branch, One, then Two.
-    r.InjectFault(RegOp::QueryInfoKey, 5, kErrorAccessDenied);
+    // The registry is asked once a key: the branch, One, then Two.
+    r.InjectFault(RegOp::QueryInfoKey, 3, kErrorAccessDenied);
     results.clear();
     EXPECT_EQ(kDeclaration +
                   " <registry>\r\n"
@@ -200,6 +200,7 @@ TEST(SnapshotWriter, SkipsSubkeysThatCannotBeOpenedAndStopsAtOneThatCannotBeQuer
               WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\B"}, &results));
     EXPECT_EQ(std::vector<bool>{false}, results);
     EXPECT_EQ(0u, r.OpenHandleCount());
+    EXPECT_EQ(3u + 3u, r.CallCount(RegOp::QueryInfoKey));  // one question a key: B, Two, Deep; B, One, Two
 }
 
 TEST(SnapshotWriter, SubkeyNameLongerThanReportedDoesNotEndTheWalk)
