@@ -131,19 +131,92 @@ private:
     HKey heldKey_ = nullptr;
 };
 
-bool WriteKey(XmlWriter& writer, QueryOnceRegistry& registry, TextCodec& codec, std::string_view keyName, HKey key,
-              const ValueEntry* singleValue);
+// What one walk reuses from key to key: the registry it asks, and elements and scratch text
+// kept between lines so that writing a value allocates nothing of its own.
+struct Walk {
+    Walk(XmlWriter& w, Registry& r, TextCodec& c) : writer(w), registry(r), codec(c) {}
 
-bool WriteValue(XmlWriter& writer, const ValueEntry& entry, TextCodec& codec)
+    XmlWriter& writer;
+    QueryOnceRegistry registry;
+    TextCodec& codec;
+    XmlElement k{"k"};
+    XmlElement v{"v"};
+    std::string escaped;
+};
+
+bool WriteValue(Walk& walk, const ValueEntry& entry)
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
-    XmlElement v("v");
-    v.SetAttribute("name", EscapeXmlText(entry.name, codec));
-    v.SetAttribute("value", EscapeXmlText(entry.text, codec));
-    if (entry.type != kRegSz && entry.type != kRegNone)
-        v.SetAttribute("type", EscapeXmlText(TypeNameFromCode(entry.type), codec));
-    return v.WriteEmptyTag(writer, +1, true, true);
+    XmlElement& v = walk.v;
+    v.ClearAttributes();
+    EscapeXmlTextInto(entry.name, walk.codec, walk.escaped);
+    v.SetAttribute("name", walk.escaped);
+    EscapeXmlTextInto(entry.text, walk.codec, walk.escaped);
+    v.SetAttribute("value", walk.escaped);
+    if (entry.type != kRegSz && entry.type != kRegNone) {
+        EscapeXmlTextInto(TypeNameFromCode(entry.type), walk.codec, walk.escaped);
+        v.SetAttribute("type", walk.escaped);
+    }
+    return v.WriteEmptyTag(walk.writer, +1, true, true);
+}
+
+bool WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* singleValue)
+{
+    std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
+    if (walk.registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
+        return false;
+    std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
+    const bool hasContents = subkeys != 0 || values != 0;
+
+    // One "k" element serves every level: an end tag needs only the element's name.
+    XmlElement& k = walk.k;
+    if (!keyName.empty()) {
+        k.ClearAttributes();
+        EscapeXmlTextInto(keyName, walk.codec, walk.escaped);
+        k.SetAttribute("name", walk.escaped);
+        if (!hasContents)
+            // An empty-element tag holds nothing: whatever appeared in the key since the
+            // query is left out rather than written where it would restore into the parent.
+            return k.WriteEmptyTag(walk.writer, +1, true, true);
+        if (!k.WriteStartTag(walk.writer, +1, true, true))
+            return false;
+    }
+
+    if (singleValue) {
+        if (!WriteValue(walk, *singleValue))
+            return false;
+    } else {
+        for (const ValueEntry& entry : ListKeyValuesSorted(walk.registry, key, walk.codec))
+            if (!WriteValue(walk, entry))
+                return false;
+    }
+
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t length = static_cast<std::uint32_t>(name.size());
+        long status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
+            // The reported longest name was too short: ask again with room for any name,
+            // rather than ending the walk and losing the rest of the subkeys.
+            name.resize(kLargestSubkeyName + 1);
+            length = static_cast<std::uint32_t>(name.size());
+            status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        }
+        if (status != kSuccess || length >= name.size())
+            break;
+        if (length == 0)
+            continue;
+        name[length] = '\0';
+        KeyHandle subkey(walk.registry);
+        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) != kSuccess)
+            continue;  // a subkey that cannot be opened is left out with its subtree
+        if (!WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr))
+            return false;
+    }
+
+    if (!keyName.empty())
+        return k.WriteEndTag(walk.writer, -1, true, true);
+    return !walk.writer.Failed();
 }
 
 }  // namespace
@@ -151,69 +224,9 @@ bool WriteValue(XmlWriter& writer, const ValueEntry& entry, TextCodec& codec)
 bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
                       const ValueEntry* singleValue)
 {
-    QueryOnceRegistry once(registry);
-    return WriteKey(writer, once, codec, keyName, key, singleValue);
+    Walk walk(writer, registry, codec);
+    return WriteKey(walk, keyName, key, singleValue);
 }
-
-namespace {
-
-bool WriteKey(XmlWriter& writer, QueryOnceRegistry& registry, TextCodec& codec, std::string_view keyName, HKey key,
-              const ValueEntry* singleValue)
-{
-    std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
-    if (registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
-        return false;
-    std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
-    const bool hasContents = subkeys != 0 || values != 0;
-
-    XmlElement k("k");
-    if (!keyName.empty()) {
-        k.SetAttribute("name", EscapeXmlText(keyName, codec));
-        if (!hasContents)
-            // An empty-element tag holds nothing: whatever appeared in the key since the
-            // query is left out rather than written where it would restore into the parent.
-            return k.WriteEmptyTag(writer, +1, true, true);
-        if (!k.WriteStartTag(writer, +1, true, true))
-            return false;
-    }
-
-    if (singleValue) {
-        if (!WriteValue(writer, *singleValue, codec))
-            return false;
-    } else {
-        for (const ValueEntry& entry : ListKeyValuesSorted(registry, key, codec))
-            if (!WriteValue(writer, entry, codec))
-                return false;
-    }
-
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t length = static_cast<std::uint32_t>(name.size());
-        long status = registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
-            // The reported longest name was too short: ask again with room for any name,
-            // rather than ending the walk and losing the rest of the subkeys.
-            name.resize(kLargestSubkeyName + 1);
-            length = static_cast<std::uint32_t>(name.size());
-            status = registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        }
-        if (status != kSuccess)
-            break;
-        if (length == 0)
-            continue;
-        std::string subkeyName(name.data(), length);
-        KeyHandle subkey(registry);
-        if (registry.OpenKey(key, subkeyName.c_str(), subkey.Put()) != kSuccess)
-            continue;  // a subkey that cannot be opened is left out with its subtree
-        if (!WriteKey(writer, registry, codec, subkeyName, subkey.get(), nullptr))
-            return false;
-    }
-
-    if (!keyName.empty())
-        return k.WriteEndTag(writer, -1, true, true);
-    return !writer.Failed();
-}
-
-}  // namespace
 
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
                          const ValueEntry* singleValue)

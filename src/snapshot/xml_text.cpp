@@ -34,9 +34,9 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
 
 }  // namespace
 
-std::string EscapeXmlText(std::string_view text, TextCodec& codec)
+void EscapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out)
 {
-    // Most names and values need neither: copy them at once.
+    // Most names and values need neither escaping nor conversion: copy them at once.
     std::size_t plain = 0;
     while (plain < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[plain]);
@@ -44,27 +44,32 @@ std::string EscapeXmlText(std::string_view text, TextCodec& codec)
             break;
         ++plain;
     }
+    out.assign(text.substr(0, plain));
     if (plain == text.size())
-        return std::string(text);
+        return;
 
-    std::string escaped;
-    escaped.reserve(text.size());
     bool ascii = true;
-    for (char c : text) {
+    for (char c : text.substr(plain)) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '<': escaped += "&lt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        case '<': out += "&lt;"; break;
         default:
             if (static_cast<unsigned char>(c) >= 0x80)
                 ascii = false;
-            escaped += c;
+            out += c;
         }
     }
     // ASCII is the same in every ANSI code page and in UTF-8.
-    if (ascii)
-        return escaped;
-    return Utf16ToUtf8(codec.AnsiToUtf16(escaped));
+    if (!ascii)
+        out = Utf16ToUtf8(codec.AnsiToUtf16(out));
+}
+
+std::string EscapeXmlText(std::string_view text, TextCodec& codec)
+{
+    std::string out;
+    EscapeXmlTextInto(text, codec, out);
+    return out;
 }
 
 void UnescapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out)

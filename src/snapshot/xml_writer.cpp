@@ -95,16 +95,21 @@ bool XmlWriter::Close()
     return ok;
 }
 
-void XmlElement::SetAttribute(std::string_view name, std::string value)
+void XmlElement::SetAttribute(std::string_view name, std::string_view value)
 {
-    for (std::size_t i = 0; i < names_.size(); ++i) {
+    for (std::size_t i = 0; i < count_; ++i) {
         if (names_[i] == name) {
-            values_[i] = std::move(value);
+            values_[i].assign(value);
             return;
         }
     }
-    names_.emplace_back(name);
-    values_.push_back(std::move(value));
+    if (count_ == names_.size()) {
+        names_.emplace_back();
+        values_.emplace_back();
+    }
+    names_[count_].assign(name);
+    values_[count_].assign(value);
+    ++count_;
 }
 
 void XmlElement::AppendTag(std::string& line, int indent, bool indentOn) const
@@ -113,7 +118,7 @@ void XmlElement::AppendTag(std::string& line, int indent, bool indentOn) const
         AppendBlanks(line, indent);
     line += '<';
     line += name_;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
+    for (std::size_t i = 0; i < count_; ++i) {
         line += ' ';
         line += names_[i];
         line += "=\"";
@@ -164,7 +169,7 @@ std::string XmlElement::DeclarationLine(int indent) const
     AppendBlanks(line, indent);
     line += "<?";
     line += name_;
-    for (std::size_t i = 0; i < names_.size(); ++i) {
+    for (std::size_t i = 0; i < count_; ++i) {
         line += ' ';
         line += names_[i];
         line += "=\"";

@@ -70,8 +70,11 @@ public:
 
     // Replaces the value of the attribute with exactly this name (case counts), or appends
     // a new attribute.
-    void SetAttribute(std::string_view name, std::string value);
-    std::size_t AttributeCount() const { return names_.size(); }
+    void SetAttribute(std::string_view name, std::string_view value);
+    // Removes the attributes (their storage is kept, so an element can be reused line after
+    // line without allocating).
+    void ClearAttributes() { count_ = 0; }
+    std::size_t AttributeCount() const { return count_; }
     const std::string& Name() const { return name_; }
     const std::string& AttributeName(std::size_t i) const { return names_[i]; }
     const std::string& AttributeValue(std::size_t i) const { return values_[i]; }
@@ -94,6 +97,7 @@ private:
     std::string name_;
     std::vector<std::string> names_;
     std::vector<std::string> values_;
+    std::size_t count_ = 0;  // attributes in use; slots beyond are spare storage
 };
 
 }  // namespace tw
