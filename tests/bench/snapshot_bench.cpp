@@ -74,7 +74,7 @@ double CpuSeconds()
 // ---- the generated branch
 
 const char kBranchPath[] = "Software\\TarnwickBench";
-constexpr int kRounds = 2;
+constexpr int kRounds = 3;
 const char kBranchFull[] = "HKEY_CURRENT_USER\\Software\\TarnwickBench";
 
 // Fan-out per level below the branch key for about `keys` keys in three levels.
