@@ -14,6 +14,7 @@ const std::vector<Command>& Commands()
         {"bho", "list [--store] [--json] | remove CLASSID... | restore CLASSID...", RunBho},
         {"programs", "list [--store] [--json] | remove SUBKEY... | restore SUBKEY...", RunPrograms},
         {"version", "FILE [--json]", RunVersion},
+        {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
     };
     return commands;
 }
