@@ -10,6 +10,7 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"values", "KEYPATH [--sorted] [--json]", RunValues},
+        {"scan", "[SECTION...] [--json]", RunScan},
     };
     return commands;
 }
