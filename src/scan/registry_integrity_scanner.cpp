@@ -3,7 +3,10 @@
 // the system's profile list names, and one that does not exist is reported. Older systems
 // name the all-users and default-user profiles inside the profiles directory; newer ones
 // keep their full folders in the "Public" and "Default" values instead. A key whose profile
-// folder cannot be made out is skipped; the others are still checked.
+// folder cannot be made out is skipped; the others are still checked. Each variable is
+// resolved as Windows expands it: %ALLUSERSPROFILE% to the all-users folder wherever it
+// stands, %USERPROFILE% to the profile the key belongs to (the current user's in the
+// machine-wide key, which has no profile of its own).
 #include "registry/key_path.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
@@ -40,7 +43,12 @@ std::optional<std::string> ReadText(Registry& registry, HKey key, const char* na
     return std::nullopt;
 }
 
-void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, const std::string& profileFolder)
+struct ProfileFolders {
+    std::optional<std::string> user;      // the key's own user: %USERPROFILE%
+    std::optional<std::string> allUsers;  // %ALLUSERSPROFILE%
+};
+
+void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, const ProfileFolders& folders)
 {
     Registry& registry = run.registry();
     KeyHandle key(registry);
@@ -52,14 +60,18 @@ void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, co
             break;
         if (entry.name == kDefaultValueName)
             continue;
+        const std::optional<std::string>* profile = nullptr;
         std::string rest;
-        if (StartsWith(entry.text, "%ALLUSERSPROFILE%"))
+        if (StartsWith(entry.text, "%ALLUSERSPROFILE%")) {
+            profile = &folders.allUsers;
             rest = entry.text.substr(17);
-        else if (StartsWith(entry.text, "%USERPROFILE%"))
+        } else if (StartsWith(entry.text, "%USERPROFILE%")) {
+            profile = &folders.user;
             rest = entry.text.substr(13);
-        else
+        }
+        if (!profile || !*profile)
             continue;
-        std::string folder = profileFolder + rest;
+        std::string folder = **profile + rest;
         if (!PathExists(run.system(), folder))
             run.Report(entry, keyPath, folder);
     }
@@ -103,14 +115,15 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
         defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadText(registry, profiles.get(), "Default"));
 
     const std::string shellFolders(kShellFolders);
+    // A key is checked only when its own profile folder is known.
     if (currentUser && !run.Stopped())
         CheckShellFolders(run, kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                          *currentUser);
+                          {currentUser, allUsers});
     if (allUsers && !run.Stopped())
         CheckShellFolders(run, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                          *allUsers);
+                          {currentUser, allUsers});
     if (defaultUser && !run.Stopped())
-        CheckShellFolders(run, kUsers, ".DEFAULT\\" + shellFolders, *defaultUser);
+        CheckShellFolders(run, kUsers, ".DEFAULT\\" + shellFolders, {defaultUser, allUsers});
 }
 
 }  // namespace tw

@@ -14,11 +14,20 @@
 namespace tw {
 namespace {
 
-constexpr std::array<std::string_view, 3> kExcluded = {
+// Windows' own settings. A 64-bit process also sees the 32-bit view of them below
+// Wow6432Node, which is left out the same way.
+constexpr std::array<std::string_view, 5> kExcluded = {
     "hkey_local_machine\\software\\microsoft\\windows",
     "hkey_current_user\\software\\microsoft\\windows",
     "hkey_local_machine\\software\\microsoft\\windows nt",
+    "hkey_local_machine\\software\\wow6432node\\microsoft\\windows",
+    "hkey_local_machine\\software\\wow6432node\\microsoft\\windows nt",
 };
+
+bool IsDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 bool IsExcluded(std::string_view fullPath)
 {
@@ -95,7 +104,8 @@ private:
         if (dot != std::string::npos && last.size() - dot != 4 && path.size() > last.size() + 1)
             path.resize(path.size() - last.size() - 1);
         std::size_t slash = path.find('\\');
-        if (path.size() < 2 || path[1] != ':' || slash == std::string::npos || slash == 0 ||
+        // A drive letter, not a shell name such as "::{GUID}\{GUID}".
+        if (path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != ':' || slash == std::string::npos || slash == 0 ||
             path.find(':', 2) != std::string::npos)
             return false;
         *out = std::move(path);

@@ -58,8 +58,14 @@ TEST(RegistryIntegrity, NewerSystemsPublicAndDefaultFoldersAreUsed)
     s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");
     s.Text(kLocalMachine, kFolders, "Common Gone", "%ALLUSERSPROFILE%\\Gone");
     s.Text(kUsers, kDefaultFolders, "Personal", "%USERPROFILE%\\Documents");
+    // Each variable stands for its own profile, wherever it is used.
+    s.Text(kLocalMachine, kFolders, "Common Favorites", "%USERPROFILE%\\Desktop");
+    s.Text(kCurrentUser, kFolders, "Shared", "%ALLUSERSPROFILE%\\Gone2");
     s.Run(ScanSection::RegistryIntegrity);
-    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\Users\\Public\\Gone"},
+    EXPECT_EQ((Strings{
+                  "HKEY_CURRENT_USER\\" + kFolders + " | Shared | %ALLUSERSPROFILE%\\Gone2 | C:\\Users\\Public\\Gone2",
+                  "HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\Users\\Public\\Gone",
+              }),
               s.Found());
 }
 

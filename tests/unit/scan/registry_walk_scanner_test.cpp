@@ -25,6 +25,7 @@ TEST(RegistryWalk, ValuesThatNameMissingLocalPathsAreReported)
              {"h_url", "http://host/a\\b.exe"},
              {"i_trailing", "C:\\Trail\\x"},                        // a backslash and one character go
              {"j_there", "C:\\Apps\\there.exe"},
+             {"l_shell", "::{59031a47-3f72-44a7-89c5-5595fe6b30ee}\\{18989B1D-99B5-455B-841C-AB7C74E4DDFC}"},
              {"k_dword", ""},
          })
         s.Text(kLocalMachine, key, v.name, v.text);
@@ -42,7 +43,7 @@ TEST(RegistryWalk, ValuesThatNameMissingLocalPathsAreReported)
     EXPECT_EQ(5, s.engine.walkProblemCount);
     auto order = SetterOrderIn(s.LogMessages());
     EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
-    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor[k_dword]", s.progress.Status());
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor[l_shell]", s.progress.Status());
 }
 
 TEST(RegistryWalk, IntermediateKeyNamesAreLowerCaseAndTheHoldingKeyKeepsItsCase)
@@ -67,6 +68,7 @@ TEST(RegistryWalk, WindowsKeysAreNotEnteredButTheirOwnValuesAreExamined)
     s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "Below", "C:\\Gone\\nt.exe");
     s.Text(kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\Shell", "Below", "C:\\Gone\\user.exe");
     s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\WindowsMore\\X", "Below", "C:\\Gone\\more.exe");
+    s.Text(kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion", "Below", "C:\\Gone\\wow.exe");
     s.Text(kLocalMachine, "SOFTWARE", "Root", "C:\\Gone\\root.exe");  // a branch root's values are not examined
     s.Run(ScanSection::CompleteRegistryScan);
     EXPECT_EQ((Strings{
