@@ -130,6 +130,14 @@ void ScanCompleteRegistry(ScanEngine& engine, CompletedSectionList& completed)
     run.Complete(completed);
 }
 
+void WalkRegistryBranch(ScanEngine& engine, ScanSection section, HKey parent, const char* subkey,
+                        const std::string& fullPath)
+{
+    SectionRun run(engine, section);
+    Walk walk(run);
+    walk.Branch(parent, subkey, fullPath);
+}
+
 void ScanProgramIds(ScanEngine& engine, CompletedSectionList& completed)
 {
     SectionRun run(engine, ScanSection::ProgramId);

@@ -3,7 +3,10 @@
 // registry integrity check) appends its entry to the completed-section list when it ends.
 #pragma once
 
+#include "platform/registry.h"
 #include "scan/problem_record.h"
+
+#include <string>
 
 namespace tw {
 
@@ -22,5 +25,10 @@ void ScanStartupPrograms(ScanEngine& engine, CompletedSectionList& completed);  
 void ScanSounds(ScanEngine& engine, CompletedSectionList& completed);             // sounds_scanner.cpp
 void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList& completed);  // registry_integrity_scanner.cpp
 void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed);  // uninstall_scanner.cpp
+
+// The registry walk of one branch as the two walk sections do it (`section` gives the
+// problem texts and the delete type), for callers that time it on a branch of their own.
+void WalkRegistryBranch(ScanEngine& engine, ScanSection section, HKey parent, const char* subkey,
+                        const std::string& fullPath);
 
 }  // namespace tw
