@@ -39,7 +39,7 @@ bool IsExcluded(std::string_view fullPath)
 
 class Walk {
 public:
-    explicit Walk(SectionRun& run) : run_(run), registry_(run.registry()), system_(run.system()) {}
+    explicit Walk(SectionRun& run) : run_(run), registry_(run.registry()), system_(run.system()), exists_(system_) {}
 
     void Branch(HKey parent, const char* subkey, const std::string& fullPath)
     {
@@ -79,7 +79,7 @@ private:
             if (entry.text == kValueNotSet)
                 continue;
             std::string path;
-            if (LooksLikeLocalPath(entry.text, &path) && !PathExists(system_, path)) {
+            if (LooksLikeLocalPath(entry.text, &path) && !exists_.Exists(path)) {
                 run_.Report(entry, keyPath, path);
                 run_.engine().walkProblemCount = run_.count();
             }
@@ -115,6 +115,7 @@ private:
     SectionRun& run_;
     Registry& registry_;
     System& system_;
+    ExistenceCache exists_;
 };
 
 }  // namespace

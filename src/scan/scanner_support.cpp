@@ -33,6 +33,18 @@ void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::strin
     engine_.ShowSectionCount(++count_);
 }
 
+bool ExistenceCache::Exists(const std::string& path)
+{
+    auto known = known_.find(path);
+    if (known != known_.end())
+        return known->second;
+    if (known_.size() >= capacity_)
+        known_.clear();
+    bool exists = PathExists(system_, path);
+    known_.emplace(path, exists);
+    return exists;
+}
+
 KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath)
 {
     std::string subkey(fullPath);

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tw {
@@ -35,6 +36,20 @@ private:
     ScanEngine& engine_;
     ScanSection section_;
     int count_ = 0;
+};
+
+// Existence tests remembered for the length of one section: a registry names the same
+// files over and over (a library behind thousands of classes), and each test is a trip to
+// the file system. Bounded: when full it starts afresh, so it never grows with the branch.
+class ExistenceCache {
+public:
+    explicit ExistenceCache(System& system, std::size_t capacity = 8192) : system_(system), capacity_(capacity) {}
+    bool Exists(const std::string& path);
+
+private:
+    System& system_;
+    std::size_t capacity_;
+    std::unordered_map<std::string, bool> known_;
 };
 
 // Opens "HKEY_...\sub\path" with RegOpenKeyA; an empty handle when it does not open.

@@ -16,7 +16,8 @@
 namespace tw::bench {
 namespace {
 
-constexpr int kFileCount = 200;
+// Distinct files named by the values; a real registry names many files many times.
+constexpr int kFileCount = 2000;
 
 const char* const kWords[] = {"Settings", "Options", "Recent", "Window", "Toolbar", "Plugins", "Profiles",
                               "Cache",    "Colors",  "Fonts",  "History", "Layout", "Language", "Update",
@@ -32,10 +33,20 @@ std::string Guid(std::mt19937& random)
     return text;
 }
 
-std::string FilePath(const std::string& folder, int n)
+// Files spread over folders of a hundred, as programs keep them.
+std::string FileFolder(const std::string& folder, int n)
 {
-    return folder + "\\f" + std::to_string(n) + (n % 3 == 0 ? ".dll" : n % 3 == 1 ? ".exe" : ".ico");
+    return folder + "\\p" + std::to_string(n / 100);
 }
+
+}  // namespace
+
+std::string BenchFilePath(const std::string& folder, int n)
+{
+    return FileFolder(folder, n) + "\\f" + std::to_string(n) + (n % 3 == 0 ? ".dll" : n % 3 == 1 ? ".exe" : ".ico");
+}
+
+namespace {
 
 class Generator {
 public:
@@ -102,7 +113,7 @@ private:
             std::uint32_t kind = random_() % 1000;
             if (kind < 250) {
                 int n = static_cast<int>(random_() % kFileCount);
-                std::string text = FilePath(folder_, n);
+                std::string text = BenchFilePath(folder_, n);
                 std::uint32_t form = random_() % 4;
                 if (form == 1)
                     text = "\"" + text + "\" /s";
@@ -175,13 +186,54 @@ std::size_t PlainWalkKey(Registry& registry, HKey key)
     return count;
 }
 
+std::size_t PlainWalkKeyWithoutQueries(Registry& registry, HKey key, std::vector<char>& name,
+                                       std::vector<std::uint8_t>& data)
+{
+    for (std::uint32_t i = 0;;) {
+        std::uint32_t nameLength = static_cast<std::uint32_t>(name.size()), type = 0;
+        std::uint32_t dataSize = static_cast<std::uint32_t>(data.size());
+        long status = registry.EnumValue(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+        if (status == kErrorMoreData && dataSize > data.size()) {
+            data.resize(dataSize);
+            continue;
+        }
+        if (status != kSuccess)
+            break;
+        ++i;
+    }
+    std::size_t count = 1;
+    std::vector<char> subkey(256);
+    for (std::uint32_t i = 0;; ++i) {
+        std::uint32_t length = static_cast<std::uint32_t>(subkey.size());
+        if (registry.EnumKeyEx(key, i, subkey.data(), &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            break;
+        KeyHandle child(registry);
+        if (registry.OpenKeyEx(key, subkey.data(), 0, kKeyRead, child.Put()) == kSuccess)
+            count += PlainWalkKeyWithoutQueries(registry, child.get(), name, data);
+    }
+    return count;
+}
+
 }  // namespace
+
+std::size_t PlainWalkWithoutQueries(Registry& registry, HKey root, const std::string& subkey)
+{
+    KeyHandle key(registry);
+    if (registry.OpenKeyEx(root, subkey.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
+        return 0;
+    std::vector<char> name(16384);
+    std::vector<std::uint8_t> data(4096);
+    return PlainWalkKeyWithoutQueries(registry, key.get(), name, data);
+}
 
 bool MakeBenchFiles(System& system, const std::string& fileFolder)
 {
     system.MakeDirectory(fileFolder);
+    system.MakeDirectory(fileFolder + "\\gone");  // where the missing files would be
     for (int n = 0; n < kFileCount; ++n) {
-        auto file = system.OpenFile(FilePath(fileFolder, n), FileMode::Write);
+        if (n % 100 == 0)
+            system.MakeDirectory(FileFolder(fileFolder, n));
+        auto file = system.OpenFile(BenchFilePath(fileFolder, n), FileMode::Write);
         if (!file || !file->Write("x", 1) || !file->Close())
             return false;
     }

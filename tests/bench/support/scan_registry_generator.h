@@ -22,6 +22,9 @@ struct GeneratedBranch {
     std::size_t maxDepth = 0;
 };
 
+// The n-th of the files the generated values name.
+std::string BenchFilePath(const std::string& fileFolder, int n);
+
 // Makes the files the existing paths point at, below `fileFolder` (a Windows path).
 bool MakeBenchFiles(System& system, const std::string& fileFolder);
 
@@ -32,6 +35,9 @@ GeneratedBranch GenerateScanBranch(Registry& registry, HKey root, const std::str
 // Opens every key below root\subkey and enumerates every subkey and value, and nothing
 // else: the floor for any walk of the branch. Returns the number of keys.
 std::size_t PlainWalk(Registry& registry, HKey root, const std::string& subkey);
+// The same without asking any key for its sizes (RegQueryInfoKeyA): names in buffers of
+// the registry's maximum, data buffers grown when a value is larger, as reg export does.
+std::size_t PlainWalkWithoutQueries(Registry& registry, HKey root, const std::string& subkey);
 
 // Peak resident memory of the process so far, in bytes (0 when unknown), and on Linux a
 // reset of that peak so that a phase can be measured alone.
