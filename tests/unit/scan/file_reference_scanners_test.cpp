@@ -18,13 +18,13 @@ TEST(SharedProgramFiles, NamesAreResolvedAndMissingOnesReported)
     s.File("C:\\Tools\\onpath.dll");
     s.File("C:\\Apps\\app.dll");
     s.system.SetEnvironment("PATH", "C:\\Tools");
-    for (const char* name : {"here.dll", "onpath.dll", "gone.dll", "\"C:\\Apps\\app.dll\" /x", "%SystemRoot%\\lost.dll",
+    for (const char* name : {"here.dll", "onpath.dll", "gone.dll", "\"C:\\Apps\\gone2.dll\" /x", "%SystemRoot%\\lost.dll",
                              "C:\\Apps\\app.dll"})
         SetValue(s.registry, kLocalMachine, kShared, name, kRegDword, B({1, 0, 0, 0}));
     auto completed = s.Run(ScanSection::SharedProgramFiles);
     // The quoted name keeps the blank before its switch; a bare name found on PATH is sound.
     EXPECT_EQ((Strings{
-                  "HKEY_LOCAL_MACHINE\\" + kShared + " | \"C:\\Apps\\app.dll\" /x | 0x00000001 (1) | C:\\Apps\\app.dll ",
+                  "HKEY_LOCAL_MACHINE\\" + kShared + " | \"C:\\Apps\\gone2.dll\" /x | 0x00000001 (1) | C:\\Apps\\gone2.dll ",
                   "HKEY_LOCAL_MACHINE\\" + kShared + " | %SystemRoot%\\lost.dll | 0x00000001 (1) | C:\\WINDOWS\\lost.dll",
                   "HKEY_LOCAL_MACHINE\\" + kShared + " | gone.dll | 0x00000001 (1) | C:\\WINDOWS\\system32\\gone.dll",
               }),
