@@ -171,7 +171,8 @@ protected:
         Sz(kLocalMachine, kFonts, "TwScan There (TrueType)", D + "\\there.exe");
         Sz(kLocalMachine, kServices + "\\TwScanGone", "ImagePath", D + "\\gonesvc.exe -k x", kRegExpandSz);
         Sz(kLocalMachine, kServices + "\\TwScanWinDir", "ImagePath", "winhlp32.exe", kRegExpandSz);
-        Sz(kLocalMachine, kServices + "\\TwScanThere", "ImagePath", "%SystemRoot%\\system32\\services.exe", kRegExpandSz);
+        // The Windows folder itself: a 32-bit build sees another system32 on a 64-bit system.
+        Sz(kLocalMachine, kServices + "\\TwScanThere", "ImagePath", "%SystemRoot%\\regedit.exe", kRegExpandSz);
         Sz(kLocalMachine, kRun, "TwScanGone", D + "\\gonerun.exe /s");
         Sz(kLocalMachine, kRun, "TwScanThere", "\"" + D + "\\there.exe\" -x");
         Sz(kLocalMachine, kRun, "TwScanWin", "notepad.exe");
