@@ -1,6 +1,5 @@
 #include "scan/shortcut_scanner.h"
 
-#include "app/program_info.h"
 #include "scan/scan_section.h"
 
 namespace tw {

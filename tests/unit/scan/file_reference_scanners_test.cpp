@@ -141,3 +141,37 @@ TEST(FileReferenceScanners, AMissingKeyStillCountsAsRun)
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A key whose size cannot be queried ends a subkey scanner without its completed entry (so
+// the repair is not offered for it); a key that does not open still counts as run. No
+// scanner leaves a key open either way.
+TEST(SubkeyScanners, AKeyThatCannotBeQueriedEndsTheSectionWithoutAnEntry)
+{
+    struct Case {
+        ScanSection section;
+        std::string key;
+    };
+    for (const Case& c : std::vector<Case>{
+             {ScanSection::ApplicationPaths, kAppPaths + "\\x.exe"},
+             {ScanSection::HelpFiles, kWindows + "\\Help"},
+             {ScanSection::SystemServices, "SYSTEM\\CurrentControlSet\\Services\\x"},
+             {ScanSection::AddRemovePrograms, "Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\x"},
+         }) {
+        ScanMachine s;
+        s.Key(kLocalMachine, c.key);
+        s.registry.InjectFault(RegOp::QueryInfoKey, 1, kErrorAccessDenied);
+        EXPECT_TRUE(s.Run(c.section).empty()) << SectionInfoOf(c.section).name;
+        EXPECT_EQ(0u, s.registry.OpenHandleCount()) << SectionInfoOf(c.section).name;
+
+        ScanMachine denied;
+        denied.Key(kLocalMachine, c.key);
+        denied.registry.InjectFault(RegOp::OpenKey, 1, kErrorAccessDenied);
+        EXPECT_EQ(1u, denied.Run(c.section).size()) << SectionInfoOf(c.section).name;
+    }
+}
+
+}  // namespace
+}  // namespace tw::test
