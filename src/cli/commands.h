@@ -22,6 +22,7 @@ int RunBho(Context& context, const Arguments& arguments);
 int RunPrograms(Context& context, const Arguments& arguments);
 int RunVersion(Context& context, const Arguments& arguments);
 int RunSnapshot(Context& context, const Arguments& arguments);
+int RunScan(Context& context, const Arguments& arguments);
 
 // Splits arguments into flags ("--json") and the rest; false when a flag is not one of
 // `known`.
