@@ -254,43 +254,5 @@ std::size_t PlainWalk(Registry& registry, HKey root, const std::string& subkey)
     return PlainWalkKey(registry, key.get());
 }
 
-#ifdef _WIN32
-std::size_t PeakMemoryBytes()
-{
-    PROCESS_MEMORY_COUNTERS counters{};
-    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
-}
-void ResetPeakMemory() {}
-std::size_t CurrentMemoryBytes()
-{
-    PROCESS_MEMORY_COUNTERS counters{};
-    return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
-}
-#else
-namespace {
-std::size_t StatusField(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    std::size_t length = std::char_traits<char>::length(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0)
-            return static_cast<std::size_t>(std::stoull(line.substr(length))) * 1024;
-    return 0;
-}
-}  // namespace
-std::size_t PeakMemoryBytes()
-{
-    return StatusField("VmHWM:");
-}
-void ResetPeakMemory()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-std::size_t CurrentMemoryBytes()
-{
-    return StatusField("VmRSS:");
-}
-#endif
 
 }  // namespace tw::bench

@@ -6,6 +6,8 @@
 // memory registry and in Wine's.
 #pragma once
 
+#include "bench/support/bench_memory.h"
+
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -38,11 +40,5 @@ std::size_t PlainWalk(Registry& registry, HKey root, const std::string& subkey);
 // The same without asking any key for its sizes (RegQueryInfoKeyA): names in buffers of
 // the registry's maximum, data buffers grown when a value is larger, as reg export does.
 std::size_t PlainWalkWithoutQueries(Registry& registry, HKey root, const std::string& subkey);
-
-// Peak resident memory of the process so far, in bytes (0 when unknown), and on Linux a
-// reset of that peak so that a phase can be measured alone.
-std::size_t PeakMemoryBytes();
-void ResetPeakMemory();
-std::size_t CurrentMemoryBytes();
 
 }  // namespace tw::bench
