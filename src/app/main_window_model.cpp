@@ -202,7 +202,7 @@ bool MainWindowModel::OnCommand(int id)
     case IDC_BACKUP_TILE:
         Run(windows_->OpenBackupManager(kBackupRestorePage));
         return true;
-    case IDC_HELP:
+    case IDC_HELP_PAGE:
         windows_->OpenHelpPage();
         return true;
     case IDC_SCAN_TILE:

@@ -176,7 +176,7 @@ TEST_F(MainWindowTest, ButtonsOpenTheirWindows)
     const std::pair<int, const char*> cases[] = {
         {IDC_BACKUP_MANAGER, "backup 0"}, {IDC_BACKUP_TILE, "backup 0"}, {IDC_FULL_BACKUP, "backup 1"},
         {IDC_BHO_MANAGER, "bho"},         {IDC_STARTUP_MANAGER, "startup"}, {IDC_ADDREMOVE_MANAGER, "addremove"},
-        {IDC_HELP, "help"},               {IDC_SCAN_NOW, "scan"},           {IDC_SCAN_TILE, "scan"},
+        {IDC_HELP_PAGE, "help"},               {IDC_SCAN_NOW, "scan"},           {IDC_SCAN_TILE, "scan"},
     };
     for (const auto& [id, call] : cases) {
         windows->calls.clear();
