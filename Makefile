@@ -2,9 +2,12 @@
 # prefix of the build tree; `make test` sets up, builds everything and runs every test.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-PRESETS := native win32 win64
+# The fuzz tree is clang with AddressSanitizer and UBSan: its unit tests run sanitized and
+# its fuzzers run briefly in every `make test`.
+PRESETS := native fuzz win32 win64
+FUZZ_SECONDS ?= 15
 
-.PHONY: all setup configure build native win32 win64 test test-native test-win32 test-win64 \
+.PHONY: all setup build native win32 win64 fuzz-build test test-native test-win32 test-win64 \
         run dist fuzz fuzz-long asan tsan bench art clean
 
 all: build
@@ -18,10 +21,14 @@ build/%/build.ninja: CMakePresets.json CMakeLists.txt
 native win32 win64: %: setup build/%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 
+fuzz-build: setup build/fuzz/build.ninja
+	cmake --build --preset fuzz -j $(JOBS)
+
 build: native win32 win64
 
-test: build
+test: build fuzz-build
 	@bash tools/run-tests.sh $(PRESETS)
+	@bash tools/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
 test-native test-win32 test-win64: test-%: %
 	@bash tools/run-tests.sh $*
@@ -30,13 +37,12 @@ asan tsan: %: setup build/%/build.ninja
 	cmake --build --preset $* -j $(JOBS)
 	ctest --test-dir build/$* --output-on-failure
 
-fuzz: setup build/fuzz/build.ninja
-	cmake --build --preset fuzz -j $(JOBS)
-	@bash tools/run-fuzzers.sh build/fuzz 20
+fuzz: fuzz-build
+	@bash tools/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
 
-fuzz-long: setup build/fuzz/build.ninja
-	cmake --build --preset fuzz -j $(JOBS)
-	@bash tools/run-fuzzers.sh build/fuzz 600
+# A longer run: make fuzz-long FUZZ_SECONDS=3600
+fuzz-long: fuzz-build
+	@bash tools/run-fuzzers.sh build/fuzz $(or $(FUZZ_LONG_SECONDS),600)
 
 bench: native win64
 	@bash tools/run-benchmarks.sh

@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Runs every fuzzer of a fuzz build tree for the given number of seconds each, from its seed
-# corpus in tests/fuzz/corpus/<name>/ (new inputs go to a scratch copy, not the repo).
+# Runs every fuzzer of a fuzz build tree for the given number of seconds each, starting from
+# its seed corpus tests/fuzz/corpus/<name>/ (new inputs go to a scratch folder of the build
+# tree, never into the repository).
 set -euo pipefail
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(dirname "$here")
-tree=$1; seconds=${2:-20}
-status=0
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+tree=$1; seconds=${2:-15}
+case $tree in /*) ;; *) tree=$root/$tree ;; esac
+status=0; count=0
 shopt -s nullglob
-for fuzzer in "$root/$tree"/tests/*_fuzzer "$tree"/tests/*_fuzzer; do
+for fuzzer in "$tree"/tests/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer" _fuzzer)
-  work="$root/build/fuzz-corpus/$name"
+  work="$tree/fuzz-work/$name"
   mkdir -p "$work"
-  seeds="$root/tests/fuzz/corpus/$name"
+  dirs=("$work")
+  [ -d "$root/tests/fuzz/corpus/$name" ] && dirs+=("$root/tests/fuzz/corpus/$name")
   echo "== fuzz: $name (${seconds}s)"
+  count=$((count + 1))
   if ! "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=512 -timeout=10 \
-       -print_final_stats=0 "$work" ${seeds:+$( [ -d "$seeds" ] && echo "$seeds")} >"$work.log" 2>&1; then
+       "${dirs[@]}" >"$work.log" 2>&1; then
     tail -40 "$work.log"
     echo "fuzz: $name found a fault (log: $work.log)"
     status=1
   fi
 done
+echo "fuzz: $count fuzzers run"
 exit $status

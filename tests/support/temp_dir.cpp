@@ -3,25 +3,26 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
-
-#include <utime.h>
 
 namespace tw::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir()
 {
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-test-XXXXXX").string();
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    char* made = mkdtemp(buffer.data());
-    if (made)
-        path_ = made;
-    EXPECT_TRUE(made) << "cannot make a scratch directory";
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        fs::path candidate = fs::temp_directory_path() / ("tarnwick-test-" + std::to_string(random()));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec))
+            path_ = candidate.generic_string();
+    }
+    EXPECT_FALSE(path_.empty()) << "cannot make a scratch directory";
 }
 
 TempDir::~TempDir()
@@ -67,10 +68,10 @@ bool TempDir::Exists(const std::string& windowsPath) const
 
 void TempDir::SetFileTime(const std::string& windowsPath, std::int64_t secondsSince1970) const
 {
-    struct utimbuf times {};
-    times.actime = static_cast<time_t>(secondsSince1970);
-    times.modtime = static_cast<time_t>(secondsSince1970);
-    EXPECT_EQ(0, utime(Host(windowsPath).c_str(), &times)) << windowsPath;
+    auto when = std::chrono::file_clock::from_sys(std::chrono::sys_seconds{std::chrono::seconds{secondsSince1970}});
+    std::error_code ec;
+    fs::last_write_time(Host(windowsPath), when, ec);
+    EXPECT_FALSE(ec) << windowsPath;
 }
 
 std::vector<std::string> TempDir::List(const std::string& windowsFolder) const
