@@ -245,7 +245,9 @@ LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             TrackMouseEvent(&track);
             hovering_ = false;
         }
-        mousePressed_ = true;
+        // A press made by a program (BM_CLICK) while the pointer is elsewhere is not the
+        // pointer's: it must not be undone by the drag-off rule below.
+        mousePressed_ = PointerOverButton();
         break;
     case WM_LBUTTONUP:
         mousePressed_ = false;

@@ -38,6 +38,19 @@ std::string WindowText(HWND window)
     return text;
 }
 
+std::string ControlText(HWND control)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text.resize(copied);
+    return text;
+}
+
 namespace {
 
 struct Search {

@@ -23,6 +23,8 @@ bool WaitFor(const std::function<bool()>& condition,
 HWND FindProcessWindow(DWORD processId, const std::string& title, const char* className = "#32770",
                        bool visibleOnly = true);
 std::string WindowText(HWND window);
+// A control's text through WM_GETTEXT (rich-edit controls keep theirs to themselves).
+std::string ControlText(HWND control);
 
 // One run of Tarnwick.exe. The destructor ends a run that is still going.
 class TarnwickRun {
