@@ -39,7 +39,7 @@ inline LinkColour LinkColourFor(unsigned flags, bool hovering, bool active, bool
 
 // The command that starts the browser on `address`, from the browser's open command as
 // the registry gives it: cut at the quoted placeholder "%1" (or a bare %1), then a space
-// and the address.
+// and the address, quoted when it holds a blank.
 inline std::string BrowserCommand(std::string_view openCommand, std::string_view address)
 {
     std::string command(openCommand);
@@ -49,7 +49,13 @@ inline std::string BrowserCommand(std::string_view openCommand, std::string_view
     if (at != std::string::npos)
         command.erase(at);
     command += ' ';
+    // An address with blanks (a help file in "Program Files") stays one argument.
+    bool quote = address.find(' ') != std::string_view::npos && address.front() != '"';
+    if (quote)
+        command += '"';
     command += address;
+    if (quote)
+        command += '"';
     return command;
 }
 

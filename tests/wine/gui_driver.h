@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <functional>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw::test::gui {
 
@@ -60,6 +62,9 @@ bool Checked(HWND dialog, int id);
 // The text of a message box and a press of its OK button.
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+
+// The pixels of a window's rectangle on screen, as packed 32-bit values.
+std::vector<std::uint32_t> ScreenPixels(HWND window);
 
 // Saves a picture of the window's rectangle as screenshots\<name>.bmp; false on failure.
 bool SaveScreenshot(HWND window, const std::string& name);

@@ -336,5 +336,113 @@ TEST_F(GuiTest, TheNotificationAreaMenuOpensTheWindow)
     EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon));
 }
 
+// Moves the real pointer (the program sees what a user's mouse would do).
+void PointerTo(int x, int y)
+{
+    SetCursorPos(x, y);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+}
+void Press()
+{
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+}
+void Release()
+{
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+POINT Centre(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+TEST_F(GuiTest, TheBareSkinDragsTheWindowAndAButtonClicksOnlyWhenReleasedOverIt)
+{
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    SetForegroundWindow(main);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+
+    // Held down on a button and released off it: no click, and the window stays put.
+    RECT before;
+    GetWindowRect(main, &before);
+    POINT settings = Centre(Control(main, IDC_USER_SETTINGS));
+    PointerTo(settings.x, settings.y);
+    Press();
+    PointerTo(settings.x, settings.y + 70);  // onto the bare page below the toolbar
+    PointerTo(settings.x, settings.y + 80);
+    Release();
+    EXPECT_FALSE(Visible(main, IDC_BHO_MANAGER));
+    RECT after;
+    GetWindowRect(main, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(before.top, after.top);
+
+    // Released over it: the click counts.
+    PointerTo(settings.x, settings.y);
+    Press();
+    Release();
+    EXPECT_TRUE(WaitFor([&] { return Visible(main, IDC_BHO_MANAGER); }));
+    EXPECT_TRUE(SaveScreenshot(main, "settings-page-hover"));
+
+    // The caption band is bare skin: dragging it moves the window.
+    PointerTo(before.left + 300, before.top + 16);
+    Press();
+    for (int step = 1; step <= 6; ++step)
+        PointerTo(before.left + 300 + step * 10, before.top + 16 + step * 7);
+    Release();
+    EXPECT_TRUE(WaitFor([&] {
+        GetWindowRect(main, &after);
+        return after.left == before.left + 60 && after.top == before.top + 42;
+    }, std::chrono::milliseconds(3000)))
+        << after.left - before.left << "," << after.top - before.top;
+
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiTest, HoveringShowsTheHighlightAndLeavingTheNormalImageAgain)
+{
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    SetForegroundWindow(main);
+    ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
+    HWND options = Control(main, IDC_ADVANCED_OPTIONS);
+    POINT centre = Centre(options);
+    RECT window;
+    GetWindowRect(main, &window);
+
+    PointerTo(window.left + 300, window.top + 16);  // bare caption band
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::vector<std::uint32_t> normal = ScreenPixels(options);
+    PointerTo(centre.x, centre.y);
+    PointerTo(centre.x + 1, centre.y + 1);
+    std::vector<std::uint32_t> hovered;
+    EXPECT_TRUE(WaitFor([&] { return (hovered = ScreenPixels(options)) != normal; }, std::chrono::milliseconds(3000)));
+    // Held down: the same image (one image serves hover and pressed).
+    Press();
+    EXPECT_EQ(hovered, ScreenPixels(options));
+    PointerTo(window.left + 300, window.top + 16);
+    Release();
+    EXPECT_TRUE(WaitFor([&] { return ScreenPixels(options) == normal; }, std::chrono::milliseconds(3000)));
+    EXPECT_FALSE(Visible(main, IDC_CHK_SCAN_ON_LOAD));  // released off the button: no click
+
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiTest, TheHelpPageLiesBesideTheProgram)
+{
+    std::string page = ReadFile(TestFolder() + "\\Tarnwick Help.html");
+    EXPECT_NE(std::string::npos, page.find("<title>Tarnwick 2.6 help</title>"));
+    EXPECT_NE(std::string::npos, page.find("Undoing a repair"));
+    EXPECT_NE(std::string::npos, page.find("Registry Backups"));
+}
+
 }  // namespace
 }  // namespace tw::test::gui

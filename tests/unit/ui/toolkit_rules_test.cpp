@@ -47,6 +47,9 @@ TEST(HyperLink, BrowserCommandIsCutAtThePlaceholder)
               BrowserCommand("\"C:\\browser.exe\" -nohome \"%1\"", address));
     EXPECT_EQ("C:\\browser.exe  C:\\tw\\help.html", BrowserCommand("C:\\browser.exe %1", address));
     EXPECT_EQ("C:\\browser.exe C:\\tw\\help.html", BrowserCommand("C:\\browser.exe", address));
+    // Cut unquoted, a path with blanks would reach the browser as two arguments.
+    EXPECT_EQ("\"C:\\browser.exe\"  \"C:\\Program Files\\Tarnwick\\Tarnwick Help.html\"",
+              BrowserCommand("\"C:\\browser.exe\" \"%1\"", "C:\\Program Files\\Tarnwick\\Tarnwick Help.html"));
 }
 
 TEST(HyperLink, ErrorTexts)
