@@ -78,6 +78,9 @@ SkinDialog::~SkinDialog()
 
 INT_PTR SkinDialog::DoModal()
 {
+    if (memoryTemplate_)
+        return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), memoryTemplate_, parent_, DialogProc,
+                                       reinterpret_cast<LPARAM>(this));
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), parent_, DialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

@@ -38,6 +38,8 @@ public:
     SkinDialog(const SkinDialog&) = delete;
     SkinDialog& operator=(const SkinDialog&) = delete;
 
+    // Builds the dialog from a template in memory instead of the program's resources.
+    void UseTemplate(const DLGTEMPLATE* dialogTemplate) { memoryTemplate_ = dialogTemplate; }
     // Runs the dialog modally; returns the result given to EndDialog (-1 on failure).
     INT_PTR DoModal();
     HWND hwnd() const { return hwnd_; }
@@ -86,6 +88,7 @@ private:
     using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
 
     int templateId_;
+    const DLGTEMPLATE* memoryTemplate_ = nullptr;
     HWND parent_;
     HWND hwnd_ = nullptr;
     UniqueGdiObject skin_;
