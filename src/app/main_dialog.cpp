@@ -2,6 +2,7 @@
 
 #include "../../resources/resource.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 namespace tw {
@@ -62,6 +63,48 @@ bool IsCheckBox(int id)
     return false;
 }
 
+// The check box a label belongs to, or 0.
+int CheckBoxOfLabel(int labelId)
+{
+    if (labelId == IDC_LBL_SCAN_ON_LOAD)
+        return IDC_CHK_SCAN_ON_LOAD;
+    if (labelId == IDC_LBL_RESTORE_LATEST)
+        return IDC_CHK_RESTORE_LATEST;
+    for (const SectionSetting& s : kSectionSettings)
+        if (s.labelId == labelId)
+            return s.checkBoxId;
+    return 0;
+}
+
+// Rich-edit labels are text, not fields: a click ticks the label's box (as a check box's
+// own text would) instead of placing a caret, and the pointer stays an arrow.
+LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (int box = CheckBoxOfLabel(GetDlgCtrlID(label)))
+            SendMessageA(GetDlgItem(GetParent(label), box), BM_CLICK, 0, 0);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEMOVE:
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+        return TRUE;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(label, LabelProc, id);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(label, message, wParam, lParam);
+}
+
+constexpr UINT_PTR kLabelSubclass = 0x4C41424C;  // "LABL"
+
 }  // namespace
 
 MainDialog::MainDialog(System& system, SettingsModel& settings,
@@ -91,9 +134,14 @@ BOOL MainDialog::OnInitDialog()
     SetDrawMode(kSkinSizeWindow);
     SetTransparentColour(RGB(0, 255, 0), true);
 
-    for (int id = 1000; id < 1100; ++id)
+    for (int id = 1000; id < 1100; ++id) {
+        if (IsRichLabel(id) || id == IDC_PAGE_TITLE) {
+            if (HWND label = Item(id))
+                SetWindowSubclass(label, LabelProc, kLabelSubclass, 0);
+        }
         if (IsRichLabel(id))
             SetRichLabel(Item(id), "", false, kLabelText, kPanelColour);
+    }
     model_->Initialise(*this);
     return TRUE;
 }

@@ -367,6 +367,13 @@ TEST_F(GuiTest, TheBareSkinDragsTheWindowAndAButtonClicksOnlyWhenReleasedOverIt)
     SetForegroundWindow(main);
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == main; }));
 
+    // A section's label ticks its box, as a check box's own text would.
+    POINT label = Centre(Control(main, IDC_LBL_SOUNDS));
+    PointerTo(label.x, label.y);
+    Press();
+    Release();
+    EXPECT_FALSE(Checked(main, IDC_CHK_SOUNDS));
+
     // Held down on a button and released off it: no click, and the window stays put.
     RECT before;
     GetWindowRect(main, &before);
