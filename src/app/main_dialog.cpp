@@ -14,14 +14,14 @@ const COLORREF kStripColour = RGB(19, 98, 122);    // the skin's title strip
 const COLORREF kLabelText = RGB(27, 39, 55);
 const RECT kPageArea = {18, 108, 604, 521};        // client pixels redrawn on a page change
 
-struct ButtonSpec {
+struct ButtonImages {
     int id, normal, pressed, hover, mask;
     const char* tooltip;
     bool hand;
 };
 
 // clang-format off
-const ButtonSpec kButtons[] = {
+const ButtonImages kButtons[] = {
     {IDC_EXIT,              IDB_EXIT,              IDB_EXIT_HOT,              IDB_EXIT_HOT,              0, "Exit the program", true},
     {IDC_MINIMIZE,          IDB_MINIMIZE,          IDB_MINIMIZE_HOT,          IDB_MINIMIZE_HOT,          0, "Minimize program", true},
     {IDC_LOGO,              IDB_LOGO,              IDB_LOGO,                  0,                         0, nullptr, true},
@@ -148,14 +148,14 @@ BOOL MainDialog::OnInitDialog()
 
 void MainDialog::SetUpButtons()
 {
-    for (const ButtonSpec& spec : kButtons) {
+    for (const ButtonImages& entry : kButtons) {
         auto button = std::make_unique<SkinButton>();
-        if (!button->Attach(hwnd(), spec.id))
+        if (!button->Attach(hwnd(), entry.id))
             continue;
-        button->SetImages(spec.normal, spec.pressed, spec.hover, 0, spec.mask);
-        if (spec.tooltip)
-            button->SetTooltip(spec.tooltip);
-        button->SetHandCursor(spec.hand);
+        button->SetImages(entry.normal, entry.pressed, entry.hover, 0, entry.mask);
+        if (entry.tooltip)
+            button->SetTooltip(entry.tooltip);
+        button->SetHandCursor(entry.hand);
         buttons_.push_back(std::move(button));
     }
 }
