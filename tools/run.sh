@@ -12,6 +12,8 @@ exe="$tree/src/Tarnwick.exe"
 export TARNWICK_BUILD_DIR=$tree WINEPREFIX=$tree/wineprefix WINEDEBUG=-all
 "$here/wine-prefix.sh" "$WINEPREFIX"
 "$here/seed-demo-registry.sh"
+# The seeding started Wine's desktop without the display chosen below: let it end first.
+wineserver -w
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$here/wine-run.sh" "$exe"
@@ -21,7 +23,12 @@ shot="$tree/run-screenshot.png"
 "$here/with-xvfb.sh" bash -c '
   "$1/wine-run.sh" "$2" &
   program=$!
-  sleep 8
+  # Wait for the main window (after the splash), then let it finish painting.
+  for _ in $(seq 120); do
+    xdotool search --onlyvisible --name "^Tarnwick Version 2.6$" >/dev/null 2>&1 && break
+    sleep 0.5
+  done
+  sleep 2
   import -window root "$3"
   echo "run: no display, so Tarnwick ran on a private one; what it showed is in $3"
   wineserver -k 2>/dev/null || true

@@ -129,8 +129,11 @@ void SkinDialog::SizeToSkin()
     SetWindowPos(hwnd_, nullptr, 0, 0, skinWidth_, skinHeight_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     // A template that asks to be centred is centred at its final size.
     if (GetWindowLongPtrA(hwnd_, GWL_STYLE) & DS_CENTER) {
-        RECT work;
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (!GetMonitorInfoA(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor))
+            return;
+        const RECT& work = monitor.rcWork;
         SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - skinWidth_) / 2,
                      work.top + (work.bottom - work.top - skinHeight_) / 2, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
