@@ -14,8 +14,6 @@
 
 namespace tw {
 
-class ActivityLog;
-
 enum class MainPage { None, Main, Settings, AdvancedOptions };
 
 // The window side: the dialog implements it over its controls.

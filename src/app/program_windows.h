@@ -3,14 +3,11 @@
 #pragma once
 
 #include "app/window_entry_points.h"
-#include "platform/system.h"
 #include "ui/skin_dialog.h"
 
 #include <memory>
 
 namespace tw {
-
-class ActivityLog;
 
 std::unique_ptr<WindowEntryPoints> MakeProgramWindows(PageHost& host);
 
