@@ -17,17 +17,8 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
     const std::string subkeyPath = SubkeyPathOf(kKey);
     KeyHandle key = OpenFullPath(registry, kKey);
     if (key) {
-        SubkeyEnumerator programs(registry, key.get());
-        if (!programs.Init())
-            return;
-        std::string name;
-        while (!run.Stopped() && programs.Next(&name)) {
-            if (name.empty())
-                continue;
-            KeyHandle program(registry);
-            if (registry.OpenKey(key.get(), name.c_str(), program.Put()) != kSuccess)
-                continue;
-            for (const ValueEntry& entry : ListKeyValues(registry, program.get(), system)) {
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey program) {
+            for (const ValueEntry& entry : ListKeyValues(registry, program, system)) {
                 if (run.Stopped())
                     break;
                 if (entry.name != kDefaultValueName || entry.text == kValueNotSet)
@@ -51,7 +42,9 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
                     break;  // the rest of this subkey is not examined
                 }
             }
-        }
+        });
+        if (!listed)
+            return;
     }
     run.Complete(completed);
 }

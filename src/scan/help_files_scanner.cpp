@@ -18,20 +18,11 @@ void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
     const std::string subkeyPath = SubkeyPathOf(kKey);
     KeyHandle key = OpenFullPath(registry, kKey);
     if (key) {
-        SubkeyEnumerator subkeys(registry, key.get());
-        if (!subkeys.Init())
-            return;
-        std::string name;
-        while (!run.Stopped() && subkeys.Next(&name)) {
-            if (name.empty())
-                continue;
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey help) {
             const std::string lowered = Lowered(name);
             if (lowered != "help" && lowered != "html help")
-                continue;
-            KeyHandle help(registry);
-            if (registry.OpenKey(key.get(), name.c_str(), help.Put()) != kSuccess)
-                continue;
-            for (const ValueEntry& entry : ListKeyValues(registry, help.get(), system)) {
+                return;
+            for (const ValueEntry& entry : ListKeyValues(registry, help, system)) {
                 if (run.Stopped())
                     break;
                 if (entry.text == kValueNotSet)
@@ -48,7 +39,9 @@ void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
                 if (!PathExists(system, path))
                     run.Report(entry, std::string(kKey) + "\\" + lowered, path);
             }
-        }
+        });
+        if (!listed)
+            return;
     }
     run.Complete(completed);
 }

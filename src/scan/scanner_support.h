@@ -74,4 +74,25 @@ private:
     std::uint32_t index_ = 0;
 };
 
+// Opens each subkey of `key` in enumeration order and hands its name and handle to `visit`,
+// until the run is stopped; subkeys with an empty name or that do not open are passed over.
+// False when the key's subkeys cannot be listed at all.
+template <class Visit>
+bool ForEachSubkey(SectionRun& run, Registry& registry, HKey key, Visit visit)
+{
+    SubkeyEnumerator subkeys(registry, key);
+    if (!subkeys.Init())
+        return false;
+    std::string name;
+    while (!run.Stopped() && subkeys.Next(&name)) {
+        if (name.empty())
+            continue;
+        KeyHandle subkey(registry);
+        if (registry.OpenKey(key, name.c_str(), subkey.Put()) != kSuccess)
+            continue;
+        visit(name, subkey.get());
+    }
+    return true;
+}
+
 }  // namespace tw

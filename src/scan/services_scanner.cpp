@@ -49,17 +49,8 @@ void ScanSystemServices(ScanEngine& engine, CompletedSectionList& completed)
     const std::string subkeyPath = SubkeyPathOf(kKey);
     KeyHandle key = OpenFullPath(registry, kKey);
     if (key) {
-        SubkeyEnumerator services(registry, key.get());
-        if (!services.Init())
-            return;
-        std::string name;
-        while (!run.Stopped() && services.Next(&name)) {
-            if (name.empty())
-                continue;
-            KeyHandle service(registry);
-            if (registry.OpenKey(key.get(), name.c_str(), service.Put()) != kSuccess)
-                continue;
-            for (const ValueEntry& entry : ListKeyValues(registry, service.get(), system)) {
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey service) {
+            for (const ValueEntry& entry : ListKeyValues(registry, service, system)) {
                 if (CompareTextNoCase(entry.name, "ImagePath") != 0 || entry.text == kValueNotSet)
                     continue;
                 bool bareName = false;
@@ -69,7 +60,9 @@ void ScanSystemServices(ScanEngine& engine, CompletedSectionList& completed)
                 if (Contains(file, ".") && !PathExists(system, path) && !(bareName && FoundOnSearchPath(system, file)))
                     run.Report(entry, std::string(kKey) + "\\" + name, path);
             }
-        }
+        });
+        if (!listed)
+            return;
     }
     run.Complete(completed);
 }

@@ -17,31 +17,22 @@ void ScanSounds(ScanEngine& engine, CompletedSectionList& completed)
     const std::string subkeyPath = SubkeyPathOf(kKey);
     KeyHandle key = OpenFullPath(registry, kKey);
     if (key) {
-        SubkeyEnumerator events(registry, key.get());
-        if (!events.Init())
-            return;
-        std::string event;
-        while (!run.Stopped() && events.Next(&event)) {
-            if (event.empty())
-                continue;
-            KeyHandle eventKey(registry);
-            if (registry.OpenKey(key.get(), event.c_str(), eventKey.Put()) != kSuccess)
-                continue;
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& event, HKey eventKey) {
             std::uint32_t schemeCount = 0;
-            if (registry.QueryInfoKey(eventKey.get(), nullptr, nullptr, nullptr, &schemeCount, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, nullptr, nullptr) != kSuccess ||
+            if (registry.QueryInfoKey(eventKey, nullptr, nullptr, nullptr, &schemeCount, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr) != kSuccess ||
                 schemeCount == 0)
-                continue;
-            SubkeyEnumerator schemes(registry, eventKey.get());
+                return;
+            SubkeyEnumerator schemes(registry, eventKey);
             if (!schemes.Init())
-                continue;
+                return;
             std::string scheme;
             while (!run.Stopped() && schemes.Next(&scheme)) {
                 const std::string lowered = Lowered(scheme);
                 if (lowered != ".current" && lowered != ".default")
                     continue;
                 KeyHandle schemeKey(registry);
-                if (registry.OpenKey(eventKey.get(), scheme.c_str(), schemeKey.Put()) != kSuccess)
+                if (registry.OpenKey(eventKey, scheme.c_str(), schemeKey.Put()) != kSuccess)
                     continue;
                 for (const ValueEntry& entry : ListKeyValues(registry, schemeKey.get(), system)) {
                     if (entry.name != kDefaultValueName || entry.text == kValueNotSet)
@@ -59,7 +50,9 @@ void ScanSounds(ScanEngine& engine, CompletedSectionList& completed)
                         run.Report(entry, std::string(kKey) + "\\" + event, path);
                 }
             }
-        }
+        });
+        if (!listed)
+            return;
     }
     run.Complete(completed);
 }

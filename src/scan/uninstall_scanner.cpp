@@ -18,17 +18,8 @@ void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
     const std::string subkeyPath = SubkeyPathOf(kKey);
     KeyHandle key = OpenFullPath(registry, kKey);
     if (key) {
-        SubkeyEnumerator products(registry, key.get());
-        if (!products.Init())
-            return;
-        std::string name;
-        while (!run.Stopped() && products.Next(&name)) {
-            if (name.empty())
-                continue;
-            KeyHandle product(registry);
-            if (registry.OpenKey(key.get(), name.c_str(), product.Put()) != kSuccess)
-                continue;
-            for (const ValueEntry& entry : ListKeyValues(registry, product.get(), system)) {
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey product) {
+            for (const ValueEntry& entry : ListKeyValues(registry, product, system)) {
                 if (run.Stopped())
                     break;
                 if (CompareTextNoCase(entry.name, "UninstallString") != 0 || entry.text == kValueNotSet)
@@ -41,7 +32,9 @@ void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
                     path.size() > 3 && !PathExists(system, path))
                     run.Report(entry, std::string(kKey) + "\\" + Lowered(name), path);
             }
-        }
+        });
+        if (!listed)
+            return;
     }
     run.Complete(completed);
 }
