@@ -16,23 +16,18 @@ void ScanFonts(ScanEngine& engine, CompletedSectionList& completed)
     System& system = engine.system();
     const std::string_view keyPath = engine.isWindows9x() ? k9xKey : kNtKey;
     const std::string subkeyPath = SubkeyPathOf(keyPath);
-    KeyHandle key = OpenFullPath(engine.registry(), keyPath);
-    if (key) {
-        for (const ValueEntry& entry : ListKeyValues(engine.registry(), key.get(), system)) {
-            if (run.Stopped())
-                break;
-            if (entry.text == kValueNotSet)
-                continue;
-            std::string path = CutAtSwitch(StripQuotes(entry.text));
-            if (Contains(path, "%"))
-                path = ExpandFirstVariable(system, path);
-            else if (!Contains(path, "\\"))
-                path = PrefixWindowsDirectory(system, path, "\\fonts\\");
-            run.Status(subkeyPath + "[" + entry.name + "]");
-            if (!PathExists(system, path))
-                run.Report(entry, std::string(keyPath), path);
-        }
-    }
+    ForEachValue(run, engine, keyPath, [&](const ValueEntry& entry) {
+        if (entry.text == kValueNotSet)
+            return;
+        std::string path = CutAtSwitch(StripQuotes(entry.text));
+        if (Contains(path, "%"))
+            path = ExpandFirstVariable(system, path);
+        else if (!Contains(path, "\\"))
+            path = PrefixWindowsDirectory(system, path, "\\fonts\\");
+        run.Status(subkeyPath + "[" + entry.name + "]");
+        if (!PathExists(system, path))
+            run.Report(entry, std::string(keyPath), path);
+    });
     run.Complete(completed);
 }
 

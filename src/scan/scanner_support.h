@@ -74,6 +74,21 @@ private:
     std::uint32_t index_ = 0;
 };
 
+// Hands the values of the key at `fullPath` to `visit` in enumeration order, until the run
+// is stopped; nothing when the key does not open.
+template <class Visit>
+void ForEachValue(SectionRun& run, ScanEngine& engine, std::string_view fullPath, Visit visit)
+{
+    KeyHandle key = OpenFullPath(engine.registry(), fullPath);
+    if (!key)
+        return;
+    for (const ValueEntry& entry : ListKeyValues(engine.registry(), key.get(), engine.system())) {
+        if (run.Stopped())
+            break;
+        visit(entry);
+    }
+}
+
 // Opens each subkey of `key` in enumeration order and hands its name and handle to `visit`,
 // until the run is stopped; subkeys with an empty name or that do not open are passed over.
 // False when the key's subkeys cannot be listed at all.

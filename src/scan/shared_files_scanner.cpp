@@ -14,26 +14,21 @@ void ScanSharedProgramFiles(ScanEngine& engine, CompletedSectionList& completed)
         return;
     System& system = engine.system();
     const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(engine.registry(), kKey);
-    if (key) {
-        for (const ValueEntry& entry : ListKeyValues(engine.registry(), key.get(), system)) {
-            if (run.Stopped())
-                break;
-            if (entry.name == kValueNotSet || entry.name == kDefaultValueName)
-                continue;
-            std::string path = CutAtSwitch(StripQuotes(entry.name));
-            bool bareName = false;
-            if (Contains(path, "%")) {
-                path = ExpandFirstVariable(system, path);
-            } else if (!Contains(path, "\\")) {
-                path = PrefixSystemDirectory(system, path);
-                bareName = true;
-            }
-            run.Status(subkeyPath + " [" + entry.name + "]");
-            if (!PathExists(system, path) && !(bareName && FoundOnSearchPath(system, LastComponent(path))))
-                run.Report(entry, std::string(kKey), path);
+    ForEachValue(run, engine, kKey, [&](const ValueEntry& entry) {
+        if (entry.name == kValueNotSet || entry.name == kDefaultValueName)
+            return;
+        std::string path = CutAtSwitch(StripQuotes(entry.name));
+        bool bareName = false;
+        if (Contains(path, "%")) {
+            path = ExpandFirstVariable(system, path);
+        } else if (!Contains(path, "\\")) {
+            path = PrefixSystemDirectory(system, path);
+            bareName = true;
         }
-    }
+        run.Status(subkeyPath + " [" + entry.name + "]");
+        if (!PathExists(system, path) && !(bareName && FoundOnSearchPath(system, LastComponent(path))))
+            run.Report(entry, std::string(kKey), path);
+    });
     run.Complete(completed);
 }
 

@@ -14,31 +14,26 @@ void ScanStartupPrograms(ScanEngine& engine, CompletedSectionList& completed)
         return;
     System& system = engine.system();
     const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(engine.registry(), kKey);
-    if (key) {
-        for (const ValueEntry& entry : ListKeyValues(engine.registry(), key.get(), system)) {
-            if (run.Stopped())
-                break;
-            if (entry.text == kValueNotSet)
-                continue;
-            std::string path = CutAtSwitch(StripQuotes(entry.text));
-            if (Contains(path, "%"))
-                path = ExpandFirstVariable(system, path);
-            path = CutAfterExe(path);
-            bool bareName = false;
-            if (!Contains(path, ":")) {
-                bareName = !Contains(path, "\\");
-                path = PrefixWindowsDirectory(system, path, "\\");
-            }
-            run.Status(subkeyPath + " [" + entry.name + "]");
-            path = TrimQuotes(path);
-            if (Contains(path, "rundll32") || Contains(path, "RunDll32"))
-                continue;
-            if (path.size() > 3 && !PathExists(system, path) &&
-                !(bareName && FoundOnSearchPath(system, LastComponent(path))))
-                run.Report(entry, std::string(kKey), path);
+    ForEachValue(run, engine, kKey, [&](const ValueEntry& entry) {
+        if (entry.text == kValueNotSet)
+            return;
+        std::string path = CutAtSwitch(StripQuotes(entry.text));
+        if (Contains(path, "%"))
+            path = ExpandFirstVariable(system, path);
+        path = CutAfterExe(path);
+        bool bareName = false;
+        if (!Contains(path, ":")) {
+            bareName = !Contains(path, "\\");
+            path = PrefixWindowsDirectory(system, path, "\\");
         }
-    }
+        run.Status(subkeyPath + " [" + entry.name + "]");
+        path = TrimQuotes(path);
+        if (Contains(path, "rundll32") || Contains(path, "RunDll32"))
+            return;
+        if (path.size() > 3 && !PathExists(system, path) &&
+            !(bareName && FoundOnSearchPath(system, LastComponent(path))))
+            run.Report(entry, std::string(kKey), path);
+    });
     run.Complete(completed);
 }
 

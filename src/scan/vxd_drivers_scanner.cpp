@@ -14,21 +14,16 @@ void ScanVxdDrivers(ScanEngine& engine, CompletedSectionList& completed)
         return;
     System& system = engine.system();
     const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(engine.registry(), kKey);
-    if (key) {
-        for (const ValueEntry& entry : ListKeyValues(engine.registry(), key.get(), system)) {
-            if (run.Stopped())
-                break;
-            if (entry.text == kValueNotSet)
-                continue;
-            if (!entry.text.empty() && Contains(entry.text, "\\"))
-                continue;
-            run.Status(subkeyPath + " [" + entry.name + "]");
-            std::string path = PrefixSystemDirectory(system, entry.text);
-            if (!PathExists(system, path))
-                run.Report(entry, std::string(kKey), path);
-        }
-    }
+    ForEachValue(run, engine, kKey, [&](const ValueEntry& entry) {
+        if (entry.text == kValueNotSet)
+            return;
+        if (!entry.text.empty() && Contains(entry.text, "\\"))
+            return;
+        run.Status(subkeyPath + " [" + entry.name + "]");
+        std::string path = PrefixSystemDirectory(system, entry.text);
+        if (!PathExists(system, path))
+            run.Report(entry, std::string(kKey), path);
+    });
     run.Complete(completed);
 }
 
