@@ -6,7 +6,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 for arch in win32 win64; do
   out="$root/dist/$arch"
   rm -rf "$out"; mkdir -p "$out"
-  for f in Tarnwick.exe tarnwick-cli.exe Tarnwick-help.html; do
+  for f in Tarnwick.exe tarnwick-cli.exe "Tarnwick Help.html"; do
     [ -e "$root/build/$arch/src/$f" ] && cp "$root/build/$arch/src/$f" "$out/"
   done
   # Release binaries carry no debug information.
