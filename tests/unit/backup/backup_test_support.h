@@ -9,7 +9,7 @@
 
 namespace tw::test {
 
-inline void SeedEveryKind(Registry& r, HKey root, const std::string& base)
+inline void SeedEveryKind(Registry& r, HKey root, const std::string& base, std::size_t largeSize = 100000)
 {
     SetValue(r, root, base, nullptr, kRegSz, Str("unnamed"));
     SetValue(r, root, base, "Sz", kRegSz, Str("C:\\Program Files\\x.exe"));
@@ -22,7 +22,7 @@ inline void SeedEveryKind(Registry& r, HKey root, const std::string& base)
     SetValue(r, root, base, "Qword", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8}));
     SetValue(r, root, base, "None", kRegNone, B({'n', 0}));
     SetValue(r, root, base, "caf\xe9", kRegSz, Str("\xe9t\xe9"));
-    Bytes large(100000);
+    Bytes large(largeSize);
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = std::uint8_t(i * 7);
     SetValue(r, root, base, "Large", kRegBinary, large);

@@ -146,7 +146,7 @@ TEST(BackupFaults, EverythingSavedCompleteComesBack)
             ScratchMachine machine;
             ActivityLog log(machine.system);
             MemoryRegistry registry;
-            SeedEveryKind(registry, kCurrentUser, "Software\\F");
+            SeedEveryKind(registry, kCurrentUser, "Software\\F", 3000);
             SetValue(registry, kCurrentUser, "Software\\G", "v", kRegSz, Str("x"));
             SetValue(registry, kCurrentUser, "Software\\G", nullptr, kRegSz, Str("d"));
             std::string before = DumpBranch(registry, kCurrentUser, "Software");
