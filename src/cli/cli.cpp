@@ -10,6 +10,8 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"values", "KEYPATH [--sorted] [--json]", RunValues},
+        {"backups", "[--full] [--json]", RunBackups},
+        {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
     };
     return commands;
 }

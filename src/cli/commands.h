@@ -17,6 +17,8 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunValues(Context& context, const Arguments& arguments);
+int RunBackups(Context& context, const Arguments& arguments);
+int RunBackup(Context& context, const Arguments& arguments);
 
 // Splits arguments into flags ("--json") and the rest; false when a flag is not one of
 // `known`.
