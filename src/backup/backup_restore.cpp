@@ -148,10 +148,17 @@ BackupListing ListRepairBackupItems(System& system, std::string_view filePath)
         listing.messages.push_back(FormatText(backup_text::kFileNotFound, filePath));
         return listing;
     }
+    listing = ListRepairBackupItems(*file);
+    file->Close();
+    return listing;
+}
+
+BackupListing ListRepairBackupItems(File& file)
+{
+    BackupListing listing;
     listing.opened = true;
     ListingVisitor visitor(listing.items);
-    listing.complete = ParseRepairBackup(*file, visitor) == BackupParse::Complete;
-    file->Close();
+    listing.complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
     return listing;
 }
 
@@ -165,10 +172,19 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::stri
         outcome.messages.push_back(backup_text::kNotRestored);
         return outcome;
     }
-    RestoreVisitor visitor(registry, ticks, outcome);
-    bool complete = ParseRepairBackup(*file, visitor) == BackupParse::Complete;
+    outcome = RestoreRepairBackup(registry, *file, ticks);
     file->Close();
-    outcome.restored = complete && visitor.allCreated();
+    return outcome;
+}
+
+RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::vector<bool>& ticks)
+{
+    RestoreOutcome outcome;
+    {
+        RestoreVisitor visitor(registry, ticks, outcome);
+        bool complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
+        outcome.restored = complete && visitor.allCreated();
+    }
     outcome.messages.push_back(outcome.restored ? backup_text::kRestored : backup_text::kNotRestored);
     return outcome;
 }

@@ -38,6 +38,8 @@ struct BackupListing {
 };
 
 BackupListing ListRepairBackupItems(System& system, std::string_view filePath);
+// The same over a file already open (from its start).
+BackupListing ListRepairBackupItems(File& file);
 
 struct RestoreOutcome {
     bool restored = false;
@@ -53,6 +55,9 @@ struct RestoreOutcome {
 // restored.
 RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::string_view filePath,
                                    const std::vector<bool>& ticks);
+
+// The same over a file already open; no message for a missing file.
+RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::vector<bool>& ticks);
 
 // printf-style formatting of one message with a text argument, of any length.
 std::string FormatText(const char* format, std::string_view text);
