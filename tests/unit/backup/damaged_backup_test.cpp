@@ -1,11 +1,7 @@
 #include "backup/backup_restore.h"
-#include "backup/repair_backup.h"
 #include "backup/repair_backup_file.h"
-#include "log/activity_log.h"
-#include "registry/key_path.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
-#include "unit/backup/backup_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -130,42 +126,6 @@ TEST(DamagedBackup, AKeyThatCannotBeCreatedIsReportedWithItsCode)
     EXPECT_EQ((std::vector<std::string>{"Can't create key. Error code = 5. 80000001 Software\\Cut",
                                         "Backup was not restored!"}),
               outcome.messages);
-}
-
-// Whatever fails while the backup is made, everything the repair may then delete is in the
-// file: deleting the saved items and restoring the file gives the registry back.
-TEST(BackupFaults, EverythingSavedCompleteComesBack)
-{
-    const RegOp ops[] = {RegOp::OpenKeyEx, RegOp::EnumKeyEx, RegOp::EnumValue, RegOp::QueryInfoKey};
-    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\F", "KEY", ""},
-                                           {"HKEY_CURRENT_USER\\Software\\G", "VAL", "v"},
-                                           {"HKEY_CURRENT_USER\\Software\\G", "VAL", ""}};
-    for (RegOp op : ops) {
-        for (std::uint64_t nth = 1; nth < 60; ++nth) {
-            SCOPED_TRACE("op " + std::to_string(int(op)) + " call " + std::to_string(nth));
-            ScratchMachine machine;
-            ActivityLog log(machine.system);
-            MemoryRegistry registry;
-            SeedEveryKind(registry, kCurrentUser, "Software\\F", 3000);
-            SetValue(registry, kCurrentUser, "Software\\G", "v", kRegSz, Str("x"));
-            SetValue(registry, kCurrentUser, "Software\\G", nullptr, kRegSz, Str("d"));
-            std::string before = DumpBranch(registry, kCurrentUser, "Software");
-            registry.InjectFault(op, nth, kErrorAccessDenied);
-            RepairBackupResult r = WriteRepairBackupItems(registry, machine.system, log, "C:\\Program Files\\Tarnwick", items);
-            registry.ClearFaults();
-            ASSERT_EQ(RepairBackupResult::Status::Written, r.status);
-            KeyOperations keys(registry, DeletionStyle::WindowsNT);
-            if (r.saved[0])
-                keys.DeleteKeyTree("HKEY_CURRENT_USER", "Software\\F");
-            if (r.saved[1])
-                keys.DeleteKeyValue("HKEY_CURRENT_USER", "Software\\G", "v");
-            if (r.saved[2])
-                keys.DeleteKeyValue("HKEY_CURRENT_USER", "Software\\G", "");
-            RestoreRepairBackup(registry, machine.system, r.path, {});
-            EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software"));
-            EXPECT_EQ(0u, registry.OpenHandleCount());
-        }
-    }
 }
 
 }  // namespace
