@@ -138,6 +138,19 @@ TEST_F(RepairBackupFile, UndoIsExactForEveryKindOfData)
     EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software") + DumpBranch(registry, kLocalMachine, "SOFTWARE"));
 }
 
+TEST_F(RepairBackupFile, AKeyNamedInAnotherCaseComesBackInItsOwnSpelling)
+{
+    SetValue(registry, kLocalMachine, "SOFTWARE\\App Paths\\Gone.EXE", nullptr, kRegSz, Str("c:\\gone.exe"));
+    RepairBackupResult r = Backup({{"HKEY_LOCAL_MACHINE\\software\\app paths\\gone.exe", "KEY", ""}});
+    ASSERT_TRUE(r.saved[0]);
+    std::string before = DumpBranch(registry, kLocalMachine, "SOFTWARE");
+    KeyOperations(registry, DeletionStyle::WindowsNT).DeleteKeyTree("HKEY_LOCAL_MACHINE", "SOFTWARE\\App Paths\\Gone.EXE");
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\software\\app paths\\Gone.EXE",
+              ListRepairBackupItems(machine.system, r.path).items.at(0).path);
+    RestoreRepairBackup(registry, machine.system, r.path, {});
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, "SOFTWARE"));
+}
+
 TEST_F(RepairBackupFile, RowsAreNumberedDepthFirstWithTheirPaths)
 {
     SetValue(registry, kClassesRoot, "CLSID\\{1}", "v", kRegSz, Str("x"));
