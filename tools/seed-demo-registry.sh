@@ -20,4 +20,7 @@ printf '%s\r\n' 'REGEDIT4' '' \
   '[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run]' \
   '"Gone Demo Updater"="\"C:\\Program Files\\Gone Demo\\updater.exe\" /background"' \
   '' > "$reg"
-wine reg import 'C:\tarnwick\tmp\demo.reg' >/dev/null 2>&1
+# Wine's reg.exe may be the 32-bit one: name the registry view of the program's build.
+view=/reg:32
+case ${TARNWICK_BUILD_DIR:-} in *win64*) view=/reg:64 ;; esac
+wine reg import 'C:\tarnwick\tmp\demo.reg' "$view" >/dev/null 2>&1

@@ -77,8 +77,10 @@ CTA_HOT = ((86, 216, 194), (10, 156, 164))
 WARN = ((244, 128, 86), (206, 70, 50))       # abort
 WARN_HOT = ((252, 160, 118), (226, 96, 70))
 
+FREQUENT_COLOURS = 150  # palette entries given to the most used colours
+
 # Flat colours that controls paint over, kept exact in the skins.
-RESERVED = [PANEL, STRIP, PANEL_LINE, NAVY_0, TEXT, MUTED, EDGE, (0, 0, 0)]
+RESERVED = [PANEL, STRIP, PANEL_LINE, NAVY_0, TEXT, MUTED, EDGE, SPARK, (0, 0, 0)]
 
 # --------------------------------------------------------------------------
 # Geometry: dialog units to pixels, as the dialog manager maps them for the
@@ -101,9 +103,16 @@ HEADER_H = 106                  # caption band + toolbar band
 PANEL_BOX = (14, 110, 608, 526)  # white page panel
 STRIP_BOTTOM = 140              # title strip is PANEL_BOX top .. 140
 
-MAIN_CANVAS = (dx(493), dy(343))   # main window template, 740 x 558
-SCAN_CANVAS = (MAIN_CANVAS[0], max(MAIN_CANVAS[1], dy(362)))  # scan template is taller
-SPLASH_CANVAS = (dx(243), dy(122))
+
+
+def cover(w, h):
+    """Pixel size that covers a dialog template of w x h dialog units, rounded up."""
+    return -(-w * 6 // 4), -(-h * 13 // 8)
+
+
+MAIN_CANVAS = cover(493, 343)                                      # 740 x 558
+SCAN_CANVAS = (MAIN_CANVAS[0], max(MAIN_CANVAS[1], cover(465, 362)[1]))  # scan template is taller
+SPLASH_CANVAS = cover(243, 122)                                    # 365 x 199
 
 # Header controls shared by every window with the frame (x, y, w, h in pixels).
 EXIT_BOX = (dx(388), dy(4), dx(16), dy(14))
@@ -461,7 +470,7 @@ def g_box_empty(g):
 
 
 def g_sparkle(g):
-    c, r, k = .5, .5, .13
+    c, k = .5, .13
     g.poly([(c, 0), (c + k, c - k), (1, c), (c + k, c + k), (c, 1), (c - k, c + k), (0, c), (c - k, c - k)])
 
 
@@ -672,7 +681,7 @@ def make_splash():
     w, h = SPLASH_CANVAS
     L = Layer(w, h)
     L.rect(0, 0, w, h, ("v", 0, h, NAVY_0, NAVY_2))
-    L.paint((0, 0, w, h), lambda p: p.ellipse(-120, -60, 220, 260), (40, 170, 190, 36))
+    L.paint((0, 0, w, h), lambda p: p.ellipse(-140, -90, 230, 250), (40, 170, 190, 22))
     L.rect(0, h - 5, w, h, ("v", h - 5, h, TEAL_LIGHT, TEAL))
     draw_mark(L, 26, 48, 84)
     L.paint((0, 0, w, h), lambda p: (p.rrect(0, 0, w, h, 16), p.rrect(1, 1, w - 1, h - 1, 15, 0)), EDGE)
@@ -698,25 +707,66 @@ def colour_mask(img, c):
 
 
 def build_palette(skins):
-    """One palette for every skin: the exact flat colours plus a median cut."""
-    width = max(im.width for im, _, _ in skins)
-    height = sum(im.height for im, _, _ in skins)
-    sample = Image.new("RGB", (width, height), PANEL)
-    y = 0
+    """One palette for every skin: the exact flat colours, then the colours that
+    cover the most pixels (the rows of the gradients), then a median cut of the
+    rest (anti-aliased edges, pictograms, text)."""
+    counts = {}
     for im, cut, key in skins:
         body = Image.new("RGB", im.size, PANEL)
         body.paste(im, (0, 0), cut)
-        sample.paste(body, (0, y))
-        y += im.height
-    room = 254 - len(RESERVED)
-    q = sample.quantize(colors=room, method=Image.Quantize.MEDIANCUT)
-    pal = q.getpalette()[: room * 3]
+        for n, c in body.getcolors(im.width * im.height):
+            counts[c] = counts.get(c, 0) + n
     colours = list(RESERVED)
-    for i in range(0, len(pal), 3):
-        c = tuple(pal[i:i + 3])
+    frequent = sorted(counts.items(), key=lambda item: (-item[1], item[0]))
+    for c, n in frequent[:FREQUENT_COLOURS]:
         if c not in colours and c not in (KEY_GREEN, KEY_PAGE):
             colours.append(c)
-    return colours
+    held = set(colours)
+    leftovers = []
+    for c, n in sorted(counts.items()):
+        if c not in held:
+            leftovers.extend([c] * n)
+    room = 254 - len(colours)
+    if leftovers and room > 0:
+        sample = Image.new("RGB", (len(leftovers), 1))
+        sample.putdata(leftovers)
+        q = sample.quantize(colors=room, method=Image.Quantize.MEDIANCUT)
+        pal = q.getpalette()
+        for i in range(0, min(len(pal), room * 3), 3):
+            c = tuple(pal[i:i + 3])
+            if c not in held and c not in (KEY_GREEN, KEY_PAGE):
+                colours.append(c)
+                held.add(c)
+    return colours[:254]
+
+
+BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
+DITHER_AMPLITUDE = 6
+
+
+def ordered_dither(img):
+    """Adds a 4x4 Bayer pattern before the palette mapping.  Unlike error
+    diffusion it depends only on a pixel's own colour and position, so the same
+    pixels come out the same in every skin (the shared buttons rely on that)."""
+    pos_tile, neg_tile = Image.new("L", (4, 4)), Image.new("L", (4, 4))
+    for y in range(4):
+        for x in range(4):
+            v = int(round((BAYER[y][x] / 16.0 - 15 / 32.0) * DITHER_AMPLITUDE))
+            pos_tile.putpixel((x, y), max(0, v))
+            neg_tile.putpixel((x, y), max(0, -v))
+
+    def tiled(tile):
+        band = Image.new("L", (img.width + 4, 4))
+        for x in range(0, img.width + 4, 4):
+            band.paste(tile, (x, 0))
+        out = Image.new("L", (img.width, img.height + 4))
+        for y in range(0, img.height + 4, 4):
+            out.paste(band, (0, y))
+        return out.crop((0, 0, img.width, img.height))
+
+    pos, neg = tiled(pos_tile), tiled(neg_tile)
+    out = ImageChops.add(img, Image.merge("RGB", (pos, pos, pos)))
+    return ImageChops.subtract(out, Image.merge("RGB", (neg, neg, neg)))
 
 
 def quantise(img, cut, key, colours):
@@ -729,10 +779,11 @@ def quantise(img, cut, key, colours):
     pal_img.putpalette(flat)
     body = img.copy()
     body.paste(PANEL, (0, 0, img.width, img.height), ImageChops.invert(cut))
-    q = body.quantize(palette=pal_img, dither=Image.Dither.NONE)
+    q = ordered_dither(body).quantize(palette=pal_img, dither=Image.Dither.NONE)
     idx = Image.frombytes("L", q.size, q.tobytes())
     idx = idx.point([i if i < n else 0 for i in range(256)])
-    for i, c in enumerate(RESERVED):
+    # colours the palette holds exactly stay exact (flat areas under controls)
+    for i, c in enumerate(colours[:len(RESERVED)]):
         idx.paste(i, (0, 0, img.width, img.height), colour_mask(img, c))
     idx.paste(n if key == KEY_GREEN else n + 1, (0, 0, img.width, img.height), ImageChops.invert(cut))
     out = Image.frombytes("P", idx.size, idx.tobytes())
@@ -991,11 +1042,14 @@ def build():
               "backup manager, restore page"),
         222: (make_splash(), KEY_GREEN, "splash window"),
     }
-    colours = build_palette([(im, cut, key) for (im, cut), key, _ in raw.values()])
+    # the framed windows share one palette; the splash has buttons on nothing and gets its own
+    framed = build_palette([(im, cut, key) for n, ((im, cut), key, _) in raw.items() if n != 222])
+    (im, cut), key, _ = raw[222]
+    palettes = {222: build_palette([(im, cut, key)])}
     skins, cuts = {}, {}
     for number in sorted(raw):
         (im, cut), key, role = raw[number]
-        q = quantise(im, cut, key, colours)
+        q = quantise(im, cut, key, palettes.get(number, framed))
         note(number, "SKIN", role)
         q.save(os.path.join(OUT, INVENTORY[number][1]), "GIF", optimize=False,
                comment=b"Tarnwick skin %d" % number)
@@ -1021,9 +1075,9 @@ def build():
     for cid, x, w, normal, hot, glyph, label in TOOLBAR:
         bg = crop(main, dx(x), TOOL_Y, dx(w), TOOL_H)
         save_bmp(normal, toolbar_button(bg, glyph, label, False),
-                 "toolbar \"%s\" button %d, normal (every window with the frame)" % (label, cid))
+                 "toolbar button %d (label %s), normal, in every window with the frame" % (cid, label))
         save_bmp(hot, toolbar_button(bg, glyph, label, True),
-                 "toolbar \"%s\" button %d, hover and pressed" % (label, cid))
+                 "toolbar button %d (label %s), hover and pressed" % (cid, label))
     lx, ly, lw, lh = LOGO_BOX
     save_bmp(232, crop(main, lx, ly, lw, lh), "logo button 1037 of the main window, normal and pressed")
 
@@ -1035,8 +1089,8 @@ def build():
     ]
     for cid, normal, hot, glyph, title, sub in tiles:
         w, h = dx(170), dy(32)
-        save_bmp(normal, nav_tile(w, h, glyph, title, sub, False), "main page button %d \"%s\", normal" % (cid, title))
-        save_bmp(hot, nav_tile(w, h, glyph, title, sub, True), "main page button %d \"%s\", hover and pressed" % (cid, title))
+        save_bmp(normal, nav_tile(w, h, glyph, title, sub, False), "main page button %d (label %s), normal" % (cid, title))
+        save_bmp(hot, nav_tile(w, h, glyph, title, sub, True), "main page button %d (label %s), hover and pressed" % (cid, title))
     save_bmp(240, areas_heading(dx(196), dy(21)), "main page picture 1042: heading over the section check boxes")
     save_bmp(239, tip_card(dx(226), dy(92)), "main page picture 1040: tip card")
 
@@ -1085,9 +1139,9 @@ def build():
     for cid, normal, hot, glyph, cols, title, sub in settings:
         w, h = dx(372), dy(40)
         save_bmp(normal, settings_tile(w, h, glyph, cols, title, sub, False),
-                 "\"Settings\" page button %d \"%s\", normal" % (cid, title))
+                 "\"Settings\" page button %d (label %s), normal" % (cid, title))
         save_bmp(hot, settings_tile(w, h, glyph, cols, title, sub, True),
-                 "\"Settings\" page button %d \"%s\", hover and pressed" % (cid, title))
+                 "\"Settings\" page button %d (label %s), hover and pressed" % (cid, title))
 
     # ---- scan progress page / results viewer -------------------------------------
     abort_w, abort_h = dx(160), dy(35)
@@ -1121,9 +1175,9 @@ def build():
     save_bmp(192, action_button(w, h, "close", "Close", "neutral", True, radius=6, size=11)[0],
              "close button 191, hover (and pressed in the managers)")
     save_bmp(194, action_button(w, h, "play", "Start", "primary", False, radius=6, size=11)[0],
-             "\"Perform specified action\" button 1015 of the full-backup page, normal and pressed")
+             "action button 1015 of the backup full-backup page (label Start), normal and pressed")
     save_bmp(195, action_button(w, h, "play", "Start", "primary", True, radius=6, size=11)[0],
-             "\"Perform specified action\" button 1015, hover")
+             "action button 1015, hover")
     save_bmp(193, mask_from(cover193), "mask of the buttons 191/192 and 194/195")
 
     w, h = 140, dy(21)
@@ -1134,13 +1188,13 @@ def build():
 
     w, h = dx(50), dy(16)
     save_bmp(211, action_button(w, h, "box_checked", "Select all", "neutral", False, radius=5, size=11)[0],
-             "\"Select all\" button 1026 of the backup restore page, normal")
+             "select-all button 1026 of the backup restore page (label Select all), normal")
     save_bmp(212, action_button(w, h, "box_checked", "Select all", "neutral", True, radius=5, size=11)[0],
-             "\"Select all\" button 1026, hover and pressed")
+             "select-all button 1026, hover and pressed")
     save_bmp(213, action_button(w, h, "box_empty", "Clear all", "neutral", False, radius=5, size=11)[0],
-             "\"Deselect all\" button 1027 of the backup restore page, normal")
+             "deselect-all button 1027 of the backup restore page (label Clear all), normal")
     save_bmp(214, action_button(w, h, "box_empty", "Clear all", "neutral", True, radius=5, size=11)[0],
-             "\"Deselect all\" button 1027, hover and pressed")
+             "deselect-all button 1027, hover and pressed")
 
     # ---- managers -----------------------------------------------------------------------
     w, h = dx(64), dy(18)
@@ -1176,6 +1230,36 @@ def write_rc_fragment():
         f.write("\n".join(lines))
 
 
+README = os.path.join(HERE, "README.md")
+TABLE_BEGIN = "<!-- images table: written by make_art.py -->"
+TABLE_END = "<!-- end of images table -->"
+
+
+def update_readme_table():
+    """Keeps the resource table of README.md in step with what was drawn."""
+    if not os.path.exists(README):
+        return
+    with open(README, encoding="utf-8") as f:
+        text = f.read()
+    if TABLE_BEGIN not in text or TABLE_END not in text:
+        return
+    rows = ["| Number | Type | File | Pixels | Role |", "|---|---|---|---|---|"]
+    for kind in ("SKIN", "ICON", "BITMAP"):
+        for number in sorted(n for n, v in INVENTORY.items() if v[0] == kind):
+            _, name, role = INVENTORY[number]
+            path = os.path.join(OUT, name)
+            if kind == "ICON":
+                size = "16x16, 32x32, 48x48"
+            else:
+                w, h = Image.open(path).size
+                size = "%dx%d" % (w, h)
+            rows.append("| %d | %s | images/%s | %s | %s |" % (number, kind, name, size, role.replace("|", "/")))
+    head, rest = text.split(TABLE_BEGIN, 1)
+    _, tail = rest.split(TABLE_END, 1)
+    with open(README, "w", encoding="utf-8", newline="\n") as f:
+        f.write(head + TABLE_BEGIN + "\n" + "\n".join(rows) + "\n" + TABLE_END + tail)
+
+
 # --------------------------------------------------------------------------
 # Checks
 # --------------------------------------------------------------------------
@@ -1199,8 +1283,17 @@ def verify(skins, cuts):
         other = KEY_PAGE if key == KEY_GREEN else KEY_GREEN
         if colour_mask(back, other).getbbox() is not None:
             problems.append("%s holds the other key colour" % path)
-        for c in RESERVED:
-            pass
+        if number != 222:
+            # the flat areas that controls paint over keep their exact colours
+            for xy, c in (((604, 300), PANEL), ((600, 113), STRIP)):
+                if back.getpixel(xy) != c:
+                    problems.append("%s: pixel %s is %s, not %s" % (path, xy, back.getpixel(xy), c))
+    # the shared caption and toolbar buttons must sit on identical pixels everywhere
+    boxes = [EXIT_BOX, MIN_BOX] + [(dx(x), TOOL_Y, dx(w), TOOL_H) for _, x, w, _, _, _, _ in TOOLBAR]
+    for number in (201, 202, 215, 224):
+        for x, y, w, h in boxes:
+            if crop(skins[number], x, y, w, h).tobytes() != crop(skins[230], x, y, w, h).tobytes():
+                problems.append("skin %d differs from the main skin under the button at %d,%d" % (number, x, y))
     for number, (kind, name, role) in INVENTORY.items():
         path = os.path.join(OUT, name)
         if kind == "BITMAP":
@@ -1312,6 +1405,8 @@ def window_view(skin_number, skins, cuts, draw):
     desk = Image.new("RGB", skin.size, DESKTOP)
     desk.paste(skin, (0, 0), cut)
     draw(desk)
+    # what the colour key makes transparent, buttons included
+    desk.paste(DESKTOP, (0, 0, desk.width, desk.height), colour_mask(desk, key))
     return desk
 
 
@@ -1468,7 +1563,7 @@ def build_preview(skins, cuts):
     cell_w, cell_h = FRAME_W + 40, FRAME_H + 60
     cols = 3
     rows = (len(views) + 1 + cols - 1) // cols
-    states_h = 560
+    states_h = 1400
     sheet = Image.new("RGB", (cols * cell_w + 20, rows * cell_h + states_h + 40), (46, 58, 72))
     d = ImageDraw.Draw(sheet)
     crops = {}
@@ -1497,7 +1592,6 @@ def build_preview(skins, cuts):
             back = Image.new("RGBA", (48, 48), (236, 240, 244, 255))
             back.alpha_composite(im, ((48 - s) // 2, (48 - s) // 2))
             sheet.paste(back.convert("RGB"), (px, iy))
-            big = im.resize((s * 3, s * 3), Image.NEAREST) if s < 48 else im
         d.text((x + j * 300, iy + 56), "icon %d at 16, 32, 48" % number, font=font(12), fill=(235, 240, 245))
         ico.size = (48, 48)
         big = ico.convert("RGBA").resize((144, 144), Image.NEAREST)
@@ -1541,6 +1635,7 @@ def build_preview(skins, cuts):
 
 def main():
     skins, cuts = build()
+    update_readme_table()
     problems = verify(skins, cuts)
     build_preview(skins, cuts)
     for p in problems:

@@ -10,6 +10,11 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"values", "KEYPATH [--sorted] [--json]", RunValues},
+        {"startup", "list [--store] [--json] | remove ROOT\\NAME... | restore ROOT\\NAME...", RunStartup},
+        {"bho", "list [--store] [--json] | remove CLASSID... | restore CLASSID...", RunBho},
+        {"programs", "list [--store] [--json] | remove SUBKEY... | restore SUBKEY...", RunPrograms},
+        {"version", "FILE [--json]", RunVersion},
+        {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
         {"backups", "[--full] [--json]", RunBackups},
         {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
     };

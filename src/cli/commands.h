@@ -17,6 +17,11 @@ struct Command {
 const std::vector<Command>& Commands();
 
 int RunValues(Context& context, const Arguments& arguments);
+int RunStartup(Context& context, const Arguments& arguments);
+int RunBho(Context& context, const Arguments& arguments);
+int RunPrograms(Context& context, const Arguments& arguments);
+int RunVersion(Context& context, const Arguments& arguments);
+int RunSnapshot(Context& context, const Arguments& arguments);
 int RunBackups(Context& context, const Arguments& arguments);
 int RunBackup(Context& context, const Arguments& arguments);
 

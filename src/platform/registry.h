@@ -89,6 +89,10 @@ enum : std::uint32_t {
     kRegOpenedExistingKey = 2,
 };
 
+// How RegDeleteKeyA treats subkeys: the NT family refuses a key that has any; Windows
+// 95/98/Me removes them with it.
+enum class DeletionStyle { WindowsNT, Windows9x };
+
 struct FileTime {
     std::uint32_t low = 0;
     std::uint32_t high = 0;

@@ -26,8 +26,6 @@ std::optional<HKey> RootKeyFromName(std::string_view name);
 // name for any other handle (HKEY_CURRENT_CONFIG included).
 std::string RootNameFromKey(HKey key);
 
-// How RegDeleteKeyA treats subkeys: NT refuses a key that has any; 95/98/Me removes them too.
-enum class DeletionStyle { WindowsNT, Windows9x };
 // Bit 31 of GetVersion's result marks Windows 95/98/Me.
 DeletionStyle DeletionStyleFromVersion(std::uint32_t version);
 

@@ -203,9 +203,9 @@ long MemoryRegistry::Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Nod
     return kSuccess;
 }
 
-long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, const char* subKey, std::shared_ptr<Node>* node)
+long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view path, bool create,
+                          std::shared_ptr<Node>* node, bool* created)
 {
-    std::string_view path = subKey ? subKey : "";
     if (!path.empty() && path.front() == '\\')
         return 161;  // ERROR_BAD_PATHNAME: a path may not begin with a backslash
     std::shared_ptr<Node> n = from;
@@ -214,10 +214,18 @@ long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, const char* subKey,
         std::size_t end = path.find('\\', pos);
         if (end == std::string_view::npos)
             end = path.size();
-        if (end > pos) {
-            auto next = n->FindSubkey(path.substr(pos, end - pos));
-            if (!next)
+        if (end > pos) {  // repeated backslashes separate like one
+            std::string_view part = path.substr(pos, end - pos);
+            auto next = n->FindSubkey(part);
+            if (!next && !create)
                 return kErrorFileNotFound;
+            if (!next) {
+                if (part.size() > kMaxKeyNameLength)
+                    return kErrorInvalidParameter;
+                next = n->AddSubkey(part, n);
+                if (created)
+                    *created = true;
+            }
             n = next;
         }
         pos = end + 1;
@@ -243,7 +251,7 @@ long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t acce
     if (status != kSuccess)
         return status;
     std::shared_ptr<Node> node;
-    status = Walk(base, subKey, &node);
+    status = Walk(base, subKey ? subKey : "", false, &node);
     if (status != kSuccess)
         return status;
     // RegOpenKey with an empty subkey on a predefined root gives the root itself.
@@ -281,27 +289,10 @@ long MemoryRegistry::CreateLocked(HKey key, const char* subKey, std::uint32_t ac
     if (status != kSuccess)
         return status;
     std::string_view path = subKey ? subKey : "";
-    if (!path.empty() && path.front() == '\\')
-        return 161;
     bool created = false;
-    std::size_t pos = 0;
-    while (pos < path.size()) {
-        std::size_t end = path.find('\\', pos);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > pos) {
-            std::string_view part = path.substr(pos, end - pos);
-            if (part.size() > kMaxKeyNameLength)
-                return kErrorInvalidParameter;
-            auto next = n->FindSubkey(part);
-            if (!next) {
-                next = n->AddSubkey(part, n);
-                created = true;
-            }
-            n = next;
-        }
-        pos = end + 1;
-    }
+    status = Walk(n, path, true, &n, &created);
+    if (status != kSuccess)
+        return status;
     if (disposition)
         *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
     if (IsPredefinedKey(key) && path.empty()) {
@@ -485,7 +476,7 @@ long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::i
     if (long status = Resolve(key, 0, &base))
         return status;
     std::shared_ptr<Node> n;
-    if (long status = Walk(base, subKey, &n))
+    if (long status = Walk(base, subKey ? subKey : "", false, &n))
         return status;
     if (data && !dataSize)
         return kErrorInvalidParameter;
@@ -554,7 +545,7 @@ long MemoryRegistry::DeleteKey(HKey key, const char* subKey)
     if (long status = Resolve(key, 0, &base))
         return status;
     std::shared_ptr<Node> n;
-    if (long status = Walk(base, subKey, &n))
+    if (long status = Walk(base, subKey, false, &n))
         return status;
     return DeleteNode(n);
 }
@@ -588,30 +579,30 @@ long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, 
     std::shared_ptr<Node> base, from, to;
     if (long status = Resolve(source, 0, &base))
         return status;
-    if (long status = Walk(base, subKey, &from))
+    if (long status = Walk(base, subKey ? subKey : "", false, &from))
         return status;
     if (long status = Resolve(destination, 0, &to))
         return status;
-    // Copy from a snapshot of the source so that copying a key into itself ends.
+    // Take the whole source first, so that copying a key into its own subtree ends.
     struct Item {
-        std::shared_ptr<Node> from;
-        std::shared_ptr<Node> to;
+        std::string path;  // relative to the source, "" for the source itself
+        std::vector<Node::Value> values;
     };
-    std::vector<Item> stack{{from, to}};
+    std::vector<Item> items;
+    std::vector<std::pair<std::shared_ptr<Node>, std::string>> stack{{from, ""}};
     while (!stack.empty()) {
-        Item item = stack.back();
+        auto [node, path] = stack.back();
         stack.pop_back();
-        std::vector<std::shared_ptr<Node>> children = item.from->subkeys;
-        std::vector<Node::Value> values = item.from->values;
-        for (const auto& v : values)
-            item.to->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
-        for (const auto& child : children) {
-            auto target = item.to->FindSubkey(child->name);
-            if (!target)
-                target = item.to->AddSubkey(child->name, item.to);
-            if (child != target)
-                stack.push_back({child, target});
-        }
+        items.push_back({path, node->values});
+        for (const auto& child : node->subkeys)
+            stack.emplace_back(child, path.empty() ? child->name : path + "\\" + child->name);
+    }
+    for (const Item& item : items) {
+        std::shared_ptr<Node> target;
+        if (long status = Walk(to, item.path, true, &target))
+            return status;
+        for (const auto& v : item.values)
+            target->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
     }
     return kSuccess;
 }

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw {
@@ -42,8 +43,6 @@ enum class RegOp {
 
 class MemoryRegistry final : public Registry {
 public:
-    enum class DeletionStyle { WindowsNT, Windows9x };
-
     explicit MemoryRegistry(DeletionStyle style = DeletionStyle::WindowsNT);
     ~MemoryRegistry() override;
 
@@ -99,7 +98,9 @@ private:
     long Begin(RegOp op);
     long Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Node>* node);
     std::shared_ptr<Node> RootNode(HKey key);
-    long Walk(const std::shared_ptr<Node>& from, const char* subKey, std::shared_ptr<Node>* node);
+    // Follows a subkey path from a key; with `create`, makes the missing keys.
+    long Walk(const std::shared_ptr<Node>& from, std::string_view path, bool create, std::shared_ptr<Node>* node,
+              bool* created = nullptr);
     long OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result);
     long CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result, std::uint32_t* disposition);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);

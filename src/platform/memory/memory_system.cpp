@@ -2,6 +2,7 @@
 
 #include "platform/calendar.h"
 #include "platform/codepage.h"
+#include "platform/memory/pe_version.h"
 #include "platform/memory/shortcut_file.h"
 
 #include <algorithm>
@@ -477,9 +478,53 @@ bool MemorySystem::GetShortcutTarget(std::string_view linkPath, std::string* tar
     return ReadShortcutTargetPath(bytes, target);
 }
 
-bool MemorySystem::GetFileVersionBlock(std::string_view, std::vector<std::uint8_t>*)
+namespace {
+
+// A host file read at offsets, for the PE reader.
+class HostByteSource final : public ByteSource {
+public:
+    explicit HostByteSource(std::FILE* f) : f_(f)
+    {
+        struct stat st {};
+        if (fstat(fileno(f_), &st) == 0 && st.st_size > 0)
+            size_ = static_cast<std::uint64_t>(st.st_size);
+    }
+    ~HostByteSource() override { std::fclose(f_); }
+    HostByteSource(const HostByteSource&) = delete;
+    HostByteSource& operator=(const HostByteSource&) = delete;
+    std::uint64_t Size() const override { return size_; }
+    bool ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override
+    {
+        if (offset > size_ || size > size_ - offset)
+            return false;
+        if (fseeko(f_, static_cast<off_t>(offset), SEEK_SET) != 0)
+            return false;
+        return std::fread(buffer, 1, size, f_) == size;
+    }
+
+private:
+    std::FILE* f_;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace
+
+bool MemorySystem::GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block)
 {
-    return false;
+    auto host = HostPath(path);
+    std::error_code ec;
+    if (!host || !fs::is_regular_file(*host, ec))
+        return false;
+    std::FILE* f = std::fopen(host->c_str(), "rb");
+    if (!f)
+        return false;
+    HostByteSource source(f);
+    std::vector<std::uint8_t> bytes;
+    if (!ReadPeVersionResource(source, &bytes))
+        return false;
+    if (block)
+        *block = std::move(bytes);
+    return true;
 }
 
 bool MemorySystem::RunProgram(std::string_view commandLine)

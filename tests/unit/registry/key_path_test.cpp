@@ -114,7 +114,7 @@ TEST_F(KeyOperationsTest, DeleteKeyTreeOfHkeyCurrentConfigWorks)
 
 TEST(KeyOperations9x, OneDeletionTakesTheWholeSubtree)
 {
-    MemoryRegistry registry(MemoryRegistry::DeletionStyle::Windows9x);
+    MemoryRegistry registry(DeletionStyle::Windows9x);
     KeyOperations ops(registry, DeletionStyle::Windows9x);
     CreateKey(registry, kLocalMachine, "S\\T\\A\\B");
     EXPECT_EQ(kSuccess, ops.DeleteKeyTree("HKEY_LOCAL_MACHINE", "S\\T"));

@@ -1,0 +1,113 @@
+#include "managers/bho_manager.h"
+
+#include "managers/removed_entry_store.h"
+#include "platform/key_handle.h"
+
+namespace tw {
+
+namespace {
+
+// The subkey names of an open key, by index until the first failing call.
+std::vector<std::string> SubkeyNames(Registry& registry, HKey key, std::uint32_t bufferSize)
+{
+    std::vector<std::string> names;
+    std::uint32_t count = 0;
+    if (registry.QueryInfoKey(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr) != kSuccess ||
+        count == 0)
+        return names;
+    std::vector<char> name(bufferSize);
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t length = bufferSize;
+        if (registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            break;
+        names.emplace_back(name.data(), length);
+    }
+    return names;
+}
+
+}  // namespace
+
+void ListBrowserHelperObjects(Registry& registry, const std::string& parent, std::vector<BhoEntry>* entries)
+{
+    KeyHandle key(registry);
+    if (registry.OpenKeyEx(kLocalMachine, parent.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
+        return;
+    for (std::string& classId : SubkeyNames(registry, key.get(), kBhoBufferSize)) {
+        std::string server = "CLSID\\" + classId + "\\InprocServer32";
+        KeyHandle registration(registry);
+        if (registry.OpenKeyEx(kClassesRoot, server.c_str(), 0, kKeyAllAccess, registration.Put()) != kSuccess)
+            continue;
+        std::vector<std::uint8_t> data(kBhoBufferSize);
+        std::uint32_t size = kBhoBufferSize;
+        if (registry.QueryValueEx(registration.get(), nullptr, nullptr, nullptr, data.data(), &size) != kSuccess)
+            continue;
+        std::string path(reinterpret_cast<const char*>(data.data()), size < kBhoBufferSize ? size : kBhoBufferSize);
+        path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
+        entries->push_back(BhoEntry{std::move(classId), std::move(path)});
+    }
+}
+
+bool RemoveBrowserHelperObject(Registry& registry, const std::string& classId)
+{
+    return MoveRegistryKey(registry, kBhoStoreKeyPath, kBrowserHelperObjectsKeyPath, classId);
+}
+
+bool RestoreBrowserHelperObject(Registry& registry, const std::string& classId)
+{
+    return MoveRegistryKey(registry, kBrowserHelperObjectsKeyPath, kBhoStoreKeyPath, classId);
+}
+
+std::vector<ManagerColumn> BhoManagerModel::columns() const
+{
+    return {{"Select", 50}, {"BHO Path", 400}};
+}
+
+std::string BhoManagerModel::ListTitle() const
+{
+    return "Manage Browser Helper Object (BHO)";
+}
+
+std::string BhoManagerModel::ListNote() const
+{
+    return "Note: Removal of items below will prevent them from running when you open Internet Explorer but will "
+           "not remove the actual application from your PC.";
+}
+
+std::string BhoManagerModel::ListDescription() const
+{
+    return "Browser Helper Objects are objects that attach tyhemselves to Internet Explorer, and start each time "
+           "your browser is started. These item can included Internet Explorer Add-ons such as Toolbars. You can "
+           "view details about each itemby highlighting an entry below, including the company behind the BHO as "
+           "well as the Product Name so you can make an informed decision on what you wish to remove.";
+}
+
+std::string BhoManagerModel::RestoreNote() const
+{
+    return "\r\nSelect Item to Restore:";
+}
+
+void BhoManagerModel::FillList(bool store)
+{
+    std::vector<BhoEntry> found;
+    ListBrowserHelperObjects(registry_, store ? kBhoStoreKeyPath : kBrowserHelperObjectsKeyPath, &found);
+    for (BhoEntry& entry : found) {
+        AddRow({"", entry.libraryPath}, entries_.size());
+        entries_.push_back(std::move(entry));
+    }
+}
+
+bool BhoManagerModel::MoveEntry(std::size_t entry, bool toStore)
+{
+    if (entry >= entries_.size())
+        return false;
+    return toStore ? RemoveBrowserHelperObject(registry_, entries_[entry].classId)
+                   : RestoreBrowserHelperObject(registry_, entries_[entry].classId);
+}
+
+std::string BhoManagerModel::DetailsPath(const ManagerRow& row) const
+{
+    return row.texts.size() > 1 ? row.texts[1] : std::string();
+}
+
+}  // namespace tw

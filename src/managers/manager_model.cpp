@@ -1,0 +1,136 @@
+#include "managers/manager_model.h"
+
+namespace tw {
+
+VersionDetails DetailsOfFile(FileVersionRecord& record, const std::string& path)
+{
+    record.setPath(path);
+    VersionDetails details;
+    if (!record.isAvailable())
+        return details;
+    std::size_t slash = path.rfind('\\');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    details.fileName = name + " (Version: " + record.formattedFileVersion() + ")";
+    details.productName = record.productName() + " (Version: " + record.productVersion() + ")";
+    details.description = record.fileDescription();
+    details.company = record.companyName();
+    return details;
+}
+
+ManagerModel::ManagerModel(Registry& registry, System& system)
+    : registry_(registry), system_(system), record_(system)
+{
+}
+
+void ManagerModel::Open()
+{
+    description_ = ListDescription();
+    EnterListView();
+}
+
+void ManagerModel::SetTicked(std::size_t row, bool ticked)
+{
+    if (row < rows_.size())
+        rows_[row].ticked = ticked;
+}
+
+void ManagerModel::AddRow(std::vector<std::string> texts, std::size_t entry)
+{
+    rows_.push_back(ManagerRow{std::move(texts), entry, false});
+}
+
+std::string ManagerModel::DetailsPath(const ManagerRow&) const
+{
+    return {};
+}
+
+void ManagerModel::ClearDetails()
+{
+    details_ = VersionDetails{};
+    lastShown_ = -1;
+}
+
+void ManagerModel::ClearRows()
+{
+    rows_.clear();
+    ClearEntries();
+}
+
+void ManagerModel::EnterListView()
+{
+    if (HasDetails())
+        ClearDetails();
+    listView_ = true;
+    title_ = ListTitle();
+    note_ = ListNote();
+    if (HasDetails())
+        description_ = ListDescription();
+    ClearRows();
+    FillList(false);
+}
+
+void ManagerModel::EnterRestoreView()
+{
+    listView_ = false;
+    if (HasDetails()) {
+        ClearDetails();
+        description_.clear();
+    }
+    title_ = kRestoreViewTitle;
+    note_ = RestoreNote();
+    ClearRows();
+    FillList(true);
+}
+
+void ManagerModel::MoveTickedRows(bool toStore)
+{
+    failedMoves_ = 0;
+    for (const ManagerRow& row : rows_)
+        if (row.ticked && !MoveEntry(row.entry, toStore))
+            ++failedMoves_;
+    // Every ticked row leaves the list; the entry array keeps its indices.
+    std::erase_if(rows_, [](const ManagerRow& row) { return row.ticked; });
+    // The rows have shifted: the row under the selection mark may be another entry now.
+    lastShown_ = -1;
+}
+
+ManagerAction ManagerModel::PressRemove()
+{
+    if (!listView_)
+        return ManagerAction::None;  // the button is hidden in the restore view
+    MoveTickedRows(true);
+    return ManagerAction::None;
+}
+
+ManagerAction ManagerModel::PressRestore()
+{
+    if (listView_) {
+        EnterRestoreView();
+        return rows_.empty() ? ManagerAction::ShowNoBackupsMessage : ManagerAction::None;
+    }
+    MoveTickedRows(false);
+    EnterListView();
+    return ManagerAction::None;
+}
+
+ManagerAction ManagerModel::PressClose()
+{
+    if (listView_)
+        return ManagerAction::EndDialog;
+    EnterListView();
+    return ManagerAction::None;
+}
+
+bool ManagerModel::FollowSelection(int selectionMark)
+{
+    if (!HasDetails() || selectionMark < 0 || static_cast<std::size_t>(selectionMark) >= rows_.size() ||
+        selectionMark == lastShown_)
+        return false;
+    // A row without version information empties the panel: the previous row's details
+    // must not stay under this row.
+    details_ = DetailsOfFile(record_, DetailsPath(rows_[static_cast<std::size_t>(selectionMark)]));
+    lastShown_ = selectionMark;
+    return true;
+}
+
+}  // namespace tw

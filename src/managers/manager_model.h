@@ -1,0 +1,128 @@
+// What a manager window shows and what its buttons do, without the window: the list view of
+// the entries Windows reads and the restore view of the removed-entry store, the title, note
+// and description lines of each view, the ticked rows, and (for the managers that have a
+// details panel) the version details of the selected row. The three manager dialogs draw what
+// their model says and forward clicks and the selection poll to it.
+#pragma once
+
+#include "managers/file_version_record.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+inline constexpr const char* kRestoreViewTitle = "Restore Removed Registry Entries";
+inline constexpr const char* kNoBackupsMessage = "No backups present for restore.";
+inline constexpr const char* kManagerMessageCaption = "Tarnwick";
+
+struct ManagerColumn {
+    const char* title;
+    int width;  // pixels
+};
+
+// One list row: the text of each column (the first, the check box column, is empty) and the
+// index of its entry in the manager's entry array.
+struct ManagerRow {
+    std::vector<std::string> texts;
+    std::size_t entry = 0;
+    bool ticked = false;
+};
+
+// The four values of the details panel.
+struct VersionDetails {
+    std::string fileName;     // file name + " (Version: " + formatted file version + ")"
+    std::string productName;  // product name + " (Version: " + product version + ")"
+    std::string description;
+    std::string company;
+    bool operator==(const VersionDetails&) const = default;
+};
+
+// The details of a file, or four empty texts when it has no version information.
+VersionDetails DetailsOfFile(FileVersionRecord& record, const std::string& path);
+
+// What the window must do after a button.
+enum class ManagerAction {
+    None,
+    ShowNoBackupsMessage,  // kNoBackupsMessage, caption kManagerMessageCaption, information icon
+    EndDialog,
+};
+
+class ManagerModel {
+public:
+    ManagerModel(Registry& registry, System& system);
+    virtual ~ManagerModel() = default;
+    ManagerModel(const ManagerModel&) = delete;
+    ManagerModel& operator=(const ManagerModel&) = delete;
+
+    // Fills the list view (called once the window exists).
+    void Open();
+
+    bool inListView() const { return listView_; }
+    const std::string& title() const { return title_; }
+    const std::string& note() const { return note_; }
+    const std::string& description() const { return description_; }
+    bool removeShown() const { return listView_; }
+    bool runShown() const { return listView_ && HasRunButton(); }
+    virtual std::vector<ManagerColumn> columns() const = 0;
+    const std::vector<ManagerRow>& rows() const { return rows_; }
+    void SetTicked(std::size_t row, bool ticked);
+
+    ManagerAction PressRemove();
+    ManagerAction PressRestore();
+    ManagerAction PressClose();
+    // Moves that failed in the last removal or restore (their rows left the list all the
+    // same; the entries show again when the list is next filled).
+    std::size_t failedMoves() const { return failedMoves_; }
+
+    // The selection poll: `selectionMark` is the list's selection mark (-1 for none). True
+    // when the details changed to another row's and the panel must be repainted.
+    bool FollowSelection(int selectionMark);
+    const VersionDetails& details() const { return details_; }
+    bool HasDetailsPanel() const { return HasDetails(); }
+
+protected:
+    // The texts of each manager.
+    virtual std::string ListTitle() const = 0;
+    virtual std::string ListNote() const = 0;
+    virtual std::string ListDescription() const = 0;
+    virtual std::string RestoreNote() const = 0;
+    // The startup and browser helper object managers blank their description in the restore
+    // view and clear their details when the view changes; Add/Remove Programs does neither.
+    virtual bool HasDetails() const = 0;
+    virtual bool HasRunButton() const { return false; }
+    // Fills the entry array and the rows from the source (false) or the store (true).
+    virtual void FillList(bool store) = 0;
+    virtual void ClearEntries() = 0;
+    // Moves one entry into the store (toStore) or back.
+    virtual bool MoveEntry(std::size_t entry, bool toStore) = 0;
+    // The file whose details a row shows.
+    virtual std::string DetailsPath(const ManagerRow& row) const;
+
+    void AddRow(std::vector<std::string> texts, std::size_t entry);
+
+    Registry& registry_;
+    System& system_;
+
+private:
+    void EnterListView();
+    void EnterRestoreView();
+    void ClearDetails();
+    void ClearRows();
+    void MoveTickedRows(bool toStore);
+
+    bool listView_ = true;
+    std::string title_;
+    std::string note_;
+    std::string description_;
+    std::vector<ManagerRow> rows_;
+    std::size_t failedMoves_ = 0;
+    FileVersionRecord record_;
+    VersionDetails details_;
+    int lastShown_ = -1;
+};
+
+}  // namespace tw

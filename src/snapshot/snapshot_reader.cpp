@@ -1,0 +1,166 @@
+#include "snapshot/snapshot_reader.h"
+
+#include "platform/codepage.h"
+#include "registry/key_path.h"
+#include "registry/value_text.h"
+#include "snapshot/xml_text.h"
+
+namespace tw {
+namespace {
+
+bool NameIs(std::string_view name, std::string_view expected)
+{
+    return CompareTextNoCase(name, expected) == 0;
+}
+
+}  // namespace
+
+std::string KeyStackPath(const KeyStack& stack)
+{
+    std::string path;
+    for (std::size_t i = 0; i < stack.size(); ++i) {
+        if (i)
+            path += '\\';
+        path += stack[i].name;
+    }
+    return path;
+}
+
+HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status, bool* created)
+{
+    long ignored = kSuccess;
+    long& result = status ? *status : ignored;
+    bool ignoredCreated = false;
+    bool& made = created ? *created : ignoredCreated;
+    result = kUnknownRoot;
+    made = false;
+    if (stack.empty())
+        return nullptr;
+
+    HKey parent = nullptr;
+    std::string subkeyPath;
+    std::optional<HKey> root = RootKeyFromName(stack.front().name);
+    if (stack.size() >= 2 && stack[stack.size() - 2].key) {
+        // Opening the last name below its parent's open handle names the same key as the
+        // whole path from the root, without making the registry walk the path again.
+        parent = stack[stack.size() - 2].key.get();
+        subkeyPath = stack.back().name;
+    } else {
+        if (!root)
+            return nullptr;
+        parent = *root;
+        for (std::size_t i = 1; i < stack.size(); ++i) {
+            if (i > 1)
+                subkeyPath += '\\';
+            subkeyPath += stack[i].name;
+        }
+    }
+
+    HKey key = nullptr;
+    // Below a key this restore has just made there is nothing to open: asking would only
+    // cost the registry a round trip per key.
+    const bool parentMade = stack.size() >= 2 && stack[stack.size() - 2].created;
+    if (!parentMade) {
+        result = registry.OpenKey(parent, subkeyPath.c_str(), &key);
+        if (result == kSuccess)
+            return key;
+        key = nullptr;
+    }
+    if (!root) {
+        result = kUnknownRoot;
+        return nullptr;
+    }
+    result = registry.CreateKey(parent, subkeyPath.c_str(), &key);
+    if (result != kSuccess)
+        return nullptr;
+    made = true;
+    return key;
+}
+
+bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
+                         RestoreReport* report)
+{
+    RestoreReport ignored;
+    RestoreReport& out = report ? *report : ignored;
+    out = RestoreReport{};
+    Registry& registry = target.registry;
+
+    reader.SetFileName(filePath);
+    KeyStack stack;
+    std::string valueName, valueText, typeName;
+    std::string attributeName, attributeValue, elementName;
+    bool goOn = true;
+
+    while (goOn && reader.ReadNext()) {
+        out.fileOpened = true;
+        switch (reader.Token()) {
+        case XmlToken::Attribute: {
+            const std::string& element = reader.ElementName();
+            const bool isKey = NameIs(element, "k");
+            if (!isKey && !NameIs(element, "v"))
+                break;
+            UnescapeXmlTextInto(reader.AttributeName(), target.codec, attributeName);
+            if (isKey) {
+                if (!NameIs(attributeName, "name"))
+                    break;
+                stack.push_back({{}, KeyHandle(registry), false});
+                UnescapeXmlTextInto(reader.AttributeValue(), target.codec, stack.back().name);
+                long status = kSuccess;
+                bool created = false;
+                HKey key = OpenOrCreateKeyPath(registry, stack, &status, &created);
+                if (!key) {
+                    out.failedKeyPath = KeyStackPath(stack);
+                    out.failedStatus = status;
+                    out.failedLine = reader.LineNumber();
+                    if (target.showArrowCursor)
+                        target.showArrowCursor();
+                    goOn = false;
+                    break;
+                }
+                *stack.back().key.Put() = key;
+                stack.back().created = created;
+                ++out.keys;
+            } else if (NameIs(attributeName, "name")) {
+                UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueName);
+                valueText.clear();
+                typeName.clear();
+            } else if (NameIs(attributeName, "value")) {
+                UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueText);
+                typeName.clear();
+            } else if (NameIs(attributeName, "type")) {
+                UnescapeXmlTextInto(reader.AttributeValue(), target.codec, typeName);
+            }
+            break;
+        }
+        case XmlToken::EndElement:
+            if (stack.empty())
+                break;  // more end tags than start tags, or a value outside any key
+            UnescapeXmlTextInto(reader.ElementName(), target.codec, elementName);
+            if (NameIs(elementName, "k")) {
+                stack.pop_back();
+            } else if (NameIs(elementName, "v")) {
+                long status = SetValueFromText(registry, stack.back().key.get(), valueName, valueText, typeName);
+                if (status == kSuccess) {
+                    ++out.values;
+                } else {
+                    ++out.valuesFailed;
+                    if (target.showArrowCursor)
+                        target.showArrowCursor();
+                }
+                valueName.clear();
+                valueText.clear();
+                typeName.clear();
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (reader.IsOpen())
+        out.fileOpened = true;
+    stack.clear();
+    reader.Close();
+    return goOn;
+}
+
+}  // namespace tw

@@ -1,0 +1,270 @@
+#include "snapshot/snapshot_writer.h"
+
+#include "platform/key_handle.h"
+#include "registry/key_path.h"
+#include "snapshot/xml_text.h"
+
+#include <string>
+#include <vector>
+
+namespace tw {
+namespace {
+
+// Room for any subkey name when the size the key reported proves too small (a name added
+// since, or a multibyte code page in which the ANSI name is longer than the counted one).
+constexpr std::uint32_t kLargestSubkeyName = 1024;
+
+// The registry as the writer passes it to the value listing: the listing queries the key
+// the writer has queried a moment before, and under Wine every question is a round trip to
+// the registry server, so the answer just given is given again. Everything else goes
+// straight through.
+class QueryOnceRegistry final : public Registry {
+public:
+    explicit QueryOnceRegistry(Registry& inner) : inner_(inner) {}
+
+    // Asks the registry for the key's counts and keeps them for the next query of that key.
+    long QueryCounts(HKey key, std::uint32_t* subkeys, std::uint32_t* longestSubkey, std::uint32_t* values)
+    {
+        held_ = false;
+        long status = inner_.QueryInfoKey(key, nullptr, nullptr, nullptr, &info_.subkeys, &info_.longestSubkey,
+                                          &info_.longestClass, &info_.values, &info_.longestValueName,
+                                          &info_.longestValue, &info_.securityDescriptor, &info_.lastWrite);
+        if (status != kSuccess)
+            return status;
+        held_ = true;
+        heldKey_ = key;
+        *subkeys = info_.subkeys;
+        *longestSubkey = info_.longestSubkey;
+        *values = info_.values;
+        return kSuccess;
+    }
+
+    long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
+                      std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
+                      std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
+                      std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override
+    {
+        if (!held_ || key != heldKey_ || keyClass || classLength || reserved)
+            return inner_.QueryInfoKey(key, keyClass, classLength, reserved, subKeys, maxSubKeyLength,
+                                       maxClassLength, values, maxValueNameLength, maxValueLength,
+                                       securityDescriptorSize, lastWriteTime);
+        held_ = false;  // one answer, once
+        Give(subKeys, info_.subkeys);
+        Give(maxSubKeyLength, info_.longestSubkey);
+        Give(maxClassLength, info_.longestClass);
+        Give(values, info_.values);
+        Give(maxValueNameLength, info_.longestValueName);
+        Give(maxValueLength, info_.longestValue);
+        Give(securityDescriptorSize, info_.securityDescriptor);
+        if (lastWriteTime)
+            *lastWriteTime = info_.lastWrite;
+        return kSuccess;
+    }
+
+    long OpenKey(HKey key, const char* subKey, HKey* result) override { return inner_.OpenKey(key, subKey, result); }
+    long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                   HKey* result) override
+    {
+        return inner_.OpenKeyEx(key, subKey, options, samDesired, result);
+    }
+    long CreateKey(HKey key, const char* subKey, HKey* result) override { return inner_.CreateKey(key, subKey, result); }
+    long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass, std::uint32_t options,
+                     std::uint32_t samDesired, void* securityAttributes, HKey* result,
+                     std::uint32_t* disposition) override
+    {
+        return inner_.CreateKeyEx(key, subKey, reserved, keyClass, options, samDesired, securityAttributes, result,
+                                  disposition);
+    }
+    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override
+    {
+        return inner_.EnumKeyEx(key, index, name, nameLength, reserved, keyClass, classLength, lastWriteTime);
+    }
+    long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        return inner_.EnumValue(key, index, name, nameLength, reserved, type, data, dataSize);
+    }
+    long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                      std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        return inner_.QueryValueEx(key, valueName, reserved, type, data, dataSize);
+    }
+    long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override
+    {
+        return inner_.QueryValue(key, subKey, data, dataSize);
+    }
+    long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t dataSize) override
+    {
+        return inner_.SetValueEx(key, valueName, reserved, type, data, dataSize);
+    }
+    long DeleteKey(HKey key, const char* subKey) override { return inner_.DeleteKey(key, subKey); }
+    long DeleteValue(HKey key, const char* valueName) override { return inner_.DeleteValue(key, valueName); }
+    long CloseKey(HKey key) override
+    {
+        if (key == heldKey_)
+            held_ = false;  // a later handle may take the same value
+        return inner_.CloseKey(key);
+    }
+    long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override
+    {
+        return inner_.CopyKey(source, subKey, destination, reserved);
+    }
+
+private:
+    static void Give(std::uint32_t* place, std::uint32_t value)
+    {
+        if (place)
+            *place = value;
+    }
+
+    struct Info {
+        std::uint32_t subkeys = 0, longestSubkey = 0, longestClass = 0, values = 0, longestValueName = 0,
+                      longestValue = 0, securityDescriptor = 0;
+        FileTime lastWrite;
+    };
+
+    Registry& inner_;
+    Info info_;
+    bool held_ = false;
+    HKey heldKey_ = nullptr;
+};
+
+// What one walk reuses from key to key: the registry it asks, and elements and scratch text
+// kept between lines so that writing a value allocates nothing of its own.
+struct Walk {
+    Walk(XmlWriter& w, Registry& r, TextCodec& c) : writer(w), registry(r), codec(c) {}
+
+    XmlWriter& writer;
+    QueryOnceRegistry registry;
+    TextCodec& codec;
+    XmlElement k{"k"};
+    XmlElement v{"v"};
+    std::string escaped;
+};
+
+bool WriteValue(Walk& walk, const ValueEntry& entry)
+{
+    if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
+        return true;  // the unnamed value without data is not written
+    XmlElement& v = walk.v;
+    v.ClearAttributes();
+    EscapeXmlTextInto(entry.name, walk.codec, walk.escaped);
+    v.SetAttribute("name", walk.escaped);
+    EscapeXmlTextInto(entry.text, walk.codec, walk.escaped);
+    v.SetAttribute("value", walk.escaped);
+    if (entry.type != kRegSz && entry.type != kRegNone) {
+        EscapeXmlTextInto(TypeNameFromCode(entry.type), walk.codec, walk.escaped);
+        v.SetAttribute("type", walk.escaped);
+    }
+    return v.WriteEmptyTag(walk.writer, +1, true, true);
+}
+
+bool WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* singleValue)
+{
+    std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
+    if (walk.registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
+        return false;
+    std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
+    const bool hasContents = subkeys != 0 || values != 0;
+
+    // One "k" element serves every level: an end tag needs only the element's name.
+    XmlElement& k = walk.k;
+    if (!keyName.empty()) {
+        k.ClearAttributes();
+        EscapeXmlTextInto(keyName, walk.codec, walk.escaped);
+        k.SetAttribute("name", walk.escaped);
+        if (!hasContents)
+            // An empty-element tag holds nothing: whatever appeared in the key since the
+            // query is left out rather than written where it would restore into the parent.
+            return k.WriteEmptyTag(walk.writer, +1, true, true);
+        if (!k.WriteStartTag(walk.writer, +1, true, true))
+            return false;
+    }
+
+    if (singleValue) {
+        if (!WriteValue(walk, *singleValue))
+            return false;
+    } else {
+        for (const ValueEntry& entry : ListKeyValuesSorted(walk.registry, key, walk.codec))
+            if (!WriteValue(walk, entry))
+                return false;
+    }
+
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t length = static_cast<std::uint32_t>(name.size());
+        long status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
+            // The reported longest name was too short: ask again with room for any name,
+            // rather than ending the walk and losing the rest of the subkeys.
+            name.resize(kLargestSubkeyName + 1);
+            length = static_cast<std::uint32_t>(name.size());
+            status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        }
+        if (status != kSuccess || length >= name.size())
+            break;
+        if (length == 0)
+            continue;
+        name[length] = '\0';
+        KeyHandle subkey(walk.registry);
+        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) != kSuccess)
+            continue;  // a subkey that cannot be opened is left out with its subtree
+        if (!WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr))
+            return false;
+    }
+
+    if (!keyName.empty())
+        return k.WriteEndTag(walk.writer, -1, true, true);
+    return !walk.writer.Failed();
+}
+
+}  // namespace
+
+bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
+                      const ValueEntry* singleValue)
+{
+    Walk walk(writer, registry, codec);
+    return WriteKey(walk, keyName, key, singleValue);
+}
+
+bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
+                         const ValueEntry* singleValue)
+{
+    if (fullKeyPath.empty())
+        return false;
+    std::string subkeyPath(fullKeyPath);
+    std::string rootName = SplitRootFromPath(subkeyPath);
+    KeyOperations keys(registry, DeletionStyle::WindowsNT);
+    KeyHandle key(registry);
+    if (keys.OpenKeyByName(rootName, subkeyPath, key.Put()) != kSuccess)
+        return false;
+
+    std::vector<XmlElement> components;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = fullKeyPath.find('\\', start);
+        std::string_view component = fullKeyPath.substr(start, slash == std::string_view::npos ? slash : slash - start);
+        components.emplace_back("k");
+        components.back().SetAttribute("name", EscapeXmlText(component, codec));
+        if (slash == std::string_view::npos)
+            break;
+        start = slash + 1;
+    }
+
+    bool written = true;
+    for (const XmlElement& k : components)
+        written = k.WriteStartTag(writer, +1, true, true) && written;
+    bool result = written && WriteKeySnapshot(writer, registry, codec, {}, key.get(), singleValue);
+    // The path's end tags close the branch even when it stopped early, so the file stays
+    // readable up to where it stopped.
+    for (auto it = components.rbegin(); it != components.rend(); ++it)
+        it->WriteEndTag(writer, -1, true, true);
+    // Each branch reaches the file before the caller goes on (the repair deletes the item
+    // right after), and a failed write anywhere in it fails the branch.
+    if (!writer.Flush())
+        result = false;
+    return result;
+}
+
+}  // namespace tw

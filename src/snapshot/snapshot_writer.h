@@ -1,0 +1,40 @@
+// Registry snapshots: registry branches written as XML, one element "k" per key (attribute
+// "name") and one empty element "v" per value (attributes "name", "value" and, for types
+// other than REG_SZ and REG_NONE, "type"), indented one blank a level, lines ended by CR LF.
+// The full backup writes one branch per file; the repair journal writes one branch per
+// repaired item into one file.
+//
+// The writer streams: each line goes out as soon as it is built, the values of a key are
+// listed, written and released before its subkeys are visited, and each level of the walk
+// keeps only its subkey-name buffer, so memory grows with the depth of the branch, not with
+// its size.
+//
+// A caller writes a file as: SetFileName; XmlElement("registry").WriteStartTag(w, +1, true,
+// true); WriteBranchSnapshot for each branch; WriteEndTag(w, -1, true, true); Close.
+#pragma once
+
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "registry/value_text.h"
+#include "snapshot/xml_writer.h"
+
+#include <string_view>
+
+namespace tw {
+
+// Writes the branch at a full key path ("HKEY_CURRENT_USER\Software\Demo"): one start tag
+// per path component, the key's contents, the end tags. With `singleValue`, only that value
+// of the named key is written (its subkeys are written in full). False, with nothing written,
+// when the path is empty or the key cannot be opened; false when a subkey could not be
+// queried (the branch then ends where it stopped, still readable) or the file could not be
+// written. True when the whole branch reached the file.
+bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
+                         const ValueEntry* singleValue = nullptr);
+
+// Writes one open key: its element named `keyName` (none when the name is empty) holding its
+// values and subkeys. False when the key cannot be queried (nothing written), when a subkey
+// below cannot be queried (the pending end tags are not written), or on a write failure.
+bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
+                      const ValueEntry* singleValue = nullptr);
+
+}  // namespace tw

@@ -1,0 +1,188 @@
+#include "snapshot/xml_writer.h"
+
+namespace tw {
+namespace {
+
+// Bytes gathered before they go to the file: large enough that a snapshot of hundreds of
+// megabytes is written in few calls, small enough that memory stays flat.
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+void AppendBlanks(std::string& line, int count)
+{
+    if (count > 0)
+        line.append(static_cast<std::size_t>(count), ' ');
+}
+
+}  // namespace
+
+XmlWriter::~XmlWriter()
+{
+    Close();
+}
+
+bool XmlWriter::SetFileName(std::string_view path)
+{
+    if (!file_)
+        fileName_.assign(path);
+    return true;
+}
+
+bool XmlWriter::Write(std::string_view text)
+{
+    if (!file_) {
+        file_ = system_.OpenFile(fileName_, FileMode::Write);
+        if (!file_)
+            return false;
+        declared_ = false;
+        failed_ = false;
+        buffer_.clear();
+    }
+    if (failed_)
+        return false;
+    if (!declared_) {
+        declared_ = true;
+        int saved = indent_;
+        indent_ = 0;
+        XmlElement declaration("xml");
+        declaration.SetAttribute("version", "1.0");
+        declaration.SetAttribute("encoding", "UTF-8");
+        // Built here rather than through WriteDeclaration: that would reuse LineBuffer(),
+        // which may hold the very text being written.
+        bool ok = Append(declaration.DeclarationLine(indent_));
+        indent_ = saved;
+        if (!ok)
+            return false;
+    }
+    return Append(text);
+}
+
+bool XmlWriter::Append(std::string_view text)
+{
+    buffer_.append(text);
+    if (buffer_.size() >= kBufferSize)
+        return FlushBuffer();
+    return true;
+}
+
+bool XmlWriter::FlushBuffer()
+{
+    if (!file_ || failed_)
+        return !failed_;
+    if (!buffer_.empty() && !file_->Write(buffer_.data(), buffer_.size()))
+        failed_ = true;
+    buffer_.clear();
+    return !failed_;
+}
+
+bool XmlWriter::Flush()
+{
+    return FlushBuffer();
+}
+
+bool XmlWriter::Close()
+{
+    bool ok = true;
+    if (file_) {
+        ok = FlushBuffer();
+        if (!file_->Close())
+            ok = false;
+        file_.reset();
+    }
+    buffer_.clear();
+    declared_ = false;
+    failed_ = false;
+    indent_ = 0;
+    return ok;
+}
+
+void XmlElement::SetAttribute(std::string_view name, std::string_view value)
+{
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (names_[i] == name) {
+            values_[i].assign(value);
+            return;
+        }
+    }
+    if (count_ == names_.size()) {
+        names_.emplace_back();
+        values_.emplace_back();
+    }
+    names_[count_].assign(name);
+    values_[count_].assign(value);
+    ++count_;
+}
+
+void XmlElement::AppendTag(std::string& line, int indent, bool indentOn) const
+{
+    if (indentOn)
+        AppendBlanks(line, indent);
+    line += '<';
+    line += name_;
+    for (std::size_t i = 0; i < count_; ++i) {
+        line += ' ';
+        line += names_[i];
+        line += "=\"";
+        line += values_[i];
+        line += '"';
+    }
+}
+
+bool XmlElement::WriteStartTag(XmlWriter& writer, int delta, bool indent, bool newline) const
+{
+    writer.SetIndent(writer.Indent() + delta);
+    std::string& line = writer.LineBuffer();
+    line.clear();
+    AppendTag(line, writer.Indent(), indent);
+    line += newline ? ">\r\n" : ">";
+    return writer.Write(line);
+}
+
+bool XmlElement::WriteEmptyTag(XmlWriter& writer, int delta, bool indent, bool newline) const
+{
+    writer.SetIndent(writer.Indent() + delta);
+    std::string& line = writer.LineBuffer();
+    line.clear();
+    AppendTag(line, writer.Indent(), indent);
+    line += newline ? "/>\r\n" : "/>";
+    bool ok = writer.Write(line);
+    writer.SetIndent(writer.Indent() - delta);
+    return ok;
+}
+
+bool XmlElement::WriteEndTag(XmlWriter& writer, int delta, bool indent, bool newline) const
+{
+    std::string& line = writer.LineBuffer();
+    line.clear();
+    if (indent)
+        AppendBlanks(line, writer.Indent());
+    line += "</";
+    line += name_;
+    line += newline ? ">\r\n" : ">";
+    bool ok = writer.Write(line);
+    writer.SetIndent(writer.Indent() + delta);
+    return ok;
+}
+
+std::string XmlElement::DeclarationLine(int indent) const
+{
+    std::string line;
+    AppendBlanks(line, indent);
+    line += "<?";
+    line += name_;
+    for (std::size_t i = 0; i < count_; ++i) {
+        line += ' ';
+        line += names_[i];
+        line += "=\"";
+        line += values_[i];
+        line += '"';
+    }
+    line += "?>\r\n";
+    return line;
+}
+
+bool XmlElement::WriteDeclaration(XmlWriter& writer) const
+{
+    return writer.Write(DeclarationLine(writer.Indent()));
+}
+
+}  // namespace tw

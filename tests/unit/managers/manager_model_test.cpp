@@ -1,0 +1,202 @@
+// The manager windows' models: the two views with their texts, remove and restore through
+// the ticked rows, the empty-store message, the details of the selected row and running it.
+#include "managers/add_remove_manager.h"
+#include "managers/bho_manager.h"
+#include "managers/removed_entry_store.h"
+#include "managers/startup_manager.h"
+#include "platform/memory/memory_system.h"
+#include "support/registry_fixture.h"
+#include "unit/managers/version_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ManagerModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = fs::temp_directory_path() /
+                ("tarnwick_models_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / "Program Files" / "Fix");
+        fs::copy_file(FixtureFolder() + "/version_fixture.dll", root_ / "Program Files" / "Fix" / "fixture.exe");
+        fs::copy_file(FixtureFolder() + "/version_fixture.dll", root_ / "Program Files" / "Fix" / "helper.dll");
+        system_.MapDrive('C', root_.string());
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    static std::vector<std::string> Column(const ManagerModel& model, std::size_t column)
+    {
+        std::vector<std::string> texts;
+        for (const ManagerRow& row : model.rows())
+            texts.push_back(row.texts.at(column));
+        return texts;
+    }
+
+    fs::path root_;
+    MemorySystem system_;
+    MemoryRegistry registry_;
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(ManagerModelTest, StartupRemoveAndRestoreThroughTheTwoViews)
+{
+    SetValue(registry_, kCurrentUser, kRunKeyPath, "Same", kRegSz, Str("C:\\user.exe"));
+    SetValue(registry_, kLocalMachine, kRunKeyPath, "Same", kRegSz, Str("C:\\machine.exe"));
+    SetValue(registry_, kLocalMachine, kRunKeyPath, "Other", kRegDword, B({'7', 0, 0, 0}));
+    StartupManagerModel model(registry_, system_);
+    model.Open();
+    EXPECT_EQ("Manage Startup Programs", model.title());
+    EXPECT_EQ(0u, model.description().find("Startup Programs are applications"));
+    EXPECT_TRUE(model.removeShown());
+    EXPECT_TRUE(model.runShown());
+    EXPECT_EQ((Texts{"Other", "Same", "Same"}), Column(model, 1));
+    EXPECT_EQ((Texts{"7", "C:\\machine.exe", "C:\\user.exe"}), Column(model, 2));
+
+    model.SetTicked(0, true);
+    model.SetTicked(2, true);
+    EXPECT_EQ(ManagerAction::None, model.PressRemove());
+    EXPECT_EQ((Texts{"C:\\machine.exe"}), Column(model, 2));
+    EXPECT_EQ(0u, model.failedMoves());
+    EXPECT_EQ(1u, model.rows()[0].entry) << "the remaining row keeps its entry";
+
+    EXPECT_EQ(ManagerAction::None, model.PressRestore());
+    EXPECT_FALSE(model.inListView());
+    EXPECT_EQ("Restore Removed Registry Entries", model.title());
+    EXPECT_EQ("\r\nSelect Item to Restore:", model.note());
+    EXPECT_EQ("", model.description());
+    EXPECT_FALSE(model.removeShown());
+    EXPECT_FALSE(model.runShown());
+    EXPECT_EQ((Texts{"C:\\user.exe", "7"}), Column(model, 2)) << "the user's store comes first";
+
+    model.SetTicked(1, true);
+    EXPECT_EQ(ManagerAction::None, model.PressRestore());
+    EXPECT_TRUE(model.inListView());
+    EXPECT_EQ("Manage Startup Programs", model.title());
+    EXPECT_EQ((Texts{"7", "C:\\machine.exe"}), Column(model, 2));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry_, kLocalMachine, kRunKeyPath, "Other", &type, &data));
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(Str("7"), data);
+    EXPECT_TRUE(GetValue(registry_, kCurrentUser, kStartupStoreKeyPath, "Same", &type, &data)) << "not restored";
+    EXPECT_EQ(ManagerAction::EndDialog, model.PressClose());
+}
+
+TEST_F(ManagerModelTest, AnEmptyStoreSaysSoOnceAndCloseReturnsToTheList)
+{
+    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
+    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "UninstallString", kRegSz,
+             Str("un.exe"));
+    AddRemoveManagerModel model(registry_, system_);
+    model.Open();
+    const std::string description = model.description();
+    EXPECT_EQ("Manage Installed Programs", model.title());
+    EXPECT_EQ(ManagerAction::ShowNoBackupsMessage, model.PressRestore());
+    EXPECT_STREQ("No backups present for restore.", kNoBackupsMessage);
+    EXPECT_TRUE(model.rows().empty());
+    EXPECT_FALSE(model.inListView());
+    EXPECT_EQ("\r\nSelect items to restore:", model.note());
+    EXPECT_EQ(description, model.description()) << "this manager keeps its description";
+    EXPECT_EQ(ManagerAction::None, model.PressClose());
+    EXPECT_TRUE(model.inListView());
+    EXPECT_EQ((Texts{"App"}), Column(model, 1));
+
+    // An entry in the store that has lost a value is not offered.
+    model.SetTicked(0, true);
+    model.PressRemove();
+    KeyHandle stored(registry_);
+    ASSERT_EQ(kSuccess, registry_.OpenKey(kLocalMachine, (kAddRemoveStoreKeyPath + std::string("\\App")).c_str(),
+                                          stored.Put()));
+    registry_.DeleteValue(stored.get(), "UninstallString");
+    EXPECT_EQ(ManagerAction::ShowNoBackupsMessage, model.PressRestore());
+}
+
+TEST_F(ManagerModelTest, AFailedMoveStillTakesTheRowAwayButIsCounted)
+{
+    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
+    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "UninstallString", kRegSz,
+             Str("un.exe"));
+    AddRemoveManagerModel model(registry_, system_);
+    model.Open();
+    model.SetTicked(0, true);
+    registry_.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
+    model.PressRemove();
+    EXPECT_TRUE(model.rows().empty());
+    EXPECT_EQ(1u, model.failedMoves());
+    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App")));
+    model.PressClose();  // list view: ends the dialog; a new one lists the entry again
+    AddRemoveManagerModel again(registry_, system_);
+    again.Open();
+    EXPECT_EQ(1u, again.rows().size());
+}
+
+TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
+{
+    SetValue(registry_, kLocalMachine, kRunKeyPath, "a fixture", kRegSz,
+             Str("\"C:\\Program Files\\Fix\\fixture.exe\" /tray"));
+    SetValue(registry_, kLocalMachine, kRunKeyPath, "b missing", kRegSz, Str("C:\\gone\\gone.exe -x"));
+    StartupManagerModel model(registry_, system_);
+    model.Open();
+    EXPECT_FALSE(model.FollowSelection(-1));
+    ASSERT_TRUE(model.FollowSelection(0));
+    EXPECT_EQ("fixture.exe (Version: 5.1.2600.1)", model.details().fileName);
+    EXPECT_EQ("Tarnwick Caf\xE9 Fixture (Version: 2.6)", model.details().productName);
+    EXPECT_EQ("Version fixture library", model.details().description);
+    EXPECT_EQ("Tarnwick Fixture Works", model.details().company);
+    EXPECT_FALSE(model.FollowSelection(0)) << "the same row is not shown again";
+    EXPECT_TRUE(model.FollowSelection(1));
+    EXPECT_EQ(VersionDetails{}, model.details()) << "no version information: the panel empties";
+
+    EXPECT_TRUE(model.RunSelected(0));
+    EXPECT_TRUE(model.RunSelected(1));
+    EXPECT_FALSE(model.RunSelected(-1));
+    EXPECT_EQ((Texts{"C:\\Program Files\\Fix\\fixture.exe", "C:\\gone\\gone.exe"}), system_.StartedPrograms());
+
+    model.FollowSelection(0);
+    model.PressRestore();  // entering the restore view clears the details
+    EXPECT_EQ(VersionDetails{}, model.details());
+}
+
+TEST_F(ManagerModelTest, BhoDetailsEmptyWhenTheNewSelectionHasNone)
+{
+    const std::string objects = kBrowserHelperObjectsKeyPath;
+    CreateKey(registry_, kLocalMachine, objects + "\\{A}");
+    CreateKey(registry_, kLocalMachine, objects + "\\{B}");
+    SetValue(registry_, kClassesRoot, "CLSID\\{A}\\InprocServer32", nullptr, kRegSz,
+             Str("C:\\Program Files\\Fix\\helper.dll"));
+    SetValue(registry_, kClassesRoot, "CLSID\\{B}\\InprocServer32", nullptr, kRegSz, Str("C:\\nothing.dll"));
+    BhoManagerModel model(registry_, system_);
+    model.Open();
+    EXPECT_EQ("Manage Browser Helper Object (BHO)", model.title());
+    ASSERT_EQ(2u, model.rows().size());
+    ASSERT_TRUE(model.FollowSelection(0));
+    EXPECT_EQ("helper.dll (Version: 5.1.2600.1)", model.details().fileName);
+    ASSERT_TRUE(model.FollowSelection(1));
+    EXPECT_EQ(VersionDetails{}, model.details());
+
+    // Removing moves only the object's subkey; the class registration stays.
+    model.SetTicked(0, true);
+    model.PressRemove();
+    EXPECT_FALSE(KeyExists(registry_, kLocalMachine, objects + "\\{A}"));
+    EXPECT_TRUE(KeyExists(registry_, kClassesRoot, "CLSID\\{A}\\InprocServer32"));
+    model.PressRestore();
+    EXPECT_EQ((Texts{"C:\\Program Files\\Fix\\helper.dll"}), Column(model, 1));
+    model.SetTicked(0, true);
+    model.PressRestore();
+    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, objects + "\\{A}"));
+    EXPECT_EQ(2u, model.rows().size());
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,166 @@
+// Moving entries into the removed-entry store and back gives back exactly what was there,
+// against every registry under test (the real one too, in the Windows test program).
+#include "managers/removed_entry_store.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+std::string Relative(std::string dump, const std::string& prefix)
+{
+    std::string from = "[" + prefix;
+    for (std::size_t at = dump.find(from); at != std::string::npos; at = dump.find(from, at + 1))
+        dump.replace(at, from.size(), "[");
+    return dump;
+}
+
+class RemovedEntryStore : public ::testing::TestWithParam<RegistryUnderTest> {
+protected:
+    void SetUp() override
+    {
+        registry_ = GetParam().make();
+        name_ = std::string("TarnwickTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name_)
+            if (c == '/')
+                c = '_';
+        Clean();
+    }
+    void TearDown() override { Clean(); }
+    void Clean()
+    {
+        for (const char* parent : {kUninstallKeyPath, kAddRemoveStoreKeyPath})
+            WipeKey(R(), kLocalMachine, std::string(parent) + "\\" + name_);
+        for (HKey root : {kLocalMachine, kCurrentUser})
+            for (const char* key : {kRunKeyPath, kStartupStoreKeyPath}) {
+                KeyHandle k(R());
+                if (R().OpenKeyEx(root, key, 0, kKeyAllAccess, k.Put()) == kSuccess)
+                    R().DeleteValue(k.get(), name_.c_str());
+            }
+    }
+    Registry& R() { return *registry_; }
+    std::string Source() const { return std::string(kUninstallKeyPath) + "\\" + name_; }
+    std::string Stored() const { return std::string(kAddRemoveStoreKeyPath) + "\\" + name_; }
+    std::string RunValue(HKey root, const char* key, std::uint32_t* type = nullptr)
+    {
+        Bytes data;
+        std::uint32_t t = 0;
+        if (!GetValue(R(), root, key, name_.c_str(), &t, &data))
+            return "(missing)";
+        if (type)
+            *type = t;
+        return std::string(data.begin(), data.end());
+    }
+
+    std::unique_ptr<Registry> registry_;
+    std::string name_;
+};
+
+TEST_P(RemovedEntryStore, AKeyWithValuesAndSubkeysComesBackExactly)
+{
+    SetValue(R(), kLocalMachine, Source(), "DisplayName", kRegSz, Str("Thing"));
+    SetValue(R(), kLocalMachine, Source(), "UninstallString", kRegExpandSz, Str("%ProgramFiles%\\un.exe"));
+    SetValue(R(), kLocalMachine, Source(), "EstimatedSize", kRegDword, B({0x10, 0x27, 0, 0}));
+    SetValue(R(), kLocalMachine, Source() + "\\Deeper\\Deepest", "Blob", kRegBinary, B({1, 2, 3}));
+    SetValue(R(), kLocalMachine, Source() + "\\Deeper", nullptr, kRegSz, Str("default"));
+    const std::string before = Relative(DumpBranch(R(), kLocalMachine, Source()), Source());
+
+    ASSERT_TRUE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    EXPECT_FALSE(KeyExists(R(), kLocalMachine, Source())) << "the whole subtree leaves the source";
+    EXPECT_EQ(before, Relative(DumpBranch(R(), kLocalMachine, Stored()), Stored()));
+
+    ASSERT_TRUE(MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
+    EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
+    EXPECT_TRUE(KeyExists(R(), kLocalMachine, kAddRemoveStoreKeyPath)) << "the store key itself stays";
+    EXPECT_EQ(before, Relative(DumpBranch(R(), kLocalMachine, Source()), Source()));
+}
+
+TEST_P(RemovedEntryStore, RestoringOverAnEntryOfTheSameNameMergesIntoIt)
+{
+    SetValue(R(), kLocalMachine, Source(), "DisplayName", kRegSz, Str("Old"));
+    SetValue(R(), kLocalMachine, Source(), "OnlyOld", kRegSz, Str("1"));
+    ASSERT_TRUE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    SetValue(R(), kLocalMachine, Source(), "DisplayName", kRegSz, Str("New"));
+    SetValue(R(), kLocalMachine, Source(), "OnlyNew", kRegSz, Str("2"));
+
+    ASSERT_TRUE(MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(R(), kLocalMachine, Source(), "DisplayName", &type, &data));
+    EXPECT_EQ(Str("Old"), data) << "the stored copy overwrites";
+    EXPECT_TRUE(GetValue(R(), kLocalMachine, Source(), "OnlyOld", &type, &data));
+    EXPECT_TRUE(GetValue(R(), kLocalMachine, Source(), "OnlyNew", &type, &data));
+    EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
+}
+
+TEST_P(RemovedEntryStore, MovingAMissingKeyChangesNothing)
+{
+    EXPECT_FALSE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
+    EXPECT_FALSE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, ""));
+}
+
+TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackAsAString)
+{
+    SetValue(R(), kLocalMachine, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\machine.exe"));
+    SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegExpandSz, Str("%windir%\\user.exe /q"));
+
+    ASSERT_TRUE(MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "%windir%\\user.exe /q"));
+    EXPECT_EQ("(missing)", RunValue(kCurrentUser, kRunKeyPath));
+    EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
+    EXPECT_EQ("(missing)", RunValue(kLocalMachine, kStartupStoreKeyPath)) << "never under the other root";
+    EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath)) << "the twin stays";
+
+    ASSERT_TRUE(MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "%windir%\\user.exe /q"));
+    std::uint32_t type = 0;
+    EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kRunKeyPath, &type));
+    EXPECT_EQ(kRegSz, type) << "a value of another type comes back as a string";
+    EXPECT_EQ("(missing)", RunValue(kCurrentUser, kStartupStoreKeyPath));
+    EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath));
+}
+
+INSTANTIATE_TEST_SUITE_P(Registries, RemovedEntryStore, ::testing::ValuesIn(RegistriesUnderTest()),
+                         [](const auto& info) { return info.param.name; });
+
+// Failures injected into the memory registry: nothing may be lost.
+TEST(RemovedEntryStoreFailures, AFailedCopyOrWriteDeletesNothing)
+{
+    MemoryRegistry registry;
+    const std::string source = std::string(kUninstallKeyPath) + "\\App";
+    SetValue(registry, kLocalMachine, source + "\\Sub", "v", kRegSz, Str("x"));
+    const std::string before = DumpBranch(registry, kLocalMachine, source);
+
+    registry.InjectFault(RegOp::CopyKey, 1, kErrorWriteFault);
+    EXPECT_FALSE(MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, source));
+
+    registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);  // a restricted account
+    EXPECT_FALSE(MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, source));
+
+    SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
+    registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
+    EXPECT_FALSE(MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
+    registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
+    EXPECT_FALSE(MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
+}
+
+TEST(RemovedEntryStoreFailures, KeysWithSubkeysMoveWholeOnBothDeletionStyles)
+{
+    for (auto style : {DeletionStyle::WindowsNT, DeletionStyle::Windows9x}) {
+        MemoryRegistry registry(style);
+        const std::string source = std::string(kBrowserHelperObjectsKeyPath) + "\\{1}";
+        SetValue(registry, kLocalMachine, source + "\\a\\b", "v", kRegSz, Str("x"));
+        ASSERT_TRUE(MoveRegistryKey(registry, kBhoStoreKeyPath, kBrowserHelperObjectsKeyPath, "{1}"));
+        EXPECT_FALSE(KeyExists(registry, kLocalMachine, source));
+        EXPECT_TRUE(KeyExists(registry, kLocalMachine, std::string(kBhoStoreKeyPath) + "\\{1}\\a\\b"));
+    }
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,485 @@
+// Restoring snapshots: merging into the registry, the attribute order rule, the failure
+// table, and the round trip of random branches through a file (on every registry under
+// test: the memory registry natively, the real one too under Wine).
+#include "snapshot/snapshot_reader.h"
+#include "snapshot/snapshot_writer.h"
+#include "snapshot_test_support.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+namespace tw::test {
+namespace {
+
+const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n <registry>\r\n";
+const std::string kTail = " </registry>\r\n";
+
+class SnapshotRestore : public ::testing::TestWithParam<RegistryUnderTest> {
+protected:
+    void SetUp() override
+    {
+        registry_ = GetParam().make();
+        base_ = std::string("Software\\TarnwickSnapshot\\") +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : base_)
+            if (c == '/')
+                c = '_';
+        WipeKey(R(), kCurrentUser, base_);
+        CreateKey(R(), kCurrentUser, base_);
+    }
+    void TearDown() override { WipeKey(R(), kCurrentUser, base_); }
+
+    Registry& R() { return *registry_; }
+    std::string Full(const std::string& sub = "") const
+    {
+        return "HKEY_CURRENT_USER\\" + base_ + (sub.empty() ? "" : "\\" + sub);
+    }
+    std::string P(const std::string& sub = "") const { return sub.empty() ? base_ : base_ + "\\" + sub; }
+    // Opening tags of the test's base key, as a file would hold them, and their end tags.
+    std::string Open() const
+    {
+        std::string s;
+        std::size_t start = 0;
+        std::string path = Full();
+        for (;;) {
+            std::size_t slash = path.find('\\', start);
+            s += "<k name=\"" + path.substr(start, slash - start) + "\">\r\n";
+            if (slash == std::string::npos)
+                return s;
+            start = slash + 1;
+        }
+    }
+    std::string Close() const
+    {
+        std::string s;
+        for (char c : Full())
+            if (c == '\\')
+                s += "</k>\r\n";
+        return s + "</k>\r\n";
+    }
+
+    bool Restore(const std::string& bytes, RestoreReport* report = nullptr)
+    {
+        drive_.Put("in.xml", bytes);
+        RestoreTarget target{R(), drive_.system(), [this] { ++arrows_; }};
+        return RestoreSnapshotFile(reader_, "C:\\in.xml", target, report);
+    }
+    std::string Value(const std::string& sub, const char* name, std::uint32_t* type = nullptr)
+    {
+        std::uint32_t t = 0;
+        Bytes data;
+        if (!GetValue(R(), kCurrentUser, P(sub), name, &t, &data))
+            return "(missing)";
+        if (type)
+            *type = t;
+        return std::string(data.begin(), data.end());
+    }
+
+    std::unique_ptr<Registry> registry_;
+    std::string base_;
+    ScratchDrive drive_;
+    XmlReader reader_{drive_.system()};
+    int arrows_ = 0;
+};
+
+// ---- random branches
+
+struct GenValue {
+    bool unnamed = false;
+    std::string name;
+    std::uint32_t type = kRegSz;
+    Bytes data;
+};
+struct GenKey {
+    std::string name;
+    std::vector<GenValue> values;
+    std::vector<GenKey> subkeys;
+};
+
+class Generator {
+public:
+    explicit Generator(unsigned seed) : random_(seed) {}
+
+    GenKey Key(const std::string& name, int depth)
+    {
+        GenKey key{name, {}, {}};
+        int values = Below(6);
+        for (int i = 0; i < values; ++i)
+            key.values.push_back(Value(i));
+        if (Below(3) == 0) {
+            GenValue unnamed = Value(0);
+            unnamed.unnamed = true;
+            key.values.push_back(unnamed);
+        }
+        if (depth < 3) {
+            int subkeys = Below(4);
+            for (int i = 0; i < subkeys; ++i)
+                key.subkeys.push_back(Key(Text(false) + "_k" + std::to_string(i), depth + 1));
+        }
+        return key;
+    }
+
+private:
+    int Below(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
+    // Letters, the characters the format escapes or leaves alone, and non-ASCII characters
+    // of code page 1252; line breaks (CR LF) only where asked for.
+    std::string Text(bool lineBreaks)
+    {
+        static const std::vector<std::string> pieces = {"a", "Z", "7", " ", "&", "\"", "<", ">", "'", "\t", "=",
+                                                        "/", "\xE9", "\x80", "\xFF", "\xDF", "&amp;", "]]>", "%"};
+        std::string text;
+        int n = Below(8);
+        for (int i = 0; i < n; ++i)
+            text += (lineBreaks && Below(6) == 0) ? std::string("\r\n") : pieces[static_cast<std::size_t>(Below(static_cast<int>(pieces.size())))];
+        return text;
+    }
+    Bytes RandomBytes(std::size_t n)
+    {
+        Bytes b(n);
+        for (auto& x : b)
+            x = static_cast<std::uint8_t>(random_());
+        return b;
+    }
+    GenValue Value(int index)
+    {
+        static const std::uint32_t types[] = {kRegNone, kRegSz, kRegExpandSz, kRegBinary, kRegDword,
+                                              kRegDwordBigEndian, kRegLink, kRegMultiSz, kRegResourceList,
+                                              kRegFullResourceDescriptor, kRegResourceRequirementsList, kRegQword, 0x20};
+        GenValue v;
+        v.name = Text(true) + "_v" + std::to_string(index);
+        v.type = types[Below(13)];
+        bool empty = Below(8) == 0;
+        if (empty)
+            return v;
+        switch (v.type) {
+        case kRegBinary:
+        case kRegResourceList:
+        case kRegResourceRequirementsList: v.data = RandomBytes(static_cast<std::size_t>(1 + Below(9))); break;
+        case kRegDword:
+        case kRegDwordBigEndian: v.data = RandomBytes(4); break;
+        case kRegQword: v.data = RandomBytes(8); break;
+        case kRegMultiSz: {
+            int n = 1 + Below(3);
+            for (int i = 0; i < n; ++i) {
+                std::string s = Text(false) + "m";
+                v.data.insert(v.data.end(), s.begin(), s.end());
+                v.data.push_back(0);
+            }
+            v.data.push_back(0);
+            break;
+        }
+        case kRegLink: {
+            std::string s = "link" + Text(false);
+            for (char c : s) {  // code page 1252 -> UTF-16, for the characters used here
+                unsigned char u = static_cast<unsigned char>(c);
+                char16_t w = u == 0x80 ? 0x20AC : u;
+                v.data.push_back(static_cast<std::uint8_t>(w & 0xFF));
+                v.data.push_back(static_cast<std::uint8_t>(w >> 8));
+            }
+            v.data.push_back(0);
+            v.data.push_back(0);
+            break;
+        }
+        default: v.data = Str(Text(v.type == kRegSz || v.type == kRegExpandSz)); break;
+        }
+        return v;
+    }
+
+    std::mt19937 random_;
+};
+
+// What comes back for a value: the conversions of the text form, and nothing for an
+// unnamed value without data (it is not written).
+bool Expected(const GenValue& v, std::uint32_t* type, Bytes* data)
+{
+    *type = v.type;
+    *data = v.data;
+    if (v.unnamed && v.data.empty())
+        return false;
+    switch (v.type) {
+    case kRegSz:
+    case kRegExpandSz:
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList:
+    case kRegMultiSz:
+        if (v.data.empty())
+            *data = {0};
+        break;
+    case kRegDword:
+        if (v.data.empty())
+            *data = Bytes(4, 0);
+        break;
+    case kRegQword:
+        if (v.data.empty())
+            *data = Bytes(8, 0);
+        break;
+    case kRegDwordBigEndian:
+        *type = kRegDword;
+        *data = v.data.empty() ? Bytes(4, 0) : Bytes(v.data.rbegin(), v.data.rend());
+        break;
+    case kRegLink: {
+        *type = kRegSz;
+        data->clear();
+        for (std::size_t i = 0; i + 1 < v.data.size() && (v.data[i] | v.data[i + 1]); i += 2)
+            data->push_back(v.data[i + 1] ? 0x80 : v.data[i]);
+        data->push_back(0);
+        break;
+    }
+    default:  // REG_NONE, REG_FULL_RESOURCE_DESCRIPTOR, unknown codes: their text as REG_SZ
+        *type = kRegSz;
+        if (v.data.empty())
+            *data = {0};
+        break;
+    }
+    return true;
+}
+
+// Every key and value of a branch, one line each, sorted: registries may enumerate in
+// different orders (Wine keeps values in the order they were made).
+void Collect(Registry& r, HKey key, const std::string& path, std::vector<std::string>* lines)
+{
+    lines->push_back("[" + path + "]");
+    for (std::uint32_t i = 0;; ++i) {
+        char name[1024];
+        std::uint32_t length = sizeof name, type = 0, size = 0;
+        if (r.EnumValue(key, i, name, &length, nullptr, &type, nullptr, &size) != kSuccess)
+            break;
+        Bytes data;
+        std::string n(name, length);
+        if (!GetValue(r, key, "", n.c_str(), &type, &data))
+            continue;
+        std::string line = "[" + path + "] \"" + n + "\" type " + std::to_string(type) + ":";
+        for (std::uint8_t b : data)
+            line += " " + std::to_string(b);
+        lines->push_back(line);
+    }
+    for (std::uint32_t i = 0;; ++i) {
+        char name[1024];
+        std::uint32_t length = sizeof name;
+        if (r.EnumKeyEx(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            break;
+        std::string n(name, length);
+        KeyHandle sub(r);
+        if (r.OpenKey(key, n.c_str(), sub.Put()) == kSuccess)
+            Collect(r, sub.get(), path + "\\" + n, lines);
+    }
+}
+
+std::string Contents(Registry& r, const std::string& path)
+{
+    KeyHandle key(r);
+    if (r.OpenKey(kCurrentUser, path.c_str(), key.Put()) != kSuccess)
+        return "(missing)";
+    std::vector<std::string> lines;
+    Collect(r, key.get(), path, &lines);
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+void Seed(Registry& r, const std::string& path, const GenKey& key, bool expected)
+{
+    CreateKey(r, kCurrentUser, path);
+    for (const GenValue& v : key.values) {
+        std::uint32_t type = v.type;
+        Bytes data = v.data;
+        if (expected && !Expected(v, &type, &data))
+            continue;
+        SetValue(r, kCurrentUser, path, v.unnamed ? nullptr : v.name.c_str(), type, data);
+    }
+    for (const GenKey& k : key.subkeys)
+        Seed(r, path + "\\" + k.name, k, expected);
+}
+
+TEST_P(SnapshotRestore, RandomBranchesComeBackWithTheDocumentedConversions)
+{
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        GenKey tree = Generator(seed).Key("Tree", 0);
+        Seed(R(), P("Tree"), tree, false);
+
+        XmlWriter writer(drive_.system());
+        writer.SetFileName("C:\\round.xml");
+        XmlElement root("registry");
+        root.WriteStartTag(writer, +1, true, true);
+        ASSERT_TRUE(WriteBranchSnapshot(writer, R(), drive_.system(), Full("Tree")));
+        root.WriteEndTag(writer, -1, true, true);
+        ASSERT_TRUE(writer.Close());
+
+#ifndef _WIN32
+        // An independent parser finds the file well-formed.
+        std::string command = "xmllint --noout '" + drive_.HostFile("round.xml") + "'";
+        EXPECT_EQ(0, std::system(command.c_str())) << drive_.Read("round.xml");
+#endif
+        WipeKey(R(), kCurrentUser, P("Tree"));
+        RestoreReport report;
+        EXPECT_TRUE(RestoreSnapshotFile(reader_, "C:\\round.xml", RestoreTarget{R(), drive_.system(), {}}, &report));
+        EXPECT_EQ("", reader_.Error());
+        EXPECT_EQ(0u, report.valuesFailed);
+
+        MemoryRegistry expected;
+        Seed(expected, P("Tree"), tree, true);
+        EXPECT_EQ(Contents(expected, P("Tree")), Contents(R(), P("Tree")));
+        WipeKey(R(), kCurrentUser, P("Tree"));
+    }
+}
+
+TEST_P(SnapshotRestore, MergesIntoExistingKeysAndMapsDefaultToTheUnnamedValue)
+{
+    SetValue(R(), kCurrentUser, P("M"), "same", kRegSz, Str("old"));
+    SetValue(R(), kCurrentUser, P("M"), "kept", kRegSz, Str("untouched"));
+    CreateKey(R(), kCurrentUser, P("M\\Other"));
+    ASSERT_TRUE(Restore(kHead + Open() +
+                        "<k name=\"M\">\r\n"
+                        " <v name=\"same\" value=\"new\"/>\r\n"
+                        " <v name=\"(default)\" value=\"unnamed &amp; &lt;b&gt;\"/>\r\n"
+                        " <v name=\"lines\" value=\"one\r\ntwo 'x' >\"/>\r\n"
+                        " <k name=\"New\"><k name=\"Deeper\"/></k>\r\n"
+                        "</k>\r\n" +
+                        Close() + kTail));
+    EXPECT_EQ(std::string("new\0", 4), Value("M", "same"));
+    EXPECT_EQ(std::string("untouched\0", 10), Value("M", "kept"));
+    EXPECT_EQ(std::string("unnamed & <b&gt;\0", 17), Value("M", nullptr));
+    EXPECT_EQ(std::string("one\r\ntwo 'x' >\0", 15), Value("M", "lines"));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("M\\Other")));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("M\\New\\Deeper")));
+    EXPECT_EQ(0, arrows_);
+}
+
+TEST_P(SnapshotRestore, AttributesTakeEffectOnlyInTheOrderNameValueType)
+{
+    ASSERT_TRUE(Restore(kHead + Open() +
+                        "<v name=\"a\" value=\"0x00000005 (5)\" type=\"REG_DWORD\"/>\r\n"
+                        "<v value=\"lost\" name=\"b\"/>\r\n"
+                        "<v name=\"c\" type=\"REG_DWORD\" value=\"text\"/>\r\n"
+                        "<v name=\"d\" type=\"REG_BINARY\"/>\r\n"
+                        "<v name=\"e\"/>\r\n" +
+                        Close() + kTail));
+    std::uint32_t type = 0;
+    EXPECT_EQ(std::string("\5\0\0\0", 4), Value("", "a", &type));
+    EXPECT_EQ(kRegDword, type);
+    EXPECT_EQ(std::string("\0", 1), Value("", "b", &type));  // "name" emptied the value
+    EXPECT_EQ(std::string("text\0", 5), Value("", "c", &type));  // "value" emptied the type
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(std::string("\0", 1), Value("", "d", &type));  // no value: the empty text
+    EXPECT_EQ(kRegBinary, type);
+    EXPECT_EQ(std::string("\0", 1), Value("", "e", &type));
+    EXPECT_EQ(kRegSz, type);
+}
+
+TEST_P(SnapshotRestore, TwoBranchesOfOneRootInOneFileAreBothRestored)
+{
+    ASSERT_TRUE(Restore(kHead + Open() + "<k name=\"One\"><v name=\"x\" value=\"1\"/></k>\r\n" + Close() + Open() +
+                        "<k name=\"Two\"><v name=\"y\" value=\"2\"/></k>\r\n" + Close() + kTail));
+    EXPECT_EQ(std::string("1\0", 2), Value("One", "x"));
+    EXPECT_EQ(std::string("2\0", 2), Value("Two", "y"));
+}
+
+TEST_P(SnapshotRestore, FailureTable)
+{
+    XmlReader& reader = reader_;
+    RestoreReport report;
+
+    // Missing file: nothing restored, true.
+    RestoreTarget target{R(), drive_.system(), {}};
+    EXPECT_TRUE(RestoreSnapshotFile(reader, "C:\\missing.xml", target, &report));
+    EXPECT_FALSE(report.fileOpened);
+
+    // Parse error: what came before stays, the text stays in the reader, true.
+    EXPECT_TRUE(Restore(kHead + Open() + "<k name=\"P\"><v name=\"before\" value=\"1\"/>\r\n<>\r\n" +
+                            "<v name=\"after\" value=\"2\"/></k>\r\n" + Close() + kTail,
+                        &report));
+    EXPECT_EQ(std::string("1\0", 2), Value("P", "before"));
+    EXPECT_EQ("(missing)", Value("P", "after"));
+    EXPECT_EQ("Parse error in line " + std::to_string(6 + std::count(base_.begin(), base_.end(), '\\')) +
+                  " : (Empty element name)",
+              reader.Error());
+
+    // Values outside any key and extra end tags are ignored.
+    EXPECT_TRUE(Restore(kHead + "<v name=\"stray\" value=\"1\"/>\r\n</k></k>\r\n" + Open() +
+                        "<v name=\"inside\" value=\"2\"/>\r\n" + Close() + "</k></k>\r\n" + kTail));
+    EXPECT_EQ(std::string("2\0", 2), Value("", "inside"));
+    EXPECT_EQ(0, arrows_);
+}
+
+TEST(SnapshotRestoreFaults, KeyOrValueTheRegistryRefuses)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    XmlReader reader(drive.system());
+    int arrows = 0;
+    RestoreTarget target{r, drive.system(), [&] { ++arrows; }};
+    RestoreReport report;
+
+    // An outermost key that is not a root: false before anything is written.
+    drive.Put("a.xml", kHead + "<k name=\"HKEY_NOWHERE\"><k name=\"X\"><v name=\"v\" value=\"1\"/></k></k>\r\n" + kTail);
+    EXPECT_FALSE(RestoreSnapshotFile(reader, "C:\\a.xml", target, &report));
+    EXPECT_EQ(0u, r.CallCount(RegOp::CreateKey));
+    EXPECT_EQ(0u, r.CallCount(RegOp::SetValueEx));
+    EXPECT_EQ("HKEY_NOWHERE", report.failedKeyPath);
+    EXPECT_EQ(3, report.failedLine);
+    EXPECT_EQ(1, arrows);
+
+    // A key that cannot be created stops the file at once; what came before stays.
+    std::string file = kHead +
+                       "<k name=\"HKEY_CURRENT_USER\"><k name=\"Software\">\r\n"
+                       "<k name=\"A\"><v name=\"v\" value=\"1\"/></k>\r\n"
+                       "<k name=\"B\"><v name=\"v\" value=\"2\"/></k>\r\n"
+                       "<k name=\"C\"><v name=\"v\" value=\"3\"/></k>\r\n"
+                       "</k></k>\r\n" +
+                       kTail;
+    drive.Put("b.xml", file);
+    r.InjectFault(RegOp::CreateKey, 3, kErrorAccessDenied);  // Software and A are created, B is refused
+    EXPECT_FALSE(RestoreSnapshotFile(reader, "C:\\b.xml", target, &report));
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\B", report.failedKeyPath);
+    EXPECT_EQ(kErrorAccessDenied, report.failedStatus);
+    EXPECT_EQ(5, report.failedLine);
+    EXPECT_TRUE(KeyExists(r, kCurrentUser, "Software\\A"));
+    EXPECT_FALSE(KeyExists(r, kCurrentUser, "Software\\B"));
+    EXPECT_FALSE(KeyExists(r, kCurrentUser, "Software\\C"));
+    EXPECT_EQ(2, arrows);
+
+    // A value that cannot be written is skipped; the rest goes on.
+    WipeKey(r, kCurrentUser, "Software\\A");
+    r.InjectFault(RegOp::SetValueEx, 2, kErrorAccessDenied);
+    EXPECT_TRUE(RestoreSnapshotFile(reader, "C:\\b.xml", target, &report));
+    EXPECT_EQ(1u, report.valuesFailed);
+    EXPECT_EQ(2u, report.values);
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(r, kCurrentUser, "Software\\A", "v", &type, &data));
+    EXPECT_FALSE(GetValue(r, kCurrentUser, "Software\\B", "v", &type, &data));
+    EXPECT_TRUE(GetValue(r, kCurrentUser, "Software\\C", "v", &type, &data));
+    EXPECT_EQ(3, arrows);
+    EXPECT_EQ(0u, r.OpenHandleCount());
+}
+
+TEST(SnapshotRestoreFaults, OpenOrCreateKeyPathNamesTheStacksPath)
+{
+    MemoryRegistry r;
+    KeyStack stack;
+    EXPECT_EQ(nullptr, OpenOrCreateKeyPath(r, stack));
+    stack.push_back({"hkey_local_machine", KeyHandle(r), false});
+    EXPECT_EQ(kLocalMachine, OpenOrCreateKeyPath(r, stack));  // a stack of one: the root itself
+    stack.push_back({"SOFTWARE", KeyHandle(r), false});
+    stack.push_back({"Made\\Here", KeyHandle(r), false});
+    long status = -1;
+    KeyHandle made(r, OpenOrCreateKeyPath(r, stack, &status));
+    EXPECT_TRUE(made);
+    EXPECT_EQ(kSuccess, status);
+    EXPECT_TRUE(KeyExists(r, kLocalMachine, "SOFTWARE\\Made\\Here"));
+    EXPECT_EQ("hkey_local_machine\\SOFTWARE\\Made\\Here", KeyStackPath(stack));
+}
+
+INSTANTIATE_TEST_SUITE_P(Registries, SnapshotRestore, ::testing::ValuesIn(RegistriesUnderTest()),
+                         [](const ::testing::TestParamInfo<RegistryUnderTest>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,240 @@
+// The snapshot format byte for byte, the text encoding, and the writer's failure rules.
+#include "platform/codepage.h"
+#include "snapshot/snapshot_writer.h"
+#include "snapshot/xml_text.h"
+#include "snapshot_test_support.h"
+#include "support/registry_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
+// A snapshot file as the full backup writes one, with the result of each branch.
+std::string WriteFile(ScratchDrive& drive, Registry& registry, const std::vector<std::string>& branches,
+                      std::vector<bool>* results = nullptr, const ValueEntry* single = nullptr)
+{
+    XmlWriter writer(drive.system());
+    writer.SetFileName("C:\\snap.xml");
+    XmlElement root("registry");
+    root.WriteStartTag(writer, +1, true, true);
+    for (const std::string& b : branches) {
+        bool ok = WriteBranchSnapshot(writer, registry, drive.system(), b, single);
+        if (results)
+            results->push_back(ok);
+    }
+    root.WriteEndTag(writer, -1, true, true);
+    EXPECT_TRUE(writer.Close());
+    return drive.Read("snap.xml");
+}
+
+void SeedDemo(Registry& r)
+{
+    SetValue(r, kCurrentUser, "Software\\Demo", "Count", kRegDword, B({3, 0, 0, 0}));
+    SetValue(r, kCurrentUser, "Software\\Demo", nullptr, kRegSz, Str("hello"));
+    CreateKey(r, kCurrentUser, "Software\\Demo\\Sub");
+}
+
+TEST(SnapshotWriter, WritesTheDemoBranchByteForByte)
+{
+    ScratchDrive drive;
+    MemoryRegistry registry;
+    SeedDemo(registry);
+    std::vector<bool> results;
+    EXPECT_EQ(kDeclaration +
+                  " <registry>\r\n"
+                  "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+                  "   <k name=\"Software\">\r\n"
+                  "    <k name=\"Demo\">\r\n"
+                  "     <v name=\"(Default)\" value=\"hello\"/>\r\n"
+                  "     <v name=\"Count\" value=\"0x00000003 (3)\" type=\"REG_DWORD\"/>\r\n"
+                  "     <k name=\"Sub\"/>\r\n"
+                  "    </k>\r\n"
+                  "   </k>\r\n"
+                  "  </k>\r\n"
+                  " </registry>\r\n",
+              WriteFile(drive, registry, {"HKEY_CURRENT_USER\\Software\\Demo"}, &results));
+    EXPECT_EQ(std::vector<bool>{true}, results);
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+TEST(SnapshotWriter, EscapesOnlyAmpersandQuoteAndLessThanThenWritesUtf8)
+{
+    Cp1252Codec codec;
+    const struct {
+        std::string ansi;
+        std::string file;
+    } cases[] = {
+        {"a&b\"c<d", "a&amp;b&quot;c&lt;d"},
+        {"x>y 'z'\t\r\n", "x>y 'z'\t\r\n"},
+        {"caf\xE9 \x80 \xFF", "caf\xC3\xA9 \xE2\x82\xAC \xC3\xBF"},
+        {"&lt;", "&amp;lt;"},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.file, EscapeXmlText(c.ansi, codec)) << c.ansi;
+        EXPECT_EQ(c.ansi, UnescapeXmlText(c.file, codec)) << c.file;
+    }
+    // Other entities are left as they are; each pass does not look at what it produced.
+    EXPECT_EQ("&gt;&#65;&apos;", UnescapeXmlText("&gt;&#65;&apos;", codec));
+    EXPECT_EQ("&quot;", UnescapeXmlText("&amp;quot;", codec));
+    EXPECT_EQ("<\"&", UnescapeXmlText("&lt;&quot;&amp;", codec));
+}
+
+TEST(SnapshotWriter, WritesTypesKeysAndTheUnnamedValueAsTheFormatSays)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    const std::string base = "Software\\Kinds";
+    SetValue(r, kCurrentUser, base, "none", kRegNone, Str("n"));
+    SetValue(r, kCurrentUser, base, "expand", kRegExpandSz, Str("%PATH%"));
+    SetValue(r, kCurrentUser, base, "full", kRegFullResourceDescriptor, Str("f"));
+    SetValue(r, kCurrentUser, base, "odd", 77, Str("o"));
+    SetValue(r, kCurrentUser, base, "bin", kRegBinary, B({1, 0xab, 0xff}));
+    SetValue(r, kCurrentUser, base, "q&\"<", kRegSz, Str("v>'"));
+    SetValue(r, kCurrentUser, base + "\\NoDataDefault", nullptr, kRegSz, {});
+    EXPECT_EQ(kDeclaration +
+                  " <registry>\r\n"
+                  "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+                  "   <k name=\"Software\">\r\n"
+                  "    <k name=\"Kinds\">\r\n"
+                  "     <v name=\"bin\" value=\"01 ab ff\" type=\"REG_BINARY\"/>\r\n"
+                  "     <v name=\"expand\" value=\"%PATH%\" type=\"REG_EXPAND_SZ\"/>\r\n"
+                  "     <v name=\"full\" value=\"f\" type=\"\"/>\r\n"
+                  "     <v name=\"none\" value=\"n\"/>\r\n"
+                  "     <v name=\"odd\" value=\"o\" type=\"\"/>\r\n"
+                  "     <v name=\"q&amp;&quot;&lt;\" value=\"v>'\"/>\r\n"
+                  "     <k name=\"NoDataDefault\">\r\n"
+                  "     </k>\r\n"
+                  "    </k>\r\n"
+                  "   </k>\r\n"
+                  "  </k>\r\n"
+                  " </registry>\r\n",
+              WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\Kinds"}));
+}
+
+TEST(SnapshotWriter, RootAloneAndSingleValueBranches)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    SetValue(r, kUsers, "", "top", kRegSz, Str("1"));
+    SetValue(r, kUsers, "S", "a", kRegSz, Str("2"));
+    SetValue(r, kUsers, "S", "b", kRegSz, Str("3"));
+    SetValue(r, kUsers, "S\\T", "c", kRegSz, Str("4"));
+    EXPECT_EQ(kDeclaration +
+                  " <registry>\r\n"
+                  "  <k name=\"HKEY_USERS\">\r\n"
+                  "   <v name=\"top\" value=\"1\"/>\r\n"
+                  "   <k name=\"S\">\r\n"
+                  "    <v name=\"a\" value=\"2\"/>\r\n"
+                  "    <v name=\"b\" value=\"3\"/>\r\n"
+                  "    <k name=\"T\">\r\n"
+                  "     <v name=\"c\" value=\"4\"/>\r\n"
+                  "    </k>\r\n"
+                  "   </k>\r\n"
+                  "  </k>\r\n"
+                  " </registry>\r\n",
+              WriteFile(drive, r, {"HKEY_USERS"}));
+
+    // One value of the named key; its subkeys still in full.
+    ValueEntry single{"b", "3", kRegSz};
+    EXPECT_EQ(kDeclaration +
+                  " <registry>\r\n"
+                  "  <k name=\"HKEY_USERS\">\r\n"
+                  "   <k name=\"S\">\r\n"
+                  "    <v name=\"b\" value=\"3\"/>\r\n"
+                  "    <k name=\"T\">\r\n"
+                  "     <v name=\"c\" value=\"4\"/>\r\n"
+                  "    </k>\r\n"
+                  "   </k>\r\n"
+                  "  </k>\r\n"
+                  " </registry>\r\n",
+              WriteFile(drive, r, {"HKEY_USERS\\S"}, nullptr, &single));
+}
+
+TEST(SnapshotWriter, BranchThatCannotBeOpenedWritesNothing)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    std::vector<bool> results;
+    EXPECT_EQ(kDeclaration + " <registry>\r\n </registry>\r\n",
+              WriteFile(drive, r, {"", "HKEY_CURRENT_USER\\Missing", "HKEY_DYN_DATA\\X"}, &results));
+    EXPECT_EQ((std::vector<bool>{false, false, false}), results);
+}
+
+TEST(SnapshotWriter, SkipsSubkeysThatCannotBeOpenedAndStopsAtOneThatCannotBeQueried)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    SetValue(r, kCurrentUser, "Software\\B\\One", "x", kRegSz, Str("1"));
+    SetValue(r, kCurrentUser, "Software\\B\\Two", "y", kRegSz, Str("2"));
+    SetValue(r, kCurrentUser, "Software\\B\\Two\\Deep", "z", kRegSz, Str("3"));
+
+    // "One" cannot be opened: left out with its subtree, the branch is complete otherwise.
+    r.InjectFault(RegOp::OpenKey, 2, kErrorAccessDenied);  // the 1st opens the branch
+    std::vector<bool> results;
+    std::string file = WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\B"}, &results);
+    EXPECT_EQ(std::string::npos, file.find("One"));
+    EXPECT_NE(std::string::npos, file.find("<k name=\"Deep\">"));
+    EXPECT_EQ(std::vector<bool>{true}, results);
+
+    // "Two" cannot be queried: the branch stops there without the pending end tags, and
+    // the caller's end tags of the path and of "registry" follow.
+    // The registry is asked once a key: the branch, One, then Two.
+    r.InjectFault(RegOp::QueryInfoKey, 3, kErrorAccessDenied);
+    results.clear();
+    EXPECT_EQ(kDeclaration +
+                  " <registry>\r\n"
+                  "  <k name=\"HKEY_CURRENT_USER\">\r\n"
+                  "   <k name=\"Software\">\r\n"
+                  "    <k name=\"B\">\r\n"
+                  "     <k name=\"One\">\r\n"
+                  "      <v name=\"x\" value=\"1\"/>\r\n"
+                  "     </k>\r\n"
+                  "    </k>\r\n"
+                  "   </k>\r\n"
+                  "  </k>\r\n"
+                  " </registry>\r\n",
+              WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\B"}, &results));
+    EXPECT_EQ(std::vector<bool>{false}, results);
+    EXPECT_EQ(0u, r.OpenHandleCount());
+    EXPECT_EQ(3u + 3u, r.CallCount(RegOp::QueryInfoKey));  // one question a key: B, Two, Deep; B, One, Two
+}
+
+TEST(SnapshotWriter, SubkeyNameLongerThanReportedDoesNotEndTheWalk)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    CreateKey(r, kCurrentUser, "Software\\W\\A");
+    CreateKey(r, kCurrentUser, "Software\\W\\B");
+    // The second enumeration says "more data", as it does when a longer name appeared since
+    // the key was queried.
+    r.InjectFault(RegOp::EnumKeyEx, 2, kErrorMoreData);
+    std::string file = WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\W"});
+    EXPECT_NE(std::string::npos, file.find("<k name=\"A\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<k name=\"B\"/>"));
+}
+
+TEST(SnapshotWriter, BranchFailsWhenTheFileCannotBeWritten)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "needs /dev/full";
+#else
+    MemoryRegistry r;
+    for (int i = 0; i < 50; ++i)
+        SetValue(r, kCurrentUser, "Software\\Big\\K" + std::to_string(i), "v", kRegSz, Str(std::string(2000, 'x')));
+    MemorySystem system;
+    system.MapDrive('D', "/dev");
+    XmlWriter writer(system);
+    writer.SetFileName("D:\\full");
+    XmlElement("registry").WriteStartTag(writer, +1, true, true);
+    EXPECT_FALSE(WriteBranchSnapshot(writer, r, system, "HKEY_CURRENT_USER\\Software\\Big"));
+    EXPECT_FALSE(writer.Close());
+    EXPECT_EQ(0u, r.OpenHandleCount());
+#endif
+}
+
+}  // namespace
+}  // namespace tw::test
