@@ -91,8 +91,14 @@ void FullBackupJob::Work()
             break;
         bool ok = plan_.mode == FullBackupMode::Create ? steps_.WriteBranchFile(registry_, f.path, f.branch)
                                                        : steps_.RestoreFile(registry_, f.path);
-        if (ok && !registry_.cancelled())
+        if (registry_.cancelled())
+            break;
+        if (ok) {
             filesDone_.fetch_add(1);
+        } else {
+            std::lock_guard lock(stateMutex_);
+            failedFiles_.push_back(f.path);
+        }
     }
     bool finished = false;
     {
@@ -105,6 +111,12 @@ void FullBackupJob::Work()
     }
     if (finished && onFinished_)
         onFinished_();
+}
+
+std::vector<std::string> FullBackupJob::failedFiles() const
+{
+    std::lock_guard lock(stateMutex_);
+    return failedFiles_;
 }
 
 bool FullBackupJob::Cancel()

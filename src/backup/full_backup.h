@@ -86,6 +86,9 @@ public:
     const FullBackupPlan& plan() const { return plan_; }
     // Files whose step reported success.
     int filesDone() const { return filesDone_.load(); }
+    // Files whose step reported a failure (a snapshot not written in full, a key that could
+    // not be restored); read once the worker has ended.
+    std::vector<std::string> failedFiles() const;
 
 private:
     void Work();
@@ -97,6 +100,7 @@ private:
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<int> filesDone_{0};
+    std::vector<std::string> failedFiles_;
     mutable std::mutex stateMutex_;
     State state_ = State::Idle;
     std::function<void()> onFinished_;

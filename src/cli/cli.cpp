@@ -17,6 +17,7 @@ const std::vector<Command>& Commands()
         {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
         {"backups", "[--full] [--json]", RunBackups},
         {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
+        {"full-backup", "create | restore NAME", RunFullBackup},
     };
     return commands;
 }

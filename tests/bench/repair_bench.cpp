@@ -13,19 +13,18 @@
 #include "log/activity_log.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
+#include "support/bench_memory.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 
 #include <windows.h>
-#include <psapi.h>
 #else
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_system.h"
 
 #include <filesystem>
-#include <fstream>
 #endif
 
 #include <chrono>
@@ -45,46 +44,6 @@ double Seconds(Clock::time_point since)
 {
     return std::chrono::duration<double>(Clock::now() - since).count();
 }
-
-#ifdef _WIN32
-std::uint64_t PeakMemory()
-{
-    PROCESS_MEMORY_COUNTERS c{};
-    c.cb = sizeof c;
-    return GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.PeakWorkingSetSize : 0;
-}
-std::uint64_t CurrentMemory()
-{
-    PROCESS_MEMORY_COUNTERS c{};
-    c.cb = sizeof c;
-    return GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c) ? c.WorkingSetSize : 0;
-}
-void ResetPeak() {}
-#else
-std::uint64_t StatusBytes(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    std::size_t length = std::strlen(field);
-    while (std::getline(status, line))
-        if (line.compare(0, length, field) == 0)
-            return std::stoull(line.substr(length)) * 1024;
-    return 0;
-}
-std::uint64_t CurrentMemory()
-{
-    return StatusBytes("VmRSS:");
-}
-std::uint64_t PeakMemory()
-{
-    return StatusBytes("VmHWM:");
-}
-// Starts a new high-water mark from the current resident set.
-void ResetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-#endif
 
 const char kBase[] = "Software\\TarnwickRepairBench";
 const char kItem[] = "Software\\TarnwickRepairBench\\Item";
@@ -126,8 +85,8 @@ struct Step {
     std::uint64_t before = 0;
     void Begin()
     {
-        ResetPeak();
-        before = CurrentMemory();
+        ResetPeakMemory();
+        before = CurrentMemoryBytes();
     }
     std::uint64_t Growth() const { return peak > before ? peak - before : 0; }
 };
@@ -173,7 +132,7 @@ int Run(Registry& registry, System& system, const std::string& programFolder, st
     start = Clock::now();
     RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, programFolder, items);
     backupStep.seconds = Seconds(start);
-    backupStep.peak = PeakMemory();
+    backupStep.peak = PeakMemoryBytes();
     if (backup.status != RepairBackupResult::Status::Written || !backup.saved[0]) {
         std::printf("  backup failed\n");
         return 1;
@@ -185,7 +144,7 @@ int Run(Registry& registry, System& system, const std::string& programFolder, st
     start = Clock::now();
     RepairCounts counts = DeleteSavedItems(ops, log, items, {}, backup.saved, {});
     deleteStep.seconds = Seconds(start);
-    deleteStep.peak = PeakMemory();
+    deleteStep.peak = PeakMemoryBytes();
     Print("delete key tree", deleteStep, backup.bytes);
 
     Step restoreStep;
@@ -193,7 +152,7 @@ int Run(Registry& registry, System& system, const std::string& programFolder, st
     start = Clock::now();
     RestoreOutcome restored = RestoreRepairBackup(registry, system, backup.path, {});
     restoreStep.seconds = Seconds(start);
-    restoreStep.peak = PeakMemory();
+    restoreStep.peak = PeakMemoryBytes();
     Print("restore (read file)", restoreStep, backup.bytes);
     std::printf("  backup file %.1f MB; %d key deleted; restore: %s, %zu keys, %zu values\n",
                 double(backup.bytes) / 1e6, counts.keys, restored.messages.back().c_str(), restored.keys,
