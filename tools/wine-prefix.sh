@@ -3,7 +3,16 @@
 # 64-bit programs. Concurrent callers wait for the one that makes it.
 set -euo pipefail
 prefix=$1
-[ -f "$prefix/.tarnwick-ready" ] && exit 0
+# Wine links the user folders (Desktop, Documents, ...) to the Linux home directory; a drive
+# walk would leave the prefix through them. They become plain empty folders.
+keep_inside() {
+  local link
+  for link in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+  done
+  return 0
+}
+[ -f "$prefix/.tarnwick-ready" ] && { keep_inside; exit 0; }
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
@@ -13,4 +22,5 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 rm -f "$prefix/dosdevices/z:"
+keep_inside
 touch "$prefix/.tarnwick-ready"

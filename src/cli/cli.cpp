@@ -15,6 +15,7 @@ const std::vector<Command>& Commands()
         {"programs", "list [--store] [--json] | remove SUBKEY... | restore SUBKEY...", RunPrograms},
         {"version", "FILE [--json]", RunVersion},
         {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
+        {"scan", "[SECTION...] [--json]", RunScan},
         {"backups", "[--full] [--json]", RunBackups},
         {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
         {"full-backup", "create | restore NAME", RunFullBackup},

@@ -22,6 +22,7 @@ int RunBho(Context& context, const Arguments& arguments);
 int RunPrograms(Context& context, const Arguments& arguments);
 int RunVersion(Context& context, const Arguments& arguments);
 int RunSnapshot(Context& context, const Arguments& arguments);
+int RunScan(Context& context, const Arguments& arguments);
 int RunBackups(Context& context, const Arguments& arguments);
 int RunBackup(Context& context, const Arguments& arguments);
 int RunFullBackup(Context& context, const Arguments& arguments);

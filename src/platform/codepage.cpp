@@ -32,6 +32,8 @@ int FromUnicode(char16_t u)
 
 }  // namespace
 
+unsigned char Cp1252Lower(unsigned char c);
+
 std::u16string Cp1252ToUtf16(std::string_view text)
 {
     std::u16string out;
@@ -74,9 +76,9 @@ int CompareNoCase1252(std::string_view a, std::string_view b)
 {
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
-        // Compare as Unicode code units of the upper-case letters, as the registry does.
-        char16_t ua = ToUnicode(Cp1252Upper(static_cast<unsigned char>(a[i])));
-        char16_t ub = ToUnicode(Cp1252Upper(static_cast<unsigned char>(b[i])));
+        // Compare as Unicode code units of the lower-case letters, as Wine's registry does.
+        char16_t ua = ToUnicode(Cp1252Lower(static_cast<unsigned char>(a[i])));
+        char16_t ub = ToUnicode(Cp1252Lower(static_cast<unsigned char>(b[i])));
         if (ua != ub)
             return ua < ub ? -1 : 1;
     }

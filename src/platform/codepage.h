@@ -14,7 +14,8 @@ std::u16string Cp1252ToUtf16(std::string_view text);
 std::string Utf16ToCp1252(std::u16string_view text);
 // Upper case of one code page 1252 character, as the registry folds names.
 unsigned char Cp1252Upper(unsigned char c);
-// Case-insensitive ordering of names in code page 1252: <0, 0, >0.
+// The registry's ordering of names in code page 1252 (lower-case folding, compared as
+// UTF-16 code units): <0, 0, >0.
 int CompareNoCase1252(std::string_view a, std::string_view b);
 
 // The ordinal comparison of the C runtime's case-insensitive compare: each character folded

@@ -58,8 +58,9 @@ struct DirEntry {
     bool IsDirectory() const { return (attributes & kFileAttributeDirectory) != 0; }
 };
 
-// An open file. Writes are buffered by the implementation; Close reports whether
-// everything written reached the file.
+// An open file. Flush hands what was written to the operating system (the activity log
+// does it after every line); Close of a written file also puts it on disk, and reports
+// whether everything written reached the file.
 class File {
 public:
     virtual ~File() = default;

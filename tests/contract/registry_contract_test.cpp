@@ -118,6 +118,36 @@ TEST_P(RegistryContract, SubkeysEnumerateInNameOrderThenNoMoreItems)
     EXPECT_EQ(kErrorNoMoreItems, R().EnumKeyEx(key.get(), 100, name, &length, nullptr, nullptr, nullptr, nullptr));
 }
 
+TEST_P(RegistryContract, NameOrderFoldsToLowerCase)
+{
+    // Folding to lower case puts '_' and the other characters between 'Z' and 'a' before
+    // the letters; values are kept in the same order, not in the order they were made.
+    for (const char* name : {"_under", "Zed", "apple", "[bracket", "1one"}) {
+        CreateKey(R(), kCurrentUser, P(name));
+        SetValue(R(), kCurrentUser, P(""), name, kRegSz, Str("x"));
+    }
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    std::vector<std::string> keys, values;
+    for (std::uint32_t i = 0;; ++i) {
+        char name[256];
+        std::uint32_t length = sizeof name;
+        if (R().EnumKeyEx(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            break;
+        keys.emplace_back(name, length);
+    }
+    for (std::uint32_t i = 0;; ++i) {
+        char name[256];
+        std::uint32_t length = sizeof name;
+        if (R().EnumValue(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            break;
+        values.emplace_back(name, length);
+    }
+    const std::vector<std::string> expected = {"1one", "[bracket", "_under", "apple", "Zed"};
+    EXPECT_EQ(expected, keys);
+    EXPECT_EQ(expected, values);
+}
+
 TEST_P(RegistryContract, EnumKeyGivesMoreDataWhenTheNameDoesNotFit)
 {
     CreateKey(R(), kCurrentUser, P("LongerName"));

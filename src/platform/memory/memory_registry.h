@@ -1,7 +1,7 @@
 // An in-memory registry with the behaviour of the Windows registry API as the program relies
 // on it: predefined roots (HKEY_CLASSES_ROOT and HKEY_CURRENT_CONFIG are views of their
 // places under HKEY_LOCAL_MACHINE), names compared without regard to case and kept in their
-// case, subkeys and values enumerated in case-insensitive name order (as Wine's registry
+// case, subkeys and values enumerated in name order, folded to lower case (as Wine's registry
 // does), status codes, access masks on handles, handles that stay valid after their key is
 // deleted (every call on them then gives 1018), and NT or 9x key deletion.
 //

@@ -252,6 +252,10 @@ std::optional<std::string> MemorySystem::HostPath(std::string_view windowsPath) 
         if (end == std::string::npos)
             end = abs.size();
         std::string part = abs.substr(pos, end - pos);
+        // Windows drops trailing blanks and dots from a name ("x.exe " is "x.exe").
+        if (part != "." && part != "..")
+            while (!part.empty() && (part.back() == ' ' || part.back() == '.'))
+                part.pop_back();
         if (part == "..") {
             if (!parts.empty())
                 parts.pop_back();

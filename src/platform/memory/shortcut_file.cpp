@@ -61,7 +61,9 @@ bool ReadShortcutTargetPath(const std::vector<std::uint8_t>& b, std::string* tar
     if (!(flags & kHasLinkInfo))
         return false;
     std::uint32_t infoSize = 0, infoHeaderSize = 0, infoFlags = 0, localBase = 0, suffix = 0;
-    if (!U32(b, at, &infoSize) || infoSize < 0x1C || at + infoSize > b.size())
+    // Offsets are checked against the sizes before they are added, so that nothing wraps
+    // where size_t is 32 bits wide.
+    if (!U32(b, at, &infoSize) || infoSize < 0x1C || at > b.size() || infoSize > b.size() - at)
         return false;
     std::size_t limit = at + infoSize;
     U32(b, at + 4, &infoHeaderSize);
@@ -71,9 +73,9 @@ bool ReadShortcutTargetPath(const std::vector<std::uint8_t>& b, std::string* tar
     if (!(infoFlags & kVolumeIdAndLocalBasePath))
         return false;
     std::string base, tail;
-    if (!CString(b, at + localBase, limit, &base))
+    if (localBase >= infoSize || !CString(b, at + localBase, limit, &base))
         return false;
-    if (suffix)
+    if (suffix && suffix < infoSize)
         CString(b, at + suffix, limit, &tail);
     if (base.empty())
         return false;

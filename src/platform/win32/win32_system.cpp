@@ -55,20 +55,23 @@ public:
             DWORD written = 0;
             if (!WriteFile(h_.get(), p, chunk, &written, nullptr) || written != chunk)
                 failed_ = true;
+            written_ = true;
             p += written;
             size -= written;
         }
         return h_ && !failed_;
     }
-    bool Flush() override
-    {
-        if (!h_ || !FlushFileBuffers(h_.get()))
-            failed_ = true;
-        return !failed_;
-    }
+    // WriteFile hands every byte to the system at once: nothing is held back here.
+    bool Flush() override { return h_ && !failed_; }
+    // A file that was written is put on disk before it is closed: a backup must be whole
+    // before anything it saves is deleted.
     bool Close() override
     {
-        if (h_ && !CloseHandle(h_.release()))
+        if (!h_)
+            return !failed_;
+        if (written_ && !FlushFileBuffers(h_.get()))
+            failed_ = true;
+        if (!CloseHandle(h_.release()))
             failed_ = true;
         return !failed_;
     }
@@ -83,6 +86,7 @@ public:
 private:
     UniqueWin32Handle h_;
     bool failed_ = false;
+    bool written_ = false;
 };
 
 class Win32Event final : public Event {

@@ -1,0 +1,116 @@
+// Resource numbers shared by Tarnwick.rc and the C++ sources. Plain #defines only: the
+// resource compiler reads this file too.
+#pragma once
+
+// ---- dialog templates
+#define IDD_MAIN_DIALOG 102
+#define IDD_SPLASH_DIALOG 129
+
+// ---- icons and menus
+#define IDI_APPLICATION_ICON 128
+#define IDI_TRAY_ICON 132
+#define IDR_TRAY_MENU 140
+#define ID_TRAY_OPEN 32771
+
+// ---- skins (resource type "SKIN")
+#define IDS_SKIN_BACKUP_FULL 201
+#define IDS_SKIN_BACKUP_RESTORE 202
+#define IDS_SKIN_SCAN 215
+#define IDS_SKIN_SPLASH 222
+#define IDS_SKIN_MANAGER 224
+#define IDS_SKIN_MAIN 230
+
+// ---- button bitmaps
+#define IDB_EXIT_HOT 196
+#define IDB_EXIT 197
+#define IDB_LOGO 232
+#define IDB_SCAN_TILE_HOT 233
+#define IDB_SETTINGS_TILE 234
+#define IDB_SETTINGS_TILE_HOT 235
+#define IDB_BACKUP_TILE 236
+#define IDB_BACKUP_TILE_HOT 237
+#define IDB_SCAN_TILE 238
+#define IDB_TIP_CARD 239
+#define IDB_AREAS_HEADING 240
+#define IDB_OPTIONS 241
+#define IDB_OPTIONS_HOT 242
+#define IDB_HOME 243
+#define IDB_HOME_HOT 244
+#define IDB_USER_SETTINGS 247
+#define IDB_USER_SETTINGS_HOT 248
+#define IDB_BACKUPS 249
+#define IDB_BACKUPS_HOT 250
+#define IDB_HELP 251
+#define IDB_HELP_HOT 252
+#define IDB_SCAN_NOW 253
+#define IDB_SCAN_NOW_HOT 254
+#define IDB_SCAN_NOW_MASK 255
+#define IDB_MINIMIZE 256
+#define IDB_MINIMIZE_HOT 257
+#define IDB_STARTUP_TILE 258
+#define IDB_ADDREMOVE_TILE 259
+#define IDB_ADDREMOVE_TILE_HOT 260
+#define IDB_BHO_TILE 261
+#define IDB_BHO_TILE_HOT 262
+#define IDB_FULL_BACKUP_TILE 263
+#define IDB_FULL_BACKUP_TILE_HOT 264
+#define IDB_STARTUP_TILE_HOT 265
+
+// ---- controls of the main window and the page header
+#define IDC_BACKUP_MANAGER 1016
+#define IDC_USER_SETTINGS 1017
+#define IDC_EXIT 1028
+#define IDC_PAGE_TITLE_LINE 1035
+#define IDC_LOGO 1037
+#define IDC_SCAN_TILE 1038
+#define IDC_TIP_CARD 1040
+#define IDC_AREAS_HEADING 1042
+#define IDC_HELP_PAGE 1046
+#define IDC_SETTINGS_TILE 1047
+#define IDC_MAIN_PAGE 1049
+#define IDC_SCAN_NOW 1052
+#define IDC_BACKUP_TILE 1053
+#define IDC_MINIMIZE 1055
+#define IDC_ADVANCED_OPTIONS 1056
+#define IDC_PAGE_TITLE 1078
+#define IDC_BHO_MANAGER 1080
+#define IDC_STARTUP_MANAGER 1081
+#define IDC_ADDREMOVE_MANAGER 1082
+#define IDC_FULL_BACKUP 1083
+
+// section check boxes, left column then right column
+#define IDC_CHK_COMPLETE_REGISTRY 1057
+#define IDC_CHK_PROGRAM_ID 1058
+#define IDC_CHK_ADD_REMOVE 1059
+#define IDC_CHK_APP_PATHS 1060
+#define IDC_CHK_FONTS 1061
+#define IDC_CHK_SHARED_FILES 1062
+#define IDC_CHK_HELP_FILES 1063
+#define IDC_CHK_STARTUP 1064
+#define IDC_CHK_SERVICES 1065
+#define IDC_CHK_VXD 1066
+#define IDC_CHK_FILE_ASSOCIATIONS 1067
+#define IDC_CHK_SOUNDS 1068
+#define IDC_CHK_REGISTRY_INTEGRITY 1069
+#define IDC_CHK_SHORTCUTS 1070
+// and their labels
+#define IDC_LBL_COMPLETE_REGISTRY 1041
+#define IDC_LBL_PROGRAM_ID 1043
+#define IDC_LBL_ADD_REMOVE 1044
+#define IDC_LBL_APP_PATHS 1048
+#define IDC_LBL_FONTS 1050
+#define IDC_LBL_SHARED_FILES 1051
+#define IDC_LBL_HELP_FILES 1054
+#define IDC_LBL_STARTUP 1071
+#define IDC_LBL_SERVICES 1072
+#define IDC_LBL_VXD 1073
+#define IDC_LBL_FILE_ASSOCIATIONS 1074
+#define IDC_LBL_SOUNDS 1075
+#define IDC_LBL_REGISTRY_INTEGRITY 1076
+#define IDC_LBL_SHORTCUTS 1077
+
+// "Advanced Options" page
+#define IDC_CHK_SCAN_ON_LOAD 1087
+#define IDC_CHK_RESTORE_LATEST 1088
+#define IDC_LBL_RESTORE_LATEST 1089
+#define IDC_LBL_SCAN_ON_LOAD 1090

@@ -1,0 +1,74 @@
+#include "app/program_windows.h"
+
+#include "app/program_info.h"
+#include "platform/win32/win32_system.h"
+#include "ui/hyperlink.h"
+
+#include <string>
+
+namespace tw {
+namespace {
+
+class ProgramWindows final : public WindowEntryPoints {
+public:
+    explicit ProgramWindows(PageHost& host) : host_(host) {}
+
+    int StartScan(const SectionSelection& sections) override
+    {
+        int count = 0;
+        for (bool on : sections)
+            count += on ? 1 : 0;
+        Announce("The scan progress page opens here and scans the " + std::to_string(count) +
+                 " ticked sections.");
+        return 0;
+    }
+    int OpenBackupManager(int mode) override
+    {
+        Announce(mode == kBackupFullPage ? "The backup manager opens here on its full-backup page."
+                                         : "The backup manager opens here on its restore page.");
+        return 0;
+    }
+    int OpenStartupManager() override
+    {
+        Announce("The startup programs manager opens here.");
+        return 0;
+    }
+    int OpenBhoManager() override
+    {
+        Announce("The browser helper object manager opens here.");
+        return 0;
+    }
+    int OpenAddRemoveManager() override
+    {
+        Announce("The Add/Remove Programs manager opens here.");
+        return 0;
+    }
+    void OpenHelpPage() override
+    {
+        Win32System system;
+        // Not checked: a missing browser is the shell's to report.
+        CHyperLink::GoToAddress(JoinPath(ProgramFolder(system), kHelpFileName), SW_SHOWNORMAL);
+    }
+    void PruneOrphanFullBackups() override
+    {
+        // Full-backup folders without a catalogue entry are removed here once the backup
+        // catalogue exists; nothing writes such folders before it.
+    }
+
+private:
+    void Announce(const std::string& text)
+    {
+        MessageBoxA(host_.MainWindow(), text.c_str(), "Tarnwick", MB_OK | MB_ICONINFORMATION);
+    }
+
+    PageHost& host_;
+};
+
+}  // namespace
+
+std::unique_ptr<WindowEntryPoints> MakeProgramWindows(PageHost& host)
+{
+    return std::make_unique<ProgramWindows>(host);
+}
+
+}  // namespace tw

@@ -1,0 +1,78 @@
+// The program's settings: which of the fourteen registry sections to scan (per user, one
+// REG_DWORD each below HKCU\Software\<settings key>\<program name>\SectionToScan) and two
+// machine-wide options (REG_SZ "1" or "0" below HKLM\SOFTWARE\Tarnwick). They are read once
+// when the main window opens and written once when it closes; in between this model is the
+// live state that the main window's check boxes show.
+#pragma once
+
+#include "platform/registry.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+
+namespace tw {
+
+inline constexpr std::size_t kSectionCount = 14;
+
+// One flag per scan section, indexed by the section's position in the scan request:
+// 0 complete registry scan, 1 system services, 2 shared program files, 3 VxD drivers,
+// 4 help files, 5 application paths, 6 program identifiers, 7 file associations, 8 sounds,
+// 9 fonts, 10 startup programs, 11 shortcuts, 12 Add/Remove Programs, 13 registry integrity.
+using SectionSelection = std::array<bool, kSectionCount>;
+
+struct SectionSetting {
+    const char* valueName;  // REG_DWORD below SectionToScan
+    const char* label;      // text beside its check box
+    int checkBoxId;
+    int labelId;
+    std::size_t position;   // index into SectionSelection
+};
+
+// In the order of the main page: the left column top to bottom, then the right column.
+extern const std::array<SectionSetting, kSectionCount> kSectionSettings;
+
+inline constexpr const char* kMachineOptionsKey = "SOFTWARE\\Tarnwick";
+inline constexpr const char* kScanOnStartupValue = "scanonstartup";
+inline constexpr const char* kRestoreBackupValue = "restorebackopt";
+inline constexpr const char* kSettingsKeyName = "Tarnwick";
+
+struct Settings {
+    SectionSelection sections{};
+    bool scanOnStartup = false;            // "Perform Scan on Application Load"
+    bool restoreFromLatestBackup = false;  // "Restore From Latest Backup"
+};
+
+// An option is on exactly when its stored text begins with '1'.
+bool OptionTextIsOn(const std::uint8_t* data, std::size_t size);
+
+class SettingsModel {
+public:
+    // settingsKey names the per-user key below Software (the application sets "Tarnwick");
+    // programName is the executable's base name.
+    SettingsModel(Registry& registry, std::string settingsKey, std::string programName);
+
+    // Reads the fourteen sections (missing or malformed values read as selected), then the
+    // two options (a missing key or value reads as off).
+    void Load();
+    // Writes scanonstartup, restorebackopt (only into an existing machine key, which is
+    // never created here), then the fourteen sections, creating the per-user keys.
+    void Save();
+
+    Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
+    // HKCU path of the section values: Software\<settings key>\<program>\SectionToScan.
+    std::string SectionKeyPath() const;
+
+private:
+    bool ReadSection(HKey key, const char* valueName);
+    bool ReadOption(HKey key, const char* valueName);
+    void WriteOption(const char* valueName, bool on);
+
+    Registry& registry_;
+    std::string settingsKey_;
+    std::string programName_;
+    Settings settings_;
+};
+
+}  // namespace tw

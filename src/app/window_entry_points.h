@@ -1,0 +1,30 @@
+// The windows the main window opens besides its own pages. Each call runs its window
+// modally and returns the page request it ended with (0 for none), which the main window
+// then acts on. The main window's model owns one implementation; the program's is in
+// window_entry_points_win.cpp, tests use a recording one.
+#pragma once
+
+#include "app/settings_model.h"
+
+namespace tw {
+
+class WindowEntryPoints {
+public:
+    virtual ~WindowEntryPoints() = default;
+
+    // The scan progress page, scanning the flagged sections.
+    virtual int StartScan(const SectionSelection& sections) = 0;
+    // The backup manager: mode 0 opens its restore page, 1 its full-backup page.
+    virtual int OpenBackupManager(int mode) = 0;
+    virtual int OpenStartupManager() = 0;
+    virtual int OpenBhoManager() = 0;
+    virtual int OpenAddRemoveManager() = 0;
+    // The help page shipped beside the program, in the browser.
+    virtual void OpenHelpPage() = 0;
+    // Removes full-backup folders that no catalogue entry names any more (start-up).
+    virtual void PruneOrphanFullBackups() = 0;
+};
+
+enum BackupManagerMode : int { kBackupRestorePage = 0, kBackupFullPage = 1 };
+
+}  // namespace tw

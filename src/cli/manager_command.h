@@ -1,0 +1,86 @@
+// What the three manager commands share: "list [--store] [--json]" shows the entries (or the
+// removed ones), "remove ID..." and "restore ID..." move listed entries into the program's
+// store and back, each move reported on its own line.
+#pragma once
+
+#include "cli/commands.h"
+
+#include <string>
+#include <vector>
+
+namespace tw::cli {
+
+template <class Entry>
+struct ManagerCommand {
+    const char* name;       // "bho"
+    const char* entryNoun;  // "browser helper object", for "no removed browser helper object X"
+    const char* idNoun;     // "class identifier", for "needs at least one class identifier"
+    const char* idsNoun;    // "class identifiers", for "list takes no class identifiers"
+    std::vector<Entry> (*list)(Registry& registry, bool store);
+    void (*print)(Context& context, const Entry& entry, bool json);
+    // The listed entry an argument names.
+    bool (*matches)(const Entry& entry, const std::string& argument);
+    // How a moved entry is named in the report.
+    std::string (*id)(const Entry& entry);
+    bool (*move)(Registry& registry, const Entry& entry, bool toStore);
+    // An argument's usage error, or the empty text; may be null.
+    std::string (*checkArgument)(const std::string& argument) = nullptr;
+};
+
+template <class Entry>
+int RunManagerCommand(Context& context, const Arguments& arguments, const ManagerCommand<Entry>& command)
+{
+    const std::string name = command.name;
+    std::vector<std::string> flags;
+    Arguments rest;
+    std::string unknown;
+    if (!TakeFlags(arguments, {"--store", "--json"}, &flags, &rest, &unknown))
+        return UsageError(context, "unknown option '" + unknown + "'");
+    if (rest.empty())
+        return UsageError(context, name + " needs list, remove or restore");
+    const std::string action = rest[0];
+    const Arguments ids(rest.begin() + 1, rest.end());
+    if (action == "list") {
+        if (!ids.empty())
+            return UsageError(context, name + " list takes no " + command.idsNoun);
+        bool json = HasFlag(flags, "--json");
+        for (const Entry& e : command.list(context.registry, HasFlag(flags, "--store")))
+            command.print(context, e, json);
+        return kExitOk;
+    }
+    if (action != "remove" && action != "restore")
+        return UsageError(context, "unknown " + name + " action '" + action + "'");
+    if (!flags.empty())
+        return UsageError(context, name + " " + action + " takes no options");
+    if (ids.empty())
+        return UsageError(context, name + " " + action + " needs at least one " + command.idNoun);
+    if (command.checkArgument)
+        for (const std::string& id : ids)
+            if (std::string problem = command.checkArgument(id); !problem.empty())
+                return UsageError(context, problem);
+
+    const bool toStore = action == "remove";
+    const std::vector<Entry> entries = command.list(context.registry, !toStore);
+    int status = kExitOk;
+    for (const std::string& id : ids) {
+        const Entry* entry = nullptr;
+        for (const Entry& e : entries)
+            if (command.matches(e, id))
+                entry = &e;
+        if (!entry) {
+            context.err << "tarnwick-cli: no " << (toStore ? "" : "removed ") << command.entryNoun << " " << id
+                        << "\n";
+            status = kExitFailed;
+            continue;
+        }
+        if (command.move(context.registry, *entry, toStore)) {
+            context.out << action << "d " << command.id(*entry) << "\n";
+        } else {
+            context.err << "tarnwick-cli: could not " << action << " " << command.id(*entry) << "\n";
+            status = kExitFailed;
+        }
+    }
+    return status;
+}
+
+}  // namespace tw::cli

@@ -1,0 +1,49 @@
+// Help files: the values of the "Help" and "HTML Help" keys name a help file (the value
+// name) and its directory (the text); a help file that is not there is reported.
+#include "app/program_info.h"
+#include "scan/path_rules.h"
+#include "scan/scanner_support.h"
+#include "scan/scanners.h"
+
+namespace tw {
+
+void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
+{
+    static constexpr std::string_view kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows";
+    SectionRun run(engine, ScanSection::HelpFiles);
+    if (run.StopAtStart())
+        return;
+    Registry& registry = engine.registry();
+    System& system = engine.system();
+    const std::string subkeyPath = SubkeyPathOf(kKey);
+    KeyHandle key = OpenFullPath(registry, kKey);
+    if (key) {
+        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey help) {
+            const std::string lowered = Lowered(name);
+            if (lowered != "help" && lowered != "html help")
+                return;
+            for (const ValueEntry& entry : ListKeyValues(registry, help, system)) {
+                if (run.Stopped())
+                    break;
+                if (entry.text == kValueNotSet)
+                    continue;
+                run.Status(subkeyPath + "\\" + name + " [" + entry.name + "]");
+                std::string directory = CutAtSwitch(StripQuotes(entry.text));
+                if (Contains(directory, "%"))
+                    directory = ExpandFirstVariable(system, directory);
+                else if (!Contains(directory, "\\"))
+                    directory = PrefixSystemDirectory(system, directory);
+                // One backslash between the directory and the name, whether or not the
+                // directory text ends with one.
+                std::string path = JoinPath(directory, entry.name);
+                if (!PathExists(system, path))
+                    run.Report(entry, std::string(kKey) + "\\" + lowered, path);
+            }
+        });
+        if (!listed)
+            return;
+    }
+    run.Complete(completed);
+}
+
+}  // namespace tw

@@ -1,0 +1,129 @@
+// Registry integrity: the "User Shell Folders" of the current user, of all users and of the
+// default user. A folder given relative to a profile is resolved against the profile folder
+// the system's profile list names, and one that does not exist is reported. Older systems
+// name the all-users and default-user profiles inside the profiles directory; newer ones
+// keep their full folders in the "Public" and "Default" values instead. A key whose profile
+// folder cannot be made out is skipped; the others are still checked. Each variable is
+// resolved as Windows expands it: %ALLUSERSPROFILE% to the all-users folder wherever it
+// stands, %USERPROFILE% to the profile the key belongs to (the current user's in the
+// machine-wide key, which has no profile of its own).
+#include "registry/key_path.h"
+#include "scan/path_rules.h"
+#include "scan/scanner_support.h"
+#include "scan/scanners.h"
+
+#include <optional>
+
+namespace tw {
+namespace {
+
+constexpr std::string_view kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+// A string value of any length, as stored (no expansion).
+std::optional<std::string> ReadText(Registry& registry, HKey key, const char* name)
+{
+    std::uint32_t type = 0, size = 0;
+    if (registry.QueryValueEx(key, name, nullptr, &type, nullptr, &size) != kSuccess)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size) + 1, 0);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        size = static_cast<std::uint32_t>(data.size() - 1);
+        long status = registry.QueryValueEx(key, name, nullptr, &type, data.data(), &size);
+        if (status == kErrorMoreData) {
+            data.assign(static_cast<std::size_t>(size) + 1, 0);
+            continue;
+        }
+        if (status != kSuccess || (type != kRegSz && type != kRegExpandSz))
+            return std::nullopt;
+        std::string text(reinterpret_cast<const char*>(data.data()), size);
+        if (std::size_t nul = text.find('\0'); nul != std::string::npos)
+            text.resize(nul);
+        return text;
+    }
+    return std::nullopt;
+}
+
+struct ProfileFolders {
+    std::optional<std::string> user;      // the key's own user: %USERPROFILE%
+    std::optional<std::string> allUsers;  // %ALLUSERSPROFILE%
+};
+
+void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, const ProfileFolders& folders)
+{
+    Registry& registry = run.registry();
+    KeyHandle key(registry);
+    if (registry.OpenKeyEx(root, subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
+        return;
+    const std::string keyPath = RootNameFromKey(root) + "\\" + subkey;
+    for (const ValueEntry& entry : ListKeyValues(registry, key.get(), run.system())) {
+        if (run.Stopped())
+            break;
+        if (entry.name == kDefaultValueName)
+            continue;
+        const std::optional<std::string>* profile = nullptr;
+        std::string rest;
+        if (StartsWith(entry.text, "%ALLUSERSPROFILE%")) {
+            profile = &folders.allUsers;
+            rest = entry.text.substr(17);
+        } else if (StartsWith(entry.text, "%USERPROFILE%")) {
+            profile = &folders.user;
+            rest = entry.text.substr(13);
+        }
+        if (!profile || !*profile)
+            continue;
+        std::string folder = **profile + rest;
+        if (!PathExists(run.system(), folder))
+            run.Report(entry, keyPath, folder);
+    }
+}
+
+}  // namespace
+
+void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
+{
+    SectionRun run(engine, ScanSection::RegistryIntegrity);
+    if (run.StopAtStart())
+        return;
+    Registry& registry = engine.registry();
+    System& system = engine.system();
+    const std::string user = system.UserName();
+    KeyHandle profiles(registry);
+    if (registry.OpenKeyEx(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
+                           kKeyAllAccess, profiles.Put()) != kSuccess)
+        return;
+    std::string systemDrive;
+    if (!system.FindEnvironmentVariable("SystemDrive", &systemDrive))
+        return;
+    auto withDrive = [&](std::optional<std::string> folder) {
+        if (folder && StartsWith(*folder, "%SystemDrive%"))
+            folder->replace(0, 13, systemDrive);
+        return folder;
+    };
+    std::optional<std::string> allUsersName = ReadText(registry, profiles.get(), "AllUsersProfile");
+    std::optional<std::string> defaultUserName = ReadText(registry, profiles.get(), "DefaultUserProfile");
+    std::optional<std::string> profilesDirectory = withDrive(ReadText(registry, profiles.get(), "ProfilesDirectory"));
+
+    auto inProfiles = [&](const std::optional<std::string>& name) -> std::optional<std::string> {
+        if (!name || !profilesDirectory)
+            return std::nullopt;
+        return *profilesDirectory + "\\" + *name;
+    };
+    std::optional<std::string> currentUser = inProfiles(user);
+    std::optional<std::string> allUsers =
+        allUsersName ? inProfiles(allUsersName) : withDrive(ReadText(registry, profiles.get(), "Public"));
+    std::optional<std::string> defaultUser =
+        defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadText(registry, profiles.get(), "Default"));
+
+    const std::string shellFolders(kShellFolders);
+    // A key is checked only when its own profile folder is known.
+    if (currentUser && !run.Stopped())
+        CheckShellFolders(run, kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                          {currentUser, allUsers});
+    if (allUsers && !run.Stopped())
+        CheckShellFolders(run, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                          {currentUser, allUsers});
+    if (defaultUser && !run.Stopped())
+        CheckShellFolders(run, kUsers, ".DEFAULT\\" + shellFolders, {defaultUser, allUsers});
+}
+
+}  // namespace tw

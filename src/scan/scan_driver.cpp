@@ -1,0 +1,112 @@
+#include "scan/scan_driver.h"
+
+namespace tw {
+
+ScanDriver::ScanDriver(Registry& registry, System& system, ActivityLog& log)
+    : engine_(registry, system, log),
+      shortcuts_(system),
+      stop_(system.MakeEvent(kStopEventName, true, false, nullptr))
+{
+}
+
+ScanDriver::~ScanDriver()
+{
+    Stop();
+}
+
+bool ScanDriver::Start(const ScanRequest& request, ScanProgress* progress)
+{
+    {
+        std::lock_guard guard(stateLock_);
+        if (state_ != State::Idle)
+            return false;
+        state_ = State::Scanning;
+    }
+    if (worker_.joinable())
+        worker_.join();  // a finished worker that was never waited for
+    request_ = request;
+    worker_ = std::thread([this, progress] { RunWorker(progress); });
+    return true;
+}
+
+bool ScanDriver::IsScanning() const
+{
+    std::lock_guard guard(stateLock_);
+    return state_ == State::Scanning || state_ == State::Aborting;
+}
+
+void ScanDriver::RunWorker(ScanProgress* progress)
+{
+    {
+        std::lock_guard guard(stateLock_);
+        if (state_ == State::Idle)
+            state_ = State::Scanning;  // run on the caller's thread
+    }
+    engine_.SetProgress(progress);
+    completed_.clear();
+    engine_.RunRequestedSections(completed_, request_);
+    if (request_[ScanSection::Shortcuts] != 0) {
+        shortcuts_.SetProgress(progress, engine_.currentRow());
+        request_[ScanSection::Shortcuts] = kSectionRunning;
+        shortcuts_.FindBrokenShortcuts();
+        request_[ScanSection::Shortcuts] = kSectionDone;
+        engine_.ShowSectionCount(shortcuts_.brokenCount);
+        engine_.MarkSectionFinished();
+    }
+    bool report = false;
+    {
+        std::lock_guard guard(stateLock_);
+        if (state_ == State::Scanning) {
+            state_ = State::Reporting;
+            report = true;
+        }
+    }
+    if (report && progress) {
+        if (!completed_.empty())
+            progress->EnableRepair();
+        progress->ScanCompleted();
+    }
+    std::lock_guard guard(stateLock_);
+    if (state_ == State::Reporting)
+        state_ = State::Idle;
+}
+
+bool ScanDriver::Abort()
+{
+    {
+        std::lock_guard guard(stateLock_);
+        if (state_ != State::Scanning)
+            return false;
+        state_ = State::Aborting;
+    }
+    if (stop_)
+        stop_->Set();
+    if (worker_.joinable())
+        worker_.join();
+    ProblemList& problems = engine_.problems();
+    if (!problems.empty())
+        problems.pop_back();
+    if (stop_)
+        stop_->Reset();
+    std::lock_guard guard(stateLock_);
+    state_ = State::Idle;
+    return true;
+}
+
+void ScanDriver::Stop()
+{
+    if (stop_)
+        stop_->Set();
+    Wait();
+}
+
+void ScanDriver::Wait()
+{
+    if (worker_.joinable())
+        worker_.join();
+    std::lock_guard guard(stateLock_);
+    if (state_ != State::Aborting)
+        state_ = State::Idle;
+}
+
+}  // namespace tw

@@ -1,0 +1,80 @@
+// The fourteen scan sections and every name each one bears (request position, settings
+// value, check box, progress row, problem section text, delete type, run order), and the
+// scan request: one flag per section, 1 when asked for, 2 while its scanner runs, -1 once
+// it has finished, 0 (never changed) when not asked for.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tw {
+
+// In request order: the position of a flag in the request.
+enum class ScanSection : int {
+    CompleteRegistryScan = 0,
+    SystemServices = 1,
+    SharedProgramFiles = 2,
+    VxdDrivers = 3,
+    HelpFiles = 4,
+    ApplicationPaths = 5,
+    ProgramId = 6,
+    FileAssociations = 7,
+    Sounds = 8,
+    Fonts = 9,
+    StartupPrograms = 10,
+    Shortcuts = 11,
+    AddRemovePrograms = 12,
+    RegistryIntegrity = 13,
+};
+
+constexpr int kSectionCount = 14;
+
+// The order of the first three setters a scanner calls on a problem record (section and
+// delete type always come last).
+enum class SetterOrder {
+    ValueDescriptionKey,
+    ValueKeyDescription,
+    DescriptionValueKey,
+};
+
+struct SectionInfo {
+    ScanSection section;
+    std::string_view name;            // the section's name in code and on the command line
+    std::string_view settingsValue;   // the per-user settings value
+    std::string_view checkBoxLabel;   // on the main page
+    std::string_view progressLabel;   // the progress row
+    std::string_view problemText;     // ProblemRecord.section, the results group
+    std::string_view deleteType;      // "KEY" or "VAL"; empty for the shortcuts
+    SetterOrder setterOrder;
+    int runOrder;                     // 1 = first
+};
+
+const SectionInfo& SectionInfoOf(ScanSection section);
+// Every section in the order the scan runs them (the shortcuts last).
+const std::array<ScanSection, kSectionCount>& SectionsInRunOrder();
+// A section by its name (CompleteRegistryScan, FileAssociations, ...), any letter case.
+std::optional<ScanSection> SectionFromName(std::string_view name);
+// The results group of a problem section text (exact comparison), -1 when none.
+int ResultsGroupOf(std::string_view problemText);
+
+inline constexpr std::string_view kDeleteKey = "KEY";
+inline constexpr std::string_view kDeleteValue = "VAL";
+// The manual-reset event that tells every scanner (and the repair) to stop.
+inline constexpr std::string_view kStopEventName = "TARNWICKSTOPSCANNING";
+
+struct ScanRequest {
+    std::array<std::int32_t, kSectionCount> flags{};
+
+    std::int32_t& operator[](ScanSection s) { return flags[static_cast<int>(s)]; }
+    std::int32_t operator[](ScanSection s) const { return flags[static_cast<int>(s)]; }
+    static ScanRequest All();
+    static ScanRequest None() { return {}; }
+};
+
+constexpr std::int32_t kSectionRequested = 1;
+constexpr std::int32_t kSectionRunning = 2;
+constexpr std::int32_t kSectionDone = -1;
+
+}  // namespace tw

@@ -1,0 +1,93 @@
+#include "scan/scanner_support.h"
+
+#include "registry/key_path.h"
+
+namespace tw {
+
+void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::string description)
+{
+    const SectionInfo& info = SectionInfoOf(section_);
+    ActivityLog& log = engine_.log();
+    auto record = std::make_unique<ProblemRecord>();
+    auto value = [&] { record->SetValue(log, std::make_unique<ValueEntry>(entry)); };
+    switch (info.setterOrder) {
+    case SetterOrder::ValueDescriptionKey:
+        value();
+        record->SetDescription(log, std::move(description));
+        record->SetKeyPath(log, std::move(keyPath));
+        break;
+    case SetterOrder::ValueKeyDescription:
+        value();
+        record->SetKeyPath(log, std::move(keyPath));
+        record->SetDescription(log, std::move(description));
+        break;
+    case SetterOrder::DescriptionValueKey:
+        record->SetDescription(log, std::move(description));
+        value();
+        record->SetKeyPath(log, std::move(keyPath));
+        break;
+    }
+    record->SetSection(log, std::string(info.problemText));
+    record->SetDeleteType(log, std::string(info.deleteType));
+    engine_.AddProblem(std::move(record));
+    engine_.ShowSectionCount(++count_);
+}
+
+bool ExistenceCache::Exists(const std::string& path)
+{
+    auto known = known_.find(path);
+    if (known != known_.end())
+        return known->second;
+    if (known_.size() >= capacity_)
+        known_.clear();
+    bool exists = PathExists(system_, path);
+    known_.emplace(path, exists);
+    return exists;
+}
+
+KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath)
+{
+    std::string subkey(fullPath);
+    std::string root = SplitRootFromPath(subkey);
+    KeyOperations keys(registry, DeletionStyle::WindowsNT);
+    KeyHandle key(registry);
+    if (keys.OpenKeyByName(root, subkey, key.Put()) != kSuccess)
+        key.Close();
+    return key;
+}
+
+std::string SubkeyPathOf(std::string_view fullPath)
+{
+    std::size_t slash = fullPath.find('\\');
+    return slash == std::string_view::npos ? std::string() : std::string(fullPath.substr(slash + 1));
+}
+
+bool SubkeyEnumerator::Init()
+{
+    std::uint32_t longest = 0;
+    if (registry_.QueryInfoKey(key_, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr) != kSuccess)
+        return false;
+    buffer_.assign(static_cast<std::size_t>(longest) + 1, '\0');
+    return true;
+}
+
+bool SubkeyEnumerator::Next(std::string* name)
+{
+    for (;;) {
+        std::uint32_t length = static_cast<std::uint32_t>(buffer_.size());
+        long status = registry_.EnumKeyEx(key_, index_, buffer_.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == kErrorMoreData && buffer_.size() < 256) {
+            // A longer name was added since the query; subkey names hold at most 255.
+            buffer_.assign(256, '\0');
+            continue;
+        }
+        if (status != kSuccess)
+            return false;
+        ++index_;
+        name->assign(buffer_.data(), length);
+        return true;
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,98 @@
+// What the section scanners share: one section's run (its count, its status line, the
+// problem report with the section's setter order), opening a key by its full path, and
+// enumerating subkeys with a name buffer sized from the key's own query.
+#pragma once
+
+#include "platform/key_handle.h"
+#include "registry/value_text.h"
+#include "scan/scan_engine.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tw {
+
+class SectionRun {
+public:
+    SectionRun(ScanEngine& engine, ScanSection section) : engine_(engine), section_(section) {}
+
+    ScanEngine& engine() const { return engine_; }
+    Registry& registry() const { return engine_.registry(); }
+    System& system() const { return engine_.system(); }
+    // At the start: the event polled at once.
+    bool StopAtStart() const { return engine_.StopSignalledNow(); }
+    // Between entries.
+    bool Stopped() const { return engine_.StopRequested(); }
+    void Status(std::string_view text) const { engine_.ShowStatus(text); }
+    // Fills a record in this section's setter order, appends it and shows the new count.
+    void Report(const ValueEntry& entry, std::string keyPath, std::string description);
+    // The section's entry in the completed-section list.
+    void Complete(CompletedSectionList& completed) const { completed.push_back({section_}); }
+    int count() const { return count_; }
+
+private:
+    ScanEngine& engine_;
+    ScanSection section_;
+    int count_ = 0;
+};
+
+// Existence tests remembered for the length of one section: a registry names the same
+// files over and over (a library behind thousands of classes), and each test is a trip to
+// the file system. Bounded: when full it starts afresh, so it never grows with the branch.
+class ExistenceCache {
+public:
+    explicit ExistenceCache(System& system, std::size_t capacity = 8192) : system_(system), capacity_(capacity) {}
+    bool Exists(const std::string& path);
+
+private:
+    System& system_;
+    std::size_t capacity_;
+    std::unordered_map<std::string, bool> known_;
+};
+
+// Opens "HKEY_...\sub\path" with RegOpenKeyA; an empty handle when it does not open.
+KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath);
+// The full path without its root name and backslash.
+std::string SubkeyPathOf(std::string_view fullPath);
+
+// Subkey names of an open key by index (RegEnumKeyExA), the buffer sized from the key's
+// longest name and grown when a name turns out longer.
+class SubkeyEnumerator {
+public:
+    SubkeyEnumerator(Registry& registry, HKey key) : registry_(registry), key_(key) {}
+    // Queries the key; false when it cannot be queried.
+    bool Init();
+    // The next name (possibly empty); false when the enumeration ends or fails.
+    bool Next(std::string* name);
+
+private:
+    Registry& registry_;
+    HKey key_;
+    std::vector<char> buffer_;
+    std::uint32_t index_ = 0;
+};
+
+// Opens each subkey of `key` in enumeration order and hands its name and handle to `visit`,
+// until the run is stopped; subkeys with an empty name or that do not open are passed over.
+// False when the key's subkeys cannot be listed at all.
+template <class Visit>
+bool ForEachSubkey(SectionRun& run, Registry& registry, HKey key, Visit visit)
+{
+    SubkeyEnumerator subkeys(registry, key);
+    if (!subkeys.Init())
+        return false;
+    std::string name;
+    while (!run.Stopped() && subkeys.Next(&name)) {
+        if (name.empty())
+            continue;
+        KeyHandle subkey(registry);
+        if (registry.OpenKey(key, name.c_str(), subkey.Put()) != kSuccess)
+            continue;
+        visit(name, subkey.get());
+    }
+    return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,108 @@
+#include "scan/shortcut_scanner.h"
+
+#include "scan/scan_section.h"
+
+namespace tw {
+namespace {
+
+// Paths hold at most 259 characters; a longer one is not examined.
+constexpr std::size_t kMaxPath = 259;
+// Junctions and symbolic links lead back into the tree (or out of the drive): not followed.
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
+
+}  // namespace
+
+CShortcut::CShortcut(System& system) : system_(system), stop_(system.MakeEvent(kStopEventName, true, false, nullptr))
+{
+}
+
+bool CShortcut::Stopped()
+{
+    if (!stopped_ && stop_ && stop_->IsSignalled())
+        stopped_ = true;
+    return stopped_;
+}
+
+void CShortcut::FindBrokenShortcuts()
+{
+    brokenCount = 0;
+    brokenList.clear();
+    stopped_ = false;
+    if (Stopped())
+        return;
+    for (const std::string& root : system_.LogicalDriveRoots()) {
+        if (Stopped())
+            break;
+        if (root.size() < 2 || system_.DriveType(root) != kDriveFixed)
+            continue;
+        SearchDirectory(root.substr(0, 2));
+    }
+}
+
+void CShortcut::SearchDirectory(const std::string& directory)
+{
+    for (const DirEntry& entry : system_.FindFiles(directory + "\\*.*")) {
+        if (Stopped())
+            return;
+        if (entry.name == "." || entry.name == ".." || !entry.IsDirectory() ||
+            (entry.attributes & kFileAttributeReparsePoint))
+            continue;
+        std::string path = directory + "\\" + entry.name;
+        if (path.find("System Volume Information") != std::string::npos || path.size() > kMaxPath)
+            continue;
+        SearchLinkFileAndResolve(path);
+        SearchDirectory(path);
+    }
+}
+
+void CShortcut::SearchLinkFileAndResolve(const std::string& directory)
+{
+    for (const DirEntry& entry : system_.FindFiles(directory + "\\*.lnk")) {
+        if (Stopped())
+            return;
+        if (entry.IsDirectory())
+            continue;
+        std::string path = directory + "\\" + entry.name;
+        CheckShortcut(path);
+        if (progress_)
+            progress_->SetStatus(path);
+    }
+}
+
+bool CShortcut::TargetIsMissing(const std::string& target)
+{
+    if (target.size() < 3 || target[1] != ':' || target[2] != '\\')
+        return false;  // no file-system target, a relative path or a network path
+    if (system_.DriveType(target.substr(0, 3)) != kDriveFixed)
+        return false;  // removable, optical, network, RAM or absent drive: cannot judge
+    return !PathExists(system_, target);
+}
+
+void CShortcut::CheckShortcut(const std::string& path)
+{
+    if (path.size() > kMaxPath)
+        return;
+    std::string target;
+    if (!system_.GetShortcutTarget(path, &target) || !TargetIsMissing(target))
+        return;
+    brokenList.push_back({path, 0});
+    ++brokenCount;
+    if (progress_)
+        progress_->SetCell(row_, kColumnProblems, std::to_string(brokenCount));
+}
+
+void CShortcut::DeleteBrokenShortcuts()
+{
+    deletedCount = 0;
+    for (const BrokenShortcut& shortcut : brokenList) {
+        if (shortcut.excluded != 0)
+            continue;
+        system_.ChangeFileAttributes(shortcut.path, kFileAttributeNormal);
+        if (system_.RemoveFile(shortcut.path)) {
+            ++deletedCount;
+            deleted = true;
+        }
+    }
+}
+
+}  // namespace tw

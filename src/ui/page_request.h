@@ -1,0 +1,100 @@
+// The page-dialog protocol shared by every window that takes the main window's place: the
+// codes a page dialog leaves for the main window when it closes, what each header button
+// does, and the closing rules. Plain logic, no window calls, so tests reach it directly.
+#pragma once
+
+namespace tw {
+
+// What a page dialog asks the main window to do next; 0 means nothing.
+enum PageRequest : int {
+    kNoPageRequest = 0,
+    kRequestBackupManager = 1016,  // open the backup manager on its restore page
+    kRequestHelpPage = 1046,       // open the help page
+    kRequestSettingsPage = 1047,   // show the "Settings" page
+    kRequestMainPage = 1049,       // show the main page
+    kRequestAdvancedOptions = 1056,  // show the "Advanced Options" page
+};
+
+// Ids of the header and caption buttons every page dialog carries.
+enum PageHeaderButton : int {
+    kHeaderBackupManager = 1016,
+    kHeaderUserSettings = 1017,
+    kHeaderExit = 1028,
+    kHeaderHelp = 1046,
+    kHeaderMainPage = 1049,
+    kHeaderMinimize = 1055,
+    kHeaderAdvancedOptions = 1056,
+};
+
+// The state of one modal run of a page dialog.
+class PageDialogProtocol {
+public:
+    enum class Step {
+        None,               // not a header button
+        Close,              // end the dialog with pageRequest() set
+        Exit,               // end the dialog and close the main window
+        Minimize,           // show the dialog minimised
+        OpenHelpPage,       // ask the main window to open the help page
+        OpenBackupManager,  // open the backup manager, then FinishBackupManager()
+    };
+
+    // exitId and helpId vary by window (1028/1030, 1046/1047); the rest are shared.
+    PageDialogProtocol(int exitId = kHeaderExit, int helpId = kHeaderHelp) : exitId_(exitId), helpId_(helpId) {}
+
+    Step OnButton(int id)
+    {
+        if (id == exitId_) {
+            closedByOwnButtons_ = true;
+            return Step::Exit;
+        }
+        if (id == helpId_)
+            return Step::OpenHelpPage;
+        switch (id) {
+        case kHeaderMainPage:
+            return CloseWith(kRequestMainPage);
+        case kHeaderAdvancedOptions:
+            return CloseWith(kRequestAdvancedOptions);
+        case kHeaderUserSettings:
+            return CloseWith(kRequestSettingsPage);
+        case kHeaderMinimize:
+            return Step::Minimize;
+        case kHeaderBackupManager:
+            return Step::OpenBackupManager;
+        default:
+            return Step::None;
+        }
+    }
+
+    // The backup manager opened from the header ended with `request`: a request is taken
+    // over and this dialog closes too; without one this dialog stays.
+    Step FinishBackupManager(int request)
+    {
+        if (request == kNoPageRequest)
+            return Step::None;
+        return CloseWith(request);
+    }
+
+    // The dialog's own Close button: ends it without a request.
+    Step CloseByOwnButton() { return CloseWith(pageRequest_); }
+
+    // On destruction: a dialog ended any other way (the system menu, Alt+F4, a parent going
+    // away) ends the application exactly as its exit button does.
+    bool DestructionEndsApplication() const { return !closedByOwnButtons_; }
+    bool closedByOwnButtons() const { return closedByOwnButtons_; }
+    int pageRequest() const { return pageRequest_; }
+
+private:
+    Step CloseWith(int request)
+    {
+        pageRequest_ = request;
+        closedByOwnButtons_ = true;
+        return Step::Close;
+    }
+
+    int exitId_;
+    int helpId_;
+    int pageRequest_ = kNoPageRequest;
+    bool closedByOwnButtons_ = false;
+};
+
+}  // namespace tw

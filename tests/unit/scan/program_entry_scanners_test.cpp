@@ -1,0 +1,131 @@
+#include "scan_test_support.h"
+
+namespace tw::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kServices = "SYSTEM\\CurrentControlSet\\Services";
+const std::string kRun = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+const std::string kSounds = "AppEvents\\Schemes\\Apps\\.Default";
+const std::string kUninstall = "Software\\Microsoft\\Windows\\Currentversion\\Uninstall";
+
+TEST(SystemServices, ImagePathFormsAreResolvedTheWayWindowsResolvesThem)
+{
+    ScanMachine s;
+    s.File("C:\\WINDOWS\\system32\\svchost.exe");
+    s.File("C:\\WINDOWS\\system32\\drivers\\here.sys");
+    s.File("C:\\Tools\\onpath.exe");
+    s.system.SetEnvironment("PATH", "C:\\Tools");
+    struct Service {
+        const char* name;
+        const char* imagePath;
+    };
+    for (const Service& service : std::vector<Service>{
+             {"Host", "%SystemRoot%\\system32\\svchost.exe -k netsvcs"},
+             {"Here1", "system32\\drivers\\here.sys"},
+             {"Here2", "\\SystemRoot\\System32\\drivers\\here.sys"},
+             {"Here3", "SystemRoot\\System32\\drivers\\here.sys"},
+             {"Here4", "\\??\\C:\\WINDOWS\\system32\\drivers\\here.sys"},
+             {"OnPath", "onpath.exe"},
+             {"NoDot", "C:\\Gone\\program"},
+             {"Gone1", "system32\\drivers\\gone.sys"},
+             {"Gone2", "SystemRoot\\System32\\drivers\\gone.sys"},
+             {"Gone3", "\"C:\\Gone\\svc.exe\" /run"},
+             {"Gone4", "bare.exe"},
+         })
+        s.Text(kLocalMachine, kServices + "\\" + service.name, "ImagePath", service.imagePath);
+    s.Text(kLocalMachine, kServices + "\\NoImage", "DisplayName", "x");
+    s.Run(ScanSection::SystemServices);
+    const std::string key = "HKEY_LOCAL_MACHINE\\" + kServices;
+    EXPECT_EQ((Strings{
+                  key + "\\Gone1 | ImagePath | system32\\drivers\\gone.sys | C:\\WINDOWS\\system32\\drivers\\gone.sys",
+                  key + "\\Gone2 | ImagePath | SystemRoot\\System32\\drivers\\gone.sys | "
+                        "C:\\WINDOWS\\\\System32\\drivers\\gone.sys",
+                  key + "\\Gone3 | ImagePath | \"C:\\Gone\\svc.exe\" /run | C:\\Gone\\svc.exe ",
+                  key + "\\Gone4 | ImagePath | bare.exe | C:\\WINDOWS\\system32\\bare.exe",
+              }),
+              s.Found());
+    EXPECT_EQ("System Services", s.engine.problems()[0]->section);
+    EXPECT_EQ("KEY", s.engine.problems()[0]->deleteType);
+    auto order = SetterOrderIn(s.LogMessages());
+    EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
+    EXPECT_EQ("SYSTEM\\CurrentControlSet\\Services\\OnPath[ImagePath]", s.progress.Status());
+}
+
+TEST(StartupPrograms, CommandLinesAreCutToTheProgram)
+{
+    ScanMachine s;
+    s.File("C:\\Apps\\there.exe");
+    s.File("C:\\WINDOWS\\inwin.exe");
+    s.File("C:\\Tools\\onpath.exe");
+    s.system.SetEnvironment("PATH", "C:\\Tools");
+    s.Text(kLocalMachine, kRun, "There", "\"C:\\Apps\\there.exe\" /background");
+    s.Text(kLocalMachine, kRun, "InWin", "inwin.exe -s");
+    s.Text(kLocalMachine, kRun, "OnPath", "onpath.exe");
+    s.Text(kLocalMachine, kRun, "Dll", "rundll32.exe C:\\Gone\\x.dll,Start");
+    s.Text(kLocalMachine, kRun, "Dll2", "C:\\WINDOWS\\RunDll32.exe C:\\Gone\\x.dll,Start");
+    s.Text(kLocalMachine, kRun, "Gone", "C:\\Apps\\gone.exe /s");
+    s.Text(kLocalMachine, kRun, "GoneBare", "gonebare.exe");
+    s.Run(ScanSection::StartupPrograms);
+    const std::string key = "HKEY_LOCAL_MACHINE\\" + kRun;
+    EXPECT_EQ((Strings{
+                  key + " | Gone | C:\\Apps\\gone.exe /s | C:\\Apps\\gone.exe",
+                  key + " | GoneBare | gonebare.exe | C:\\WINDOWS\\gonebare.exe",
+              }),
+              s.Found());
+    EXPECT_EQ("Startup Programs", s.engine.problems()[0]->section);
+    EXPECT_EQ("VAL", s.engine.problems()[0]->deleteType);
+    auto order = SetterOrderIn(s.LogMessages());
+    EXPECT_EQ((Strings{"value", "description", "key", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
+    EXPECT_EQ("Software\\Microsoft\\Windows\\Currentversion\\Run [There]", s.progress.Status());
+}
+
+TEST(Sounds, OnlyTheCurrentAndDefaultSchemesAreExamined)
+{
+    ScanMachine s;
+    s.File("C:\\WINDOWS\\Media\\ding.wav");
+    s.Text(kCurrentUser, kSounds + "\\SystemAsterisk\\.Current", nullptr, "C:\\WINDOWS\\Media\\ding.wav");
+    s.Text(kCurrentUser, kSounds + "\\SystemAsterisk\\.DEFAULT", nullptr, "%SystemRoot%\\Media\\gone.wav");
+    s.Text(kCurrentUser, kSounds + "\\SystemExit\\.current", nullptr, "C:\\Media\\exit.wav");
+    s.Text(kCurrentUser, kSounds + "\\SystemExit\\.None", nullptr, "C:\\Media\\none.wav");
+    s.Text(kCurrentUser, kSounds + "\\SystemExit\\MyScheme", nullptr, "C:\\Media\\mine.wav");
+    s.Key(kCurrentUser, kSounds + "\\SystemStart\\.Current");  // no sound set
+    s.Run(ScanSection::Sounds);
+    const std::string key = "HKEY_CURRENT_USER\\" + kSounds;
+    EXPECT_EQ((Strings{
+                  key + "\\SystemAsterisk | (Default) | %SystemRoot%\\Media\\gone.wav | C:\\WINDOWS\\Media\\gone.wav",
+                  key + "\\SystemExit | (Default) | C:\\Media\\exit.wav | C:\\Media\\exit.wav",
+              }),
+              s.Found());
+    EXPECT_EQ("Sound Section", s.engine.problems()[0]->section);
+    EXPECT_EQ("KEY", s.engine.problems()[0]->deleteType);
+    EXPECT_EQ("AppEvents\\Schemes\\Apps\\.Default\\SystemExit[(Default)]", s.progress.Status());
+}
+
+TEST(AddRemovePrograms, OnlyUninstallersWithADriveAreTested)
+{
+    ScanMachine s;
+    s.File("C:\\Apps\\uninst.exe");
+    auto product = [&](const std::string& name, const std::string& command) {
+        s.Text(kLocalMachine, kUninstall + "\\" + name, "DisplayName", name);
+        s.Text(kLocalMachine, kUninstall + "\\" + name, "UninstallString", command);
+    };
+    product("There", "\"C:\\Apps\\uninst.exe\" /remove");
+    product("Msi", "MsiExec.exe /X{12345678-1234-1234-1234-123456789012}");
+    product("Bare", "gone.exe /x");
+    product("Reg", "C:\\WINDOWS\\system32\\regsvr32.exe /u C:\\Gone\\x.dll");
+    product("Gone App", "\"C:\\Gone App\\uninst.EXE\" /S");
+    s.Run(ScanSection::AddRemovePrograms);
+    const std::string key = "HKEY_LOCAL_MACHINE\\" + kUninstall;
+    EXPECT_EQ(Strings{key + "\\gone app | UninstallString | \"C:\\Gone App\\uninst.EXE\" /S | C:\\Gone App\\uninst.EXE"},
+              s.Found());
+    EXPECT_EQ("Add/Remove Program Section", s.engine.problems()[0]->section);
+    EXPECT_EQ("VAL", s.engine.problems()[0]->deleteType);
+    auto order = SetterOrderIn(s.LogMessages());
+    EXPECT_EQ((Strings{"description", "value", "key", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
+    EXPECT_EQ("Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\There[UninstallString]", s.progress.Status());
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,90 @@
+#include "scan_test_support.h"
+
+namespace tw::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kProfileList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const std::string kFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::string kDefaultFolders = ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+TEST(RegistryIntegrity, FoldersAreResolvedAgainstTheProfileListOfOlderSystems)
+{
+    ScanMachine s;
+    s.system.SetUser("Ann");
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Documents and Settings");
+    s.Text(kLocalMachine, kProfileList, "AllUsersProfile", "All Users");
+    s.Text(kLocalMachine, kProfileList, "DefaultUserProfile", "Default User");
+    s.dir.WriteFile("C:\\Documents and Settings\\Ann\\My Documents\\keep", "x");
+    s.dir.WriteFile("C:\\Documents and Settings\\All Users\\Desktop\\keep", "x");
+    s.Text(kCurrentUser, kFolders, "Personal", "%USERPROFILE%\\My Documents");
+    s.Text(kCurrentUser, kFolders, "Favorites", "%USERPROFILE%\\Favorites");
+    s.Text(kCurrentUser, kFolders, "Lower", "%userprofile%\\Lower");           // not tested
+    s.Text(kCurrentUser, kFolders, "Root", "%SystemRoot%\\Gone");             // not tested
+    s.Text(kCurrentUser, kFolders, "Zed", "%USERPROFILE%\\Zed");              // still examined after those
+    s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");
+    s.Text(kLocalMachine, kFolders, "Common Music", "%ALLUSERSPROFILE%\\Music");
+    s.Text(kUsers, kDefaultFolders, "Personal", "%USERPROFILE%\\My Documents");
+    auto completed = s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ((Strings{
+                  "HKEY_CURRENT_USER\\" + kFolders + " | Favorites | %USERPROFILE%\\Favorites | "
+                                                     "C:\\Documents and Settings\\Ann\\Favorites",
+                  "HKEY_CURRENT_USER\\" + kFolders + " | Zed | %USERPROFILE%\\Zed | C:\\Documents and Settings\\Ann\\Zed",
+                  "HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Music | %ALLUSERSPROFILE%\\Music | "
+                                                      "C:\\Documents and Settings\\All Users\\Music",
+                  "HKEY_USERS\\" + kDefaultFolders + " | Personal | %USERPROFILE%\\My Documents | "
+                                                     "C:\\Documents and Settings\\Default User\\My Documents",
+              }),
+              s.Found());
+    EXPECT_EQ("Registry Integrity", s.engine.problems()[0]->section);
+    EXPECT_EQ("VAL", s.engine.problems()[0]->deleteType);
+    EXPECT_TRUE(completed.empty());
+    auto order = SetterOrderIn(s.LogMessages());
+    EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
+}
+
+TEST(RegistryIntegrity, NewerSystemsPublicAndDefaultFoldersAreUsed)
+{
+    ScanMachine s;
+    s.system.SetUser("Bo");
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Users");
+    s.Text(kLocalMachine, kProfileList, "Public", "%SystemDrive%\\Users\\Public");
+    s.Text(kLocalMachine, kProfileList, "Default", "%SystemDrive%\\Users\\Default");
+    s.dir.WriteFile("C:\\Users\\Public\\Desktop\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\Default\\Documents\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\Bo\\Desktop\\keep", "x");
+    s.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
+    s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");
+    s.Text(kLocalMachine, kFolders, "Common Gone", "%ALLUSERSPROFILE%\\Gone");
+    s.Text(kUsers, kDefaultFolders, "Personal", "%USERPROFILE%\\Documents");
+    // Each variable stands for its own profile, wherever it is used.
+    s.Text(kLocalMachine, kFolders, "Common Favorites", "%USERPROFILE%\\Desktop");
+    s.Text(kCurrentUser, kFolders, "Shared", "%ALLUSERSPROFILE%\\Gone2");
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ((Strings{
+                  "HKEY_CURRENT_USER\\" + kFolders + " | Shared | %ALLUSERSPROFILE%\\Gone2 | C:\\Users\\Public\\Gone2",
+                  "HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\Users\\Public\\Gone",
+              }),
+              s.Found());
+}
+
+TEST(RegistryIntegrity, AKeyWithoutAProfileFolderIsSkippedAndTheOthersChecked)
+{
+    ScanMachine s;
+    s.system.SetUser("Cy");
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "C:\\Users");
+    s.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
+    s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ(Strings{"HKEY_CURRENT_USER\\" + kFolders + " | Desktop | %USERPROFILE%\\Desktop | C:\\Users\\Cy\\Desktop"},
+              s.Found());
+
+    ScanMachine none;  // no profile list at all: nothing to resolve against
+    none.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
+    none.Run(ScanSection::RegistryIntegrity);
+    EXPECT_TRUE(none.engine.problems().empty());
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,160 @@
+#include "scan/scan_driver.h"
+
+#include "scan_test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace tw::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings Column(const std::vector<ProgressTable::Row>& rows, int column)
+{
+    Strings out;
+    for (const auto& r : rows)
+        out.push_back(r[static_cast<std::size_t>(column)]);
+    return out;
+}
+
+// One broken entry for every registry section, and one broken shortcut.
+void SeedOneProblemPerSection(ScanMachine& s)
+{
+    s.Text(kLocalMachine, "SOFTWARE\\Vendor\\App", "Path", "C:\\Gone\\walk.exe");
+    s.Text(kClassesRoot, "TypeLib\\{1}\\1.0\\0\\win32", nullptr, "C:\\Gone\\lib.tlb");
+    s.Key(kClassesRoot, ".zzz");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "C:\\Gone\\s.dll", "1");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "wave", "gone.drv");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\Help", "gone.hlp", "C:\\Gone");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe", nullptr, "C:\\Gone\\a.exe");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Gone", "gone.ttf");
+    s.Text(kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\Gone", "ImagePath", "C:\\Gone\\svc.exe");
+    s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Run", "Gone", "C:\\Gone\\run.exe");
+    s.Text(kCurrentUser, "AppEvents\\Schemes\\Apps\\.Default\\Gone\\.Current", nullptr, "C:\\Gone\\s.wav");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", "ProfilesDirectory", "C:\\Users");
+    s.Text(kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", "Desktop",
+           "%USERPROFILE%\\Desktop");
+    s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\Gone", "UninstallString",
+           "C:\\Gone\\un.exe");
+    s.dir.WriteFile("C:\\Users\\Desktop\\gone.lnk", AsText(LinkFileBytes("C:\\Gone\\x.exe")));
+}
+
+TEST(ScanDriver, EverySectionGetsItsRowInRunOrderWithItsOwnCount)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Run", "Gone2", "C:\\Gone\\run2.exe");
+    ScanDriver driver(s.registry, s.system, s.log);
+    ProgressTable progress;
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    driver.Wait();
+    auto rows = progress.Rows();
+    EXPECT_EQ((Strings{"Complete Registry Scan ", "ProgramID Section", "File Associations", "Shared Programs Files",
+                       "VXD Sections", "Help files", "Applications Path", "Windows fonts", "Windows Services",
+                       "Startup Programs", "Windows Sound", "Registry Integrity", "Add Remove Programs",
+                       "Windows Shortcuts"}),
+              Column(rows, kColumnSectionName));
+    // The complete scan walks HKEY_CLASSES_ROOT too (it lies below HKLM\SOFTWARE\Classes).
+    EXPECT_EQ((Strings{"2", "1", "1", "1", "1", "1", "1", "1", "1", "2", "1", "1", "1", "1"}), Column(rows, kColumnProblems));
+    EXPECT_EQ(Strings(14, "Finished"), Column(rows, kColumnStatus));
+    EXPECT_TRUE(progress.RepairEnabled());
+    EXPECT_TRUE(progress.Completed());
+    EXPECT_EQ(12u, driver.completed().size());  // every registry section but the integrity check
+    EXPECT_EQ(15u, driver.engine().problems().size());
+    EXPECT_EQ(1u, driver.shortcuts().brokenList.size());
+    for (std::int32_t flag : driver.request().flags)
+        EXPECT_EQ(kSectionDone, flag);
+    for (const auto& p : driver.engine().problems())
+        EXPECT_NE(-1, ResultsGroupOf(p->section)) << p->section;
+}
+
+TEST(ScanDriver, AnEmptyRequestAddsNoRowAndStillCompletes)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    ScanDriver driver(s.registry, s.system, s.log);
+    ProgressTable progress;
+    ASSERT_TRUE(driver.Start(ScanRequest::None(), &progress));
+    driver.Wait();
+    EXPECT_TRUE(progress.Rows().empty());
+    EXPECT_TRUE(progress.Completed());
+    EXPECT_FALSE(progress.RepairEnabled());
+    EXPECT_TRUE(driver.engine().problems().empty());
+    EXPECT_TRUE(driver.completed().empty());
+}
+
+TEST(ScanDriver, ShortcutsAloneGiveOneRowAndNoRepairFromTheWorker)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    ScanDriver driver(s.registry, s.system, s.log);
+    ProgressTable progress;
+    ScanRequest request;
+    request[ScanSection::Shortcuts] = kSectionRequested;
+    request[ScanSection::Fonts] = 0;
+    ASSERT_TRUE(driver.Start(request, &progress));
+    driver.Wait();
+    ASSERT_EQ(1u, progress.Rows().size());
+    EXPECT_EQ((ProgressTable::Row{"Windows Shortcuts", "1", "Finished"}), progress.Rows()[0]);
+    EXPECT_TRUE(driver.completed().empty());
+    EXPECT_FALSE(progress.RepairEnabled());
+    EXPECT_EQ(kSectionDone, driver.request()[ScanSection::Shortcuts]);
+    EXPECT_EQ(0, driver.request()[ScanSection::Fonts]);
+}
+
+TEST(ScanDriver, TheStopEventIsResetAtTheStartOfEveryScan)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    stop->Set();  // left signalled by an earlier run
+    ScanDriver driver(s.registry, s.system, s.log);
+    ProgressTable progress;
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    driver.Wait();
+    EXPECT_EQ(14u, driver.engine().problems().size());
+    EXPECT_FALSE(stop->IsSignalled());
+}
+
+// Signals nothing itself: lets the test know when the walk is under way.
+class WatchedProgress : public ProgressTable {
+public:
+    void SetStatus(std::string_view text) override
+    {
+        ProgressTable::SetStatus(text);
+        statusSeen.store(true);
+    }
+    std::atomic<bool> statusSeen{false};
+};
+
+TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
+{
+    ScanMachine s;
+    // A walk long enough to be caught half-way: every key holds a broken path.
+    for (int i = 0; i < 3000; ++i)
+        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+    ScanDriver driver(s.registry, s.system, s.log);
+    WatchedProgress progress;
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    while (!progress.statusSeen.load())
+        std::this_thread::yield();
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(driver.Abort());
+    auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_FALSE(progress.Completed());
+    auto rows = progress.Rows();
+    ASSERT_FALSE(rows.empty());
+    int shown = std::stoi(rows[0][kColumnProblems]);
+    EXPECT_LT(shown, 3000);
+    // The row counted the last record; the list no longer holds it.
+    EXPECT_EQ(static_cast<std::size_t>(shown > 0 ? shown - 1 : 0), driver.engine().problems().size());
+    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    EXPECT_FALSE(stop->IsSignalled());
+    EXPECT_FALSE(driver.Abort());  // nothing runs any more
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,251 @@
+#include "gui_driver.h"
+
+#include <fstream>
+#include <thread>
+#include <vector>
+
+namespace tw::test::gui {
+
+std::string TestFolder()
+{
+    std::vector<char> path(MAX_PATH);
+    for (;;) {
+        DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            std::string module(path.data(), length);
+            return module.substr(0, module.rfind('\\'));
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), length + 1)));
+    return text;
+}
+
+std::string ControlText(HWND control)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text.resize(copied);
+    return text;
+}
+
+namespace {
+
+struct Search {
+    DWORD processId;
+    const std::string* title;
+    const char* className;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK Visit(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || (search->visibleOnly && !IsWindowVisible(window)))
+        return TRUE;
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (search->className && std::string(className) != search->className)
+        return TRUE;
+    if (WindowText(window) != *search->title)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(DWORD processId, const std::string& title, const char* className, bool visibleOnly)
+{
+    Search search{processId, &title, className, visibleOnly, nullptr};
+    EnumWindows(Visit, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TarnwickRun::TarnwickRun()
+{
+    std::string folder = TestFolder();
+    std::string command = "\"" + folder + "\\Tarnwick.exe\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    GetLocalTime(&startTime_);
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                       &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        processId_ = info.dwProcessId;
+    }
+}
+
+TarnwickRun::~TarnwickRun()
+{
+    if (!process_)
+        return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        // Left running by a failed test: ask politely, then insist.
+        if (HWND main = FindProcessWindow(processId_, "Tarnwick Version 2.6", "#32770", false))
+            PostMessageA(main, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_, 5000) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 1);
+            WaitForSingleObject(process_, 5000);
+        }
+    }
+    CloseHandle(process_);
+}
+
+HWND TarnwickRun::WaitForWindow(const std::string& title, const char* className, std::chrono::milliseconds timeout)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindProcessWindow(processId_, title, className)) != nullptr; }, timeout);
+    return found;
+}
+
+HWND TarnwickRun::WaitForMainWindow()
+{
+    return WaitForWindow("Tarnwick Version 2.6");
+}
+
+int TarnwickRun::WaitForExit(std::chrono::milliseconds timeout)
+{
+    if (!process_ || WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return static_cast<int>(code);
+}
+
+HWND Control(HWND dialog, int id)
+{
+    return GetDlgItem(dialog, id);
+}
+
+bool Visible(HWND dialog, int id)
+{
+    HWND control = Control(dialog, id);
+    return control && IsWindowVisible(control);
+}
+
+void Click(HWND dialog, int id)
+{
+    PostMessageA(Control(dialog, id), BM_CLICK, 0, 0);
+}
+
+bool Checked(HWND dialog, int id)
+{
+    return SendMessageA(Control(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::string MessageBoxText(HWND box)
+{
+    // The message box's text is its static control 0xFFFF.
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? WindowText(text) : std::string();
+}
+
+void PressOk(HWND box)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+std::vector<std::uint32_t> ScreenPixels(HWND window)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return {};
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool SaveScreenshot(HWND window, const std::string& name)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    // Let the window finish painting first.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+        SelectObject(memory, old);
+        DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+        DWORD imageSize = stride * static_cast<DWORD>(height);
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + imageSize;
+        info.bmiHeader.biSizeImage = imageSize;
+        std::string folder = TestFolder() + "\\screenshots";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        std::ofstream out(folder + "\\" + name + ".bmp", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(&file), sizeof file);
+        out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+        out.write(static_cast<const char*>(bits), imageSize);
+        ok = static_cast<bool>(out);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+}  // namespace tw::test::gui

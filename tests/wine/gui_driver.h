@@ -1,0 +1,72 @@
+// A small driver for end-to-end tests of Tarnwick.exe: starts the program from the test
+// program's own folder, finds its windows by title and class and its controls by id,
+// clicks with BM_CLICK, answers message boxes, and saves pictures of windows (GDI, as BMP
+// files in the screenshots folder beside the test program).
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw::test::gui {
+
+// The folder of the running test program (where Tarnwick.exe is staged).
+std::string TestFolder();
+
+// Waits up to `timeout` for `condition`, pumping nothing: the program runs in its own process.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+
+// A top-level window of `processId` with this title (and class, when given), or null.
+HWND FindProcessWindow(DWORD processId, const std::string& title, const char* className = "#32770",
+                       bool visibleOnly = true);
+std::string WindowText(HWND window);
+// A control's text through WM_GETTEXT (rich-edit controls keep theirs to themselves).
+std::string ControlText(HWND control);
+
+// One run of Tarnwick.exe. The destructor ends a run that is still going.
+class TarnwickRun {
+public:
+    TarnwickRun();
+    ~TarnwickRun();
+    TarnwickRun(const TarnwickRun&) = delete;
+    TarnwickRun& operator=(const TarnwickRun&) = delete;
+
+    bool started() const { return process_ != nullptr; }
+    DWORD processId() const { return processId_; }
+    SYSTEMTIME startTime() const { return startTime_; }
+
+    // Waits for a window of this run.
+    HWND WaitForWindow(const std::string& title, const char* className = "#32770",
+                       std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+    // Waits for the main window ("Tarnwick Version 2.6") after the splash.
+    HWND WaitForMainWindow();
+    // Waits for the process to end; its exit code, or -1 on timeout.
+    int WaitForExit(std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+    SYSTEMTIME startTime_{};
+};
+
+HWND Control(HWND dialog, int id);
+bool Visible(HWND dialog, int id);
+// Posts a click, so that a window the click opens (a message box) does not block the test.
+void Click(HWND dialog, int id);
+bool Checked(HWND dialog, int id);
+// The text of a message box and a press of its OK button.
+std::string MessageBoxText(HWND box);
+void PressOk(HWND box);
+
+// The pixels of a window's rectangle on screen, as packed 32-bit values.
+std::vector<std::uint32_t> ScreenPixels(HWND window);
+
+// Saves a picture of the window's rectangle as screenshots\<name>.bmp; false on failure.
+bool SaveScreenshot(HWND window, const std::string& name);
+
+}  // namespace tw::test::gui
