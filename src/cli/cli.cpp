@@ -19,6 +19,7 @@ const std::vector<Command>& Commands()
         {"backups", "[--full] [--json]", RunBackups},
         {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
         {"full-backup", "create | restore NAME", RunFullBackup},
+        {"repair", "[SECTION...]", RunRepair},
     };
     return commands;
 }
