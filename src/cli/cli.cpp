@@ -16,6 +16,10 @@ const std::vector<Command>& Commands()
         {"version", "FILE [--json]", RunVersion},
         {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
         {"scan", "[SECTION...] [--json]", RunScan},
+        {"backups", "[--full] [--json]", RunBackups},
+        {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
+        {"full-backup", "create | restore NAME", RunFullBackup},
+        {"repair", "[SECTION...]", RunRepair},
     };
     return commands;
 }

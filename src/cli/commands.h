@@ -23,6 +23,10 @@ int RunPrograms(Context& context, const Arguments& arguments);
 int RunVersion(Context& context, const Arguments& arguments);
 int RunSnapshot(Context& context, const Arguments& arguments);
 int RunScan(Context& context, const Arguments& arguments);
+int RunBackups(Context& context, const Arguments& arguments);
+int RunBackup(Context& context, const Arguments& arguments);
+int RunFullBackup(Context& context, const Arguments& arguments);
+int RunRepair(Context& context, const Arguments& arguments);
 
 // Splits arguments into flags ("--json") and the rest; false when a flag is not one of
 // `known`.

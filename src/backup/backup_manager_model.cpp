@@ -1,0 +1,159 @@
+#include "backup/backup_manager_model.h"
+
+#include "backup/backup_messages.h"
+
+namespace tw {
+
+BackupManagerModel::BackupManagerModel(Registry& registry, System& system, std::string programFolder, int mode)
+    : registry_(registry),
+      system_(system),
+      programFolder_(std::move(programFolder)),
+      page_(mode == 1 ? BackupPage::FullBackup : BackupPage::Restore)
+{
+    dateItems_ = MakeDateList({});
+}
+
+ManagerOutcome BackupManagerModel::EnterRestorePage()
+{
+    page_ = BackupPage::Restore;
+    return ListBackups();
+}
+
+ManagerOutcome BackupManagerModel::ListBackups()
+{
+    ManagerOutcome outcome;
+    std::vector<CatalogueEntry> entries = ListCatalogue(system_, programFolder_, CatalogueKind::RepairBackups);
+    dateItems_ = MakeDateList(entries);
+    paths_.clear();
+    for (const CatalogueEntry& e : entries)
+        paths_.push_back(e.path);
+    rows_.clear();
+    selectedItem_ = 0;
+    lastSeenData_ = -1;
+    if (paths_.empty())
+        outcome.messages.push_back(backup_text::kNoBackups);
+    return outcome;
+}
+
+void BackupManagerModel::SelectDateItem(int index)
+{
+    if (index >= 0 && std::size_t(index) < dateItems_.size())
+        selectedItem_ = index;
+}
+
+ManagerOutcome BackupManagerModel::Poll()
+{
+    ManagerOutcome outcome;
+    int data = dateItems_[std::size_t(selectedItem_)].data;
+    if (data == lastSeenData_)
+        return outcome;
+    lastSeenData_ = data;
+    rows_.clear();
+    if (data < 0)
+        return outcome;
+    BackupListing listing = ListRepairBackupItems(system_, paths_[std::size_t(data)]);
+    outcome.messages = listing.messages;
+    for (BackupItem& item : listing.items)
+        rows_.push_back({std::move(item), true});
+    return outcome;
+}
+
+void BackupManagerModel::SetTicked(std::size_t row, bool ticked)
+{
+    if (row < rows_.size())
+        rows_[row].ticked = ticked;
+}
+
+void BackupManagerModel::SelectAll()
+{
+    for (ContentRow& r : rows_)
+        r.ticked = true;
+}
+
+void BackupManagerModel::DeselectAll()
+{
+    for (ContentRow& r : rows_)
+        r.ticked = false;
+}
+
+ManagerOutcome BackupManagerModel::Restore()
+{
+    ManagerOutcome outcome;
+    int data = dateItems_[std::size_t(selectedItem_)].data;
+    if (data < 0) {
+        outcome.messages.push_back(backup_text::kPleaseSelectDate);
+        return outcome;
+    }
+    // The rows shown belong to the file chosen; a selection the poll has not seen yet has
+    // no rows, and then everything in the file is restored as it would be shown.
+    std::vector<bool> ticks;
+    if (data == lastSeenData_)
+        for (const ContentRow& r : rows_)
+            ticks.push_back(r.ticked);
+    outcome.messages = RestoreRepairBackup(registry_, system_, paths_[std::size_t(data)], ticks).messages;
+    return outcome;
+}
+
+SelectBackupModel BackupManagerModel::MakeRemovePicker() const
+{
+    return SelectBackupModel(backup_text::kRemoveTitle, backup_text::kRemoveText, false);
+}
+
+ManagerOutcome BackupManagerModel::FinishRemove(bool ok, const std::string& name)
+{
+    if (!ok || name.empty())
+        return {};
+    RemoveBackup(system_, programFolder_, name);
+    return ListBackups();
+}
+
+ManagerOutcome BackupManagerModel::OnToolbar(int id)
+{
+    ManagerOutcome outcome;
+    switch (id) {
+    case kRequestMainPage:
+    case kRequestOptionsPage:
+    case kRequestSettingsPage:
+        outcome.close = true;
+        outcome.pageRequest = id;
+        break;
+    case kManageBackupsButton:
+        if (page_ == BackupPage::FullBackup) {
+            enteredFromFullPage_ = true;
+            outcome = EnterRestorePage();
+        }
+        break;
+    default:
+        break;  // help and the others are the main window's business
+    }
+    return outcome;
+}
+
+ManagerOutcome BackupManagerModel::OnCancelShowPrevious()
+{
+    ManagerOutcome outcome;
+    if (enteredFromFullPage_) {
+        enteredFromFullPage_ = false;
+        page_ = BackupPage::FullBackup;
+    } else {
+        outcome.close = true;
+    }
+    return outcome;
+}
+
+ManagerOutcome BackupManagerModel::OnCancelClose()
+{
+    ManagerOutcome outcome;
+    outcome.close = true;
+    return outcome;
+}
+
+ManagerOutcome BackupManagerModel::OnWindowClose()
+{
+    ManagerOutcome outcome;
+    outcome.close = true;
+    outcome.endProgram = true;
+    return outcome;
+}
+
+}  // namespace tw

@@ -1,0 +1,105 @@
+// What the backup manager window shows and what its buttons do, without the window. It has
+// two pages: the full-backup page (two radio buttons and "Perform specified action") and the
+// restore page (the date list of pre-repair backups, the rows stored in the chosen one with
+// check boxes, select and deselect all, restore, remove). Every handler returns the messages
+// the window shows, in order, and whether the window closes and with which page request.
+#pragma once
+
+#include "backup/backup_catalogue.h"
+#include "backup/backup_restore.h"
+#include "backup/date_picker_model.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <string>
+#include <vector>
+
+namespace tw {
+
+enum class BackupPage { FullBackup, Restore };
+
+// How a handler ends: stay open, close (with a page request for the main window, 0 for
+// none), or close and end the whole program.
+struct ManagerOutcome {
+    bool close = false;
+    int pageRequest = 0;
+    bool endProgram = false;
+    std::vector<std::string> messages;
+};
+
+// Page requests the manager can leave and the toolbar buttons that leave them.
+enum : int {
+    kRequestMainPage = 1049,
+    kRequestOptionsPage = 1056,
+    kRequestSettingsPage = 1047,
+    kManageBackupsButton = 1016,
+    kHelpButton = 1046,
+};
+
+struct ContentRow {
+    BackupItem item;
+    bool ticked = true;
+};
+
+enum class FullBackupChoice { None, Create, Restore };
+
+class BackupManagerModel {
+public:
+    // mode 0 opens on the restore page, 1 on the full-backup page.
+    BackupManagerModel(Registry& registry, System& system, std::string programFolder, int mode);
+
+    BackupPage page() const { return page_; }
+
+    // Entering the restore page lists the backups (the window then starts its poll).
+    ManagerOutcome EnterRestorePage();
+
+    // ---- restore page
+    // Rebuilds the date list: the placeholder selected, the content emptied; "No backups
+    // present for restore." when there is none.
+    ManagerOutcome ListBackups();
+    const std::vector<DateListItem>& dateItems() const { return dateItems_; }
+    const std::vector<std::string>& paths() const { return paths_; }
+    int selectedDateItem() const { return selectedItem_; }
+    void SelectDateItem(int index);
+    // The 100 ms poll: loads the chosen backup's rows when the selection changed.
+    ManagerOutcome Poll();
+    const std::vector<ContentRow>& rows() const { return rows_; }
+    void SetTicked(std::size_t row, bool ticked);
+    void SelectAll();
+    void DeselectAll();
+    // "Restore specified Registry Backup".
+    ManagerOutcome Restore();
+    // The remove button: the picker to show, then what it returned.
+    SelectBackupModel MakeRemovePicker() const;
+    ManagerOutcome FinishRemove(bool ok, const std::string& name);
+
+    // ---- full-backup page
+    void SetFullBackupChoice(FullBackupChoice choice) { choice_ = choice; }
+    // "Perform specified action": which full-backup action to run (none with no radio ticked).
+    FullBackupChoice PerformAction() const { return choice_; }
+
+    // ---- leaving
+    // The toolbar button with this id (1049, 1056, 1016, 1017, 1046).
+    ManagerOutcome OnToolbar(int id);
+    // "Cancel Registry Backup and show previous page".
+    ManagerOutcome OnCancelShowPrevious();
+    // "Cancel Registry Backup and close the dialog".
+    ManagerOutcome OnCancelClose();
+    // The window's own close button, or any other way of closing it.
+    ManagerOutcome OnWindowClose();
+
+private:
+    Registry& registry_;
+    System& system_;
+    std::string programFolder_;
+    BackupPage page_;
+    bool enteredFromFullPage_ = false;
+    FullBackupChoice choice_ = FullBackupChoice::None;
+    std::vector<DateListItem> dateItems_;
+    std::vector<std::string> paths_;
+    int selectedItem_ = 0;
+    int lastSeenData_ = -1;
+    std::vector<ContentRow> rows_;
+};
+
+}  // namespace tw

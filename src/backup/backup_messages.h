@@ -1,0 +1,42 @@
+// Every text the repair, the backup catalogue and the full backups show to the user, in one
+// place so that the windows and the command line say the same thing.
+#pragma once
+
+namespace tw::backup_text {
+
+inline constexpr const char* kCaption = "Tarnwick";
+inline constexpr const char* kWarningCaption = "Warning";
+
+// Catalogue and restore of pre-repair backups.
+inline constexpr const char* kSelectDatePlaceholder = "< Select the date >";
+inline constexpr const char* kPleaseSelectDate = "Please select Backup Date";
+inline constexpr const char* kFileNotFound = "Backup file not found: %s.";
+inline constexpr const char* kCantCreateKey = "Can't create key. Error code = %d. %X %s";
+inline constexpr const char* kRestored = "Backup restored!";
+inline constexpr const char* kNotRestored = "Backup was not restored!";
+inline constexpr const char* kNoBackups = "No backups present for restore.";
+
+// Date picker for removing a backup.
+inline constexpr const char* kRemoveTitle = "Remove Backup";
+inline constexpr const char* kRemoveText =
+    "This option allows you to remove any backups that you have previously saved. You can remove backups you "
+    "no longer need to save hard drive space, or simple to keep the most recent backups available for your use.";
+inline constexpr const char* kPickerGroupLabel = "Select Backup Date:";
+
+// Full backups.
+inline constexpr const char* kFullRestoreTitle = "Full Registry Backup";
+inline constexpr const char* kFullRestoreText =
+    "To restore a previously created registry backup, please select a date below. Note: Any change made to your "
+    "registry after your backup date will not be available after you restore the backup.";
+inline constexpr const char* kCreatingStatus = "Creating backup...";
+inline constexpr const char* kRestoringStatus = "Restoring backup...";
+inline constexpr const char* kCreatedDone = "Full registry backup is created.";
+inline constexpr const char* kRestoredDone = "Full registry backup was restored.";
+inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
+inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
+
+// The repair itself tells nothing, except that it did not dare to delete.
+inline constexpr const char* kBackupNotWritten =
+    "The registry backup could not be written, so nothing was repaired.";
+
+}  // namespace tw::backup_text

@@ -1,0 +1,65 @@
+// Reading a pre-repair backup back: the rows the backup manager shows (one per stored key,
+// value and subkey, numbered in file order) and the restore of the ticked rows. Restoring
+// never deletes: keys are created or opened, values are created or overwritten. An unticked
+// key row leaves its whole subtree alone, whatever the ticks below it.
+#pragma once
+
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+struct BackupItem {
+    enum class Kind { Key, Value };
+    Kind kind = Kind::Key;
+    // "HKEY_CLASSES_ROOT\CLSID\{...}" for a key, "<key path> [<name>]" for a value.
+    std::string path;
+    // For values: the name (empty for the unnamed value), type and raw data.
+    std::string name;
+    std::uint32_t type = 0;
+    std::string data;
+};
+
+// "Key" or "Value", the manager's "Key Type" column.
+const char* BackupItemKindText(BackupItem::Kind kind);
+
+struct BackupListing {
+    bool opened = false;
+    // False when the file is damaged: the rows before the damage are listed.
+    bool complete = false;
+    std::vector<BackupItem> items;
+    // What to show the user ("Backup file not found: <path>."), in order.
+    std::vector<std::string> messages;
+};
+
+BackupListing ListRepairBackupItems(System& system, std::string_view filePath);
+// The same over a file already open (from its start).
+BackupListing ListRepairBackupItems(File& file);
+
+struct RestoreOutcome {
+    bool restored = false;
+    // Every message, in the order shown; the last is "Backup restored!" or "Backup was not
+    // restored!".
+    std::vector<std::string> messages;
+    std::size_t keys = 0;    // keys created or opened
+    std::size_t values = 0;  // values written
+};
+
+// Restores the rows of `filePath` whose tick is set; rows beyond the end of `ticks` count as
+// ticked. A damaged file restores what comes before the damage and is reported as not
+// restored.
+RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::string_view filePath,
+                                   const std::vector<bool>& ticks);
+
+// The same over a file already open; no message for a missing file.
+RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::vector<bool>& ticks);
+
+// printf-style formatting of one message with a text argument, of any length.
+std::string FormatText(const char* format, std::string_view text);
+
+}  // namespace tw

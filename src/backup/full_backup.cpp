@@ -1,0 +1,175 @@
+#include "backup/full_backup.h"
+
+#include "app/program_info.h"
+#include "backup/backup_catalogue.h"
+#include "backup/backup_messages.h"
+
+namespace tw {
+
+FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder, const LocalTime& now)
+{
+    FullBackupPlan plan;
+    plan.mode = FullBackupMode::Create;
+    plan.name = FullBackupName(now);
+    std::string registryBackups = RegistryBackupsPath(programFolder);
+    if (!PathExists(system, registryBackups))
+        system.MakeDirectory(registryBackups);
+    plan.catalogueFile = JoinPath(registryBackups, plan.name);
+    if (std::unique_ptr<File> file = system.OpenFile(plan.catalogueFile, FileMode::Write))
+        file->Close();
+    std::string fullBackups = FullBackupsPath(programFolder);
+    if (!PathExists(system, fullBackups))
+        system.MakeDirectory(fullBackups);
+    plan.backupFolder = JoinPath(fullBackups, plan.name);
+    system.MakeDirectory(plan.backupFolder);
+    plan.files = {{JoinPath(plan.backupFolder, "SOFTWARE"), "HKEY_LOCAL_MACHINE\\SOFTWARE"},
+                  {JoinPath(plan.backupFolder, "HARDWARE"), "HKEY_LOCAL_MACHINE\\HARDWARE"},
+                  {JoinPath(plan.backupFolder, "CUSOFTWARE"), "HKEY_CURRENT_USER\\SOFTWARE"}};
+    return plan;
+}
+
+FullBackupPlan PlanFullRestore(std::string_view programFolder, std::string_view name)
+{
+    FullBackupPlan plan;
+    plan.mode = FullBackupMode::Restore;
+    plan.name = std::string(name);
+    plan.catalogueFile = JoinPath(RegistryBackupsPath(programFolder), name);
+    plan.backupFolder = JoinPath(FullBackupsPath(programFolder), name);
+    for (const char* file : {"HARDWARE", "SOFTWARE", "CUSOFTWARE"})
+        plan.files.push_back({JoinPath(plan.backupFolder, file), ""});
+    return plan;
+}
+
+FullBackupJob::FullBackupJob(Registry& registry, System& system, FullBackupSteps& steps, FullBackupPlan plan)
+    : registry_(registry), system_(system), steps_(steps), plan_(std::move(plan))
+{
+}
+
+FullBackupJob::~FullBackupJob()
+{
+    if (worker_.joinable()) {
+        registry_.Cancel();
+        worker_.join();
+    }
+}
+
+FullBackupJob::State FullBackupJob::state() const
+{
+    std::lock_guard lock(stateMutex_);
+    return state_;
+}
+
+void FullBackupJob::Start(std::function<void()> onFinished)
+{
+    if (worker_.joinable() || state() != State::Idle)
+        return;
+    onFinished_ = std::move(onFinished);
+    {
+        std::lock_guard lock(stateMutex_);
+        state_ = State::Working;
+    }
+    running_.store(true);
+    worker_ = std::thread([this] { Work(); });
+}
+
+void FullBackupJob::RunHere()
+{
+    if (worker_.joinable() || state() != State::Idle)
+        return;
+    {
+        std::lock_guard lock(stateMutex_);
+        state_ = State::Working;
+    }
+    running_.store(true);
+    Work();
+}
+
+void FullBackupJob::Work()
+{
+    for (const FullBackupFile& f : plan_.files) {
+        if (registry_.cancelled())
+            break;
+        bool ok = plan_.mode == FullBackupMode::Create ? steps_.WriteBranchFile(registry_, f.path, f.branch)
+                                                       : steps_.RestoreFile(registry_, f.path);
+        if (registry_.cancelled())
+            break;
+        if (ok) {
+            filesDone_.fetch_add(1);
+        } else {
+            std::lock_guard lock(stateMutex_);
+            failedFiles_.push_back(f.path);
+        }
+    }
+    bool finished = false;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (state_ == State::Working) {
+            state_ = State::Completed;
+            finished = true;
+        }
+        running_.store(false);
+    }
+    if (finished && onFinished_)
+        onFinished_();
+}
+
+std::vector<std::string> FullBackupJob::failedFiles() const
+{
+    std::lock_guard lock(stateMutex_);
+    return failedFiles_;
+}
+
+bool FullBackupJob::Cancel()
+{
+    {
+        std::lock_guard lock(stateMutex_);
+        if (state_ != State::Working || !running_.load())
+            return false;
+        state_ = State::Cancelled;
+    }
+    registry_.Cancel();
+    if (plan_.mode == FullBackupMode::Create)
+        system_.RemoveFile(plan_.catalogueFile);
+    return true;
+}
+
+void FullBackupJob::Wait()
+{
+    if (worker_.joinable())
+        worker_.join();
+}
+
+const char* BackupProcessModel::statusText() const
+{
+    return mode_ == FullBackupMode::Create ? backup_text::kCreatingStatus : backup_text::kRestoringStatus;
+}
+
+void BackupProcessModel::Tick()
+{
+    if (completed_)
+        return;
+    position_ += 2;
+    if (position_ > 100)
+        position_ = 0;
+}
+
+const char* BackupProcessModel::Complete()
+{
+    completed_ = true;
+    position_ = 100;
+    return mode_ == FullBackupMode::Create ? backup_text::kCreatedDone : backup_text::kRestoredDone;
+}
+
+const char* BackupProcessModel::cancelQuestion() const
+{
+    return mode_ == FullBackupMode::Create ? backup_text::kCancelCreateQuestion : backup_text::kCancelRestoreQuestion;
+}
+
+bool BackupProcessModel::ConfirmCancel(FullBackupJob& job)
+{
+    if (completed_)
+        return false;
+    return job.Cancel();
+}
+
+}  // namespace tw

@@ -1,0 +1,133 @@
+// Full registry backups: HKEY_LOCAL_MACHINE\SOFTWARE, HKEY_LOCAL_MACHINE\HARDWARE and
+// HKEY_CURRENT_USER\SOFTWARE saved as three snapshot files in a folder of "Full Backups",
+// made visible to the picker by an empty catalogue file of the same name in "Registry
+// Backups", and written back in the order HARDWARE, SOFTWARE, CUSOFTWARE.
+//
+// Both directions run on one worker thread behind the progress window. The window's model
+// (`BackupProcessModel`) owns the texts, the bar that only shows that work goes on, and the
+// cancel rule; the job (`FullBackupJob`) owns the worker. Cancel is cooperative: the worker
+// reads and writes the registry through a CancellableRegistry, which stops answering when
+// cancelled, so the snapshot code unwinds at the next key and the thread ends on its own. A
+// cancelled creation deletes its catalogue file at once; its half-written folder goes at the
+// next start (PruneOrphanFullBackups).
+#pragma once
+
+#include "backup/cancellable_registry.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace tw {
+
+enum class FullBackupMode { Create, Restore };
+
+struct FullBackupFile {
+    std::string path;    // the snapshot file
+    std::string branch;  // the full key path it holds (for creation)
+};
+
+struct FullBackupPlan {
+    FullBackupMode mode = FullBackupMode::Create;
+    std::string name;           // FullBackupName
+    std::string backupFolder;   // "Full Backups\<name>"
+    std::string catalogueFile;  // "Registry Backups\<name>"
+    std::vector<FullBackupFile> files;  // in the order the worker takes them
+};
+
+// Creation: forms the name from `now`, makes the empty catalogue file and the folders.
+// Failures to make them are not fatal: the snapshot writer reports what it could write.
+FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder, const LocalTime& now);
+// Restore of the full backup `name` (a catalogue name, "FULL ...").
+FullBackupPlan PlanFullRestore(std::string_view programFolder, std::string_view name);
+
+// What the worker does with each file, so that the worker can be exercised on its own.
+class FullBackupSteps {
+public:
+    virtual ~FullBackupSteps() = default;
+    // Writes the snapshot of `branch` into a new file at `path`; false when incomplete.
+    virtual bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch) = 0;
+    // Merges the snapshot file at `path` into the registry.
+    virtual bool RestoreFile(Registry& registry, const std::string& path) = 0;
+};
+
+// The snapshot files of the program (XmlWriter + WriteBranchSnapshot, RestoreSnapshotFile).
+std::unique_ptr<FullBackupSteps> MakeSnapshotSteps(System& system);
+
+class FullBackupJob {
+public:
+    enum class State { Idle, Working, Completed, Cancelled };
+
+    FullBackupJob(Registry& registry, System& system, FullBackupSteps& steps, FullBackupPlan plan);
+    // Cancels a worker still running and waits for it.
+    ~FullBackupJob();
+    FullBackupJob(const FullBackupJob&) = delete;
+    FullBackupJob& operator=(const FullBackupJob&) = delete;
+
+    // Starts the worker. `onFinished` runs on the worker thread once it has done its work
+    // (not after a cancel); the window posts itself a message from there.
+    void Start(std::function<void()> onFinished = {});
+    // Runs the work on the calling thread (the command line).
+    void RunHere();
+    bool IsRunning() const { return running_.load(); }
+    State state() const;
+    // Cancel confirmed by the user: true when a worker was running and has been told to
+    // stop (creation: the catalogue file is deleted at once); false when it had ended.
+    bool Cancel();
+    // Waits for the worker thread to end.
+    void Wait();
+
+    const FullBackupPlan& plan() const { return plan_; }
+    // Files whose step reported success.
+    int filesDone() const { return filesDone_.load(); }
+    // Files whose step reported a failure (a snapshot not written in full, a key that could
+    // not be restored); read once the worker has ended.
+    std::vector<std::string> failedFiles() const;
+
+private:
+    void Work();
+
+    CancellableRegistry registry_;
+    System& system_;
+    FullBackupSteps& steps_;
+    FullBackupPlan plan_;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    std::atomic<int> filesDone_{0};
+    std::vector<std::string> failedFiles_;
+    mutable std::mutex stateMutex_;
+    State state_ = State::Idle;
+    std::function<void()> onFinished_;
+};
+
+// The progress window's model.
+class BackupProcessModel {
+public:
+    explicit BackupProcessModel(FullBackupMode mode) : mode_(mode) {}
+
+    // "Creating backup..." or "Restoring backup...".
+    const char* statusText() const;
+    // The 777 ms timer: +2, and back to 0 past 100.
+    void Tick();
+    int position() const { return position_; }
+    // The worker's completion: the bar goes to 100 and this message is shown.
+    const char* Complete();
+    bool completed() const { return completed_; }
+    // The question the "Cancel" button asks (caption "Warning", Yes and No).
+    const char* cancelQuestion() const;
+    // The user answered Yes: stops a running job. True when the window then ends with -1.
+    bool ConfirmCancel(FullBackupJob& job);
+
+private:
+    FullBackupMode mode_;
+    int position_ = 0;
+    bool completed_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,138 @@
+#include "backup/repair_backup.h"
+
+#include "app/program_info.h"
+#include "backup/backup_catalogue.h"
+#include "backup/protected_keys.h"
+#include "backup/repair_backup_file.h"
+#include "platform/codepage.h"
+#include "platform/key_handle.h"
+#include "registry/key_path.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace tw {
+
+namespace {
+
+// Scanners may name a key in another case than the registry spells it (App Paths entries in
+// lower case, for one). Names compare without case, but a key that is deleted and restored
+// takes the spelling of the backup, so the record keeps the name of the last component as
+// the registry holds it.
+std::string RegistrySpelling(Registry& registry, HKey root, const std::string& subkeyPath)
+{
+    std::size_t slash = subkeyPath.rfind('\\');
+    std::string parentPath = slash == std::string::npos ? std::string() : subkeyPath.substr(0, slash);
+    std::string last = slash == std::string::npos ? subkeyPath : subkeyPath.substr(slash + 1);
+    KeyHandle parent(registry);
+    std::uint32_t longest = 0;
+    if (last.empty() || registry.OpenKeyEx(root, parentPath.c_str(), 0, kKeyRead, parent.Put()) != kSuccess ||
+        registry.QueryInfoKey(parent.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr) != kSuccess)
+        return subkeyPath;
+    std::string name(std::size_t(longest) + 1, '\0');
+    for (std::uint32_t index = 0;; ++index) {
+        std::uint32_t length = static_cast<std::uint32_t>(name.size());
+        long status = registry.EnumKeyEx(parent.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == kErrorMoreData) {
+            name.resize(name.size() * 2);
+            --index;
+            if (name.size() > (std::size_t(1) << 20))
+                break;
+            continue;
+        }
+        if (status != kSuccess)
+            break;
+        std::string_view found(name.data(), std::min<std::size_t>(length, name.size()));
+        if (found == last)
+            return subkeyPath;
+        if (CompareTextNoCase(found, last) == 0)
+            return (slash == std::string::npos ? std::string() : parentPath + "\\") + std::string(found);
+    }
+    return subkeyPath;
+}
+
+}  // namespace
+
+std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time)
+{
+    std::string name = RepairBackupName(time);
+    std::string stem = name.substr(0, name.size() - 4);
+    for (int n = 1; n <= 5000; ++n) {
+        std::string candidate = JoinPath(folder, n == 1 ? name : stem + "_" + std::to_string(n) + ".reg");
+        if (!PathExists(system, candidate))
+            return candidate;
+    }
+    return {};
+}
+
+RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
+                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items)
+{
+    RepairBackupResult result;
+    result.saved.assign(items.size(), false);
+    LocalTime started = system.GetLocalTime();
+
+    bool anything = false;
+    for (const RepairBackupItem& item : items)
+        anything = anything || !item.keyPath.empty();
+    if (!anything)
+        return result;
+
+    result.status = RepairBackupResult::Status::Failed;
+    std::string folder = RegistryBackupsPath(programFolder);
+    if (!PathExists(system, folder))
+        system.MakeDirectory(folder);
+    result.path = FreeBackupPath(system, folder, started);
+    if (result.path.empty()) {
+        log.Write("Registry backup failed: no free file name in " + folder);
+        return result;
+    }
+    system.EnablePrivilege("SeBackupPrivilege");
+    std::unique_ptr<File> file = system.OpenFile(result.path, FileMode::Write);
+    if (!file) {
+        log.Write("Registry backup failed: cannot create " + result.path);
+        return result;
+    }
+
+    RepairBackupWriter writer(registry, *file);
+    for (std::size_t i = 0; i < items.size() && !writer.failed(); ++i) {
+        const RepairBackupItem& item = items[i];
+        if (item.keyPath.empty())
+            continue;
+        std::string subkey = item.keyPath;
+        std::string rootName = SplitRootFromPath(subkey);
+        std::optional<std::uint32_t> root = BackupRootCode(rootName);
+        if (!root || (item.deleteType != "KEY" && item.deleteType != "VAL"))
+            continue;
+        if (item.deleteType == "KEY" && IsProtectedKeyPath(item.keyPath)) {
+            log.Write("Repair refused to remove a protected key: " + item.keyPath);
+            continue;
+        }
+        KeyHandle key(registry);
+        if (registry.OpenKeyEx(PredefinedKey(*root), subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
+            continue;
+        if (item.deleteType == "KEY") {
+            subkey = RegistrySpelling(registry, PredefinedKey(*root), subkey);
+            result.saved[i] = writer.WriteKeyItem(*root, subkey, key.get()).complete;
+        } else {
+            RepairBackupWriter::ItemResult r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
+            result.saved[i] = r.complete && r.valueFound;
+        }
+    }
+    bool flushed = writer.Flush();
+    bool closed = file->Close();
+    file.reset();
+    result.bytes = writer.bytesWritten();
+    if (!flushed || !closed || writer.failed()) {
+        log.Write("Registry backup failed: cannot write " + result.path);
+        system.RemoveFile(result.path);
+        result.saved.assign(items.size(), false);
+        return result;
+    }
+    result.status = RepairBackupResult::Status::Written;
+    log.Write("Registry backup written: " + result.path);
+    return result;
+}
+
+}  // namespace tw

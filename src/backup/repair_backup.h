@@ -1,0 +1,47 @@
+// The pre-repair backup: every listed registry item saved, in list order, into a new dated
+// file in "Registry Backups" before anything is deleted. The caller learns for each item
+// whether it went into the file complete; only those may be deleted. A file that could not be
+// written in full is removed again and reported, and then nothing may be deleted at all.
+#pragma once
+
+#include "log/activity_log.h"
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+// One item to save: a full key path, "KEY" or "VAL", and for "VAL" the value's name as the
+// registry holds it (empty for the unnamed value).
+struct RepairBackupItem {
+    std::string keyPath;
+    std::string deleteType;
+    std::string valueName;
+};
+
+struct RepairBackupResult {
+    enum class Status {
+        NothingToSave,  // no item with a key path: no file was made
+        Written,        // the file is complete at `path`
+        Failed,         // the file could not be made or written: nothing may be deleted
+    };
+    Status status = Status::NothingToSave;
+    std::string path;
+    // Per item: saved complete (a "VAL" item also needs its value to have been there).
+    std::vector<bool> saved;
+    std::uint64_t bytes = 0;
+};
+
+// The file name for a backup started at `time` that does not exist yet in `folder`:
+// "2005-03-07_14-05-09.reg", or "2005-03-07_14-05-09_2.reg" and so on when it does. Empty
+// when no free name is found within a few thousand tries.
+std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time);
+
+RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
+                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items);
+
+}  // namespace tw

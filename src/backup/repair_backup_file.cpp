@@ -1,0 +1,404 @@
+#include "backup/repair_backup_file.h"
+
+#include "platform/key_handle.h"
+#include "registry/key_path.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tw {
+
+namespace {
+
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+constexpr std::size_t kReadChunkSize = 64 * 1024;
+// Growth stops here: no registry name or value comes near it, and a registry that keeps
+// answering "more data" must not make the backup loop for ever.
+constexpr std::size_t kLargestRead = std::size_t(1) << 30;
+constexpr int kMaxGrowAttempts = 40;
+
+struct RootCode {
+    std::uint32_t code;
+    const char* name;
+    bool backedUp;
+};
+constexpr RootCode kRootCodes[] = {
+    {0x80000000u, "HKEY_CLASSES_ROOT", true},  {0x80000001u, "HKEY_CURRENT_USER", true},
+    {0x80000002u, "HKEY_LOCAL_MACHINE", true}, {0x80000003u, "HKEY_USERS", true},
+    {0x80000005u, "HKEY_CURRENT_CONFIG", false},
+};
+
+bool SameTextNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = char(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> BackupRootCode(std::string_view rootName)
+{
+    for (const RootCode& r : kRootCodes)
+        if (r.backedUp && SameTextNoCase(rootName, r.name))
+            return r.code;
+    return std::nullopt;
+}
+
+std::optional<std::string> BackupRootName(std::uint32_t code)
+{
+    for (const RootCode& r : kRootCodes)
+        if (r.code == code)
+            return std::string(r.name);
+    return std::nullopt;
+}
+
+void AppendU32(std::string& bytes, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.push_back(char((value >> (8 * i)) & 0xFF));
+}
+
+void AppendText(std::string& bytes, std::string_view text)
+{
+    AppendU32(bytes, static_cast<std::uint32_t>(text.size()));
+    bytes.append(text);
+}
+
+// ---- writer
+
+RepairBackupWriter::RepairBackupWriter(Registry& registry, File& file) : registry_(registry), file_(file)
+{
+    buffer_.reserve(kWriteBufferSize);
+}
+
+void RepairBackupWriter::Put(std::string_view bytes)
+{
+    if (failed_)
+        return;
+    if (buffer_.size() + bytes.size() > kWriteBufferSize && !Flush())
+        return;
+    if (bytes.size() >= kWriteBufferSize) {
+        if (!file_.Write(bytes.data(), bytes.size()))
+            failed_ = true;
+        else
+            written_ += bytes.size();
+        return;
+    }
+    buffer_.append(bytes);
+}
+
+void RepairBackupWriter::PutU32(std::uint32_t value)
+{
+    char bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((value >> (8 * i)) & 0xFF);
+    Put(std::string_view(bytes, 4));
+}
+
+void RepairBackupWriter::PutText(std::string_view text)
+{
+    PutU32(static_cast<std::uint32_t>(text.size()));
+    Put(text);
+}
+
+bool RepairBackupWriter::Flush()
+{
+    if (failed_)
+        return false;
+    if (!buffer_.empty()) {
+        if (!file_.Write(buffer_.data(), buffer_.size())) {
+            failed_ = true;
+            return false;
+        }
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+    return true;
+}
+
+bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
+{
+    std::uint32_t count = 0, longestName = 0, longestData = 0;
+    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
+                               &longestData, nullptr, nullptr) != kSuccess)
+        return false;
+    nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(longestName) + 1, 256}));
+    dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(longestData), 256}));
+
+    bool complete = true;
+    for (std::uint32_t index = 0;; ++index) {
+        long status = kErrorMoreData;
+        std::uint32_t nameLength = 0, type = 0, dataSize = 0;
+        for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
+            nameLength = static_cast<std::uint32_t>(nameBuffer_.size());
+            dataSize = static_cast<std::uint32_t>(dataBuffer_.size());
+            status = registry_.EnumValue(key, index, nameBuffer_.data(), &nameLength, nullptr, &type,
+                                         reinterpret_cast<std::uint8_t*>(dataBuffer_.data()), &dataSize);
+            if (status == kErrorMoreData) {
+                // Either buffer may be the short one; the data size, when given, says how much.
+                std::size_t nextName = std::min(nameBuffer_.size() * 2, kLargestRead);
+                std::size_t nextData = std::min(std::max<std::size_t>(dataBuffer_.size() * 2, dataSize), kLargestRead);
+                if (nextName == nameBuffer_.size() && nextData == dataBuffer_.size())
+                    break;
+                nameBuffer_.resize(nextName);
+                dataBuffer_.resize(nextData);
+            }
+        }
+        if (status == kErrorNoMoreItems)
+            break;
+        if (status != kSuccess) {
+            complete = false;
+            // A key deleted or refused under us has nothing more to give.
+            if (status != kErrorMoreData)
+                break;
+            continue;
+        }
+        ValueRecord record;
+        record.name.assign(nameBuffer_.data(), std::min<std::size_t>(nameLength, nameBuffer_.size()));
+        record.type = type;
+        record.data.assign(dataBuffer_.data(), std::min<std::size_t>(dataSize, dataBuffer_.size()));
+        values->push_back(std::move(record));
+    }
+    return complete;
+}
+
+bool RepairBackupWriter::WriteBlock(HKey key)
+{
+    std::vector<ValueRecord> values;
+    bool complete = ReadValues(key, &values);
+    PutU32(static_cast<std::uint32_t>(values.size()));
+    for (const ValueRecord& v : values) {
+        PutText(v.name);
+        PutU32(v.type);
+        PutText(v.data);
+    }
+    values.clear();
+    values.shrink_to_fit();
+
+    // The names of the subkeys that open; the count goes before the first of them.
+    std::vector<std::string> names;
+    std::uint32_t longestSubkey = 0;
+    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr) != kSuccess) {
+        PutU32(0);
+        return false;
+    }
+    std::string name(std::max<std::size_t>(std::size_t(longestSubkey) + 1, 256), '\0');
+    for (std::uint32_t index = 0;; ++index) {
+        long status = kErrorMoreData;
+        std::uint32_t length = 0;
+        for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
+            length = static_cast<std::uint32_t>(name.size());
+            status = registry_.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == kErrorMoreData) {
+                if (name.size() >= kLargestRead)
+                    break;
+                name.resize(name.size() * 2);
+            }
+        }
+        if (status == kErrorNoMoreItems)
+            break;
+        if (status != kSuccess) {
+            complete = false;
+            if (status != kErrorMoreData)
+                break;
+            continue;
+        }
+        std::string subkey(name.data(), std::min<std::size_t>(length, name.size()));
+        KeyHandle child(registry_);
+        if (subkey.empty() || registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
+            complete = false;
+            continue;
+        }
+        names.push_back(std::move(subkey));
+    }
+
+    PutU32(static_cast<std::uint32_t>(names.size()));
+    for (const std::string& subkey : names) {
+        PutText(subkey);
+        KeyHandle child(registry_);
+        if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
+            // It opened a moment ago; keep the file well formed with an empty block.
+            PutU32(0);
+            PutU32(0);
+            complete = false;
+            continue;
+        }
+        if (!WriteBlock(child.get()))
+            complete = false;
+    }
+    return complete && !failed_;
+}
+
+RepairBackupWriter::ItemResult RepairBackupWriter::WriteKeyItem(std::uint32_t rootCode, std::string_view subkeyPath,
+                                                                HKey key)
+{
+    ItemResult result;
+    PutU32(rootCode);
+    PutText(subkeyPath);
+    result.complete = WriteBlock(key) && !failed_;
+    return result;
+}
+
+RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath,
+                                                                  HKey key, std::string_view valueName)
+{
+    ItemResult result;
+    std::vector<ValueRecord> values;
+    bool readAll = ReadValues(key, &values);
+    PutU32(rootCode);
+    PutText(subkeyPath);
+    auto match = std::find_if(values.begin(), values.end(),
+                              [&](const ValueRecord& v) { return v.name == valueName; });
+    if (match != values.end()) {
+        PutU32(1);
+        PutText(match->name);
+        PutU32(match->type);
+        PutText(match->data);
+        result.valueFound = true;
+    } else {
+        PutU32(0);
+    }
+    PutU32(0);
+    // A value that could not be read may be the one asked for: then it is not safely saved.
+    result.complete = !failed_ && (result.valueFound || readAll);
+    return result;
+}
+
+// ---- reader
+
+BoundedFileReader::BoundedFileReader(File& file) : file_(file), left_(file.Size()) {}
+
+bool BoundedFileReader::Fill()
+{
+    if (eof_)
+        return false;
+    std::size_t want = kReadChunkSize;
+    if (left_ >= 0)
+        want = static_cast<std::size_t>(std::min<std::int64_t>(left_, std::int64_t(kReadChunkSize)));
+    if (want == 0) {
+        eof_ = true;
+        chunk_.clear();
+        pos_ = 0;
+        return false;
+    }
+    chunk_.resize(want);
+    std::size_t got = file_.Read(chunk_.data(), want);
+    chunk_.resize(got);
+    pos_ = 0;
+    if (left_ >= 0)
+        left_ -= static_cast<std::int64_t>(got);
+    if (got == 0) {
+        eof_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool BoundedFileReader::AtEnd()
+{
+    if (pos_ < chunk_.size())
+        return false;
+    return !Fill();
+}
+
+bool BoundedFileReader::ReadBytes(std::size_t count, std::string* out)
+{
+    out->clear();
+    std::size_t buffered = chunk_.size() - pos_;
+    if (left_ >= 0 && count > buffered && std::uint64_t(count - buffered) > std::uint64_t(left_))
+        return false;
+    if (left_ >= 0)
+        out->reserve(count);
+    while (out->size() < count) {
+        if (pos_ == chunk_.size() && !Fill())
+            return false;
+        std::size_t take = std::min(count - out->size(), chunk_.size() - pos_);
+        out->append(chunk_.data() + pos_, take);
+        pos_ += take;
+    }
+    return true;
+}
+
+bool BoundedFileReader::ReadU32(std::uint32_t* value)
+{
+    std::string bytes;
+    if (!ReadBytes(4, &bytes))
+        return false;
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[std::size_t(i)]);
+    *value = v;
+    return true;
+}
+
+bool BoundedFileReader::ReadText(std::string* text)
+{
+    std::uint32_t length = 0;
+    return ReadU32(&length) && ReadBytes(length, text);
+}
+
+BackupParse ParseRepairBackup(File& file, RepairBackupVisitor& visitor)
+{
+    BoundedFileReader in(file);
+    int row = -1;
+    std::string name, data;
+
+    auto readValues = [&]() -> bool {
+        std::uint32_t count = 0;
+        if (!in.ReadU32(&count))
+            return false;
+        // Each value takes at least twelve bytes, so a false count runs out of file quickly.
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint32_t type = 0;
+            if (!in.ReadText(&name) || !in.ReadU32(&type) || !in.ReadText(&data))
+                return false;
+            visitor.OnValue(++row, name, type, data);
+        }
+        return true;
+    };
+
+    while (!in.AtEnd()) {
+        std::uint32_t root = 0;
+        std::string path;
+        if (!in.ReadU32(&root) || !BackupRootName(root) || !in.ReadText(&path))
+            return BackupParse::Damaged;
+        visitor.OnRecord(++row, root, path);
+
+        // Subkeys still to read at each open level; depth is bounded by the file's bytes.
+        std::vector<std::uint32_t> subkeysLeft;
+        std::uint32_t count = 0;
+        if (!readValues() || !in.ReadU32(&count))
+            return BackupParse::Damaged;
+        subkeysLeft.push_back(count);
+        while (!subkeysLeft.empty()) {
+            if (subkeysLeft.back() == 0) {
+                subkeysLeft.pop_back();
+                if (!subkeysLeft.empty())
+                    visitor.OnSubkeyEnd();
+                continue;
+            }
+            --subkeysLeft.back();
+            if (!in.ReadText(&name))
+                return BackupParse::Damaged;
+            visitor.OnSubkeyBegin(++row, name);
+            if (!readValues() || !in.ReadU32(&count))
+                return BackupParse::Damaged;
+            subkeysLeft.push_back(count);
+        }
+        visitor.OnRecordEnd();
+    }
+    return BackupParse::Complete;
+}
+
+}  // namespace tw

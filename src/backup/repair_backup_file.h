@@ -1,0 +1,124 @@
+// The pre-repair backup file: a headerless run of item records, each a root code, a subkey
+// path and a KeyBlock (values, then subkeys with their own blocks, depth first). Integers are
+// 32-bit little-endian; texts are ANSI bytes preceded by their length.
+//
+// The writer reads each key from the registry with buffers sized from the key's own query
+// and grown on "more data", so values and names of any size are saved; it tells its caller
+// whether an item went into the file complete, since only a complete item may be deleted.
+// The parser never trusts a length: every length is bounded by the bytes left in the file,
+// nesting is walked without recursion, and a field that does not fit ends the file.
+#pragma once
+
+#include "platform/registry.h"
+#include "platform/system.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+// Root codes as the file stores them.
+// The four roots a backup record may hold; HKEY_CURRENT_CONFIG has a name for the listing but
+// is never written.
+std::optional<std::uint32_t> BackupRootCode(std::string_view rootName);
+// The root name of a stored code (0x80000000..0x80000003, 0x80000005); nothing otherwise.
+std::optional<std::string> BackupRootName(std::uint32_t code);
+
+// Appends the file's encodings to a byte string (for writers and for tests that build files).
+void AppendU32(std::string& bytes, std::uint32_t value);
+void AppendText(std::string& bytes, std::string_view text);
+
+// Writes item records to an open file, forward only.
+class RepairBackupWriter {
+public:
+    RepairBackupWriter(Registry& registry, File& file);
+    RepairBackupWriter(const RepairBackupWriter&) = delete;
+    RepairBackupWriter& operator=(const RepairBackupWriter&) = delete;
+
+    // How one item went into the file.
+    struct ItemResult {
+        bool complete = false;    // every value and subkey of the item was read and written
+        bool valueFound = false;  // for a value item: the value was there and was saved
+    };
+
+    // A "KEY" item: the record and the key's whole block. `key` is open with read access.
+    ItemResult WriteKeyItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key);
+    // A "VAL" item: the record with the one value whose name equals `valueName` byte for
+    // byte (empty: the unnamed value), or a value count of 0 when there is none.
+    ItemResult WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key,
+                              std::string_view valueName);
+
+    // Hands everything to the file. False once any write failed.
+    bool Flush();
+    bool failed() const { return failed_; }
+    std::uint64_t bytesWritten() const { return written_; }
+
+private:
+    struct ValueRecord {
+        std::string name;
+        std::uint32_t type = 0;
+        std::string data;
+    };
+    // Reads every value of the key; false when one could not be read.
+    bool ReadValues(HKey key, std::vector<ValueRecord>* values);
+    bool WriteBlock(HKey key);
+    void Put(std::string_view bytes);
+    void PutU32(std::uint32_t value);
+    void PutText(std::string_view text);
+
+    Registry& registry_;
+    File& file_;
+    std::string buffer_;
+    std::string nameBuffer_;
+    std::string dataBuffer_;
+    bool failed_ = false;
+    std::uint64_t written_ = 0;
+};
+
+// What the parser reports, in file order. Rows are numbered from 0 across the whole file:
+// a record's key, its values, each subkey followed by its own rows.
+class RepairBackupVisitor {
+public:
+    virtual ~RepairBackupVisitor() = default;
+    virtual void OnRecord(int row, std::uint32_t rootCode, const std::string& subkeyPath) = 0;
+    virtual void OnValue(int row, const std::string& name, std::uint32_t type, const std::string& data) = 0;
+    virtual void OnSubkeyBegin(int row, const std::string& name) = 0;
+    virtual void OnSubkeyEnd() = 0;
+    virtual void OnRecordEnd() = 0;
+};
+
+enum class BackupParse {
+    Complete,    // every record was read to its end
+    Damaged,     // a field was cut short, a length did not fit, or a root code is unknown
+};
+
+// Reads the file from its current position to its end. Whatever was reported before a
+// damage stays reported; nothing past it is.
+BackupParse ParseRepairBackup(File& file, RepairBackupVisitor& visitor);
+
+// A byte source over a file with every length checked against what is left.
+class BoundedFileReader {
+public:
+    explicit BoundedFileReader(File& file);
+    bool ReadU32(std::uint32_t* value);
+    // A length followed by that many bytes; false when the bytes are not all there.
+    bool ReadText(std::string* text);
+    // True when no byte is left (reads one chunk ahead to know).
+    bool AtEnd();
+
+private:
+    bool Fill();
+    bool ReadBytes(std::size_t count, std::string* out);
+
+    File& file_;
+    std::int64_t left_ = -1;  // bytes not yet fetched from the file, or -1 when unknown
+    std::string chunk_;
+    std::size_t pos_ = 0;
+    bool eof_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,34 @@
+// The deletion step of a repair, on items already saved into the pre-repair backup: each
+// item that is ticked and went into the backup complete is first recorded (the journal)
+// and then deleted; anything else stays in the registry. The journal name is formed here
+// too, so the repair and its tests agree on it.
+#pragma once
+
+#include "backup/repair_backup.h"
+#include "log/activity_log.h"
+#include "registry/key_path.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+struct RepairCounts {
+    int keys = 0;       // keys deleted with their subtrees
+    int values = 0;     // values deleted
+    int shortcuts = 0;  // shortcut files deleted
+    int left = 0;       // ticked items left in place (not saved, or the deletion failed)
+};
+
+// "FixedOn" + full weekday + full month + day (2) + year (4) + hour, minute, second (2
+// each) + ".xml", English names: FixedOnMondayMarch072005140509.xml.
+std::string RepairJournalName(const LocalTime& time);
+
+// Deletes the items whose `excluded` flag is clear and whose `saved` flag is set, in order.
+// `record` is called with each item just before it is deleted (the journal).
+RepairCounts DeleteSavedItems(const KeyOperations& keys, ActivityLog& log, const std::vector<RepairBackupItem>& items,
+                              const std::vector<bool>& excluded, const std::vector<bool>& saved,
+                              const std::function<void(const RepairBackupItem&)>& record);
+
+}  // namespace tw

@@ -1,0 +1,54 @@
+// tarnwick-cli full-backup create | restore NAME: the full registry backup of
+// HKEY_LOCAL_MACHINE\SOFTWARE, HKEY_LOCAL_MACHINE\HARDWARE and HKEY_CURRENT_USER\SOFTWARE,
+// and its restore, run as the program runs them (on this thread, to the end).
+#include "app/program_info.h"
+#include "backup/backup_catalogue.h"
+#include "backup/backup_messages.h"
+#include "backup/full_backup.h"
+#include "cli/commands.h"
+
+namespace tw::cli {
+
+namespace {
+
+// The program shows its completion message whatever happened; a script is told the truth.
+int ReportFailures(Context& context, const FullBackupJob& job, const char* what)
+{
+    std::vector<std::string> failed = job.failedFiles();
+    for (const std::string& path : failed)
+        context.err << "tarnwick-cli: " << path << " " << what << "\n";
+    return failed.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int RunFullBackup(Context& context, const Arguments& arguments)
+{
+    if (arguments.empty())
+        return UsageError(context, "full-backup needs create or restore");
+    std::string folder = ProgramFolder(context.system);
+    std::unique_ptr<FullBackupSteps> steps = MakeSnapshotSteps(context.system);
+    if (arguments[0] == "create" && arguments.size() == 1) {
+        PruneOrphanFullBackups(context.system, folder);
+        FullBackupPlan plan = PrepareFullBackup(context.system, folder, context.system.GetLocalTime());
+        FullBackupJob job(context.registry, context.system, *steps, plan);
+        job.RunHere();
+        context.out << plan.name << "\n" << backup_text::kCreatedDone << "\n";
+        return ReportFailures(context, job, "was not written in full");
+    }
+    if (arguments[0] == "restore" && arguments.size() == 2) {
+        const std::string& name = arguments[1];
+        if (!IsPlainFileName(name) || !IsFullBackupName(name) ||
+            !PathExists(context.system, JoinPath(RegistryBackupsPath(folder), name))) {
+            context.err << "tarnwick-cli: no full backup named '" << name << "' (see: tarnwick-cli backups --full)\n";
+            return kExitFailed;
+        }
+        FullBackupJob job(context.registry, context.system, *steps, PlanFullRestore(folder, name));
+        job.RunHere();
+        context.out << backup_text::kRestoredDone << "\n";
+        return ReportFailures(context, job, "stopped at a key that could be neither opened nor created");
+    }
+    return UsageError(context, "full-backup create | full-backup restore NAME");
+}
+
+}  // namespace tw::cli

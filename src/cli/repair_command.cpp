@@ -1,0 +1,59 @@
+// tarnwick-cli repair [SECTION...]: scans like scan (all fourteen sections when none is
+// named), then repairs every finding as the program's repair does: the dated pre-repair
+// backup first, then the deletions and the broken shortcut files. Prints the backup file and
+// what was removed; exit status 1 when the backup could not be written (nothing is removed).
+#include "app/program_info.h"
+#include "backup/backup_messages.h"
+#include "backup/repair.h"
+#include "cli/commands.h"
+#include "log/activity_log.h"
+#include "scan/scan_driver.h"
+
+namespace tw::cli {
+
+int RunRepair(Context& context, const Arguments& arguments)
+{
+    std::vector<std::string> flags;
+    Arguments rest;
+    std::string unknown;
+    if (!TakeFlags(arguments, {}, &flags, &rest, &unknown))
+        return UsageError(context, "unknown option '" + unknown + "'");
+    ScanRequest request = rest.empty() ? ScanRequest::All() : ScanRequest::None();
+    for (const std::string& name : rest) {
+        auto section = SectionFromName(name);
+        if (!section)
+            return UsageError(context, "unknown section '" + name + "'");
+        request[*section] = kSectionRequested;
+    }
+
+    ActivityLog log(context.system);
+    log.Open();
+    ScanDriver driver(context.registry, context.system, log);
+    if (!driver.Start(request, nullptr)) {
+        context.err << "tarnwick-cli: the scan could not start\n";
+        return kExitFailed;
+    }
+    driver.Wait();
+    std::size_t problems = driver.engine().problems().size();
+    std::size_t shortcuts = driver.shortcuts().brokenList.size();
+
+    RepairOutcome outcome = Repair(driver.engine(), driver.shortcuts(), ProgramFolder(context.system));
+    if (outcome.backupFailed) {
+        context.err << "tarnwick-cli: " << backup_text::kBackupNotWritten << "\n";
+        return kExitFailed;
+    }
+    context.out << "Found: " << problems << " problems, " << shortcuts << " broken shortcuts\n";
+    if (outcome.backup.status == RepairBackupResult::Status::Written)
+        context.out << "Backup: " << outcome.backup.path << "\n";
+    else
+        context.out << "Backup: none (no registry item to save)\n";
+    if (outcome.stoppedAfterBackup || outcome.stoppedAfterDeletion)
+        context.out << "Stopped: the scan's stop event is signalled\n";
+    context.out << "Removed: " << outcome.counts.keys << " keys, " << outcome.counts.values << " values, "
+                << outcome.counts.shortcuts << " shortcut files\n";
+    if (outcome.counts.left > 0)
+        context.out << "Left in place: " << outcome.counts.left << "\n";
+    return kExitOk;
+}
+
+}  // namespace tw::cli

@@ -1,0 +1,176 @@
+#include "backup/backup_catalogue.h"
+#include "backup/full_backup.h"
+#include "platform/key_handle.h"
+#include "support/registry_fixture.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace tw::test {
+namespace {
+
+const std::string kProgram = "C:\\Program Files\\Tarnwick";
+
+// Records the order of the files and walks the branch key by key through the registry it is
+// given, as the snapshot writer does; it can hold the worker at its first file until the test
+// lets it go.
+class RecordingSteps final : public FullBackupSteps {
+public:
+    bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch) override
+    {
+        Enter(path);
+        return Walk(registry, branch);
+    }
+    bool RestoreFile(Registry& registry, const std::string& path) override
+    {
+        Enter(path);
+        return Walk(registry, "HKEY_CURRENT_USER\\SOFTWARE");
+    }
+    void HoldFirstFile()
+    {
+        std::lock_guard lock(mutex_);
+        hold_ = true;
+    }
+    void WaitUntilHeld()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return held_; });
+    }
+    void Release()
+    {
+        std::lock_guard lock(mutex_);
+        hold_ = false;
+        changed_.notify_all();
+    }
+    std::vector<std::string> files;
+    std::size_t keysWalked = 0;
+
+private:
+    void Enter(const std::string& path)
+    {
+        std::unique_lock lock(mutex_);
+        files.push_back(path.substr(path.rfind('\\') + 1));
+        held_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return !hold_; });
+    }
+    bool Walk(Registry& registry, const std::string& branch)
+    {
+        KeyHandle key(registry);
+        std::string sub = branch.substr(branch.find('\\') + 1);
+        HKey root = branch.rfind("HKEY_CURRENT_USER", 0) == 0 ? kCurrentUser : kLocalMachine;
+        if (registry.OpenKey(root, sub.c_str(), key.Put()) != kSuccess)
+            return false;
+        return WalkKey(registry, key.get());
+    }
+    bool WalkKey(Registry& registry, HKey key)
+    {
+        ++keysWalked;
+        char name[256];
+        for (std::uint32_t i = 0;; ++i) {
+            std::uint32_t length = sizeof name;
+            long status = registry.EnumKeyEx(key, i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == kErrorNoMoreItems)
+                return true;
+            if (status != kSuccess)
+                return false;
+            KeyHandle child(registry);
+            if (registry.OpenKey(key, name, child.Put()) != kSuccess || !WalkKey(registry, child.get()))
+                return false;
+        }
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    bool held_ = false;
+};
+
+TEST(FullBackup, CreationMakesTheCatalogueFileAndFolderAndWritesInOrder)
+{
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    CreateKey(registry, kLocalMachine, "SOFTWARE\\A");
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    EXPECT_EQ("FULL 2005-03-07_14-05-09.reg", plan.name);
+    EXPECT_EQ("", machine.dir.ReadFile(kProgram + "\\Registry Backups\\FULL 2005-03-07_14-05-09.reg"));
+    EXPECT_TRUE(machine.dir.Exists(kProgram + "\\Full Backups\\FULL 2005-03-07_14-05-09.reg"));
+    RecordingSteps steps;
+    FullBackupJob job(registry, machine.system, steps, plan);
+    bool finished = false;
+    job.Start([&] { finished = true; });
+    job.Wait();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(FullBackupJob::State::Completed, job.state());
+    EXPECT_EQ((std::vector<std::string>{"SOFTWARE", "HARDWARE", "CUSOFTWARE"}), steps.files);
+
+    FullBackupPlan restore = PlanFullRestore(kProgram, plan.name);
+    RecordingSteps restoreSteps;
+    FullBackupJob restoreJob(registry, machine.system, restoreSteps, restore);
+    restoreJob.RunHere();
+    EXPECT_EQ((std::vector<std::string>{"HARDWARE", "SOFTWARE", "CUSOFTWARE"}), restoreSteps.files);
+}
+
+TEST(FullBackup, CancelStopsTheWorkerBetweenKeysAndDropsTheCatalogueEntry)
+{
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    for (int i = 0; i < 50; ++i)
+        CreateKey(registry, kLocalMachine, "SOFTWARE\\K" + std::to_string(i) + "\\Sub");
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    RecordingSteps steps;
+    steps.HoldFirstFile();
+    FullBackupJob job(registry, machine.system, steps, plan);
+    BackupProcessModel window(FullBackupMode::Create);
+    EXPECT_STREQ("Creating backup...", window.statusText());
+    EXPECT_STREQ("Do you want to cancel full backup procedure?", window.cancelQuestion());
+    bool finished = false;
+    job.Start([&] { finished = true; });
+    steps.WaitUntilHeld();
+    EXPECT_TRUE(window.ConfirmCancel(job));
+    // The catalogue entry goes at once, while the worker is still at its first file.
+    EXPECT_FALSE(machine.dir.Exists(plan.catalogueFile));
+    steps.Release();
+    job.Wait();
+    EXPECT_FALSE(finished);
+    EXPECT_EQ(FullBackupJob::State::Cancelled, job.state());
+    EXPECT_EQ(std::vector<std::string>{"SOFTWARE"}, steps.files);
+    EXPECT_LE(steps.keysWalked, 1u);
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+    // A second Cancel, or one after the end, changes nothing.
+    EXPECT_FALSE(job.Cancel());
+    // The half-made folder goes at the next start.
+    EXPECT_EQ(1, PruneOrphanFullBackups(machine.system, kProgram));
+}
+
+TEST(FullBackup, ProgressWindowModel)
+{
+    BackupProcessModel window(FullBackupMode::Restore);
+    EXPECT_STREQ("Restoring backup...", window.statusText());
+    EXPECT_STREQ("Do you want to cancel full backup restore?", window.cancelQuestion());
+    for (int i = 0; i < 50; ++i)
+        window.Tick();
+    EXPECT_EQ(100, window.position());
+    window.Tick();
+    EXPECT_EQ(0, window.position());
+    EXPECT_STREQ("Full registry backup was restored.", window.Complete());
+    EXPECT_EQ(100, window.position());
+    EXPECT_STREQ("Full registry backup is created.", BackupProcessModel(FullBackupMode::Create).Complete());
+
+    // After completion Cancel has no effect.
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    RecordingSteps steps;
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    FullBackupJob job(registry, machine.system, steps, plan);
+    job.RunHere();
+    BackupProcessModel done(FullBackupMode::Create);
+    done.Complete();
+    EXPECT_FALSE(done.ConfirmCancel(job));
+    EXPECT_TRUE(machine.dir.Exists(plan.catalogueFile));
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,176 @@
+#include "backup/backup_restore.h"
+#include "backup/repair.h"
+#include "scan/scan_section.h"
+#include "support/registry_fixture.h"
+#include "support/temp_dir.h"
+#include "unit/backup/backup_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::test {
+namespace {
+
+const char* const kProgram = "C:\\Program Files\\Tarnwick";
+const std::string kBackups = std::string(kProgram) + "\\Registry Backups";
+
+class RepairProcedure : public ::testing::Test {
+protected:
+    void Add(const char* section, const std::string& keyPath, const char* deleteType, const char* valueName = nullptr,
+             bool excluded = false)
+    {
+        auto record = std::make_unique<ProblemRecord>();
+        record->section = section;
+        record->keyPath = keyPath;
+        record->deleteType = deleteType;
+        if (valueName)
+            record->value = std::make_unique<ValueEntry>(ValueEntry{valueName, "", kRegSz});
+        record->excluded = excluded ? 1 : 0;
+        engine.problems().push_back(std::move(record));
+    }
+    // One finding in the shape each section writes, in a registry that holds more around it.
+    void SeedEverySection()
+    {
+        const std::string cv = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+        SeedEveryKind(registry, kLocalMachine, cv + "\\App Paths\\gone.exe");
+        SetValue(registry, kLocalMachine, cv + "\\App Paths\\here.exe", nullptr, kRegSz, Str("c:\\here.exe"));
+        SetValue(registry, kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\OldDrv", "ImagePath", kRegExpandSz,
+                 Str("system32\\drivers\\old.sys"));
+        SetValue(registry, kLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\OldDrv\\Enum", "Count", kRegDword,
+                 B({1, 0, 0, 0}));
+        SetValue(registry, kClassesRoot, "CLSID\\{0000AAAA-0000-0000-0000-000000000001}\\InprocServer32", nullptr,
+                 kRegSz, Str("c:\\gone.dll"));
+        SetValue(registry, kClassesRoot, "abcfile\\shell\\open\\command", nullptr, kRegSz, Str("c:\\gone.exe %1"));
+        SetValue(registry, kCurrentUser, "AppEvents\\Schemes\\Apps\\.Default\\Gone\\.Current", nullptr, kRegSz,
+                 Str("c:\\gone.wav"));
+        SetValue(registry, kLocalMachine, cv + "\\SharedDLLs", "c:\\gone.dll", kRegDword, B({2, 0, 0, 0}));
+        SetValue(registry, kLocalMachine, cv + "\\SharedDLLs", "c:\\here.dll", kRegDword, B({1, 0, 0, 0}));
+        SetValue(registry, kLocalMachine, cv + "\\Run", "Gone", kRegSz, Str("c:\\gone.exe"));
+        SetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "Gone (TrueType)",
+                 kRegSz, Str("gone.ttf"));
+        SetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\Help", "gone.hlp", kRegSz, Str("c:\\help"));
+        SetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", "msacm.gone",
+                 kRegSz, Str("gone.acm"));
+        SetValue(registry, kLocalMachine, cv + "\\Uninstall\\gone", "UninstallString", kRegSz, Str("c:\\un.exe"));
+        SetValue(registry, kCurrentUser, "Software\\Vendor", "Path", kRegSz, Str("c:\\gone\\x.exe"));
+        SetValue(registry, kCurrentUser, "Software\\Vendor", nullptr, kRegSz, Str("c:\\gone\\default.exe"));
+
+        const std::string hklm = "HKEY_LOCAL_MACHINE\\" + cv;
+        Add("Application Paths", hklm + "\\app paths\\gone.exe", "KEY", "(Default)");
+        Add("Application Paths", hklm + "\\app paths\\here.exe", "KEY", "(Default)", true);
+        Add("System Services", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\OldDrv", "KEY", "ImagePath");
+        Add("Program ID Section", "HKEY_CLASSES_ROOT\\CLSID\\{0000AAAA-0000-0000-0000-000000000001}", "KEY",
+            "(Default)");
+        Add("File Associations", "HKEY_CLASSES_ROOT\\abcfile", "KEY", "(Default)");
+        Add("Sound Section", "HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\.Default\\Gone", "KEY", "(Default)");
+        Add("Shared Program Files", hklm + "\\SharedDLLs", "VAL", "c:\\gone.dll");
+        Add("Startup Programs", hklm + "\\Run", "VAL", "Gone");
+        Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", "VAL",
+            "Gone (TrueType)");
+        Add("Windows Help Files", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\help", "VAL", "gone.hlp");
+        Add("Vxd Drivers Section", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32",
+            "VAL", "msacm.gone");
+        Add("Add/Remove Program Section", hklm + "\\uninstall\\gone", "VAL", "UninstallString");
+        Add("Complete Registry Scan", "HKEY_CURRENT_USER\\Software\\Vendor", "VAL", "Path");
+        Add("Registry Integrity", "HKEY_CURRENT_USER\\Software\\Vendor", "VAL", "(Default)");
+    }
+    std::string Dump()
+    {
+        return DumpBranch(registry, kLocalMachine, "SOFTWARE") + DumpBranch(registry, kLocalMachine, "SYSTEM") +
+               DumpBranch(registry, kCurrentUser, "");
+    }
+
+    MemoryRegistry registry;
+    ScratchMachine machine;
+    ActivityLog log{machine.system};
+    ScanEngine engine{registry, machine.system, log};
+    CShortcut shortcuts{machine.system};
+};
+
+TEST_F(RepairProcedure, RemovesExactlyTheFindingsAndTheBackupUndoesIt)
+{
+    SeedEverySection();
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    std::string before = Dump();
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    ASSERT_FALSE(outcome.backupFailed);
+    EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09.reg", outcome.backup.path);
+    EXPECT_EQ(5, outcome.counts.keys);
+    EXPECT_EQ(8, outcome.counts.values);
+    EXPECT_EQ(0, outcome.counts.left);
+    // The "(Default)" problem became the unnamed value in its record.
+    EXPECT_EQ("", engine.problems().back()->value->name);
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\gone.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\here.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, "SYSTEM\\CurrentControlSet\\Services"));
+    Bytes data;
+    EXPECT_TRUE(GetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+                         "c:\\here.dll", nullptr, &data));
+    EXPECT_FALSE(GetValue(registry, kCurrentUser, "Software\\Vendor", "", nullptr, &data));
+    // No journal is left behind, and the only file is the backup.
+    EXPECT_EQ(std::vector<std::string>{"2005-03-07_14-05-09.reg"}, machine.dir.List(kBackups));
+
+    RestoreOutcome restored = RestoreRepairBackup(registry, machine.system, outcome.backup.path, {});
+    EXPECT_TRUE(restored.restored);
+    EXPECT_EQ(before, Dump());
+}
+
+TEST_F(RepairProcedure, AStopSignalledBeforehandLeavesEverythingAfterTheBackup)
+{
+    SeedEverySection();
+    machine.dir.WriteFile("C:\\Users\\gone.lnk", "x");
+    shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
+    std::string before = Dump();
+    bool existed = false;
+    std::unique_ptr<Event> stop = machine.system.MakeEvent(kStopEventName, true, false, &existed);
+    stop->Set();
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    EXPECT_TRUE(outcome.stoppedAfterBackup);
+    EXPECT_EQ(RepairBackupResult::Status::Written, outcome.backup.status);
+    EXPECT_TRUE(machine.dir.Exists(outcome.backup.path));
+    EXPECT_EQ(before, Dump());
+    EXPECT_TRUE(machine.dir.Exists("C:\\Users\\gone.lnk"));
+}
+
+TEST_F(RepairProcedure, ShortcutsTickedAreDeletedExcludedStay)
+{
+    machine.dir.WriteFile("C:\\Users\\gone.lnk", "x");
+    machine.dir.WriteFile("C:\\Users\\kept.lnk", "x");
+    machine.system.ChangeFileAttributes("C:\\Users\\gone.lnk", kFileAttributeReadOnly | kFileAttributeHidden);
+    shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
+    shortcuts.brokenList.push_back({"C:\\Users\\kept.lnk", 1});
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    EXPECT_EQ(RepairBackupResult::Status::NothingToSave, outcome.backup.status);
+    EXPECT_FALSE(machine.dir.Exists(kBackups));
+    EXPECT_EQ(1, outcome.counts.shortcuts);
+    EXPECT_FALSE(machine.dir.Exists("C:\\Users\\gone.lnk"));
+    EXPECT_TRUE(machine.dir.Exists("C:\\Users\\kept.lnk"));
+}
+
+TEST_F(RepairProcedure, ABackupThatCannotBeWrittenDeletesNothing)
+{
+    SeedEverySection();
+    machine.dir.WriteFile(kBackups, "a file where the folder should be");
+    std::string before = Dump();
+    machine.dir.WriteFile("C:\\Users\\gone.lnk", "x");
+    shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    EXPECT_TRUE(outcome.backupFailed);
+    EXPECT_EQ(before, Dump());
+    EXPECT_TRUE(machine.dir.Exists("C:\\Users\\gone.lnk"));
+}
+
+TEST_F(RepairProcedure, EmptySlotsAreDroppedAndAWrongContainerPathIsLeft)
+{
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe", nullptr, kRegSz,
+             Str("a"));
+    engine.problems().push_back(nullptr);
+    Add("Application Paths", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", "KEY");
+    engine.problems().push_back(nullptr);
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    EXPECT_EQ(1u, engine.problems().size());
+    EXPECT_EQ(0, outcome.counts.keys);
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe"));
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# tarnwick-cli backups / backup show / backup restore / backup remove under Wine, against
+# the real registry and a backup file built here byte by byte: the listing by date, the rows,
+# a restore with one row unticked, a damaged file refused, and the removal.
+set -euo pipefail
+cli_dir=$1; build_dir=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+tools=$(cd "$here/../../tools" && pwd)
+export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
+"$tools/wine-prefix.sh" "$WINEPREFIX"
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+cli() { "$tools/wine-run.sh" "$cli_dir/tarnwick-cli.exe" "$@"; }
+program="$WINEPREFIX/drive_c/tarnwick/$(basename "$cli_dir")"
+backups="$program/Registry Backups"
+mkdir -p "$backups"
+rm -f "$backups"/*.reg
+key='HKEY_CURRENT_USER\Software\TarnwickBackupCli'
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+status=0; passed=0; failed=0
+check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; failed=$((failed + 1)); status=1; fi; }
+
+# One record: the key with a string, a DWORD and the unnamed value, and a subkey with a
+# binary value.
+python3 - "$backups/2005-03-07_14-05-09.reg" <<'PY'
+import struct, sys
+u = lambda v: struct.pack('<I', v)
+t = lambda b: u(len(b)) + b
+data = (u(0x80000001) + t(b'Software\\TarnwickBackupCli') + u(3)
+        + t(b'Path') + u(1) + t(b'C:\\caf\xe9.exe\x00')
+        + t(b'Count') + u(4) + t(b'\x07\x00\x00\x00')
+        + t(b'') + u(1) + t(b'unnamed\x00')
+        + u(1) + t(b'Sub') + u(1) + t(b'Bin') + u(3) + t(b'\x01\xab\xff') + u(0))
+open(sys.argv[1], 'wb').write(data)
+PY
+touch -d '2005-03-07 14:05:09' "$backups/2005-03-07_14-05-09.reg"
+: > "$backups/FULL 2005-03-08_10-00-00.reg"
+
+cli backups > "$work/list.txt"
+if grep -q '^2005-03-07_14-05-09.reg	[A-Z][a-z]*day, [A-Z][a-z]* [0-9][0-9], [0-9]\{4\}, [0-9:]\{8\}	C:\\tarnwick\\' "$work/list.txt" \
+   && ! grep -q FULL "$work/list.txt"; then check ok; else check no "backups lists the pre-repair backup only"; cat "$work/list.txt"; fi
+cli backups --full > "$work/full.txt"
+if grep -q '^FULL 2005-03-08_10-00-00.reg' "$work/full.txt" && [ "$(wc -l < "$work/full.txt")" = 1 ]; then check ok; else check no "backups --full"; fi
+
+cli backup show 2005-03-07_14-05-09.reg > "$work/show.txt"
+printf '0\tKey\t%s\n1\tValue\t%s [Path]\n2\tValue\t%s [Count]\n3\tValue\t%s []\n4\tKey\t%s\\Sub\n5\tValue\t%s\\Sub [Bin]\n' \
+  "$key" "$key" "$key" "$key" "$key" "$key" > "$work/show.expected"
+if diff -u "$work/show.expected" "$work/show.txt"; then check ok; else check no "backup show rows"; fi
+
+out=$(cli backup restore 2005-03-07_14-05-09.reg --untick 2)
+[ "$out" = "Backup restored!" ] && check ok || check no "restore says: $out"
+cli values "$key" --json > "$work/values.json"
+cat > "$work/values.expected" <<'JSON'
+{"name":"(Default)","type":1,"typeName":"REG_SZ","text":"unnamed"}
+{"name":"Path","type":1,"typeName":"REG_SZ","text":"C:\\café.exe"}
+JSON
+if diff -u "$work/values.expected" "$work/values.json"; then check ok; else check no "restored values (Count unticked)"; fi
+[ "$(cli values "$key\\Sub")" = "$(printf '(Default)\tREG_SZ (1)\t(value not set)\nBin\tREG_BINARY (3)\t01 ab ff')" ] && check ok || check no "restored subkey"
+
+# A damaged copy: restored up to the cut, reported, exit status 1.
+head -c 40 "$backups/2005-03-07_14-05-09.reg" > "$backups/2005-03-09_00-00-00.reg"
+set +e
+cli backup restore 2005-03-09_00-00-00.reg > "$work/damaged.out" 2> "$work/damaged.err"; code=$?
+set -e
+[ "$code" = 1 ] && grep -q 'Backup was not restored!' "$work/damaged.err" && check ok || check no "damaged file (status $code)"
+
+cli backup remove 2005-03-07_14-05-09.reg > /dev/null
+cli backup remove 2005-03-09_00-00-00.reg > /dev/null
+[ ! -e "$backups/2005-03-07_14-05-09.reg" ] && check ok || check no "remove"
+cli backups > "$work/none.txt" 2> "$work/none.err"
+[ ! -s "$work/none.txt" ] && grep -q 'No backups present for restore.' "$work/none.err" && check ok || check no "empty catalogue"
+
+rm -f "$backups/FULL 2005-03-08_10-00-00.reg"
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+echo "cli backups: $passed passed, $failed failed"
+exit $status

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# tarnwick-cli repair under Wine on a registry seeded by another program (Wine's reg.exe):
+# exactly the findings go, a dated backup file is left in "Registry Backups" whose records
+# follow the format, and tarnwick-cli backup restore of that file gives back every key and
+# value byte for byte (compared through reg export before and after).
+set -euo pipefail
+cli_dir=$1; build_dir=$2
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+tools=$(cd "$here/../../tools" && pwd)
+export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
+"$tools/wine-prefix.sh" "$WINEPREFIX"
+work=$(mktemp -d)
+drive=$WINEPREFIX/drive_c
+view=/reg:64
+case $(basename "$build_dir") in win32) view=/reg:32 ;; esac
+cli() { "$tools/wine-run.sh" "$cli_dir/tarnwick-cli.exe" "$@"; }
+program="$drive/tarnwick/$(basename "$cli_dir")"
+backups="$program/Registry Backups"
+cleanup() {
+  rm -rf "$work" "$drive/tarnwick-repair-cli"
+  [ -f "$drive/tarnwick/tmp/repair-unseed.reg" ] && wine reg import 'C:\tarnwick\tmp\repair-unseed.reg' $view >/dev/null 2>&1
+  return 0
+}
+trap cleanup EXIT
+mkdir -p "$drive/tarnwick-repair-cli" "$drive/tarnwick/tmp" "$backups"
+rm -f "$backups"/*.reg
+touch "$drive/tarnwick-repair-cli/there.exe"
+
+D='C:\\tarnwick-repair-cli'
+LM='HKEY_LOCAL_MACHINE'
+APP="$LM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"
+RUN="$LM\\Software\\Microsoft\\Windows\\Currentversion\\Run"
+{
+  printf 'REGEDIT4\r\n\r\n'
+  # A finding with a subtree and values of several types, and one that must stay.
+  printf '[%s\\TwRepairGone.exe]\r\n@="%s\\\\gone.exe"\r\n"Path"="%s"\r\n"Bin"=hex:00,01,fe,ff\r\n"Num"=dword:0000002a\r\n"Multi"=hex(7):61,00,62,00,00,00\r\n\r\n' "$APP" "$D" "$D"
+  printf '[%s\\TwRepairGone.exe\\Deep\\Deeper]\r\n"Exp"=hex(2):25,54,45,4d,50,25,00\r\n\r\n' "$APP"
+  printf '[%s\\TwRepairThere.exe]\r\n@="%s\\\\there.exe"\r\n\r\n' "$APP" "$D"
+  printf '[%s]\r\n"TwRepairGone"="\\"%s\\\\gonerun.exe\\" /s"\r\n"TwRepairThere"="%s\\\\there.exe"\r\n\r\n' "$RUN" "$D" "$D"
+} > "$drive/tarnwick/tmp/repair-seed.reg"
+{
+  printf 'REGEDIT4\r\n\r\n[-%s\\TwRepairGone.exe]\r\n\r\n[-%s\\TwRepairThere.exe]\r\n\r\n' "$APP" "$APP"
+  printf '[%s]\r\n"TwRepairGone"=-\r\n"TwRepairThere"=-\r\n\r\n' "$RUN"
+} > "$drive/tarnwick/tmp/repair-unseed.reg"
+wine reg import 'C:\tarnwick\tmp\repair-unseed.reg' $view >/dev/null 2>&1 || true
+wine reg import 'C:\tarnwick\tmp\repair-seed.reg' $view >/dev/null 2>&1
+
+export_keys() {  # $1: output name
+  wine reg export "$APP" "C:\\tarnwick\\tmp\\$1-app.reg" /y $view >/dev/null 2>&1
+  wine reg export "$RUN" "C:\\tarnwick\\tmp\\$1-run.reg" /y $view >/dev/null 2>&1
+  cat "$drive/tarnwick/tmp/$1-app.reg" "$drive/tarnwick/tmp/$1-run.reg" > "$work/$1.reg"
+}
+export_keys before
+
+status=0 passed=0 failed=0
+check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; failed=$((failed + 1)); status=1; fi; }
+has_key() { wine reg query "$1" $view >/dev/null 2>&1; }
+has_value() { wine reg query "$1" /v "$2" $view >/dev/null 2>&1; }
+
+cli repair ApplicationPaths StartupPrograms > "$work/repair.txt" 2> "$work/repair.err"
+backup=$(sed -n 's/^Backup: //p' "$work/repair.txt")
+case "$backup" in
+  'C:\tarnwick\'*'\Registry Backups\'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]_[0-9][0-9]-[0-9][0-9]-[0-9][0-9]*.reg) check ok ;;
+  *) check no "repair prints the dated backup file (got '$backup')"; cat "$work/repair.txt" "$work/repair.err" ;;
+esac
+has_key "$APP\\TwRepairGone.exe" && check no "the App Paths finding is gone" || check ok
+has_key "$APP\\TwRepairThere.exe" && check ok || check no "the App Paths entry that works stays"
+has_value "$RUN" TwRepairGone && check no "the Run finding is gone" || check ok
+has_value "$RUN" TwRepairThere && check ok || check no "the Run entry that works stays"
+has_key "$APP" && check ok || check no "App Paths itself stays"
+ls "$backups" | grep -q '^FixedOn' && check no "the journal does not remain" || check ok
+
+# The file's first record holds the App Paths finding in the format: root code, path, block.
+file="$backups/${backup##*\\}"
+python3 - "$file" <<'PY' && check ok || check no "backup records follow the format"
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+pos = 0
+def u():
+    global pos
+    v = struct.unpack_from('<I', data, pos)[0]; pos += 4; return v
+def t():
+    global pos
+    n = u(); s = data[pos:pos + n]; assert len(s) == n; pos += n; return s
+def block():
+    for _ in range(u()):
+        t(); u(); t()
+    for _ in range(u()):
+        t(); block()
+found = False
+while pos < len(data):
+    root = u(); path = t()
+    assert root in (0x80000000, 0x80000001, 0x80000002, 0x80000003), hex(root)
+    start = pos
+    block()
+    if path.lower().endswith(b'app paths\\twrepairgone.exe'):
+        found = root == 0x80000002
+assert pos == len(data)
+assert found
+PY
+
+cli backup restore "$backup" > "$work/restore.txt"
+[ "$(cat "$work/restore.txt")" = "Backup restored!" ] && check ok || check no "restore says $(cat "$work/restore.txt")"
+export_keys after
+if cmp -s "$work/before.reg" "$work/after.reg"; then check ok; else
+  check no "restore gives back every key and value byte for byte"; diff <(iconv -f UTF-16LE -t UTF-8 "$work/before.reg") <(iconv -f UTF-16LE -t UTF-8 "$work/after.reg") | head -20
+fi
+
+cli backup remove "${backup##*\\}" >/dev/null
+echo "cli repair: $passed passed, $failed failed"
+exit $status
