@@ -161,11 +161,18 @@ bool WriteValue(Walk& walk, const ValueEntry& entry)
     return v.WriteEmptyTag(walk.writer, +1, true, true);
 }
 
-bool WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* singleValue)
+enum class KeyWritten { Whole, Unreadable, Failed };
+
+KeyWritten Result(bool ok)
+{
+    return ok ? KeyWritten::Whole : KeyWritten::Failed;
+}
+
+KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* singleValue)
 {
     std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
     if (walk.registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
-        return false;
+        return KeyWritten::Unreadable;
     std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
     const bool hasContents = subkeys != 0 || values != 0;
 
@@ -178,18 +185,18 @@ bool WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* 
         if (!hasContents)
             // An empty-element tag holds nothing: whatever appeared in the key since the
             // query is left out rather than written where it would restore into the parent.
-            return k.WriteEmptyTag(walk.writer, +1, true, true);
+            return Result(k.WriteEmptyTag(walk.writer, +1, true, true));
         if (!k.WriteStartTag(walk.writer, +1, true, true))
-            return false;
+            return KeyWritten::Failed;
     }
 
     if (singleValue) {
         if (!WriteValue(walk, *singleValue))
-            return false;
+            return KeyWritten::Failed;
     } else {
         for (const ValueEntry& entry : ListKeyValuesSorted(walk.registry, key, walk.codec))
             if (!WriteValue(walk, entry))
-                return false;
+                return KeyWritten::Failed;
     }
 
     for (std::uint32_t index = 0;; ++index) {
@@ -210,13 +217,15 @@ bool WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* 
         KeyHandle subkey(walk.registry);
         if (walk.registry.OpenKey(key, name.data(), subkey.Put()) != kSuccess)
             continue;  // a subkey that cannot be opened is left out with its subtree
-        if (!WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr))
-            return false;
+        // A subkey that cannot be queried is left out with its subtree too: a backup keeps
+        // everything else of the branch rather than ending at the first such key.
+        if (WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr) == KeyWritten::Failed)
+            return KeyWritten::Failed;
     }
 
     if (!keyName.empty())
-        return k.WriteEndTag(walk.writer, -1, true, true);
-    return !walk.writer.Failed();
+        return Result(k.WriteEndTag(walk.writer, -1, true, true));
+    return Result(!walk.writer.Failed());
 }
 
 }  // namespace
@@ -225,7 +234,7 @@ bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, s
                       const ValueEntry* singleValue)
 {
     Walk walk(writer, registry, codec);
-    return WriteKey(walk, keyName, key, singleValue);
+    return WriteKey(walk, keyName, key, singleValue) == KeyWritten::Whole;
 }
 
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,

@@ -25,15 +25,15 @@ namespace tw {
 // Writes the branch at a full key path ("HKEY_CURRENT_USER\Software\Demo"): one start tag
 // per path component, the key's contents, the end tags. With `singleValue`, only that value
 // of the named key is written (its subkeys are written in full). False, with nothing written,
-// when the path is empty or the key cannot be opened; false when a subkey could not be
-// queried (the branch then ends where it stopped, still readable) or the file could not be
-// written. True when the whole branch reached the file.
+// when the path is empty or the key cannot be opened; false when the file could not be
+// written. Subkeys that cannot be opened or queried are left out with their subtrees. True
+// when the branch reached the file.
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
                          const ValueEntry* singleValue = nullptr);
 
 // Writes one open key: its element named `keyName` (none when the name is empty) holding its
-// values and subkeys. False when the key cannot be queried (nothing written), when a subkey
-// below cannot be queried (the pending end tags are not written), or on a write failure.
+// values and subkeys. False when the key cannot be queried (nothing written) or on a write
+// failure; subkeys that cannot be opened or queried are left out with their subtrees.
 bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
                       const ValueEntry* singleValue = nullptr);
 

@@ -164,7 +164,7 @@ TEST(SnapshotWriter, BranchThatCannotBeOpenedWritesNothing)
     EXPECT_EQ((std::vector<bool>{false, false, false}), results);
 }
 
-TEST(SnapshotWriter, SkipsSubkeysThatCannotBeOpenedAndStopsAtOneThatCannotBeQueried)
+TEST(SnapshotWriter, LeavesOutSubkeysThatCannotBeOpenedOrQueriedAndWritesTheRest)
 {
     ScratchDrive drive;
     MemoryRegistry r;
@@ -180,27 +180,29 @@ TEST(SnapshotWriter, SkipsSubkeysThatCannotBeOpenedAndStopsAtOneThatCannotBeQuer
     EXPECT_NE(std::string::npos, file.find("<k name=\"Deep\">"));
     EXPECT_EQ(std::vector<bool>{true}, results);
 
-    // "Two" cannot be queried: the branch stops there without the pending end tags, and
-    // the caller's end tags of the path and of "registry" follow.
-    // The registry is asked once a key: the branch, One, then Two.
-    r.InjectFault(RegOp::QueryInfoKey, 3, kErrorAccessDenied);
+    // "One" cannot be queried: it is left out with its subtree, and "Two" follows.
+    // The registry is asked once a key: the branch, One, then Two and Deep.
+    r.InjectFault(RegOp::QueryInfoKey, 2, kErrorAccessDenied);
     results.clear();
     EXPECT_EQ(kDeclaration +
                   " <registry>\r\n"
                   "  <k name=\"HKEY_CURRENT_USER\">\r\n"
                   "   <k name=\"Software\">\r\n"
                   "    <k name=\"B\">\r\n"
-                  "     <k name=\"One\">\r\n"
-                  "      <v name=\"x\" value=\"1\"/>\r\n"
+                  "     <k name=\"Two\">\r\n"
+                  "      <v name=\"y\" value=\"2\"/>\r\n"
+                  "      <k name=\"Deep\">\r\n"
+                  "       <v name=\"z\" value=\"3\"/>\r\n"
+                  "      </k>\r\n"
                   "     </k>\r\n"
                   "    </k>\r\n"
                   "   </k>\r\n"
                   "  </k>\r\n"
                   " </registry>\r\n",
               WriteFile(drive, r, {"HKEY_CURRENT_USER\\Software\\B"}, &results));
-    EXPECT_EQ(std::vector<bool>{false}, results);
+    EXPECT_EQ(std::vector<bool>{true}, results);
     EXPECT_EQ(0u, r.OpenHandleCount());
-    EXPECT_EQ(3u + 3u, r.CallCount(RegOp::QueryInfoKey));  // one question a key: B, Two, Deep; B, One, Two
+    EXPECT_EQ(3u + 4u, r.CallCount(RegOp::QueryInfoKey));  // one question a key: B, Two, Deep; B, One, Two, Deep
 }
 
 TEST(SnapshotWriter, SubkeyNameLongerThanReportedDoesNotEndTheWalk)
