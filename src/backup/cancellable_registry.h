@@ -1,10 +1,10 @@
-// A registry that stops answering once cancelled: every call that walks deeper (open,
-// create, enumerate, query) then fails with ERROR_CANCELLED, so a snapshot writer or reader
-// working through it unwinds at the next key on its own, closing what it opened. This is
-// how a full backup or restore is stopped between keys without killing its thread.
+// A registry that stops answering once cancelled: every call (closing a key excepted) then
+// fails with ERROR_CANCELLED, so a snapshot writer or reader working through it unwinds at
+// the next key on its own, closing what it opened. This is how a full backup or restore is
+// stopped between keys without killing its thread.
 #pragma once
 
-#include "platform/registry.h"
+#include "platform/forwarding_registry.h"
 
 #include <atomic>
 
@@ -12,40 +12,17 @@ namespace tw {
 
 constexpr long kErrorCancelled = 1223;
 
-class CancellableRegistry final : public Registry {
+class CancellableRegistry final : public ForwardingRegistry {
 public:
-    explicit CancellableRegistry(Registry& inner) : inner_(inner) {}
+    explicit CancellableRegistry(Registry& inner) : ForwardingRegistry(inner) {}
 
     void Cancel() { cancelled_.store(true); }
     bool cancelled() const { return cancelled_.load(); }
 
-    long OpenKey(HKey key, const char* subKey, HKey* result) override;
-    long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
-                   HKey* result) override;
-    long CreateKey(HKey key, const char* subKey, HKey* result) override;
-    long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass,
-                     std::uint32_t options, std::uint32_t samDesired, void* securityAttributes, HKey* result,
-                     std::uint32_t* disposition) override;
-    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
-                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override;
-    long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
-                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
-    long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
-                      std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
-                      std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
-                      std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
-    long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
-                      std::uint8_t* data, std::uint32_t* dataSize) override;
-    long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
-    long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
-                    const std::uint8_t* data, std::uint32_t dataSize) override;
-    long DeleteKey(HKey key, const char* subKey) override;
-    long DeleteValue(HKey key, const char* valueName) override;
-    long CloseKey(HKey key) override;
-    long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;
+protected:
+    long Refuse() override { return cancelled() ? kErrorCancelled : kSuccess; }
 
 private:
-    Registry& inner_;
     std::atomic<bool> cancelled_{false};
 };
 

@@ -1,5 +1,6 @@
 #include "snapshot/snapshot_writer.h"
 
+#include "platform/forwarding_registry.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
 #include "snapshot/xml_text.h"
@@ -18,9 +19,9 @@ constexpr std::uint32_t kLargestSubkeyName = 1024;
 // the writer has queried a moment before, and under Wine every question is a round trip to
 // the registry server, so the answer just given is given again. Everything else goes
 // straight through.
-class QueryOnceRegistry final : public Registry {
+class QueryOnceRegistry final : public ForwardingRegistry {
 public:
-    explicit QueryOnceRegistry(Registry& inner) : inner_(inner) {}
+    explicit QueryOnceRegistry(Registry& inner) : ForwardingRegistry(inner) {}
 
     // Asks the registry for the key's counts and keeps them for the next query of that key.
     long QueryCounts(HKey key, std::uint32_t* subkeys, std::uint32_t* longestSubkey, std::uint32_t* values)
@@ -61,55 +62,11 @@ public:
         return kSuccess;
     }
 
-    long OpenKey(HKey key, const char* subKey, HKey* result) override { return inner_.OpenKey(key, subKey, result); }
-    long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
-                   HKey* result) override
-    {
-        return inner_.OpenKeyEx(key, subKey, options, samDesired, result);
-    }
-    long CreateKey(HKey key, const char* subKey, HKey* result) override { return inner_.CreateKey(key, subKey, result); }
-    long CreateKeyEx(HKey key, const char* subKey, std::uint32_t reserved, const char* keyClass, std::uint32_t options,
-                     std::uint32_t samDesired, void* securityAttributes, HKey* result,
-                     std::uint32_t* disposition) override
-    {
-        return inner_.CreateKeyEx(key, subKey, reserved, keyClass, options, samDesired, securityAttributes, result,
-                                  disposition);
-    }
-    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
-                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override
-    {
-        return inner_.EnumKeyEx(key, index, name, nameLength, reserved, keyClass, classLength, lastWriteTime);
-    }
-    long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
-                   std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override
-    {
-        return inner_.EnumValue(key, index, name, nameLength, reserved, type, data, dataSize);
-    }
-    long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
-                      std::uint8_t* data, std::uint32_t* dataSize) override
-    {
-        return inner_.QueryValueEx(key, valueName, reserved, type, data, dataSize);
-    }
-    long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override
-    {
-        return inner_.QueryValue(key, subKey, data, dataSize);
-    }
-    long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
-                    const std::uint8_t* data, std::uint32_t dataSize) override
-    {
-        return inner_.SetValueEx(key, valueName, reserved, type, data, dataSize);
-    }
-    long DeleteKey(HKey key, const char* subKey) override { return inner_.DeleteKey(key, subKey); }
-    long DeleteValue(HKey key, const char* valueName) override { return inner_.DeleteValue(key, valueName); }
     long CloseKey(HKey key) override
     {
         if (key == heldKey_)
             held_ = false;  // a later handle may take the same value
         return inner_.CloseKey(key);
-    }
-    long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override
-    {
-        return inner_.CopyKey(source, subKey, destination, reserved);
     }
 
 private:
@@ -125,7 +82,6 @@ private:
         FileTime lastWrite;
     };
 
-    Registry& inner_;
     Info info_;
     bool held_ = false;
     HKey heldKey_ = nullptr;
