@@ -5,6 +5,7 @@
 # picture of the screen in <tree>/run-screenshot.png.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export PATH="$here/bin:$PATH"
 tree=${1:-build/win64}
 tree=$(cd "$tree" && pwd)
 exe="$tree/src/Tarnwick.exe"

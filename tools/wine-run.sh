@@ -16,6 +16,7 @@ export WINEDEBUG=-all
 export LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+export PATH="$here/bin:$PATH"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 # Without a Z: drive Wine sees no Linux path: the program and what lies beside it (other
 # programs, the help page) are staged into C:\tarnwick\<folder> and run from there.

@@ -2,6 +2,8 @@
 # Runs a command with a display: the caller's own, or a private Xvfb server that ends
 # with the command.
 set -euo pipefail
+# Whatever runs here finds Wine through the launcher that works on this machine.
+export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/bin:$PATH"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$@"
 fi
