@@ -114,3 +114,11 @@
 #define IDC_CHK_RESTORE_LATEST 1088
 #define IDC_LBL_RESTORE_LATEST 1089
 #define IDC_LBL_SCAN_ON_LOAD 1090
+
+// ---- scan progress page and results viewer
+#define IDD_PROCESS_LIST 269
+#define IDD_RESULTS 216
+
+// ---- backup windows
+
+// ---- manager windows

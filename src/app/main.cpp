@@ -2,13 +2,14 @@
 // a second copy or shows the splash and runs the main window until the user leaves.
 #include "app/application.h"
 #include "app/main_dialog.h"
-#include "app/process_log.h"
-#include "app/program_info.h"
-#include "app/program_windows.h"
+#include "log/process_log.h"
+#include "app/program_windows_win.h"
 #include "app/settings_model.h"
 #include "app/splash_dialog.h"
+#include "platform/program_info.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "ui/window_barrier.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -83,6 +84,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     tw::Win32System system;
     tw::Win32Registry registry;
+    // An exception stopped at a window procedure is written to the log.
+    tw::SetWindowExceptionLog(&tw::ProcessActivityLog());
     tw::Application application(system);
     tw::Win32Shell shell(system, registry);
     application.Start(shell);

@@ -47,8 +47,8 @@ bool IsRichLabel(int id)
 {
     if (id == IDC_LBL_SCAN_ON_LOAD || id == IDC_LBL_RESTORE_LATEST)
         return true;
-    for (const SectionSetting& s : kSectionSettings)
-        if (s.labelId == id)
+    for (ScanSection section : SectionsInPageOrder())
+        if (SectionInfoOf(section).labelId == id)
             return true;
     return false;
 }
@@ -57,8 +57,8 @@ bool IsCheckBox(int id)
 {
     if (id == IDC_CHK_SCAN_ON_LOAD || id == IDC_CHK_RESTORE_LATEST)
         return true;
-    for (const SectionSetting& s : kSectionSettings)
-        if (s.checkBoxId == id)
+    for (ScanSection section : SectionsInPageOrder())
+        if (SectionInfoOf(section).checkBoxId == id)
             return true;
     return false;
 }
@@ -70,9 +70,9 @@ int CheckBoxOfLabel(int labelId)
         return IDC_CHK_SCAN_ON_LOAD;
     if (labelId == IDC_LBL_RESTORE_LATEST)
         return IDC_CHK_RESTORE_LATEST;
-    for (const SectionSetting& s : kSectionSettings)
-        if (s.labelId == labelId)
-            return s.checkBoxId;
+    for (ScanSection section : SectionsInPageOrder())
+        if (SectionInfoOf(section).labelId == labelId)
+            return SectionInfoOf(section).checkBoxId;
     return 0;
 }
 
@@ -119,12 +119,12 @@ BOOL MainDialog::OnInitDialog()
     panelBrush_.reset(CreateSolidBrush(kPanelColour));
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
-                                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    icon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0)));
+    smallIcon_.reset(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.get()));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
     AddTrayIcon();
 
     SetWindowTextA(hwnd(), MainWindowModel::kTitle);
@@ -183,11 +183,11 @@ void MainDialog::OnDestroy()
         model_->OnDestroy();
     RemoveTrayIcon();
     buttons_.clear();
-    if (icon_)
-        DestroyIcon(icon_);
-    if (smallIcon_)
-        DestroyIcon(smallIcon_);
-    icon_ = smallIcon_ = nullptr;
+    // The window still holds the icons until it is gone: take them back first.
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, 0);
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, 0);
+    icon_.reset();
+    smallIcon_.reset();
 }
 
 INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled)
@@ -225,21 +225,20 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* 
     case WM_PAINT:
         if (IsIconic(hwnd()) && icon_) {
             // Minimised: the application icon, centred.
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(hwnd(), &paint);
+            PaintDc paint(hwnd());
+            HDC dc = paint.get();
             SendMessageA(hwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
             RECT client;
             GetClientRect(hwnd(), &client);
             int cx = GetSystemMetrics(SM_CXICON), cy = GetSystemMetrics(SM_CYICON);
-            DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_);
-            EndPaint(hwnd(), &paint);
+            DrawIcon(dc, (client.right - cx + 1) / 2, (client.bottom - cy + 1) / 2, icon_.get());
             return TRUE;
         }
         *handled = false;
         return FALSE;
     case WM_QUERYDRAGICON:
-        SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(icon_));
-        return reinterpret_cast<INT_PTR>(icon_);
+        SetWindowLongPtrA(hwnd(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(icon_.get()));
+        return reinterpret_cast<INT_PTR>(icon_.get());
     default:
         *handled = false;
         return FALSE;
@@ -250,15 +249,16 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* 
 
 void MainDialog::AddTrayIcon()
 {
-    trayIcon_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TRAY_ICON), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    trayIcon_.reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_TRAY_ICON),
+                                                  IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                  GetSystemMetrics(SM_CYSMICON), 0)));
     NOTIFYICONDATAA data{};
     data.cbSize = sizeof data;
     data.hWnd = hwnd();
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayMessage;
-    data.hIcon = trayIcon_;
+    data.hIcon = trayIcon_.get();
     lstrcpynA(data.szTip, kTrayTip, sizeof data.szTip);
     // Without a notification area the window works without its icon.
     trayAdded_ = Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
@@ -272,9 +272,7 @@ void MainDialog::RemoveTrayIcon()
     data.uID = kTrayIconId;
     Shell_NotifyIconA(NIM_DELETE, &data);
     trayAdded_ = false;
-    if (trayIcon_)
-        DestroyIcon(trayIcon_);
-    trayIcon_ = nullptr;
+    trayIcon_.reset();
 }
 
 void MainDialog::BringToFront()
@@ -292,16 +290,15 @@ void MainDialog::OnTrayNotify(WPARAM id, LPARAM event)
     if (event == WM_LBUTTONDBLCLK) {
         BringToFront();
     } else if (event == WM_RBUTTONUP) {
-        HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+        UniqueMenu menu(LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
         if (!menu)
             return;
         POINT p;
         GetCursorPos(&p);
         // The window must be in front for the menu to close when the user clicks elsewhere.
         SetForegroundWindow(hwnd());
-        TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, p.x, p.y, 0, hwnd(), nullptr);
+        TrackPopupMenu(GetSubMenu(menu.get(), 0), TPM_LEFTBUTTON, p.x, p.y, 0, hwnd(), nullptr);
         PostMessageA(hwnd(), WM_NULL, 0, 0);
-        DestroyMenu(menu);
     }
 }
 

@@ -59,9 +59,9 @@ private:
     std::unique_ptr<MainWindowModel> model_;
     std::vector<std::unique_ptr<SkinButton>> buttons_;
     std::string pageTitle_;
-    HICON icon_ = nullptr;
-    HICON smallIcon_ = nullptr;
-    HICON trayIcon_ = nullptr;
+    UniqueIcon icon_;
+    UniqueIcon smallIcon_;
+    UniqueIcon trayIcon_;
     bool trayAdded_ = false;
     UniqueGdiObject panelBrush_;
 };

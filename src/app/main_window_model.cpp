@@ -1,7 +1,7 @@
 #include "app/main_window_model.h"
 
-#include "app/program_info.h"
 #include "log/activity_log.h"
+#include "platform/program_info.h"
 #include "ui/page_request.h"
 
 #include "../../resources/resource.h"
@@ -13,9 +13,9 @@ std::vector<int> MakeMainPageControls()
 {
     std::vector<int> ids = {IDC_SCAN_NOW, IDC_AREAS_HEADING, IDC_SCAN_TILE, IDC_BACKUP_TILE, IDC_SETTINGS_TILE,
                             IDC_TIP_CARD};
-    for (const SectionSetting& s : kSectionSettings) {
-        ids.push_back(s.checkBoxId);
-        ids.push_back(s.labelId);
+    for (ScanSection section : SectionsInPageOrder()) {
+        ids.push_back(SectionInfoOf(section).checkBoxId);
+        ids.push_back(SectionInfoOf(section).labelId);
     }
     return ids;
 }
@@ -63,10 +63,10 @@ void MainWindowModel::Initialise(MainWindowView& view)
 
     settings_.Load();
     const Settings& s = settings_.settings();
-    for (const SectionSetting& section : kSectionSettings)
-        view.SetChecked(section.checkBoxId, s.sections[section.position]);
-    for (const SectionSetting& section : kSectionSettings)
-        view.SetLabelText(section.labelId, section.label);
+    for (ScanSection section : SectionsInPageOrder())
+        view.SetChecked(SectionInfoOf(section).checkBoxId, s.sections[static_cast<std::size_t>(section)]);
+    for (ScanSection section : SectionsInPageOrder())
+        view.SetLabelText(SectionInfoOf(section).labelId, std::string(SectionInfoOf(section).checkBoxLabel));
     view.SetLabelText(IDC_LBL_SCAN_ON_LOAD, kScanOnLoadLabel);
     view.SetLabelText(IDC_LBL_RESTORE_LATEST, kRestoreLatestLabel);
 
@@ -132,14 +132,14 @@ void MainWindowModel::ShowAdvancedOptionsPage()
 SectionSelection MainWindowModel::SelectionFromCheckBoxes() const
 {
     SectionSelection selection{};
-    for (const SectionSetting& s : kSectionSettings)
-        selection[s.position] = view_->IsChecked(s.checkBoxId);
+    for (ScanSection section : SectionsInPageOrder())
+        selection[static_cast<std::size_t>(section)] = view_->IsChecked(SectionInfoOf(section).checkBoxId);
     return selection;
 }
 
 void MainWindowModel::StartScan()
 {
-    Run(windows_->StartScan(SelectionFromCheckBoxes()));
+    Run(windows_->StartScan(ScanRequest::Of(SelectionFromCheckBoxes())));
 }
 
 // Follows page requests until a window ends without one. A request to open the backup

@@ -1,6 +1,6 @@
-#include "app/program_windows.h"
+#include "app/program_windows_win.h"
 
-#include "app/program_info.h"
+#include "platform/program_info.h"
 #include "platform/win32/win32_system.h"
 #include "ui/hyperlink.h"
 
@@ -13,11 +13,11 @@ class ProgramWindows final : public WindowEntryPoints {
 public:
     explicit ProgramWindows(PageHost& host) : host_(host) {}
 
-    int StartScan(const SectionSelection& sections) override
+    int StartScan(const ScanRequest& request) override
     {
         int count = 0;
-        for (bool on : sections)
-            count += on ? 1 : 0;
+        for (std::int32_t flag : request.flags)
+            count += flag != 0 ? 1 : 0;
         Announce("The scan progress page opens here and scans the " + std::to_string(count) +
                  " ticked sections.");
         return 0;

@@ -8,43 +8,9 @@
 
 namespace tw {
 
-// clang-format off
-const std::array<SectionSetting, kSectionCount> kSectionSettings = {{
-    {"chk_comregscan_",  "Complete Registry Scan", 1057, 1041, 0},
-    {"chk_progid_",      "ProgramID Section",      1058, 1043, 6},
-    {"chk_addremove_",   "Add Remove Programs",    1059, 1044, 12},
-    {"chk_apppaths_",    "Applications Path",      1060, 1048, 5},
-    {"chk_winfonts_",    "Windows Fonts",          1061, 1050, 9},
-    {"chk_sharedfiles_", "Shared Programs Files",  1062, 1051, 2},
-    {"chk_helpfiles_",   "Help Files",             1063, 1054, 4},
-    {"chk_startup_",     "Start up Programs",      1064, 1071, 10},
-    {"chk_sysservs_",    "System Services",        1065, 1072, 1},
-    {"chk_vxd_",         "VXD Sections",           1066, 1073, 3},
-    {"chk_fileasss_",    "File Associations",      1067, 1074, 7},
-    {"chk_sounds_",      "Sound Section",          1068, 1075, 8},
-    {"chk_regint_",      "Registry Integrity",     1069, 1076, 13},
-    {"chk_shortcuts_",   "Invalid Shortcuts",      1070, 1077, 11},
-}};
-// clang-format on
-
 namespace {
 
-// The order in which the section values are written.
-constexpr const char* kSaveOrder[kSectionCount] = {
-    "chk_vxd_",     "chk_helpfiles_", "chk_winfonts_", "chk_addremove_",  "chk_startup_",
-    "chk_apppaths_", "chk_sharedfiles_", "chk_shortcuts_", "chk_sounds_", "chk_fileasss_",
-    "chk_sysservs_", "chk_progid_",   "chk_regint_",   "chk_comregscan_",
-};
-
 constexpr std::size_t kOptionBytes = 10;  // an option's text is read up to this length
-
-const SectionSetting* FindSection(const char* valueName)
-{
-    for (const SectionSetting& s : kSectionSettings)
-        if (std::string_view(s.valueName) == valueName)
-            return &s;
-    return nullptr;
-}
 
 }  // namespace
 
@@ -101,8 +67,9 @@ void SettingsModel::Load()
         KeyHandle key(registry_);
         if (registry_.OpenKeyEx(kCurrentUser, SectionKeyPath().c_str(), 0, kKeyRead, key.Put()) != kSuccess)
             key.Release();
-        for (const SectionSetting& s : kSectionSettings)
-            settings_.sections[s.position] = ReadSection(key.get(), s.valueName);
+        for (ScanSection section : SectionsInPageOrder())
+            settings_.sections[static_cast<std::size_t>(section)] =
+                ReadSection(key.get(), SectionInfoOf(section).settingsValue.data());
     }
     settings_.restoreFromLatestBackup = false;
     settings_.scanOnStartup = false;
@@ -136,11 +103,11 @@ void SettingsModel::Save()
         key.Release();
         return;
     }
-    for (const char* name : kSaveOrder) {
-        const SectionSetting* s = FindSection(name);
-        std::uint32_t v = settings_.sections[s->position] ? 1 : 0;
+    for (ScanSection section : SectionsInSaveOrder()) {
+        std::uint32_t v = settings_.sections[static_cast<std::size_t>(section)] ? 1 : 0;
         const std::uint8_t data[4] = {static_cast<std::uint8_t>(v), 0, 0, 0};
-        registry_.SetValueEx(key.get(), name, 0, kRegDword, data, sizeof data);
+        // The table's names are literals, so their views end in a NUL.
+        registry_.SetValueEx(key.get(), SectionInfoOf(section).settingsValue.data(), 0, kRegDword, data, sizeof data);
     }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/registry.h"
+#include "scan/scan_section.h"
 
 #include <array>
 #include <cstddef>
@@ -13,24 +14,9 @@
 
 namespace tw {
 
-inline constexpr std::size_t kSectionCount = 14;
-
-// One flag per scan section, indexed by the section's position in the scan request:
-// 0 complete registry scan, 1 system services, 2 shared program files, 3 VxD drivers,
-// 4 help files, 5 application paths, 6 program identifiers, 7 file associations, 8 sounds,
-// 9 fonts, 10 startup programs, 11 shortcuts, 12 Add/Remove Programs, 13 registry integrity.
+// One flag per scan section, indexed by the section's position in the scan request
+// (ScanSection); the sections' names, boxes and orders are in the section table.
 using SectionSelection = std::array<bool, kSectionCount>;
-
-struct SectionSetting {
-    const char* valueName;  // REG_DWORD below SectionToScan
-    const char* label;      // text beside its check box
-    int checkBoxId;
-    int labelId;
-    std::size_t position;   // index into SectionSelection
-};
-
-// In the order of the main page: the left column top to bottom, then the right column.
-extern const std::array<SectionSetting, kSectionCount> kSectionSettings;
 
 inline constexpr const char* kMachineOptionsKey = "SOFTWARE\\Tarnwick";
 inline constexpr const char* kScanOnStartupValue = "scanonstartup";

@@ -1,7 +1,7 @@
 // The windows the main window opens besides its own pages. Each call runs its window
 // modally and returns the page request it ended with (0 for none), which the main window
 // then acts on. The main window's model owns one implementation; the program's is in
-// window_entry_points_win.cpp, tests use a recording one.
+// program_windows_win.cpp, tests use a recording one.
 #pragma once
 
 #include "app/settings_model.h"
@@ -12,8 +12,8 @@ class WindowEntryPoints {
 public:
     virtual ~WindowEntryPoints() = default;
 
-    // The scan progress page, scanning the flagged sections.
-    virtual int StartScan(const SectionSelection& sections) = 0;
+    // The scan progress page, scanning the requested sections.
+    virtual int StartScan(const ScanRequest& request) = 0;
     // The backup manager: mode 0 opens its restore page, 1 its full-backup page.
     virtual int OpenBackupManager(int mode) = 0;
     virtual int OpenStartupManager() = 0;

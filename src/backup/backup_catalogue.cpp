@@ -1,7 +1,7 @@
 #include "backup/backup_catalogue.h"
 
-#include "app/program_info.h"
 #include "platform/calendar.h"
+#include "platform/program_info.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -111,13 +111,19 @@ ManagerOutcome BackupManagerModel::OnToolbar(int id)
 {
     ManagerOutcome outcome;
     switch (id) {
-    case kRequestMainPage:
-    case kRequestOptionsPage:
-    case kRequestSettingsPage:
+    case kHeaderMainPage:
         outcome.close = true;
-        outcome.pageRequest = id;
+        outcome.pageRequest = kRequestMainPage;
         break;
-    case kManageBackupsButton:
+    case kHeaderAdvancedOptions:
+        outcome.close = true;
+        outcome.pageRequest = kRequestAdvancedOptions;
+        break;
+    case kHeaderUserSettings:  // the "Settings" page's request differs from its button
+        outcome.close = true;
+        outcome.pageRequest = kRequestSettingsPage;
+        break;
+    case kHeaderBackupManager:
         if (page_ == BackupPage::FullBackup) {
             enteredFromFullPage_ = true;
             outcome = EnterRestorePage();

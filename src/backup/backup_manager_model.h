@@ -10,6 +10,7 @@
 #include "backup/date_picker_model.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "ui/page_request.h"
 
 #include <string>
 #include <vector>
@@ -25,15 +26,6 @@ struct ManagerOutcome {
     int pageRequest = 0;
     bool endProgram = false;
     std::vector<std::string> messages;
-};
-
-// Page requests the manager can leave and the toolbar buttons that leave them.
-enum : int {
-    kRequestMainPage = 1049,
-    kRequestOptionsPage = 1056,
-    kRequestSettingsPage = 1047,
-    kManageBackupsButton = 1016,
-    kHelpButton = 1046,
 };
 
 struct ContentRow {

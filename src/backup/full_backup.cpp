@@ -1,8 +1,8 @@
 #include "backup/full_backup.h"
 
-#include "app/program_info.h"
 #include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
+#include "platform/program_info.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 #include "backup/repair.h"
 
-#include "app/program_info.h"
 #include "backup/backup_catalogue.h"
+#include "platform/program_info.h"
 #include "scan/scan_section.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_writer.h"

@@ -1,11 +1,11 @@
 #include "backup/repair_backup.h"
 
-#include "app/program_info.h"
 #include "backup/backup_catalogue.h"
 #include "backup/protected_keys.h"
 #include "backup/repair_backup_file.h"
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
+#include "platform/program_info.h"
 #include "registry/key_path.h"
 
 #include <algorithm>

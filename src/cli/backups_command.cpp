@@ -1,12 +1,12 @@
 // tarnwick-cli backups [--full] [--json]: the catalogue of backups, as the backup manager
 // lists them. tarnwick-cli backup show|restore|remove: one pre-repair backup's rows, their
 // restore (all, or all but the unticked rows) and the removal of a backup by name.
-#include "app/program_info.h"
 #include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
 #include "backup/backup_restore.h"
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "platform/program_info.h"
 #include "registry/value_text.h"
 
 #include <cstdlib>

@@ -1,11 +1,11 @@
 // tarnwick-cli full-backup create | restore NAME: the full registry backup of
 // HKEY_LOCAL_MACHINE\SOFTWARE, HKEY_LOCAL_MACHINE\HARDWARE and HKEY_CURRENT_USER\SOFTWARE,
 // and its restore, run as the program runs them (on this thread, to the end).
-#include "app/program_info.h"
 #include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
 #include "backup/full_backup.h"
 #include "cli/commands.h"
+#include "platform/program_info.h"
 
 namespace tw::cli {
 

@@ -2,11 +2,11 @@
 // named), then repairs every finding as the program's repair does: the dated pre-repair
 // backup first, then the deletions and the broken shortcut files. Prints the backup file and
 // what was removed; exit status 1 when the backup could not be written (nothing is removed).
-#include "app/program_info.h"
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
 #include "cli/commands.h"
 #include "log/activity_log.h"
+#include "platform/program_info.h"
 #include "scan/scan_driver.h"
 
 namespace tw::cli {

@@ -1,7 +1,7 @@
 #include "log/activity_log.h"
 
-#include "app/program_info.h"
 #include "platform/calendar.h"
+#include "platform/program_info.h"
 
 #include <cstdio>
 

@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -289,6 +290,58 @@ ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
     }
     InsertDefaultEntry(listing);
     return listing;
+}
+
+namespace {
+
+// The registry says how large a value is, but it may grow between two calls: ask again with
+// the new size a few times, never more.
+constexpr int kReadAttempts = 4;
+
+std::string UpToNul(const char* text, std::size_t size)
+{
+    std::string_view view(text, size);
+    return std::string(view.substr(0, view.find('\0')));
+}
+
+}  // namespace
+
+std::optional<std::string> ReadStringValue(Registry& registry, HKey key, const char* valueName)
+{
+    std::uint32_t type = 0, size = 0;
+    if (registry.QueryValueEx(key, valueName, nullptr, &type, nullptr, &size) != kSuccess)
+        return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size) + 1, 0);
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        size = static_cast<std::uint32_t>(data.size() - 1);
+        long status = registry.QueryValueEx(key, valueName, nullptr, &type, data.data(), &size);
+        if (status == kErrorMoreData) {
+            data.assign(static_cast<std::size_t>(size) + 1, 0);
+            continue;
+        }
+        if (status != kSuccess || (type != kRegSz && type != kRegExpandSz))
+            return std::nullopt;
+        return UpToNul(reinterpret_cast<const char*>(data.data()), size);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadDefaultText(Registry& registry, HKey key, const char* subKey)
+{
+    std::vector<char> data(260, '\0');
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        auto size = static_cast<std::int32_t>(data.size());
+        long status = registry.QueryValue(key, subKey, data.data(), &size);
+        if (status == kErrorMoreData && size > 0) {
+            data.assign(static_cast<std::size_t>(size) + 1, '\0');
+            continue;
+        }
+        if (status != kSuccess)
+            return std::nullopt;
+        std::size_t got = size > 0 ? std::min(static_cast<std::size_t>(size), data.size()) : 0;
+        return UpToNul(data.data(), got);
+    }
+    return std::nullopt;
 }
 
 }  // namespace tw

@@ -48,4 +48,11 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec);
 // regard to case (names sorting below "(Default)" that come before it stay there).
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec);
 
+// A string value (REG_SZ or REG_EXPAND_SZ) of any length, as stored, up to its first NUL;
+// nothing when it is missing, of another type or cannot be read.
+std::optional<std::string> ReadStringValue(Registry& registry, HKey key, const char* valueName);
+// The unnamed value of key\subKey as text (RegQueryValueA), of any length; nothing when the
+// key cannot be opened or read.
+std::optional<std::string> ReadDefaultText(Registry& registry, HKey key, const char* subKey);
+
 }  // namespace tw

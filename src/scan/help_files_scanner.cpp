@@ -1,6 +1,6 @@
 // Help files: the values of the "Help" and "HTML Help" keys name a help file (the value
 // name) and its directory (the text); a help file that is not there is reported.
-#include "app/program_info.h"
+#include "platform/program_info.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
 #include "scan/scanners.h"

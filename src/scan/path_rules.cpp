@@ -1,7 +1,7 @@
 #include "scan/path_rules.h"
 
-#include "app/program_info.h"
 #include "platform/codepage.h"
+#include "platform/program_info.h"
 
 namespace tw {
 

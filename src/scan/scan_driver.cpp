@@ -2,16 +2,29 @@
 
 namespace tw {
 
-ScanDriver::ScanDriver(Registry& registry, System& system, ActivityLog& log)
+ScanDriver::ScanDriver(Registry& registry, System& system, ActivityLog& log, WorkerWait* wait)
     : engine_(registry, system, log),
       shortcuts_(system),
-      stop_(system.MakeEvent(kStopEventName, true, false, nullptr))
+      stop_(system.MakeEvent(kStopEventName, true, false, nullptr)),
+      wait_(wait)
 {
 }
 
 ScanDriver::~ScanDriver()
 {
-    Stop();
+    // By now any completion report has returned: the worker ends on its own.
+    if (stop_)
+        stop_->Set();
+    Wait();
+}
+
+void ScanDriver::JoinWorker()
+{
+    if (!worker_.joinable())
+        return;
+    if (wait_)
+        wait_->Until([this] { return !workerRunning_.load(); });
+    worker_.join();
 }
 
 bool ScanDriver::Start(const ScanRequest& request, ScanProgress* progress)
@@ -22,10 +35,13 @@ bool ScanDriver::Start(const ScanRequest& request, ScanProgress* progress)
             return false;
         state_ = State::Scanning;
     }
-    if (worker_.joinable())
-        worker_.join();  // a finished worker that was never waited for
+    JoinWorker();  // a finished worker that was never waited for
     request_ = request;
-    worker_ = std::thread([this, progress] { RunWorker(progress); });
+    workerRunning_ = true;
+    worker_ = std::thread([this, progress] {
+        RunWorker(progress);
+        workerRunning_ = false;
+    });
     return true;
 }
 
@@ -45,7 +61,7 @@ void ScanDriver::RunWorker(ScanProgress* progress)
     engine_.SetProgress(progress);
     completed_.clear();
     engine_.RunRequestedSections(completed_, request_);
-    if (request_[ScanSection::Shortcuts] != 0) {
+    if (request_[ScanSection::Shortcuts] != 0 && !engine_.StopSignalledNow()) {
         shortcuts_.SetProgress(progress, engine_.currentRow());
         request_[ScanSection::Shortcuts] = kSectionRunning;
         shortcuts_.FindBrokenShortcuts();
@@ -81,8 +97,7 @@ bool ScanDriver::Abort()
     }
     if (stop_)
         stop_->Set();
-    if (worker_.joinable())
-        worker_.join();
+    JoinWorker();
     ProblemList& problems = engine_.problems();
     if (!problems.empty())
         problems.pop_back();
@@ -97,16 +112,23 @@ void ScanDriver::Stop()
 {
     if (stop_)
         stop_->Set();
+    if (IsReporting())
+        return;
     Wait();
 }
 
 void ScanDriver::Wait()
 {
-    if (worker_.joinable())
-        worker_.join();
+    JoinWorker();
     std::lock_guard guard(stateLock_);
     if (state_ != State::Aborting)
         state_ = State::Idle;
+}
+
+bool ScanDriver::IsReporting() const
+{
+    std::lock_guard guard(stateLock_);
+    return state_ == State::Reporting;
 }
 
 }  // namespace tw

@@ -3,19 +3,35 @@
 // abort signals the stop event, every scanner notices it within one entry, and the abort
 // waits for the worker before it drops the last problem found and resets the event, so no
 // list is ever left half-updated.
+//
+// A window reports the worker's progress and completion through its own thread, and the
+// worker may wait for that thread (the completion is a synchronous message). So whoever
+// waits for the worker on that thread must keep its messages flowing: the window hands the
+// driver a WorkerWait that pumps while it waits, and nothing waits for a worker that is
+// reporting its completion to the caller.
 #pragma once
 
 #include "scan/scan_engine.h"
 #include "scan/shortcut_scanner.h"
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 namespace tw {
 
+// How the driver waits for its worker: until `finished` answers true. The default blocks;
+// a window's keeps dispatching messages meanwhile.
+class WorkerWait {
+public:
+    virtual ~WorkerWait() = default;
+    virtual void Until(const std::function<bool()>& finished) = 0;
+};
+
 class ScanDriver {
 public:
-    ScanDriver(Registry& registry, System& system, ActivityLog& log);
+    ScanDriver(Registry& registry, System& system, ActivityLog& log, WorkerWait* wait = nullptr);
     // Stops a running scan and waits for the worker.
     ~ScanDriver();
     ScanDriver(const ScanDriver&) = delete;
@@ -29,10 +45,13 @@ public:
     // Otherwise signals the stop event, waits for the worker, removes the last problem
     // record, resets the stop event and returns true; completion is not reported.
     bool Abort();
-    // Exit: signals the stop event and waits for the worker, whatever it was doing.
+    // Exit: signals the stop event and waits for the worker, unless the worker is reporting
+    // its completion (the report is in the caller's hands; the worker ends once it returns).
     void Stop();
     // Waits for the worker to end (after its completion report).
     void Wait();
+    // True while the worker is inside its completion report.
+    bool IsReporting() const;
 
     // Read these only while no worker runs.
     ScanEngine& engine() { return engine_; }
@@ -46,6 +65,9 @@ public:
 private:
     enum class State { Idle, Scanning, Reporting, Aborting };
 
+    // Waits (through the WorkerWait, when there is one) until the worker thread has ended.
+    void JoinWorker();
+
     ScanEngine engine_;
     CShortcut shortcuts_;
     CompletedSectionList completed_;
@@ -53,6 +75,8 @@ private:
     std::unique_ptr<Event> stop_;
     mutable std::mutex stateLock_;
     State state_ = State::Idle;
+    WorkerWait* wait_;
+    std::atomic<bool> workerRunning_{false};
     std::thread worker_;
 };
 

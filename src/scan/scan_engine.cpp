@@ -101,8 +101,13 @@ void ScanEngine::RunRequestedSections(CompletedSectionList& completed, ScanReque
     for (ScanSection section : SectionsInRunOrder()) {
         if (section == ScanSection::Shortcuts || request[section] == 0)
             continue;
+        // After an abort, the section cut short and those that never ran keep "Scanning".
+        if (StopSignalledNow())
+            return;
         request[section] = kSectionRunning;
         RunSection(section, completed);
+        if (StopSignalledNow())
+            return;
         request[section] = kSectionDone;
         MarkSectionFinished();
     }

@@ -49,11 +49,19 @@ struct SectionInfo {
     std::string_view deleteType;      // "KEY" or "VAL"; empty for the shortcuts
     SetterOrder setterOrder;
     int runOrder;                     // 1 = first
+    int checkBoxId;                   // its check box on the main page
+    int labelId;                      // the label beside that box
+    int pageOrder;                    // 0 = first on the main page (left column, then right)
+    int saveOrder;                    // 0 = first value written when the settings are saved
 };
 
 const SectionInfo& SectionInfoOf(ScanSection section);
 // Every section in the order the scan runs them (the shortcuts last).
 const std::array<ScanSection, kSectionCount>& SectionsInRunOrder();
+// Every section in the order of the main page's check boxes.
+const std::array<ScanSection, kSectionCount>& SectionsInPageOrder();
+// Every section in the order its settings value is written.
+const std::array<ScanSection, kSectionCount>& SectionsInSaveOrder();
 // A section by its name (CompleteRegistryScan, FileAssociations, ...), any letter case.
 std::optional<ScanSection> SectionFromName(std::string_view name);
 // The results group of a problem section text (exact comparison), -1 when none.
@@ -71,6 +79,8 @@ struct ScanRequest {
     std::int32_t operator[](ScanSection s) const { return flags[static_cast<int>(s)]; }
     static ScanRequest All();
     static ScanRequest None() { return {}; }
+    // Requested exactly where `selected` (indexed by request position) is true.
+    static ScanRequest Of(const std::array<bool, kSectionCount>& selected);
 };
 
 constexpr std::int32_t kSectionRequested = 1;

@@ -1,6 +1,9 @@
 #include "ui/hyperlink.h"
 
+#include "platform/win32/win32_registry.h"
 #include "ui/skin_button.h"
+
+#include "ui/window_barrier.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -15,25 +18,8 @@ constexpr UINT_PTR kSubclassId = 0x484C4E4B;  // "HLNK"
 // One hand cursor for every link of the process, kept until it ends.
 HCURSOR SharedHandCursor()
 {
-    static HCURSOR cursor = LoadHandCursorCopy();
-    return cursor;
-}
-
-// The default value of HKEY_CLASSES_ROOT\<subKey>, at most 260 bytes; false when the key
-// cannot be read.
-bool ReadClassesDefault(const std::string& subKey, std::string* value)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, subKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    char data[MAX_PATH] = {};
-    LONG size = sizeof data;
-    LONG status = RegQueryValueA(key, nullptr, data, &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return false;
-    value->assign(data, strnlen(data, sizeof data));
-    return true;
+    static UniqueCursor cursor = LoadHandCursorCopy();
+    return cursor.get();
 }
 
 }  // namespace
@@ -95,12 +81,12 @@ void CHyperLink::SizeToText()
     int length = GetWindowTextLengthA(hwnd_);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd_, text.data(), length + 1)));
-    HDC dc = GetDC(hwnd_);
-    HGDIOBJ old = SelectObject(dc, font_.get());
     SIZE extent{};
-    GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    {
+        WindowDc dc(hwnd_);
+        SelectedObject font(dc.get(), font_.get());
+        GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &extent);
+    }
 
     RECT rect;
     GetWindowRect(hwnd_, &rect);
@@ -126,20 +112,22 @@ HBRUSH CHyperLink::OnColour(HDC dc)
     return static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH));
 }
 
-INT_PTR CHyperLink::GoToAddress(const std::string& address, int showCommand)
+INT_PTR CHyperLink::GoToAddress(Registry& registry, const std::string& address, int showCommand)
 {
     auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, showCommand));
     if (result > 32)
         return result;
-    std::string documentClass;
-    if (!ReadClassesDefault(".htm", &documentClass))
+    std::optional<std::string> command = BrowserFallbackCommand(registry, address);
+    if (!command)
         return result;
-    std::string openCommand;
-    if (!ReadClassesDefault(documentClass + "\\shell\\open\\command", &openCommand))
-        return result;
-    std::string command = BrowserCommand(openCommand, address);
-    return static_cast<INT_PTR>(WinExec(command.c_str(), static_cast<UINT>(showCommand)));
+    return static_cast<INT_PTR>(WinExec(command->c_str(), static_cast<UINT>(showCommand)));
+}
+
+INT_PTR CHyperLink::GoToAddress(const std::string& address, int showCommand)
+{
+    Win32Registry registry;
+    return GoToAddress(registry, address, showCommand);
 }
 
 void CHyperLink::ReportError(HWND owner, int code)
@@ -168,7 +156,8 @@ LRESULT CALLBACK CHyperLink::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
         link->hwnd_ = nullptr;
         return DefSubclassProc(hwnd, message, wParam, lParam);
     }
-    return link->HandleMessage(message, wParam, lParam);
+    return GuardedWindowCall(
+        hwnd, "hyperlink", [&] { return link->HandleMessage(message, wParam, lParam); }, LRESULT(0));
 }
 
 LRESULT CHyperLink::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

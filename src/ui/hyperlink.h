@@ -4,6 +4,7 @@
 // the browser itself when the shell cannot open it.
 #pragma once
 
+#include "platform/registry.h"
 #include "platform/win32/win32_handle.h"
 #include "ui/hyperlink_rules.h"
 
@@ -33,8 +34,10 @@ public:
 
     // Opens the address; on failure beeps and shows ReportError.
     void Follow();
-    // ShellExecute "open", then the browser command of ".htm"; the shell's (or WinExec's)
-    // result, above 32 for success.
+    // ShellExecute "open", then the browser command of ".htm" read from `registry`; the
+    // shell's (or WinExec's) result, above 32 for success.
+    static INT_PTR GoToAddress(Registry& registry, const std::string& address, int showCommand);
+    // The same over the system's registry.
     static INT_PTR GoToAddress(const std::string& address, int showCommand);
     static void ReportError(HWND owner, int code);
 

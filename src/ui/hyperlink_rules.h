@@ -3,8 +3,11 @@
 // the texts of its error message. Tested without a window.
 #pragma once
 
+#include "registry/value_text.h"
+
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +60,21 @@ inline std::string BrowserCommand(std::string_view openCommand, std::string_view
     if (quote)
         command += '"';
     return command;
+}
+
+// The browser command for `address` when the shell cannot open it: the open command of the
+// class of ".htm" documents (HKEY_CLASSES_ROOT), cut as BrowserCommand does; nothing when
+// either key cannot be read.
+inline std::optional<std::string> BrowserFallbackCommand(Registry& registry, std::string_view address)
+{
+    std::optional<std::string> documentClass = ReadDefaultText(registry, kClassesRoot, ".htm");
+    if (!documentClass)
+        return std::nullopt;
+    std::optional<std::string> openCommand =
+        ReadDefaultText(registry, kClassesRoot, (*documentClass + "\\shell\\open\\command").c_str());
+    if (!openCommand)
+        return std::nullopt;
+    return BrowserCommand(*openCommand, address);
 }
 
 inline std::string LinkErrorText(int code)

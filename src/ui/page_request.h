@@ -74,8 +74,10 @@ public:
         return CloseWith(request);
     }
 
-    // The dialog's own Close button: ends it without a request.
+    // The dialog's own Close button: ends it with the request already pending, if any.
     Step CloseByOwnButton() { return CloseWith(pageRequest_); }
+    // Ended through its own buttons with `request` for the main window (0 for none).
+    Step CloseByOwnButton(int request) { return CloseWith(request); }
 
     // On destruction: a dialog ended any other way (the system menu, Alt+F4, a parent going
     // away) ends the application exactly as its exit button does.

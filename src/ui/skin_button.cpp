@@ -2,8 +2,11 @@
 
 #include "ui/mask_region.h"
 
+#include "ui/window_barrier.h"
+
 #include <commctrl.h>
 
+#include <optional>
 #include <vector>
 
 namespace tw {
@@ -40,9 +43,8 @@ HRGN RegionFromMask(HBITMAP mask)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy));
-    HDC screen = GetDC(nullptr);
-    int rows = GetDIBits(screen, mask, 0, static_cast<UINT>(size.cy), pixels.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
+    int rows = GetDIBits(WindowDc(nullptr).get(), mask, 0, static_cast<UINT>(size.cy), pixels.data(), &info,
+                         DIB_RGB_COLORS);
     if (rows != size.cy)
         return nullptr;
     std::vector<RunRect> runs = MaskRuns(size.cx, size.cy, [&](int x, int y) {
@@ -64,7 +66,7 @@ HRGN RegionFromMask(HBITMAP mask)
 
 }  // namespace
 
-HCURSOR LoadHandCursorCopy()
+UniqueCursor LoadHandCursorCopy()
 {
     char windows[MAX_PATH] = {};
     UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
@@ -82,7 +84,7 @@ HCURSOR LoadHandCursorCopy()
         if (HCURSOR hand = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)))  // IDC_HAND
             copy = CopyCursor(hand);
     }
-    return copy;
+    return UniqueCursor(copy);
 }
 
 SkinButton::SkinButton() : textColour_(GetSysColor(COLOR_BTNTEXT)), handCursor_(LoadHandCursorCopy()) {}
@@ -90,8 +92,6 @@ SkinButton::SkinButton() : textColour_(GetSysColor(COLOR_BTNTEXT)), handCursor_(
 SkinButton::~SkinButton()
 {
     Detach();
-    if (handCursor_)
-        DestroyCursor(handCursor_);
 }
 
 bool SkinButton::Attach(HWND dialog, int id)
@@ -198,7 +198,8 @@ LRESULT CALLBACK SkinButton::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
         button->tooltip_ = nullptr;  // owned by the dialog, destroyed with it
         return DefSubclassProc(hwnd, message, wParam, lParam);
     }
-    return button->HandleMessage(message, wParam, lParam);
+    return GuardedWindowCall(
+        hwnd, "skinned button", [&] { return button->HandleMessage(message, wParam, lParam); }, LRESULT(0));
 }
 
 LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -211,13 +212,13 @@ LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;  // the image covers the button
     case WM_SETCURSOR:
         if (handCursor_ && useHandCursor_) {
-            SetCursor(handCursor_);
+            SetCursor(handCursor_.get());
             return TRUE;
         }
         break;
     case WM_MOUSEMOVE:
         if (handCursor_ && useHandCursor_)
-            SetCursor(handCursor_);
+            SetCursor(handCursor_.get());
         if (mousePressed_ && GetCapture() == hwnd_) {
             // Dragged off shows the button raised, dragged back shows it pushed.
             bool over = PointerOverButton();
@@ -272,58 +273,51 @@ void SkinButton::DrawImage(HDC dc, const RECT& rect, HBITMAP image)
         return;
     }
     SIZE size = BitmapSize(image);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ oldSource = SelectObject(source, image);
+    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    SelectedObject sourceImage(source.get(), image);
 
     // With a mask, the picture is laid over what lies behind the button.
     HDC target = dc;
-    HDC composed = nullptr;
-    HBITMAP canvas = nullptr;
-    HGDIOBJ oldCanvas = nullptr;
+    UniqueMemoryDc composed;
+    UniqueGdiObject canvas;
+    std::optional<SelectedObject> canvasSelected;
     if (mask_) {
-        composed = CreateCompatibleDC(dc);
-        canvas = CreateCompatibleBitmap(dc, width, height);
-        oldCanvas = SelectObject(composed, canvas);
+        composed.reset(CreateCompatibleDC(dc));
+        canvas.reset(CreateCompatibleBitmap(dc, width, height));
+        canvasSelected.emplace(composed.get(), canvas.get());
         HWND parent = GetParent(hwnd_);
         RECT inParent = rect;
         MapWindowPoints(hwnd_, parent, reinterpret_cast<POINT*>(&inParent), 2);
         POINT oldOrigin;
-        SetViewportOrgEx(composed, -inParent.left, -inParent.top, &oldOrigin);
-        SendMessageA(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(composed), 0);
-        SetViewportOrgEx(composed, oldOrigin.x, oldOrigin.y, nullptr);
-        target = composed;
+        SetViewportOrgEx(composed.get(), -inParent.left, -inParent.top, &oldOrigin);
+        SendMessageA(parent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(composed.get()), 0);
+        SetViewportOrgEx(composed.get(), oldOrigin.x, oldOrigin.y, nullptr);
+        target = composed.get();
     }
     int ox = mask_ ? 0 : rect.left, oy = mask_ ? 0 : rect.top;
     auto blit = [&](DWORD rop) {
         if (drawMode_ == 1) {
             SetStretchBltMode(target, COLORONCOLOR);
-            StretchBlt(target, ox, oy, width, height, source, 0, 0, size.cx, size.cy, rop);
+            StretchBlt(target, ox, oy, width, height, source.get(), 0, 0, size.cx, size.cy, rop);
         } else if (drawMode_ == 2 && size.cx > 0 && size.cy > 0) {
             for (int y = 0; y < height; y += size.cy)
                 for (int x = 0; x < width; x += size.cx)
-                    BitBlt(target, ox + x, oy + y, size.cx, size.cy, source, 0, 0, rop);
+                    BitBlt(target, ox + x, oy + y, size.cx, size.cy, source.get(), 0, 0, rop);
         } else {
-            BitBlt(target, ox, oy, size.cx, size.cy, source, 0, 0, rop);
+            BitBlt(target, ox, oy, size.cx, size.cy, source.get(), 0, 0, rop);
         }
     };
     if (mask_) {
-        HDC maskDc = CreateCompatibleDC(dc);
-        HGDIOBJ oldMask = SelectObject(maskDc, mask_.get());
+        UniqueMemoryDc maskDc(CreateCompatibleDC(dc));
+        SelectedObject maskSelected(maskDc.get(), mask_.get());
         SIZE maskSize = BitmapSize(static_cast<HBITMAP>(mask_.get()));
         blit(SRCINVERT);
-        BitBlt(composed, 0, 0, maskSize.cx, maskSize.cy, maskDc, 0, 0, SRCAND);
+        BitBlt(composed.get(), 0, 0, maskSize.cx, maskSize.cy, maskDc.get(), 0, 0, SRCAND);
         blit(SRCINVERT);
-        SelectObject(maskDc, oldMask);
-        DeleteDC(maskDc);
-        BitBlt(dc, rect.left, rect.top, width, height, composed, 0, 0, SRCCOPY);
-        SelectObject(composed, oldCanvas);
-        DeleteObject(canvas);
-        DeleteDC(composed);
+        BitBlt(dc, rect.left, rect.top, width, height, composed.get(), 0, 0, SRCCOPY);
     } else {
         blit(SRCCOPY);
     }
-    SelectObject(source, oldSource);
-    DeleteDC(source);
 }
 
 void SkinButton::DrawCaption(HDC dc, const RECT& rect, bool disabled)
@@ -333,7 +327,7 @@ void SkinButton::DrawCaption(HDC dc, const RECT& rect, bool disabled)
         return;
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
     text.resize(static_cast<std::size_t>(GetWindowTextA(hwnd_, text.data(), length + 1)));
-    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SelectedObject font(dc, GetStockObject(DEFAULT_GUI_FONT));
     int oldMode = SetBkMode(dc, TRANSPARENT);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
@@ -350,7 +344,6 @@ void SkinButton::DrawCaption(HDC dc, const RECT& rect, bool disabled)
     ExtTextOutA(dc, x, y, ETO_CLIPPED, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
-    SelectObject(dc, oldFont);
 }
 
 void SkinButton::DrawItem(const DRAWITEMSTRUCT& item)

@@ -61,13 +61,13 @@ private:
     bool hovering_ = false;
     bool mousePressed_ = false;
     bool useHandCursor_ = true;
-    HCURSOR handCursor_ = nullptr;
+    UniqueCursor handCursor_;
     HWND tooltip_ = nullptr;
     std::string tooltipText_;
 };
 
 // The hand cursor: cursor 106 of winhlp32.exe in the Windows folder, copied; where that is
-// missing, the system's hand. The caller owns the copy (DestroyCursor).
-HCURSOR LoadHandCursorCopy();
+// missing, the system's hand.
+UniqueCursor LoadHandCursorCopy();
 
 }  // namespace tw

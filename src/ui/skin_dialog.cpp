@@ -1,5 +1,7 @@
 #include "ui/skin_dialog.h"
 
+#include "ui/window_barrier.h"
+
 #include <ole2.h>
 #include <olectl.h>
 #include <richedit.h>
@@ -8,17 +10,6 @@ namespace tw {
 namespace {
 
 const char* const kSelfProperty = "TarnwickSkinDialog";
-
-// A COM pointer released by the scope that holds it.
-template <class T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-};
 
 // Decodes a "SKIN" resource (a GIF) into a device-dependent bitmap the caller owns.
 HBITMAP DecodeSkin(int skinId)
@@ -43,16 +34,15 @@ HBITMAP DecodeSkin(int skinId)
     CopyMemory(target, bytes, size);
     GlobalUnlock(block);
     ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream.p))) {  // the stream frees the block
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.Put()))) {  // the stream frees the block
         GlobalFree(block);
         return nullptr;
     }
     ComPtr<IPicture> picture;
-    if (FAILED(OleLoadPicture(stream.p, static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(&picture.p))))
+    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture, picture.PutVoid())))
         return nullptr;
     OLE_HANDLE handle = 0;
-    if (FAILED(picture.p->get_Handle(&handle)) || handle == 0)
+    if (FAILED(picture->get_Handle(&handle)) || handle == 0)
         return nullptr;
     // The picture owns its bitmap; keep a copy that outlives it.
     return static_cast<HBITMAP>(
@@ -193,27 +183,25 @@ void SkinDialog::DrawSkin(HDC dc)
     RECT client;
     GetClientRect(hwnd_, &client);
     int W = client.right, H = client.bottom, w = skinWidth_, h = skinHeight_;
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, skin_.get());
+    UniqueMemoryDc source(CreateCompatibleDC(dc));
+    SelectedObject selected(source.get(), skin_.get());
     switch (drawMode_) {
     case kSkinTile:
         for (int y = 0; y < H; y += h)
             for (int x = 0; x < W; x += w)
-                BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
+                BitBlt(dc, x, y, w, h, source.get(), 0, 0, SRCCOPY);
         break;
     case kSkinCentre:
-        BitBlt(dc, (W - w) / 2, (H - h) / 2, w, h, source, 0, 0, SRCCOPY);
+        BitBlt(dc, (W - w) / 2, (H - h) / 2, w, h, source.get(), 0, 0, SRCCOPY);
         break;
     case kSkinStretch:
         SetStretchBltMode(dc, COLORONCOLOR);
-        StretchBlt(dc, 0, 0, W, H, source, 0, 0, w, h, SRCCOPY);
+        StretchBlt(dc, 0, 0, W, H, source.get(), 0, 0, w, h, SRCCOPY);
         break;
     default:
-        BitBlt(dc, 0, 0, w < W ? w : W, h < H ? h : H, source, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, w < W ? w : W, h < H ? h : H, source.get(), 0, 0, SRCCOPY);
         break;
     }
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 INT_PTR CALLBACK SkinDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -228,7 +216,8 @@ INT_PTR CALLBACK SkinDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, 
     }
     if (!self)
         return FALSE;
-    INT_PTR result = self->HandleMessage(message, wParam, lParam);
+    INT_PTR result = GuardedWindowCall(
+        hwnd, "dialog", [&] { return self->HandleMessage(message, wParam, lParam); }, INT_PTR(FALSE));
     if (message == WM_NCDESTROY) {
         RemovePropA(hwnd, kSelfProperty);
         self->hwnd_ = nullptr;
@@ -244,6 +233,15 @@ INT_PTR SkinDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return OnInitDialog();
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)) ? TRUE : FALSE;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        LRESULT answer = 0;
+        if (header && OnNotify(static_cast<int>(header->idFrom), header, &answer)) {
+            SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, answer);
+            return TRUE;
+        }
+        break;
+    }
     case WM_TIMER:
         OnTimer(wParam);
         return TRUE;
@@ -376,12 +374,23 @@ void PageDialog::ClosePage()
     EndPage();
 }
 
+void PageDialog::ClosePage(int request)
+{
+    protocol_.CloseByOwnButton(request);
+    EndPage();
+}
+
+void PageDialog::CloseMainWindow()
+{
+    if (HWND main = host_.MainWindow())
+        SendMessageA(main, WM_CLOSE, 0, 0);
+}
+
 void PageDialog::Exit()
 {
     StopTimers();
     EndDialog(0);
-    if (HWND main = host_.MainWindow())
-        SendMessageA(main, WM_CLOSE, 0, 0);
+    CloseMainWindow();
 }
 
 bool PageDialog::OnCommand(int id, int code, HWND control)
@@ -418,8 +427,7 @@ void PageDialog::OnDestroy()
     if (protocol_.DestructionEndsApplication()) {
         // Ended neither by its own buttons nor by a page request: as the exit button.
         protocol_.OnButton(exitId_);
-        if (HWND main = host_.MainWindow())
-            SendMessageA(main, WM_CLOSE, 0, 0);
+        CloseMainWindow();
     }
     HWND main = host_.MainWindow();
     if (main) {

@@ -68,6 +68,8 @@ protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     // A command from a control or menu; true when handled.
     virtual bool OnCommand(int /*id*/, int /*code*/, HWND /*control*/) { return false; }
+    // WM_NOTIFY from control `id`; true when handled, with *result the answer to the sender.
+    virtual bool OnNotify(int /*id*/, NMHDR* /*header*/, LRESULT* /*result*/) { return false; }
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual void OnDestroy() {}
     // Every other message; set *handled to answer it.
@@ -127,6 +129,10 @@ protected:
     void SetUpPage(const std::string& titleLine);
     // The dialog's own Close button.
     void ClosePage();
+    // Ends the page through its own buttons, leaving `request` for the main window.
+    void ClosePage(int request);
+    // Asks the main window to close, which ends the program (the exit button's second half).
+    void CloseMainWindow();
     // Stops the dialog's timer, if it has one, before it closes.
     virtual void StopTimers() {}
 

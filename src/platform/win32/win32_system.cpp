@@ -104,19 +104,6 @@ private:
     UniqueWin32Handle h_;
 };
 
-template <class T>
-struct ComPtr {
-    T* p = nullptr;
-    ComPtr() = default;
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-};
-
 }  // namespace
 
 std::uint32_t Win32System::GetVersion()
@@ -248,8 +235,8 @@ std::vector<DirEntry> Win32System::FindFiles(std::string_view pattern)
 {
     std::vector<DirEntry> entries;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(Z(pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
+    UniqueFind find(FindFirstFileA(Z(pattern).c_str(), &data));
+    if (!find)
         return entries;
     do {
         DirEntry e;
@@ -259,8 +246,7 @@ std::vector<DirEntry> Win32System::FindFiles(std::string_view pattern)
         e.lastWriteTime = FileTime{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime};
         e.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entries.push_back(std::move(e));
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &data));
     return entries;
 }
 
@@ -334,13 +320,13 @@ bool Win32System::GetShortcutTarget(std::string_view linkPath, std::string* targ
         ComPtr<IShellLinkA> link;
         ComPtr<IPersistFile> file;
         if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                       reinterpret_cast<void**>(&link.p))) &&
-            SUCCEEDED(link.p->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file.p)))) {
+                                       link.PutVoid())) &&
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) {
             WCHAR wide[MAX_PATH] = {};
             if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) > 0 &&
-                SUCCEEDED(file.p->Load(wide, STGM_READ))) {
+                SUCCEEDED(file->Load(wide, STGM_READ))) {
                 char buffer[MAX_PATH] = {};
-                if (SUCCEEDED(link.p->GetPath(buffer, MAX_PATH, nullptr, SLGP_SHORTPATH))) {
+                if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_SHORTPATH))) {
                     buffer[MAX_PATH - 1] = '\0';
                     if (target)
                         *target = buffer;

@@ -47,7 +47,7 @@ struct FakeView : MainWindowView {
 // Records every window opened and answers with queued page requests.
 struct Windows : WindowEntryPoints {
     std::vector<std::string> calls;
-    std::vector<SectionSelection> scans;
+    std::vector<ScanRequest> scans;
     std::deque<int> answers;
     int Answer()
     {
@@ -57,7 +57,7 @@ struct Windows : WindowEntryPoints {
         answers.pop_front();
         return a;
     }
-    int StartScan(const SectionSelection& s) override
+    int StartScan(const ScanRequest& s) override
     {
         calls.push_back("scan");
         scans.push_back(s);
@@ -197,11 +197,10 @@ TEST_F(MainWindowTest, AScanTakesTheTickedBoxesNotTheStoredValues)
     view.checked[IDC_CHK_COMPLETE_REGISTRY] = false;
     model->OnCommand(IDC_SCAN_NOW);
     ASSERT_EQ(1u, windows->scans.size());
-    SectionSelection expected;
-    expected.fill(true);
-    expected[0] = false;
-    expected[3] = false;
-    EXPECT_EQ(expected, windows->scans[0]);
+    ScanRequest expected = ScanRequest::All();
+    expected[ScanSection::CompleteRegistryScan] = 0;
+    expected[ScanSection::VxdDrivers] = 0;
+    EXPECT_EQ(expected.flags, windows->scans[0].flags);
 }
 
 TEST_F(MainWindowTest, PageRequestsFromOtherWindowsAreActedOnAndTheWindowRedrawn)

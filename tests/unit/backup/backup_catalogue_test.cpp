@@ -207,7 +207,7 @@ TEST_F(Catalogue, ManagerPagesAndButtons)
     EXPECT_EQ(FullBackupChoice::None, fromSettings.PerformAction());
     fromSettings.SetFullBackupChoice(FullBackupChoice::Restore);
     EXPECT_EQ(FullBackupChoice::Restore, fromSettings.PerformAction());
-    fromSettings.OnToolbar(kManageBackupsButton);
+    fromSettings.OnToolbar(kHeaderBackupManager);
     EXPECT_EQ(BackupPage::Restore, fromSettings.page());
     ManagerOutcome back = fromSettings.OnCancelShowPrevious();
     EXPECT_FALSE(back.close);
@@ -215,12 +215,14 @@ TEST_F(Catalogue, ManagerPagesAndButtons)
 
     BackupManagerModel fromMain(registry, machine.system, kProgram, 0);
     EXPECT_EQ(BackupPage::Restore, fromMain.page());
-    EXPECT_FALSE(fromMain.OnToolbar(kManageBackupsButton).close);
+    EXPECT_FALSE(fromMain.OnToolbar(kHeaderBackupManager).close);
     ManagerOutcome closed = fromMain.OnCancelShowPrevious();
     EXPECT_TRUE(closed.close);
     EXPECT_EQ(0, closed.pageRequest);
-    for (int request : {1049, 1056, 1047}) {
-        ManagerOutcome o = fromMain.OnToolbar(request);
+    // The header buttons by their ids: "User settings" (1017) asks for the "Settings" page (1047).
+    const std::pair<int, int> buttons[] = {{1049, 1049}, {1056, 1056}, {1017, 1047}};
+    for (auto [button, request] : buttons) {
+        ManagerOutcome o = fromMain.OnToolbar(button);
         EXPECT_TRUE(o.close);
         EXPECT_EQ(request, o.pageRequest);
     }

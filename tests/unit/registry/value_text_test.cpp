@@ -1,6 +1,8 @@
 #include "registry/value_text.h"
 
 #include "platform/codepage.h"
+#include "platform/key_handle.h"
+#include "platform/memory/memory_registry.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +277,25 @@ TEST_F(Listing, LargeValuesAndLongNamesAreListedWhole)
     ASSERT_EQ(2u, l.size());
     EXPECT_EQ(longName, l[1].name);
     EXPECT_EQ(big.size() * 3 - 1, l[1].text.size());
+}
+
+TEST(ReadStringValue, ReadsStringsOfAnyLengthUpToTheirFirstNulAndNothingElse)
+{
+    MemoryRegistry registry;
+    const std::string long_(5000, 'p');
+    SetValue(registry, kCurrentUser, "T", "long", kRegExpandSz, Str(long_));
+    SetValue(registry, kCurrentUser, "T", "cut", kRegSz, B({'a', 0, 'b', 0}));
+    SetValue(registry, kCurrentUser, "T", "number", kRegDword, B({1, 0, 0, 0}));
+    KeyHandle key(registry);
+    ASSERT_EQ(kSuccess, registry.OpenKeyEx(kCurrentUser, "T", 0, kKeyRead, key.Put()));
+    EXPECT_EQ(long_, ReadStringValue(registry, key.get(), "long"));
+    EXPECT_EQ("a", ReadStringValue(registry, key.get(), "cut"));
+    EXPECT_EQ(std::nullopt, ReadStringValue(registry, key.get(), "number"));
+    EXPECT_EQ(std::nullopt, ReadStringValue(registry, key.get(), "missing"));
+
+    EXPECT_EQ(std::nullopt, ReadDefaultText(registry, kCurrentUser, "T\\Missing"));
+    SetValue(registry, kCurrentUser, "T\\D", "", kRegSz, Str(long_));
+    EXPECT_EQ(long_, ReadDefaultText(registry, kCurrentUser, "T\\D"));
 }
 
 }  // namespace

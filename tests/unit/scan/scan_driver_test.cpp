@@ -154,6 +154,75 @@ TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
     auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
     EXPECT_FALSE(stop->IsSignalled());
     EXPECT_FALSE(driver.Abort());  // nothing runs any more
+    // The walk was cut short and nothing after it ran: every row still reads "Scanning".
+    EXPECT_EQ(Strings(14, "Scanning"), Column(rows, kColumnStatus));
+    EXPECT_TRUE(driver.shortcuts().brokenList.empty());
+}
+
+// Counts the waits and waits as a window would: polling, here without messages to pump.
+struct CountingWait : WorkerWait {
+    std::atomic<int> waits{0};
+    void Until(const std::function<bool()>& finished) override
+    {
+        ++waits;
+        while (!finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+};
+
+// A completion report that holds the worker until the test lets it go, as a window's
+// synchronous completion message holds it while the results are shown.
+class HeldCompletion : public ProgressTable {
+public:
+    void ScanCompleted() override
+    {
+        ProgressTable::ScanCompleted();
+        reporting = true;
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> reporting{false};
+    std::atomic<bool> release{false};
+};
+
+TEST(ScanDriver, EveryWaitForTheWorkerGoesThroughTheWindowsWait)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    CountingWait wait;
+    {
+        ScanDriver driver(s.registry, s.system, s.log, &wait);
+        ProgressTable progress;
+        ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+        driver.Wait();
+        EXPECT_EQ(1, wait.waits.load());
+        ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+        driver.Abort();  // or it finished already: either way the wait is the window's
+        driver.Stop();
+    }
+    EXPECT_GE(wait.waits.load(), 2);
+}
+
+TEST(ScanDriver, ExitWhileTheCompletionIsShownDoesNotWaitForTheReportingWorker)
+{
+    ScanMachine s;
+    SeedOneProblemPerSection(s);
+    CountingWait wait;
+    HeldCompletion progress;
+    {
+        ScanDriver driver(s.registry, s.system, s.log, &wait);
+        ASSERT_TRUE(driver.Start(ScanRequest::None(), &progress));
+        while (!progress.reporting.load())
+            std::this_thread::yield();
+        EXPECT_TRUE(driver.IsReporting());
+        EXPECT_FALSE(driver.Abort());  // a finished scan is not aborted
+        auto started = std::chrono::steady_clock::now();
+        driver.Stop();  // must return while the worker is still held
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+        EXPECT_TRUE(driver.IsReporting());
+        progress.release = true;  // the completion handler returns
+    }  // and the driver's end waits for the worker
+    EXPECT_TRUE(progress.Completed());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
+#include "platform/memory/memory_registry.h"
 #include "ui/hyperlink_rules.h"
 #include "ui/mask_region.h"
+
+#include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,19 @@ TEST(HyperLink, BrowserCommandIsCutAtThePlaceholder)
     // Cut unquoted, a path with blanks would reach the browser as two arguments.
     EXPECT_EQ("\"C:\\browser.exe\"  \"C:\\Program Files\\Tarnwick\\Tarnwick Help.html\"",
               BrowserCommand("\"C:\\browser.exe\" \"%1\"", "C:\\Program Files\\Tarnwick\\Tarnwick Help.html"));
+}
+
+TEST(HyperLink, TheFallbackReadsTheBrowserCommandOfHtmlDocumentsWhateverItsLength)
+{
+    MemoryRegistry registry;
+    const char* address = "C:\\tw\\help.html";
+    EXPECT_EQ(std::nullopt, BrowserFallbackCommand(registry, address));  // no ".htm" class
+    SetValue(registry, kClassesRoot, ".htm", "", kRegSz, Str("htmlfile"));
+    EXPECT_EQ(std::nullopt, BrowserFallbackCommand(registry, address));  // a class without a command
+    // Longer than the 260 bytes a fixed buffer would hold: read whole, not cut or dropped.
+    std::string browser = "\"C:\\" + std::string(300, 'b') + ".exe\"";
+    SetValue(registry, kClassesRoot, "htmlfile\\shell\\open\\command", "", kRegSz, Str(browser + " \"%1\""));
+    EXPECT_EQ(browser + "  C:\\tw\\help.html", BrowserFallbackCommand(registry, address));
 }
 
 TEST(HyperLink, ErrorTexts)

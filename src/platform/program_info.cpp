@@ -1,4 +1,4 @@
-#include "app/program_info.h"
+#include "platform/program_info.h"
 
 namespace tw {
 
