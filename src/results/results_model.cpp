@@ -1,0 +1,331 @@
+#include "results/results_model.h"
+
+#include "ui/page_request.h"
+
+#include <cstdio>
+
+namespace tw {
+namespace {
+
+struct SectionText {
+    const char* section;
+    const char* description;
+};
+
+// Spelling and double blanks as the program has always shown them.
+constexpr SectionText kDescriptions[] = {
+    {"Complete Registry Scan", "These are invalid references located throughout your entire registry."},
+    {"Program ID Section",
+     "Errors in this section refer to invalid entries in your ProgramID Section. These may cause errors when "
+     "attempting to run certain applications."},
+    {"Add/Remove Program Section",
+     "Errors in this section refer to invalid entiries in your Add/Remove program Section in the registry."},
+    {"Application Paths",
+     "Errors in this section refer to paths to applications within your computer. These may cause errors when you "
+     "attempt to access certain applications."},
+    {"Windows Fonts",
+     "Errors in this section refer to invalid fonts in your computer. These may cause errors of displaying some "
+     "text information."},
+    {"Shared Program Files",
+     "Errors in this section refer to Shared  DLLs within your registry. These may cause errors when attempting to "
+     "access certain application, as well as sporadic errors and system interruptions."},
+    {"Windows Help Files", "Errors in this section refer to your Help Files.."},
+    {"Startup Programs", "Errors in this section refer to your Startup Programs Section."},
+    {"System Services",
+     "Errors in this section refer to errors in virtual device drivers. These may cause sporadic errors and system "
+     "interruptions."},
+    {"Vxd Drivers Section",
+     "Errors in this section refer to errors in device drivers. These may cause sporadic errors and system "
+     "interruptions."},
+    {"File Associations",
+     "Errors in this section refer to missing file associations. These may cause errors when you attempt to  "
+     "access programs associated with certain types of files."},
+    {"Sound Section", "Errors in this section refer to System Files of your system."},
+    {"Registry Integrity", "Errors in this section refer to Registry Integrity."},
+    {"Windows Shortcuts",
+     "Errors in this section refer to Windows Shortcuts that are not pointing to valid file locations."},
+};
+
+std::string Numbered(const char* format, std::size_t n)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, static_cast<int>(n));
+    return text;
+}
+
+}  // namespace
+
+std::string SectionDescription(const std::string& sectionText)
+{
+    for (const SectionText& s : kDescriptions)
+        if (sectionText == s.section)
+            return s.description;
+    return {};
+}
+
+ResultsModel::ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page)
+    : problems_(problems), shortcuts_(shortcuts), page_(page)
+{
+}
+
+void ResultsModel::Open(ResultsView& view)
+{
+    view_ = &view;
+    BuildOverview();
+    for (ResultsRow& row : rows_)
+        row.ticked = true;
+    Show();
+    view.ShowRepairButton(!rows_.empty());
+}
+
+void ResultsModel::Show()
+{
+    if (view_)
+        view_->ShowRows(rows_);
+}
+
+void ResultsModel::AddSectionRow(const std::string& text, std::size_t count, bool ticked)
+{
+    ResultsRow row;
+    row.cells[1] = {text, kResultsBlack};
+    row.cells[2] = {Numbered("%i Problems Found", count), kResultsRed};
+    row.cells[3] = {"Use Double-Click for view Details...", kResultsNoColour};
+    row.previewHeight = kSectionRowPreview;
+    row.ticked = ticked;
+    row.description = "Error Description: " + SectionDescription(text);
+    rows_.push_back(std::move(row));
+}
+
+void ResultsModel::BuildOverview()
+{
+    rows_.clear();
+    for (Group& g : groups_) {
+        g.text.clear();
+        g.problems.clear();
+    }
+    for (const auto& problem : problems_) {
+        if (!problem)
+            continue;
+        int group = ResultsGroupOf(problem->section);
+        if (group == -1)
+            continue;  // shown nowhere, its flag left as it is
+        groups_[static_cast<std::size_t>(group)].text = problem->section;
+        groups_[static_cast<std::size_t>(group)].problems.push_back(problem.get());
+    }
+    for (const Group& g : groups_) {
+        if (g.text.empty())
+            continue;
+        bool anyIncluded = false;
+        for (const ProblemRecord* p : g.problems)
+            anyIncluded = anyIncluded || p->excluded == 0;
+        AddSectionRow(g.text, g.problems.size(), anyIncluded);
+    }
+    if (!shortcuts_.empty()) {
+        bool anyIncluded = false;
+        for (const BrokenShortcut& s : shortcuts_)
+            anyIncluded = anyIncluded || s.excluded == 0;
+        AddSectionRow(kShortcutsSection, shortcuts_.size(), anyIncluded);
+    }
+}
+
+bool ResultsModel::IsShortcutsRow(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < rows_.size() &&
+           rows_[static_cast<std::size_t>(row)].cells[1].text == kShortcutsSection;
+}
+
+int ResultsModel::GroupOfOverviewRow(int row) const
+{
+    if (IsShortcutsRow(row))
+        return -1;
+    int seen = 0;
+    for (std::size_t g = 0; g < groups_.size(); ++g) {
+        if (groups_[g].text.empty())
+            continue;
+        if (seen++ == row)
+            return static_cast<int>(g);
+    }
+    return -1;
+}
+
+void ResultsModel::SetSectionExcluded(int row, std::uint8_t excluded)
+{
+    if (IsShortcutsRow(row)) {
+        for (BrokenShortcut& s : shortcuts_)
+            s.excluded = excluded;
+        return;
+    }
+    int group = GroupOfOverviewRow(row);
+    if (group == -1)
+        return;
+    for (ProblemRecord* p : groups_[static_cast<std::size_t>(group)].problems)
+        p->excluded = excluded;
+}
+
+void ResultsModel::CopyTicksToFlags()
+{
+    if (detailView_) {
+        if (shortcutView_ || currentGroup_ == -1) {
+            for (std::size_t i = 0; i < rows_.size() && i < shortcuts_.size(); ++i)
+                shortcuts_[i].excluded = rows_[i].ticked ? 0 : 1;
+            return;
+        }
+        auto& problems = groups_[static_cast<std::size_t>(currentGroup_)].problems;
+        for (std::size_t i = 0; i < rows_.size() && i < problems.size(); ++i)
+            problems[i]->excluded = rows_[i].ticked ? 0 : 1;
+        return;
+    }
+    // Ticked section rows change nothing: problems unticked one by one stay unticked.
+    for (std::size_t r = 0; r < rows_.size(); ++r)
+        if (!rows_[r].ticked)
+            SetSectionExcluded(static_cast<int>(r), 1);
+}
+
+void ResultsModel::OpenDetail(int row)
+{
+    CopyTicksToFlags();
+    bool shortcuts = IsShortcutsRow(row);
+    int group = shortcuts ? -1 : GroupOfOverviewRow(row);
+    if (!shortcuts && group == -1)
+        return;
+    detailView_ = true;
+    rows_.clear();
+    if (!shortcuts) {
+        currentGroup_ = group;
+        shortcutView_ = false;
+        std::size_t n = 0;
+        for (ProblemRecord* p : groups_[static_cast<std::size_t>(group)].problems) {
+            ResultsRow r;
+            r.cells[1] = {Numbered("Error %i Description:", ++n), kResultsBlack};
+            r.previewHeight = kProblemRowPreview;
+            r.ticked = p->excluded == 0;
+            std::string name = p->value ? p->value->name : std::string();
+            std::string text = p->value ? p->value->text : std::string();
+            r.description = "Key Path: " + p->keyPath + "\nKey Name: " + name + "\nKey Value: " + text;
+            rows_.push_back(std::move(r));
+        }
+    } else {
+        shortcutView_ = true;
+        std::size_t n = 0;
+        for (const BrokenShortcut& s : shortcuts_) {
+            ResultsRow r;
+            r.cells[1] = {Numbered("Error %i Description:", ++n), kResultsBlack};
+            r.previewHeight = kShortcutRowPreview;
+            r.ticked = s.excluded == 0;
+            r.description = "Shortcut Path: " + s.path;
+            rows_.push_back(std::move(r));
+        }
+    }
+    Show();
+}
+
+void ResultsModel::ReturnToOverview()
+{
+    CopyTicksToFlags();
+    detailView_ = false;
+    shortcutView_ = false;
+    currentGroup_ = -1;
+    if (view_)
+        view_->ShowRepairButton(true);
+    BuildOverview();  // the section rows' ticks follow the flags now
+    Show();
+}
+
+void ResultsModel::OnTickClicked(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+        return;
+    ResultsRow& r = rows_[static_cast<std::size_t>(row)];
+    if (!detailView_ && !r.ticked)
+        SetSectionExcluded(row, 0);  // ticking a section takes back every problem of it
+    r.ticked = !r.ticked;
+    if (view_)
+        view_->SetTicked(row, r.ticked);
+}
+
+void ResultsModel::OnDoubleClick(int row)
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+        return;
+    if (detailView_) {
+        ResultsRow& r = rows_[static_cast<std::size_t>(row)];
+        r.ticked = !r.ticked;
+        if (view_)
+            view_->SetTicked(row, r.ticked);
+        return;
+    }
+    OpenDetail(row);
+}
+
+void ResultsModel::CloseStep()
+{
+    if (detailView_ && pageRequest_ == kNoPageRequest) {
+        ReturnToOverview();
+        return;
+    }
+    // A page request ends the viewer whatever view it shows.
+    if (detailView_)
+        CopyTicksToFlags();
+    closeOwner_ = true;
+    closedInOrder_ = true;
+    view_->EndViewer();
+}
+
+void ResultsModel::Exit()
+{
+    closedInOrder_ = true;
+    view_->CloseAncestors();
+    view_->EndViewer();
+}
+
+bool ResultsModel::OnCommand(int id)
+{
+    switch (id) {
+    case kResultsClose:
+        CloseStep();
+        return true;
+    case kResultsRepair:
+        CopyTicksToFlags();
+        page_.Repair();
+        page_.StopOrClose();
+        closedInOrder_ = true;
+        view_->EndViewer();
+        return true;
+    case kResultsExit:
+        Exit();
+        return true;
+    case kHeaderMainPage:
+    case kHeaderAdvancedOptions:
+        pageRequest_ = id;
+        CloseStep();
+        return true;
+    case kHeaderUserSettings:
+        pageRequest_ = kRequestSettingsPage;
+        CloseStep();
+        return true;
+    case kHeaderBackupManager:
+        if (int request = view_->OpenBackupManager()) {
+            pageRequest_ = request;
+            CloseStep();
+        }
+        return true;
+    case kHeaderHelp:
+        view_->OpenHelpPage();
+        return true;
+    case kHeaderMinimize:
+        view_->Minimize();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ResultsModel::OnDestroy()
+{
+    if (closedInOrder_ || !view_)
+        return false;
+    Exit();
+    return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,126 @@
+// What the results viewer shows and does, without the window. One list in two views: the
+// overview, a row per section that has problems (in the groups' order, then "Windows
+// Shortcuts"), and the detail view of one section's problems or of the broken shortcuts.
+// Every row has a tick; the viewer writes the ticks into the excluded flags of the problems
+// and shortcuts, and those flags are all it ever changes. The repair is the scan page's.
+#pragma once
+
+#include "scan/problem_record.h"
+#include "scan/scan_page_model.h"
+#include "scan/shortcut_scanner.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// Control ids of the results viewer.
+enum ResultsControl : int {
+    kResultsExit = 1028,   // top right: ends the program
+    kResultsClose = 1029,  // bottom: the close step
+    kResultsRepair = 1084,
+    kResultsList = 1040,
+};
+
+// Palette entries of the list.
+enum ResultsColour : int { kResultsBlack = 0, kResultsRed = 1, kResultsNoColour = -1 };
+
+inline constexpr int kResultsColumns = 4;
+inline constexpr int kSectionRowPreview = 37;
+inline constexpr int kProblemRowPreview = 55;
+inline constexpr int kShortcutRowPreview = 45;
+inline constexpr int kResultsRowState = 12;
+inline constexpr const char* kShortcutsSection = "Windows Shortcuts";
+
+struct ResultsCell {
+    std::string text;
+    int colour = kResultsNoColour;  // palette entry
+};
+
+struct ResultsRow {
+    std::array<ResultsCell, kResultsColumns> cells;  // column 0 holds only the tick
+    bool ticked = true;
+    int previewHeight = 0;
+    std::string description;  // drawn under the row
+};
+
+// The description of a section's errors, by its section text; empty for any other text.
+std::string SectionDescription(const std::string& sectionText);
+
+class ResultsView {
+public:
+    virtual ~ResultsView() = default;
+    // The list shows exactly these rows now.
+    virtual void ShowRows(const std::vector<ResultsRow>& rows) = 0;
+    virtual void SetTicked(int row, bool ticked) = 0;
+    virtual void ShowRepairButton(bool show) = 0;
+    // Ends the viewer's modal run with 0.
+    virtual void EndViewer() = 0;
+    // Asks every ancestor window to close, from the parent up: the program ends.
+    virtual void CloseAncestors() = 0;
+    virtual void Minimize() = 0;
+    virtual void OpenHelpPage() = 0;
+    // The backup manager, modally; the page request it ended with.
+    virtual int OpenBackupManager() = 0;
+};
+
+class ResultsModel {
+public:
+    ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page);
+
+    // Builds the overview with every row ticked.
+    void Open(ResultsView& view);
+    // Left button on a row's tick box.
+    void OnTickClicked(int row);
+    // Double click on a row.
+    void OnDoubleClick(int row);
+    // A button; false when it is none of the viewer's.
+    bool OnCommand(int id);
+    // The viewer is being destroyed; ended any way but its own (Escape, say), it ends the
+    // program as its exit button does. True when it did.
+    bool OnDestroy();
+
+    const std::vector<ResultsRow>& rows() const { return rows_; }
+    bool detailView() const { return detailView_; }
+    bool shortcutView() const { return shortcutView_; }
+    int currentGroup() const { return currentGroup_; }
+    int pageRequest() const { return pageRequest_; }
+    bool closeOwner() const { return closeOwner_; }
+    // How the viewer ended, for the scan page.
+    ResultsOutcome outcome() const { return {pageRequest_, closeOwner_}; }
+
+private:
+    struct Group {
+        std::string text;
+        std::vector<ProblemRecord*> problems;
+    };
+
+    void BuildOverview();
+    void AddSectionRow(const std::string& text, std::size_t count, bool ticked);
+    void OpenDetail(int row);
+    void ReturnToOverview();
+    void CopyTicksToFlags();
+    void SetSectionExcluded(int row, std::uint8_t excluded);
+    // The group an overview row stands for, -1 for the shortcuts row (or none).
+    int GroupOfOverviewRow(int row) const;
+    bool IsShortcutsRow(int row) const;
+    void CloseStep();
+    void Exit();
+    void Show();
+
+    ProblemList& problems_;
+    std::vector<BrokenShortcut>& shortcuts_;
+    ScanPageCommands& page_;
+    ResultsView* view_ = nullptr;
+    std::array<Group, kSectionCount> groups_;
+    std::vector<ResultsRow> rows_;
+    bool detailView_ = false;
+    bool shortcutView_ = false;
+    int currentGroup_ = -1;
+    int pageRequest_ = 0;
+    bool closeOwner_ = false;
+    bool closedInOrder_ = false;
+};
+
+}  // namespace tw

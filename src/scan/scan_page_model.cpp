@@ -1,0 +1,152 @@
+#include "scan/scan_page_model.h"
+
+#include "backup/backup_messages.h"
+#include "backup/repair.h"
+#include "ui/page_request.h"
+
+namespace tw {
+
+ScanPageModel::ScanPageModel(Registry& registry, System& system, ActivityLog& log, std::string programFolder,
+                             const ScanRequest& request, WorkerWait* wait)
+    : driver_(registry, system, log, wait), programFolder_(std::move(programFolder)), request_(request)
+{
+}
+
+void ScanPageModel::Open(ScanPageView& view, ScanProgress& progress)
+{
+    view_ = &view;
+    view.ShowControl(kScanClose, false);
+    view.ShowControl(kScanRepair, false);
+    view.ShowControl(kScanAbort, true);
+    view.SetProgressBar(0);
+    driver_.Start(request_, &progress);
+}
+
+void ScanPageModel::OnProgressTimer()
+{
+    if (position_ <= 80)
+        view_->SetProgressBar(position_++);
+}
+
+void ScanPageModel::OnScanCompleted()
+{
+    Complete(true);
+}
+
+void ScanPageModel::Complete(bool success)
+{
+    view_->StopProgressTimer();
+    position_ = 100;
+    view_->SetProgressBar(100);
+    if (!success) {
+        view_->ShowMessage(kScanAbortedText);
+        return;
+    }
+    view_->ShowMessage(kScanCompleteText);
+    view_->ShowControl(kScanClose, true);
+    view_->ShowControl(kScanRepair, true);
+    view_->ShowControl(kScanAbort, false);
+    OpenResults();
+}
+
+void ScanPageModel::OpenResults()
+{
+    ResultsOutcome outcome = view_->OpenResults();
+    if (closing_)
+        return;  // the viewer ended the page already (its repair, or the exit)
+    if (outcome.pageRequest != 0) {
+        pageRequest_ = outcome.pageRequest;
+        closing_ = true;
+        view_->EndPage(pageRequest_);
+    } else if (outcome.closeOwner) {
+        closing_ = true;
+        view_->EndPage(pageRequest_);
+    }
+}
+
+void ScanPageModel::StopOrClose()
+{
+    if (aborting_)
+        return;
+    if (driver_.IsScanning()) {
+        aborting_ = true;
+        bool aborted = driver_.Abort();  // waits for the worker, drops the last record, resets the event
+        aborting_ = false;
+        if (aborted) {
+            Complete(false);
+            if (pageRequest_ == 0) {
+                OpenResults();
+                return;
+            }
+        }
+    }
+    closing_ = true;
+    view_->EndPage(pageRequest_);
+}
+
+bool ScanPageModel::OnCommand(int id)
+{
+    switch (id) {
+    case kScanAbort:
+        pageRequest_ = kNoPageRequest;
+        StopOrClose();
+        return true;
+    case kScanClose:
+        StopOrClose();
+        return true;
+    case kHeaderMainPage:
+    case kHeaderAdvancedOptions:
+    case kHeaderBackupManager:
+        pageRequest_ = id;
+        StopOrClose();
+        return true;
+    case kHeaderUserSettings:
+        pageRequest_ = kRequestSettingsPage;
+        StopOrClose();
+        return true;
+    case kHeaderHelp:
+        view_->OpenHelpPage();
+        return true;
+    case kHeaderMinimize:
+        view_->Minimize();
+        return true;
+    case kScanRepair:
+        Repair();
+        return true;
+    case kScanExit:
+        Exit();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ScanPageModel::Exit()
+{
+    // Stop reports a worker that is inside its completion report as ending by itself.
+    driver_.Stop();
+    closing_ = true;
+    view_->EndPage(pageRequest_);
+    view_->CloseMainWindow();
+}
+
+bool ScanPageModel::OnDestroy()
+{
+    bool endsProgram = !closing_;
+    closing_ = true;
+    driver_.Stop();
+    return endsProgram;
+}
+
+void ScanPageModel::Repair()
+{
+    if (driver_.IsScanning())
+        return;  // the findings belong to the worker until it has finished
+    view_->SetWaitCursor(true);
+    RepairOutcome outcome = tw::Repair(driver_.engine(), driver_.shortcuts(), programFolder_);
+    view_->SetWaitCursor(false);
+    if (outcome.backupFailed)
+        view_->ShowMessage(backup_text::kBackupNotWritten);
+}
+
+}  // namespace tw

@@ -1,0 +1,112 @@
+// What the scan progress page shows and does, without the window: it starts the worker as
+// it opens, steps the progress bar on its timer, handles the completion (its message, the
+// buttons it swaps, the results viewer), the abort and every way out (header buttons, the
+// second close button, the exit button, the window ending any other way), and runs the
+// repair for the results viewer. The dialog implements ScanPageView over its controls.
+#pragma once
+
+#include "scan/scan_driver.h"
+
+#include <string>
+
+namespace tw {
+
+// Control ids of the scan progress page.
+enum ScanPageControl : int {
+    kScanExit = 1028,          // caption "Close the dialog"
+    kScanClose = 1029,         // second "Close the dialog", shown once the scan is over
+    kScanTitleLine = 1035,
+    kScanProgressList = 1043,
+    kScanRepair = 1084,        // "Repair found problems"
+    kScanProgressBar = 1090,
+    kScanStatusLine = 1091,
+    kScanAbort = 1092,         // "Abort scanning"
+};
+
+// The window message by which the worker reports the end of a scan (sent, not posted).
+inline constexpr unsigned kScanCompletedMessage = 6031;
+
+inline constexpr const char* kScanCompleteText = "Scanning complete.\nClick OK for Details about the errors found.";
+inline constexpr const char* kScanAbortedText = "Scanning aborted.";
+inline constexpr const char* kScanPageTitleLine = "Process Bar";
+
+// How the results viewer ended.
+struct ResultsOutcome {
+    int pageRequest = 0;      // a page request for the main window, 0 for none
+    bool closeOwner = false;  // closed through its close step: this page ends too
+};
+
+class ScanPageView {
+public:
+    virtual ~ScanPageView() = default;
+    virtual void ShowControl(int id, bool show) = 0;
+    virtual void SetProgressBar(int position) = 0;
+    virtual void StopProgressTimer() = 0;
+    // A message box with an OK button.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Runs the results viewer modally over this page's findings.
+    virtual ResultsOutcome OpenResults() = 0;
+    // Ends the page's modal run; the page was closed through its own buttons.
+    virtual void EndPage(int pageRequest) = 0;
+    // Asks the main window to close, which ends the program.
+    virtual void CloseMainWindow() = 0;
+    virtual void Minimize() = 0;
+    virtual void OpenHelpPage() = 0;
+    virtual void SetWaitCursor(bool on) = 0;
+};
+
+// What the results viewer asks of the scan progress page that opened it.
+class ScanPageCommands {
+public:
+    virtual ~ScanPageCommands() = default;
+    // Repairs every finding whose excluded flag is 0.
+    virtual void Repair() = 0;
+    // Aborts a running scan, or ends the page with its pending request.
+    virtual void StopOrClose() = 0;
+};
+
+class ScanPageModel final : public ScanPageCommands {
+public:
+    ScanPageModel(Registry& registry, System& system, ActivityLog& log, std::string programFolder,
+                  const ScanRequest& request, WorkerWait* wait);
+
+    // The page is open: the worker starts, reporting to `progress`.
+    void Open(ScanPageView& view, ScanProgress& progress);
+    // Timer 1: the bar creeps up to 80 whatever the scan does.
+    void OnProgressTimer();
+    // The worker's completion message: the scan ran to its end.
+    void OnScanCompleted();
+    // A button; false when it is none of the page's.
+    bool OnCommand(int id);
+    // The window is being destroyed: no worker outlives it. True when the page was not
+    // closed through its own buttons, which ends the program as its exit button does.
+    bool OnDestroy();
+
+    // The repair of the findings, for the repair button and the results viewer; shows the
+    // wait cursor while it runs.
+    void Repair() override;
+    // The stop-or-close command: aborts a running scan (then opens the results viewer unless
+    // a page request is pending) or ends the page with the pending request.
+    void StopOrClose() override;
+
+    int progressPosition() const { return position_; }
+    int pageRequest() const { return pageRequest_; }
+    bool closing() const { return closing_; }
+    ScanDriver& driver() { return driver_; }
+
+private:
+    void Complete(bool success);
+    void OpenResults();
+    void Exit();
+
+    ScanDriver driver_;
+    std::string programFolder_;
+    ScanRequest request_;
+    ScanPageView* view_ = nullptr;
+    int position_ = 0;
+    int pageRequest_ = 0;
+    bool closing_ = false;
+    bool aborting_ = false;
+};
+
+}  // namespace tw

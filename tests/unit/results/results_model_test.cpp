@@ -1,0 +1,292 @@
+// The results viewer without its window: which rows each view shows with which texts, how
+// ticks become excluded flags (and only those), and how the viewer ends.
+#include "results/results_model.h"
+
+#include "ui/page_request.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tw::test {
+namespace {
+
+struct FakeView : ResultsView {
+    std::vector<ResultsRow> shown;
+    bool repairShown = false;
+    int ended = 0, ancestorsClosed = 0, minimised = 0, help = 0, backupOpened = 0;
+    int backupAnswer = 0;
+    void ShowRows(const std::vector<ResultsRow>& rows) override { shown = rows; }
+    void SetTicked(int row, bool ticked) override { shown.at(static_cast<std::size_t>(row)).ticked = ticked; }
+    void ShowRepairButton(bool show) override { repairShown = show; }
+    void EndViewer() override { ++ended; }
+    void CloseAncestors() override { ++ancestorsClosed; }
+    void Minimize() override { ++minimised; }
+    void OpenHelpPage() override { ++help; }
+    int OpenBackupManager() override
+    {
+        ++backupOpened;
+        return backupAnswer;
+    }
+};
+
+struct FakePage : ScanPageCommands {
+    std::vector<std::string> calls;
+    std::vector<std::uint8_t> excludedAtRepair;
+    ProblemList* problems = nullptr;
+    void Repair() override
+    {
+        calls.push_back("repair");
+        for (const auto& p : *problems)
+            excludedAtRepair.push_back(p->excluded);
+    }
+    void StopOrClose() override { calls.push_back("stop-or-close"); }
+};
+
+class Results : public ::testing::Test {
+protected:
+    void Add(const std::string& section, const std::string& key, const std::string& name = "",
+             const std::string& text = "")
+    {
+        auto p = std::make_unique<ProblemRecord>();
+        p->section = section;
+        p->keyPath = key;
+        p->value = std::make_unique<ValueEntry>(ValueEntry{name, text, kRegSz});
+        problems.push_back(std::move(p));
+    }
+    void Open()
+    {
+        page.problems = &problems;
+        model = std::make_unique<ResultsModel>(problems, shortcuts, page);
+        model->Open(view);
+    }
+    std::vector<std::string> Column(int column) const
+    {
+        std::vector<std::string> texts;
+        for (const ResultsRow& r : view.shown)
+            texts.push_back(r.cells[static_cast<std::size_t>(column)].text);
+        return texts;
+    }
+    std::vector<bool> Ticks() const
+    {
+        std::vector<bool> ticks;
+        for (const ResultsRow& r : view.shown)
+            ticks.push_back(r.ticked);
+        return ticks;
+    }
+    std::vector<int> Excluded() const
+    {
+        std::vector<int> flags;
+        for (const auto& p : problems)
+            flags.push_back(p ? p->excluded : -1);
+        return flags;
+    }
+
+    ProblemList problems;
+    std::vector<BrokenShortcut> shortcuts;
+    FakePage page;
+    FakeView view;
+    std::unique_ptr<ResultsModel> model;
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(Results, TheOverviewHasOneTickedRowPerSectionInGroupOrderThenTheShortcuts)
+{
+    Add("System Services", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Gone");
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "Gone", "gone.ttf");
+    problems.push_back(nullptr);  // an empty slot is passed over
+    Add("Not a section", "HKEY_CURRENT_USER\\X");
+    shortcuts = {{"C:\\a.lnk", 0}, {"C:\\b.lnk", 0}};
+    Open();
+    EXPECT_EQ((Strings{"Windows Fonts", "System Services", "Windows Shortcuts"}), Column(1));
+    EXPECT_EQ((Strings{"1 Problems Found", "1 Problems Found", "2 Problems Found"}), Column(2));
+    EXPECT_EQ(Strings(3, "Use Double-Click for view Details..."), Column(3));
+    EXPECT_EQ(std::vector<bool>(3, true), Ticks());
+    EXPECT_TRUE(view.repairShown);
+    const ResultsRow& fonts = view.shown[0];
+    EXPECT_EQ(kResultsBlack, fonts.cells[1].colour);
+    EXPECT_EQ(kResultsRed, fonts.cells[2].colour);
+    EXPECT_EQ(kResultsNoColour, fonts.cells[3].colour);
+    EXPECT_EQ(kSectionRowPreview, fonts.previewHeight);
+    EXPECT_EQ("Error Description: Errors in this section refer to invalid fonts in your computer. These may cause "
+              "errors of displaying some text information.",
+              fonts.description);
+    EXPECT_EQ("Error Description: Errors in this section refer to errors in virtual device drivers. These may "
+              "cause sporadic errors and system interruptions.",
+              view.shown[1].description);
+}
+
+TEST_F(Results, DescriptionsKeepTheirSpellingAndDoubleBlanks)
+{
+    EXPECT_EQ("Errors in this section refer to Shared  DLLs within your registry. These may cause errors when "
+              "attempting to access certain application, as well as sporadic errors and system interruptions.",
+              SectionDescription("Shared Program Files"));
+    EXPECT_EQ("Errors in this section refer to invalid entiries in your Add/Remove program Section in the registry.",
+              SectionDescription("Add/Remove Program Section"));
+    EXPECT_EQ("Errors in this section refer to your Help Files..", SectionDescription("Windows Help Files"));
+    EXPECT_EQ("", SectionDescription("Complete Registry Scan "));
+}
+
+TEST_F(Results, WithNothingFoundTheListIsEmptyAndTheRepairButtonHidden)
+{
+    Open();
+    EXPECT_TRUE(view.shown.empty());
+    EXPECT_FALSE(view.repairShown);
+}
+
+TEST_F(Results, TheDetailViewNumbersItsRowsAndShowsPathNameAndValue)
+{
+    Add("Startup Programs", "HKEY_LOCAL_MACHINE\\Run", "", "x");
+    Add("Startup Programs", "HKEY_LOCAL_MACHINE\\Run", "Gone", "C:\\gone.exe");
+    Add("Startup Programs", "HKEY_CURRENT_USER\\Run", "Other", "C:\\other.exe");
+    Open();
+    model->OnDoubleClick(0);
+    EXPECT_TRUE(model->detailView());
+    EXPECT_EQ((Strings{"Error 1 Description:", "Error 2 Description:", "Error 3 Description:"}), Column(1));
+    EXPECT_EQ("Key Path: HKEY_LOCAL_MACHINE\\Run\nKey Name: \nKey Value: x", view.shown[0].description);
+    EXPECT_EQ("Key Path: HKEY_LOCAL_MACHINE\\Run\nKey Name: Gone\nKey Value: C:\\gone.exe", view.shown[1].description);
+    EXPECT_EQ(kProblemRowPreview, view.shown[0].previewHeight);
+    EXPECT_EQ(std::vector<bool>(3, true), Ticks());
+}
+
+TEST_F(Results, UntickingOneOfSeveralKeepsTheSectionTickedAndOnlyThatProblemIsSkipped)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "B", "b.ttf");
+    Add("Sound Section", "HKEY_CURRENT_USER\\S");
+    Open();
+    model->OnDoubleClick(0);     // Windows Fonts
+    model->OnTickClicked(1);     // untick B
+    model->OnCommand(kResultsClose);  // back to the overview
+    EXPECT_FALSE(model->detailView());
+    EXPECT_EQ(0, view.ended);
+    EXPECT_EQ((std::vector<bool>{true, true}), Ticks());
+    EXPECT_EQ((std::vector<int>{0, 1, 0}), Excluded());
+    model->OnCommand(kResultsRepair);
+    EXPECT_EQ((std::vector<std::string>{"repair", "stop-or-close"}), page.calls);
+    EXPECT_EQ((std::vector<std::uint8_t>{0, 1, 0}), page.excludedAtRepair);
+    EXPECT_EQ(1, view.ended);
+    EXPECT_FALSE(model->OnDestroy());  // ended in order: the program goes on
+}
+
+TEST_F(Results, UntickingTheOnlyProblemLeavesTheSectionUnticked)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Open();
+    model->OnDoubleClick(0);
+    model->OnDoubleClick(0);  // a double click in the detail view changes the tick
+    EXPECT_FALSE(view.shown[0].ticked);
+    model->OnCommand(kResultsClose);
+    EXPECT_EQ((std::vector<bool>{false}), Ticks());
+    EXPECT_EQ((std::vector<int>{1}), Excluded());
+}
+
+TEST_F(Results, ASectionUntickedAndTickedAgainTakesBackProblemsUntickedOneByOne)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "B", "b.ttf");
+    Open();
+    model->OnDoubleClick(0);
+    model->OnTickClicked(0);
+    model->OnCommand(kResultsClose);
+    EXPECT_EQ((std::vector<int>{1, 0}), Excluded());
+    model->OnTickClicked(0);  // untick the section: nothing changes until the ticks are copied
+    EXPECT_FALSE(view.shown[0].ticked);
+    EXPECT_EQ((std::vector<int>{1, 0}), Excluded());
+    model->OnTickClicked(0);  // ticking it again by its box includes every problem at once
+    EXPECT_TRUE(view.shown[0].ticked);
+    EXPECT_EQ((std::vector<int>{0, 0}), Excluded());
+    model->OnTickClicked(0);
+    model->OnCommand(kResultsRepair);  // an unticked section excludes all its problems
+    EXPECT_EQ((std::vector<std::uint8_t>{1, 1}), page.excludedAtRepair);
+}
+
+TEST_F(Results, TheShortcutRowOpensTheShortcutList)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    shortcuts = {{"C:\\Users\\Desktop\\gone.lnk", 0}, {"C:\\b.lnk", 0}};
+    Open();
+    model->OnDoubleClick(1);
+    EXPECT_TRUE(model->shortcutView());
+    EXPECT_EQ((Strings{"Error 1 Description:", "Error 2 Description:"}), Column(1));
+    EXPECT_EQ("Shortcut Path: C:\\Users\\Desktop\\gone.lnk", view.shown[0].description);
+    EXPECT_EQ(kShortcutRowPreview, view.shown[0].previewHeight);
+    model->OnTickClicked(1);
+    model->OnCommand(kResultsClose);
+    EXPECT_EQ(0, shortcuts[0].excluded);
+    EXPECT_EQ(1, shortcuts[1].excluded);
+    // Unticking the shortcut row in the overview excludes every shortcut.
+    model->OnTickClicked(1);
+    model->OnDoubleClick(0);  // a view change copies the ticks
+    EXPECT_EQ(1, shortcuts[0].excluded);
+}
+
+TEST_F(Results, TheCloseButtonGoesBackFromTheDetailViewThenClosesBothWindows)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Open();
+    model->OnDoubleClick(0);
+    model->OnCommand(kResultsClose);
+    EXPECT_EQ(0, view.ended);
+    model->OnCommand(kResultsClose);
+    EXPECT_EQ(1, view.ended);
+    EXPECT_TRUE(model->closeOwner());
+    EXPECT_EQ(0, model->pageRequest());
+    EXPECT_TRUE(page.calls.empty());
+}
+
+TEST_F(Results, HeaderButtonsLeaveTheirRequestsAndEndTheViewerFromAnyView)
+{
+    const std::pair<int, int> cases[] = {{1049, 1049}, {1056, 1056}, {1017, 1047}};
+    for (auto [button, request] : cases) {
+        problems.clear();
+        Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+        view = FakeView{};
+        Open();
+        model->OnDoubleClick(0);
+        model->OnTickClicked(0);
+        EXPECT_TRUE(model->OnCommand(button));
+        EXPECT_EQ(1, view.ended) << button;
+        EXPECT_EQ(request, model->outcome().pageRequest);
+        EXPECT_EQ((std::vector<int>{1}), Excluded()) << "the ticks are kept";
+    }
+}
+
+TEST_F(Results, TheBackupManagersRequestIsTakenOverAndNoRequestKeepsTheViewerOpen)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Open();
+    model->OnCommand(kHeaderBackupManager);
+    EXPECT_EQ(1, view.backupOpened);
+    EXPECT_EQ(0, view.ended);
+    view.backupAnswer = kRequestMainPage;
+    model->OnCommand(kHeaderBackupManager);
+    EXPECT_EQ(1, view.ended);
+    EXPECT_EQ(kRequestMainPage, model->pageRequest());
+    model->OnCommand(kHeaderHelp);
+    model->OnCommand(kHeaderMinimize);
+    EXPECT_EQ(1, view.help);
+    EXPECT_EQ(1, view.minimised);
+}
+
+TEST_F(Results, EscapeOrTheExitButtonEndTheProgram)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Open();
+    EXPECT_TRUE(model->OnDestroy());  // ended without its own buttons, as Escape does
+    EXPECT_EQ(1, view.ancestorsClosed);
+
+    view = FakeView{};
+    Open();
+    model->OnCommand(kResultsExit);
+    EXPECT_EQ(1, view.ancestorsClosed);
+    EXPECT_EQ(1, view.ended);
+    EXPECT_FALSE(model->OnDestroy());
+    EXPECT_EQ(1, view.ancestorsClosed);
+}
+
+}  // namespace
+}  // namespace tw::test

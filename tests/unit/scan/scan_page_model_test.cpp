@@ -1,0 +1,206 @@
+// The scan progress page without its window: the completion, the abort and every way out,
+// the progress bar, and the repair it runs for the results viewer.
+#include "scan/scan_page_model.h"
+
+#include "ui/page_request.h"
+
+#include "scan_test_support.h"
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <thread>
+
+namespace tw::test {
+namespace {
+
+struct FakePageView : ScanPageView {
+    std::map<int, bool> shown;
+    std::vector<int> bar;
+    std::vector<std::string> messages;
+    std::vector<std::string> events;
+    ResultsOutcome results;
+    int resultsOpened = 0, timerStopped = 0, mainClosed = 0;
+    std::vector<int> ended;
+    std::function<void()> duringResults;
+    void ShowControl(int id, bool show) override { shown[id] = show; }
+    void SetProgressBar(int position) override { bar.push_back(position); }
+    void StopProgressTimer() override { ++timerStopped; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    ResultsOutcome OpenResults() override
+    {
+        ++resultsOpened;
+        if (duringResults)
+            duringResults();
+        return results;
+    }
+    void EndPage(int request) override { ended.push_back(request); }
+    void CloseMainWindow() override { ++mainClosed; }
+    void Minimize() override { events.push_back("minimise"); }
+    void OpenHelpPage() override { events.push_back("help"); }
+    void SetWaitCursor(bool on) override { events.push_back(on ? "wait" : "arrow"); }
+};
+
+// Holds the worker in its walk until the test has pressed a button.
+class SlowProgress : public ProgressTable {
+public:
+    void SetStatus(std::string_view text) override
+    {
+        ProgressTable::SetStatus(text);
+        statusSeen = true;
+    }
+    std::atomic<bool> statusSeen{false};
+};
+
+class ScanPage : public ::testing::Test {
+protected:
+    void Make(const ScanRequest& request)
+    {
+        model = std::make_unique<ScanPageModel>(s.registry, s.system, s.log, "C:\\Tarnwick", request, nullptr);
+    }
+    void StartLongWalk()
+    {
+        for (int i = 0; i < 3000; ++i)
+            s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+        Make(ScanRequest::All());
+        model->Open(view, progress);
+        while (!progress.statusSeen.load())
+            std::this_thread::yield();
+    }
+    ScanMachine s;
+    FakePageView view;
+    SlowProgress progress;
+    std::unique_ptr<ScanPageModel> model;
+};
+
+TEST_F(ScanPage, ACompletedScanShowsItsMessageSwapsTheButtonsAndOpensTheResults)
+{
+    s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Run", "Gone", "C:\\Gone\\run.exe");
+    ScanRequest request;
+    request[ScanSection::StartupPrograms] = kSectionRequested;
+    Make(request);
+    model->Open(view, progress);
+    EXPECT_FALSE(view.shown[kScanClose]);
+    EXPECT_FALSE(view.shown[kScanRepair]);
+    EXPECT_TRUE(view.shown[kScanAbort]);
+    model->driver().Wait();
+    model->OnProgressTimer();
+    model->OnScanCompleted();
+    EXPECT_EQ(std::vector<std::string>{"Scanning complete.\nClick OK for Details about the errors found."},
+              view.messages);
+    EXPECT_EQ(100, view.bar.back());
+    EXPECT_EQ(1, view.timerStopped);
+    EXPECT_TRUE(view.shown[kScanClose]);
+    EXPECT_TRUE(view.shown[kScanRepair]);
+    EXPECT_FALSE(view.shown[kScanAbort]);
+    EXPECT_EQ(1, view.resultsOpened);
+    EXPECT_TRUE(view.ended.empty());  // the viewer ended without asking anything
+    EXPECT_EQ(1u, model->driver().engine().problems().size());
+}
+
+TEST_F(ScanPage, TheBarCreepsToEightyAndStops)
+{
+    Make(ScanRequest::None());
+    model->Open(view, progress);
+    for (int i = 0; i < 100; ++i)
+        model->OnProgressTimer();
+    EXPECT_EQ(80, view.bar.back());
+    EXPECT_EQ(82u, view.bar.size());  // 0 at opening, then 0..80
+    model->driver().Wait();
+}
+
+TEST_F(ScanPage, AbortingShowsItsMessageAndTheResultsAndThePageStays)
+{
+    StartLongWalk();
+    model->OnCommand(kScanAbort);
+    EXPECT_EQ(std::vector<std::string>{"Scanning aborted."}, view.messages);
+    EXPECT_EQ(100, view.bar.back());
+    EXPECT_EQ(1, view.resultsOpened);
+    EXPECT_TRUE(view.ended.empty());
+    EXPECT_TRUE(view.shown[kScanAbort]);  // the buttons stay as they were
+    EXPECT_FALSE(view.shown[kScanRepair]);
+    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    EXPECT_FALSE(stop->IsSignalled());
+    // Pressed again, with no worker running, it ends the page.
+    model->OnCommand(kScanAbort);
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+    EXPECT_FALSE(model->OnDestroy());
+}
+
+TEST_F(ScanPage, AHeaderButtonDuringTheScanAbortsAndLeavesItsRequestWithoutTheResults)
+{
+    StartLongWalk();
+    model->OnCommand(kHeaderUserSettings);
+    EXPECT_EQ(std::vector<std::string>{"Scanning aborted."}, view.messages);
+    EXPECT_EQ(0, view.resultsOpened);
+    EXPECT_EQ(std::vector<int>{kRequestSettingsPage}, view.ended);
+    EXPECT_EQ(kRequestSettingsPage, model->pageRequest());
+    EXPECT_EQ(0, view.mainClosed);
+}
+
+TEST_F(ScanPage, ExitDuringTheScanEndsTheWorkerThePageAndTheProgram)
+{
+    StartLongWalk();
+    model->OnCommand(kScanExit);
+    EXPECT_FALSE(model->driver().IsScanning());
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+    EXPECT_EQ(1, view.mainClosed);
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(ScanPage, EndedAnyOtherWayDuringTheScanTheWorkerStopsAndTheProgramEnds)
+{
+    StartLongWalk();
+    EXPECT_TRUE(model->OnDestroy());
+    EXPECT_FALSE(model->driver().IsScanning());
+}
+
+TEST_F(ScanPage, WhatTheResultsViewerAsksForEndsThePage)
+{
+    Make(ScanRequest::None());
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.results = {kRequestMainPage, false};
+    model->OnScanCompleted();
+    EXPECT_EQ(std::vector<int>{kRequestMainPage}, view.ended);
+
+    ScanPage::view = FakePageView{};
+    Make(ScanRequest::None());
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.results = {0, true};  // closed through its close step
+    model->OnScanCompleted();
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+}
+
+TEST_F(ScanPage, TheRepairForTheResultsBacksUpDeletesTheTickedAndThenClosesThePage)
+{
+    const std::string run = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+    s.Text(kLocalMachine, run, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kLocalMachine, run, "Kept", "C:\\Gone\\kept.exe");
+    ScanRequest request;
+    request[ScanSection::StartupPrograms] = kSectionRequested;
+    s.system.MakeDirectory("C:\\Tarnwick");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    // As the results viewer does: untick one, repair, then stop-or-close.
+    view.duringResults = [&] {
+        for (auto& p : model->driver().engine().problems())
+            if (p->value && p->value->name == "Kept")
+                p->excluded = 1;
+        model->Repair();
+        model->StopOrClose();
+    };
+    model->OnScanCompleted();
+    EXPECT_EQ((std::vector<std::string>{"wait", "arrow"}), view.events);
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_FALSE(GetValue(s.registry, kLocalMachine, run, "Gone", &type, &data));
+    EXPECT_TRUE(GetValue(s.registry, kLocalMachine, run, "Kept", &type, &data));
+    EXPECT_EQ(1u, s.system.FindFiles("C:\\Tarnwick\\Registry Backups\\*.reg").size());
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+}
+
+}  // namespace
+}  // namespace tw::test
