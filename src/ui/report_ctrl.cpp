@@ -156,6 +156,9 @@ bool CReportCtrl::Create(DWORD style, const RECT& rect, HWND parent, int id)
     LoadSystemColours();
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     SendMessageA(header_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    for (int position = 0; position < model_.ShownCount(); ++position)  // columns shown before
+        InsertHeaderItem(position);
+    UpdateHeaderTooltips();
     model_.SetPreviews((style & kReportPreviewStyle) != 0);
     UpdateRowHeight();
     Layout();
@@ -204,7 +207,16 @@ int CReportCtrl::ShowColumn(int column, int position)
     int shownAt = model_.ShowColumn(column, position);
     if (shownAt < 0 || !header_)
         return shownAt;
-    const ReportColumn* c = model_.Column(column);
+    InsertHeaderItem(shownAt);
+    UpdateHeaderTooltips();
+    Layout();
+    Changed();
+    return shownAt;
+}
+
+void CReportCtrl::InsertHeaderItem(int position)
+{
+    const ReportColumn* c = model_.Column(model_.ColumnAt(position));
     std::string title = c->title;
     HDITEMA item{};
     item.mask = HDI_FORMAT | HDI_WIDTH;
@@ -219,11 +231,7 @@ int CReportCtrl::ShowColumn(int column, int position)
         item.mask |= HDI_IMAGE;
         item.iImage = c->image;
     }
-    SendMessageA(header_, HDM_INSERTITEMA, static_cast<WPARAM>(shownAt), reinterpret_cast<LPARAM>(&item));
-    UpdateHeaderTooltips();
-    Layout();
-    Changed();
-    return shownAt;
+    SendMessageA(header_, HDM_INSERTITEMA, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&item));
 }
 
 int CReportCtrl::SetColumnWidth(int column, int width)
@@ -308,13 +316,7 @@ bool CReportCtrl::SetItem(const ReportItem& item)
 
 bool CReportCtrl::SetItemText(int row, int column, const std::string& text, int textColour)
 {
-    ReportItem item;
-    item.mask = kItemText | (textColour >= 0 ? kItemTextColour : 0u);
-    item.row = row;
-    item.column = column;
-    item.text = text;
-    item.textColour = textColour;
-    return SetItem(item);
+    return SetItem(TextItem(row, column, text, textColour));
 }
 
 bool CReportCtrl::SetCheck(int row, int column, int check)
@@ -743,22 +745,17 @@ LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnScroll(message == WM_VSCROLL, LOWORD(wParam));
         return 0;
     case WM_LBUTTONDOWN:
-        if (model_.LeftButtonDown(x, y, mouseKeys)) {
-            SetFocus(hwnd_);
-            Changed();
-        }
-        return 0;
     case WM_LBUTTONDBLCLK:
-        if (model_.DoubleClick(x, y, mouseKeys))
+    case WM_RBUTTONDOWN: {
+        // Unless the owner claims the event, the list takes the focus (and the model selects).
+        bool own = message == WM_LBUTTONDOWN     ? model_.LeftButtonDown(x, y, mouseKeys)
+                   : message == WM_RBUTTONDOWN ? model_.RightButtonDown(x, y, mouseKeys)
+                                               : model_.DoubleClick(x, y, mouseKeys);
+        if (own)
             SetFocus(hwnd_);
         Changed();
         return 0;
-    case WM_RBUTTONDOWN:
-        if (model_.RightButtonDown(x, y, mouseKeys)) {
-            SetFocus(hwnd_);
-            Changed();
-        }
-        return 0;
+    }
     case WM_KEYDOWN: {
         unsigned keys = (GetKeyState(VK_SHIFT) < 0 ? kKeyShift : 0u) | (GetKeyState(VK_CONTROL) < 0 ? kKeyControl : 0u);
         if (model_.KeyDown(static_cast<unsigned>(wParam), keys)) {

@@ -105,6 +105,7 @@ private:
     void Layout();
     void UpdateScrollBars();
     void Changed();
+    void InsertHeaderItem(int position);
     void UpdateHeaderItem(int column);
     void UpdateHeaderTooltips();
     void Paint(HDC target, const RECT& update);

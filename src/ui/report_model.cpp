@@ -292,6 +292,17 @@ bool ReportModel::GetItem(ReportItem* item) const
     return true;
 }
 
+ReportItem TextItem(int row, int column, const std::string& text, int textColour)
+{
+    ReportItem item;
+    item.mask = kItemText | (textColour >= 0 ? kItemTextColour : 0u);
+    item.row = row;
+    item.column = column;
+    item.text = text;
+    item.textColour = textColour;
+    return item;
+}
+
 bool ReportModel::SetCheck(int row, int column, int check)
 {
     ReportItem item;
@@ -723,37 +734,33 @@ ReportRect ReportModel::CellRect(int row, int column) const
     return r;
 }
 
-ReportRect ReportModel::CheckBoxRect(int row, int column) const
+// The check box (at the cell's left) or the image (after the box, if any) of a cell, centred
+// in the row's line; empty when the cell has none.
+ReportRect ReportModel::CellPart(int row, int column, bool image) const
 {
     ReportCell cell;
-    if (!GetCell(row, column, &cell) || cell.check < 0)
+    if (!GetCell(row, column, &cell) || (image ? cell.image : cell.check) < 0)
         return {};
     ReportRect c = CellRect(row, column);
     if (c.Empty())
         return {};
-    ReportRect box;
-    box.left = c.left + kCellMargin;
-    box.top = c.top + (rowHeight_ - kCheckBoxSize) / 2;
-    box.right = box.left + kCheckBoxSize;
-    box.bottom = box.top + kCheckBoxSize;
-    return box;
+    int size = image ? kImageSize : kCheckBoxSize;
+    ReportRect part;
+    part.left = c.left + kCellMargin + (image && cell.check >= 0 ? kCheckBoxSize + kCellMargin : 0);
+    part.top = c.top + (rowHeight_ - size) / 2;
+    part.right = part.left + size;
+    part.bottom = part.top + size;
+    return part;
+}
+
+ReportRect ReportModel::CheckBoxRect(int row, int column) const
+{
+    return CellPart(row, column, false);
 }
 
 ReportRect ReportModel::ImageRect(int row, int column) const
 {
-    ReportCell cell;
-    if (!GetCell(row, column, &cell) || cell.image < 0)
-        return {};
-    ReportRect c = CellRect(row, column);
-    if (c.Empty())
-        return {};
-    ReportRect box = CheckBoxRect(row, column);
-    ReportRect image;
-    image.left = (box.Empty() ? c.left : box.right) + kCellMargin;
-    image.top = c.top + (rowHeight_ - kImageSize) / 2;
-    image.right = image.left + kImageSize;
-    image.bottom = image.top + kImageSize;
-    return image;
+    return CellPart(row, column, true);
 }
 
 ReportRect ReportModel::TextRect(int row, int column) const

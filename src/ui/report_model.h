@@ -145,6 +145,9 @@ struct ReportItem {
     int rowBackColour = -1;
 };
 
+// A cell's text, and its palette colour unless that is -1.
+ReportItem TextItem(int row, int column, const std::string& text, int textColour = -1);
+
 // An event as the owner is told of it.
 struct ReportEvent {
     int code = 0;
@@ -341,6 +344,7 @@ private:
     bool ValidColumn(int column) const { return column >= 0 && column < ColumnCount(); }
     static bool FindRecord(const std::string& records, int column, Record* record);
     static std::string FormatRecord(const ReportCell& cell);
+    ReportRect CellPart(int row, int column, bool image) const;
     void ApplyItem(Row& row, const ReportItem& item);
     long Tell(const ReportEvent& event);
     ReportEvent MouseEvent(int code, int x, int y, unsigned keyFlags, ReportHit* hit) const;

@@ -41,17 +41,6 @@ ReportColumn Col(int width, const std::string& title = "", unsigned format = kCo
     return c;
 }
 
-ReportItem Text(int row, int column, const std::string& text, int colour = -1)
-{
-    ReportItem item;
-    item.mask = kItemText | (colour >= 0 ? kItemTextColour : 0u);
-    item.row = row;
-    item.column = column;
-    item.text = text;
-    item.textColour = colour;
-    return item;
-}
-
 constexpr int kHeader = 24;
 constexpr int kRow = 20;
 const std::string kUnset = "(-1,-1,-1,-1,-1)|";
@@ -73,7 +62,7 @@ protected:
     void AddRows(int count)
     {
         for (int i = 0; i < count; ++i) {
-            ReportItem item = Text(model.RowCount(), 1, "row " + std::to_string(model.RowCount()));
+            ReportItem item = TextItem(model.RowCount(), 1, "row " + std::to_string(model.RowCount()));
             model.InsertItem(item);
         }
     }
@@ -101,9 +90,9 @@ TEST_F(ReportModelTest, ANewRowHoldsOneUnsetRecordPerColumnAndCellsAreWrittenInT
     ASSERT_EQ(0, model.InsertItem(first));
     EXPECT_EQ(kUnset + kUnset + kUnset + kUnset, model.RowRecords(0));
 
-    model.SetItem(Text(0, 1, "Windows Fonts", 0));
+    model.SetItem(TextItem(0, 1, "Windows Fonts", 0));
     ASSERT_TRUE(model.SetCheck(0, 0, 1));
-    model.SetItem(Text(0, 2, "3 Problems Found", 1));
+    model.SetItem(TextItem(0, 2, "3 Problems Found", 1));
     EXPECT_EQ("(-1,-1,1,-1,-1)|(0,-1,-1,-1,13)Windows Fonts|(1,-1,-1,-1,16)3 Problems Found|" + kUnset,
               model.RowRecords(0));
     EXPECT_EQ("Windows Fonts", model.ItemText(0, 1));
@@ -111,7 +100,7 @@ TEST_F(ReportModelTest, ANewRowHoldsOneUnsetRecordPerColumnAndCellsAreWrittenInT
     EXPECT_EQ(-1, model.GetCheck(0, 1));
 
     // An empty text is a text of length 0, not an unset one.
-    model.SetItem(Text(0, 3, ""));
+    model.SetItem(TextItem(0, 3, ""));
     ReportCell cell;
     ASSERT_TRUE(model.GetCell(0, 3, &cell));
     EXPECT_TRUE(cell.hasText);
@@ -121,8 +110,8 @@ TEST_F(ReportModelTest, ANewRowHoldsOneUnsetRecordPerColumnAndCellsAreWrittenInT
 TEST_F(ReportModelTest, TextsWithSeparatorsAndBracketsKeepTheirNeighbours)
 {
     AddRows(1);
-    model.SetItem(Text(0, 1, "a|b)(c|", 1));
-    model.SetItem(Text(0, 2, "next"));
+    model.SetItem(TextItem(0, 1, "a|b)(c|", 1));
+    model.SetItem(TextItem(0, 2, "next"));
     model.SetCheck(0, 3, 0);
     EXPECT_EQ("a|b)(c|", model.ItemText(0, 1));
     EXPECT_EQ("next", model.ItemText(0, 2));
@@ -137,8 +126,8 @@ TEST_F(ReportModelTest, InsertingAColumnBetweenTwoShiftsEveryRowsRecords)
     AddRows(3);
     for (int row = 0; row < 3; ++row) {
         model.SetCheck(row, 0, row % 2);
-        model.SetItem(Text(row, 2, "second " + std::to_string(row), 1));
-        model.SetItem(Text(row, 3, "third " + std::to_string(row)));
+        model.SetItem(TextItem(row, 2, "second " + std::to_string(row), 1));
+        model.SetItem(TextItem(row, 3, "third " + std::to_string(row)));
     }
     ASSERT_EQ(2, model.DefineColumn(2, Col(50, "inserted")));
 
@@ -227,9 +216,9 @@ TEST_F(ReportModelTest, ItemFieldsKeepTheOwnersStateBitsButNotTheListsOwn)
     EXPECT_EQ(7, model.OwnerValue(0));
     EXPECT_EQ(37, model.PreviewHeight(0));
     // A cell field on a column that does not exist inserts nothing.
-    EXPECT_EQ(-1, model.InsertItem(Text(0, 4, "x")));
-    EXPECT_FALSE(model.SetItem(Text(0, 4, "x")));
-    EXPECT_FALSE(model.SetItem(Text(1, 0, "x")));
+    EXPECT_EQ(-1, model.InsertItem(TextItem(0, 4, "x")));
+    EXPECT_FALSE(model.SetItem(TextItem(0, 4, "x")));
+    EXPECT_FALSE(model.SetItem(TextItem(1, 0, "x")));
     EXPECT_EQ(1, model.RowCount());
 }
 
@@ -461,26 +450,19 @@ TEST_F(ReportModelTest, Keys)
     press(kVkSpace);
     EXPECT_EQ(std::vector<int>{3}, model.SelectedRows());
 
-    // Page Down: to the last row in view, then a page further.
-    press(kVkPageDown);
-    EXPECT_EQ(9, model.FocusRow());
-    EXPECT_EQ(0, model.TopRow());
-    press(kVkPageDown);
-    EXPECT_EQ(10, model.TopRow());
-    EXPECT_EQ(19, model.FocusRow());
-    press(kVkPageUp);
-    EXPECT_EQ(10, model.FocusRow());
-    press(kVkPageUp);
-    EXPECT_EQ(0, model.TopRow());
-    EXPECT_EQ(0, model.FocusRow());
-    press(kVkEnd);
-    EXPECT_EQ(29, model.FocusRow());
-    EXPECT_EQ(20, model.TopRow());
-    press(kVkDown);
-    EXPECT_EQ(29, model.FocusRow());
-    press(kVkHome);
-    EXPECT_EQ(0, model.FocusRow());
-    EXPECT_EQ(0, model.TopRow());
+    // Page Down goes to the last row in view, then a page further; Page Up likewise; Home
+    // and End to the ends. Each key: the focus row and the top row after it.
+    const struct {
+        unsigned key;
+        int focus, top;
+    } moves[] = {{kVkPageDown, 9, 0}, {kVkPageDown, 19, 10}, {kVkPageUp, 10, 10}, {kVkPageUp, 0, 0},
+                 {kVkEnd, 29, 20},     {kVkDown, 29, 20},     {kVkHome, 0, 0}};
+    for (const auto& move : moves) {
+        press(move.key);
+        EXPECT_EQ(move.focus, model.FocusRow()) << move.key;
+        EXPECT_EQ(move.top, model.TopRow()) << move.key;
+        EXPECT_EQ(std::vector<int>{move.focus}, model.SelectedRows()) << move.key;
+    }
 
     // Sideways keys scroll, Escape is left to the window, and a claimed key does nothing.
     model.SetLayout(kHeader, 300, kHeader + 200);
