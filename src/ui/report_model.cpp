@@ -43,6 +43,31 @@ int ClampInt(std::int64_t v)
     return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
 
+// Sets a scroll position within [0, maximum]; true when it moved.
+bool MoveWithin(int* position, int wanted, int maximum)
+{
+    int clamped = std::clamp(wanted, 0, maximum);
+    if (clamped == *position)
+        return false;
+    *position = clamped;
+    return true;
+}
+
+// The first n in [low, high] for which holds(n), by bisection (holds turns true once and
+// stays true); high when it holds nowhere before.
+template <class Holds>
+int FirstWhere(int low, int high, Holds holds)
+{
+    while (low < high) {
+        int mid = low + (high - low) / 2;
+        if (holds(mid))
+            high = mid;
+        else
+            low = mid + 1;
+    }
+    return low;
+}
+
 }  // namespace
 
 ReportModel::ReportModel()
@@ -534,15 +559,7 @@ int ReportModel::RowAtOffset(int offset) const
 {
     if (offset < 0 || rows_.empty() || offset >= RowTop(RowCount()))
         return -1;
-    int low = 0, high = RowCount() - 1;  // the last row whose top is at or above offset
-    while (low < high) {
-        int mid = low + (high - low + 1) / 2;
-        if (RowTop(mid) <= offset)
-            low = mid;
-        else
-            high = mid - 1;
-    }
-    return low;
+    return FirstWhere(0, RowCount() - 1, [&](int row) { return RowTop(row + 1) > offset; });
 }
 
 void ReportModel::SetLayout(int headerHeight, int clientWidth, int clientHeight)
@@ -578,15 +595,7 @@ int ReportModel::MaxTopRow() const
     int total = RowTop(RowCount());
     int view = ViewHeight();
     // The first row from which every row to the end fits in the view.
-    int low = 0, high = RowCount() - 1;
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (total - RowTop(mid) <= view)
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return low;
+    return FirstWhere(0, RowCount() - 1, [&](int row) { return total - RowTop(row) <= view; });
 }
 
 int ReportModel::MaxScrollX() const
@@ -596,11 +605,7 @@ int ReportModel::MaxScrollX() const
 
 bool ReportModel::ScrollTo(int topRow)
 {
-    int clamped = std::clamp(topRow, 0, MaxTopRow());
-    if (clamped == top_)
-        return false;
-    top_ = clamped;
-    return true;
+    return MoveWithin(&top_, topRow, MaxTopRow());
 }
 
 bool ReportModel::ScrollLines(int lines)
@@ -618,24 +623,13 @@ bool ReportModel::ScrollPage(bool down)
     }
     // Up: the first row from which the rows down to the current top fill one view.
     int topOffset = RowTop(top_), view = ViewHeight();
-    int low = 0, high = top_;
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (topOffset - RowTop(mid) <= view)
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return ScrollTo(low < top_ ? low : top_ - 1);
+    int first = FirstWhere(0, top_, [&](int row) { return topOffset - RowTop(row) <= view; });
+    return ScrollTo(first < top_ ? first : top_ - 1);
 }
 
 bool ReportModel::SetScrollX(int x)
 {
-    int clamped = std::clamp(x, 0, MaxScrollX());
-    if (clamped == scrollX_)
-        return false;
-    scrollX_ = clamped;
-    return true;
+    return MoveWithin(&scrollX_, x, MaxScrollX());
 }
 
 bool ReportModel::EnsureVisible(int row)
@@ -648,15 +642,7 @@ bool ReportModel::EnsureVisible(int row)
         return false;
     // The first top row that shows `row` wholly at the bottom.
     int bottom = RowTop(row + 1), view = ViewHeight();
-    int low = top_, high = row;
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (bottom - RowTop(mid) <= view)
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    return ScrollTo(low);
+    return ScrollTo(FirstWhere(top_, row, [&](int top) { return bottom - RowTop(top) <= view; }));
 }
 
 ReportRowRange ReportModel::VisibleRows() const
@@ -666,15 +652,7 @@ ReportRowRange ReportModel::VisibleRows() const
     if (rows_.empty() || view == 0)
         return range;
     int limit = RowTop(top_) + view;  // the first offset below the view
-    int low = top_, high = RowCount();  // the first row whose top is at or below limit
-    while (low < high) {
-        int mid = low + (high - low) / 2;
-        if (RowTop(mid) >= limit)
-            high = mid;
-        else
-            low = mid + 1;
-    }
-    range.last = low;
+    range.last = FirstWhere(top_, RowCount(), [&](int row) { return RowTop(row) >= limit; });
     return range;
 }
 
@@ -683,15 +661,9 @@ int ReportModel::LastFullyVisibleRow() const
     if (rows_.empty())
         return -1;
     int limit = RowTop(top_) + ViewHeight();
-    int low = top_, high = RowCount() - 1;  // the last row whose bottom is within the view
-    while (low < high) {
-        int mid = low + (high - low + 1) / 2;
-        if (RowTop(mid + 1) <= limit)
-            low = mid;
-        else
-            high = mid - 1;
-    }
-    return low;
+    // The row before the first one whose bottom is below the view.
+    int first = FirstWhere(top_, RowCount(), [&](int row) { return row == RowCount() || RowTop(row + 1) > limit; });
+    return std::max(first - 1, top_);
 }
 
 ReportRect ReportModel::RowRect(int row) const
