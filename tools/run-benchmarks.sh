@@ -10,5 +10,6 @@ for b in "$root"/build/native/tests/*_bench; do
 done
 for b in "$root"/build/win64/tests/*_bench.exe; do
   echo "== bench (wine, 64-bit): $(basename "$b")"
-  "$here/wine-run.sh" "$b" || echo "bench $(basename "$b") failed"
+  # A display for the benchmarks that open windows.
+  "$here/with-xvfb.sh" "$here/wine-run.sh" "$b" || echo "bench $(basename "$b") failed"
 done
