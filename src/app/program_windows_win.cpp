@@ -1,7 +1,10 @@
 #include "app/program_windows_win.h"
 
+#include "log/process_log.h"
 #include "platform/program_info.h"
+#include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "scan/process_list_dialog.h"
 #include "ui/hyperlink.h"
 
 #include <string>
@@ -15,12 +18,11 @@ public:
 
     int StartScan(const ScanRequest& request) override
     {
-        int count = 0;
-        for (std::int32_t flag : request.flags)
-            count += flag != 0 ? 1 : 0;
-        Announce("The scan progress page opens here and scans the " + std::to_string(count) +
-                 " ticked sections.");
-        return 0;
+        Win32Registry registry;
+        Win32System system;
+        ProcessListDialog page(host_, registry, system, ProcessActivityLog(), request);
+        page.DoModal();
+        return page.pageRequest();
     }
     int OpenBackupManager(int mode) override
     {

@@ -48,7 +48,7 @@ bool ScanDriver::Start(const ScanRequest& request, ScanProgress* progress)
 bool ScanDriver::IsScanning() const
 {
     std::lock_guard guard(stateLock_);
-    return state_ == State::Scanning || state_ == State::Aborting;
+    return state_ == State::Scanning || state_ == State::Aborting || state_ == State::Stopping;
 }
 
 void ScanDriver::RunWorker(ScanProgress* progress)
@@ -112,9 +112,16 @@ void ScanDriver::Stop()
 {
     if (stop_)
         stop_->Set();
-    if (IsReporting())
-        return;
-    Wait();
+    {
+        std::lock_guard guard(stateLock_);
+        if (state_ == State::Reporting)
+            return;
+        if (state_ == State::Scanning)
+            state_ = State::Stopping;  // the worker ends without reporting
+    }
+    JoinWorker();
+    std::lock_guard guard(stateLock_);
+    state_ = State::Idle;
 }
 
 void ScanDriver::Wait()

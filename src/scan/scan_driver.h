@@ -47,6 +47,7 @@ public:
     bool Abort();
     // Exit: signals the stop event and waits for the worker, unless the worker is reporting
     // its completion (the report is in the caller's hands; the worker ends once it returns).
+    // A scan stopped here reports no completion.
     void Stop();
     // Waits for the worker to end (after its completion report).
     void Wait();
@@ -63,7 +64,7 @@ public:
     void RunWorker(ScanProgress* progress);
 
 private:
-    enum class State { Idle, Scanning, Reporting, Aborting };
+    enum class State { Idle, Scanning, Reporting, Aborting, Stopping };
 
     // Waits (through the WorkerWait, when there is one) until the worker thread has ended.
     void JoinWorker();

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace tw {
@@ -12,62 +13,6 @@ namespace {
 
 constexpr UINT_PTR kSubclassId = 0x52505254;  // "RPRT"
 constexpr int kHeaderId = 0;
-
-// Small owners for what the shared handle header has no closer for.
-struct MemoryDcTraits {
-    static HDC Invalid() { return nullptr; }
-    static void Close(HDC dc) { DeleteDC(dc); }
-};
-using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcTraits>;
-
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc()
-    {
-        if (dc_)
-            ReleaseDC(window_, dc_);
-    }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-};
-
-// Selects an object into a device context for the scope.
-class Selection {
-public:
-    Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-    ~Selection()
-    {
-        if (old_)
-            SelectObject(dc_, old_);
-    }
-    Selection(const Selection&) = delete;
-    Selection& operator=(const Selection&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-class PaintScope {
-public:
-    explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window, &paint_); }
-    ~PaintScope() { EndPaint(window_, &paint_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC dc() const { return dc_; }
-    const RECT& area() const { return paint_.rcPaint; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT paint_{};
-    HDC dc_ = nullptr;
-};
 
 RECT ToRect(const ReportRect& r)
 {
@@ -365,7 +310,7 @@ void CReportCtrl::UpdateRowHeight()
     WindowDc dc(hwnd_);
     if (!dc.get())
         return;
-    Selection font(dc.get(), font_);
+    SelectedObject font(dc.get(), font_);
     TEXTMETRICA metrics{};
     if (GetTextMetricsA(dc.get(), &metrics))
         model_.SetRowHeight(std::max<int>(metrics.tmHeight + 4, ReportModel::kCheckBoxSize + 4));
@@ -512,7 +457,7 @@ void CReportCtrl::Paint(HDC target, const RECT& update)
         return;
     }
     {
-        Selection bitmap(memory.get(), buffer_.get());
+        SelectedObject bitmap(memory.get(), buffer_.get());
         Draw(memory.get(), dirty);
         BitBlt(target, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memory.get(),
                dirty.left, dirty.top, SRCCOPY);
@@ -522,7 +467,7 @@ void CReportCtrl::Paint(HDC target, const RECT& update)
 void CReportCtrl::Draw(HDC dc, const RECT& update)
 {
     Fill(dc, update, colours_[kWindow]);
-    Selection font(dc, font_);
+    SelectedObject font(dc, font_);
     SetBkMode(dc, TRANSPARENT);
     if (model_.RowCount() == 0) {
         if (!emptyText_.empty()) {
@@ -693,8 +638,8 @@ LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         paintPending_ = false;
         if (layoutStale_)
             Layout();
-        PaintScope paint(hwnd_);
-        Paint(paint.dc(), paint.area());
+        PaintDc paint(hwnd_);
+        Paint(paint.get(), paint.area());
         return 0;
     }
     case WM_PRINTCLIENT: {
@@ -740,6 +685,46 @@ LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return DefSubclassProc(hwnd_, message, wParam, lParam);
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case kRowCountMessage:
+        return model_.RowCount();
+    case kSelectCellMessage: {
+        int row = static_cast<int>(wParam), column = static_cast<int>(lParam);
+        if (row < 0 || row >= model_.RowCount())
+            return -2;
+        textRow_ = row;
+        textColumn_ = column;
+        return model_.GetCheck(row, column);
+    }
+    case WM_GETTEXTLENGTH:
+        if (textRow_ < 0)
+            return DefSubclassProc(hwnd_, message, wParam, lParam);
+        return static_cast<LRESULT>(model_.ItemText(textRow_, textColumn_).size());
+    case WM_GETTEXT: {
+        if (textRow_ < 0 || wParam == 0)
+            return DefSubclassProc(hwnd_, message, wParam, lParam);
+        std::string text = model_.ItemText(textRow_, textColumn_);
+        std::size_t n = std::min(text.size(), static_cast<std::size_t>(wParam) - 1);
+        std::memcpy(reinterpret_cast<char*>(lParam), text.data(), n);
+        reinterpret_cast<char*>(lParam)[n] = '\0';
+        return static_cast<LRESULT>(n);
+    }
+    case kCheckPointMessage: {
+        int row = static_cast<int>(wParam), column = static_cast<int>(lParam);
+        if (row < 0 || row >= model_.RowCount())
+            return -1;
+        EnsureVisible(row);
+        if (layoutStale_)
+            Layout();
+        ReportRect r = model_.CheckBoxRect(row, column);
+        if (r.Empty())
+            r = model_.CellRect(row, column);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+        if (r.Empty() || cx < 0 || cy < 0 || cx >= client.right || cy >= client.bottom)
+            return -1;
+        return MAKELONG(cx, cy);
+    }
     case WM_VSCROLL:
     case WM_HSCROLL:
         OnScroll(message == WM_VSCROLL, LOWORD(wParam));

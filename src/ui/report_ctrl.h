@@ -42,6 +42,15 @@ struct ReportNotification {
 class CReportCtrl : private ReportOwner {
 public:
     static constexpr const char* kClassName = "MFCReportCtrl";
+
+    // For programs that read the list from outside (accessibility tools, the end-to-end
+    // tests): the row count; kSelectCell (row, column) picks the cell whose text WM_GETTEXT
+    // and WM_GETTEXTLENGTH then give, and answers its check state (-1 none, -2 no such cell);
+    // kCheckPoint (row, column) answers the centre of the cell's check box, or of the cell
+    // when it has none, in client coordinates (MAKELONG(x, y)), -1 when out of view.
+    static constexpr UINT kRowCountMessage = WM_APP + 0x2E0;
+    static constexpr UINT kSelectCellMessage = WM_APP + 0x2E1;
+    static constexpr UINT kCheckPointMessage = WM_APP + 0x2E2;
     static constexpr const char* kDefaultEmptyText = ReportModel::kEmptyText;
 
     // Reads the wheel setting of the user's registry; the second form reads it from `registry`.
@@ -131,6 +140,8 @@ private:
     bool layoutStale_ = false;   // scroll bars and header to be set before the next paint
     bool paintPending_ = false;  // the whole view is invalid already
     RECT headerPlace_{};
+    int textRow_ = -1;  // the cell WM_GETTEXT reads (kSelectCellMessage)
+    int textColumn_ = -1;
     SCROLLINFO vertical_{};      // as last set
     SCROLLINFO horizontal_{};
 };

@@ -203,6 +203,22 @@ TEST(ScanDriver, EveryWaitForTheWorkerGoesThroughTheWindowsWait)
     EXPECT_GE(wait.waits.load(), 2);
 }
 
+TEST(ScanDriver, AScanStoppedByTheExitReportsNoCompletion)
+{
+    ScanMachine s;
+    for (int i = 0; i < 3000; ++i)
+        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+    ScanDriver driver(s.registry, s.system, s.log);
+    WatchedProgress progress;
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    while (!progress.statusSeen.load())
+        std::this_thread::yield();
+    driver.Stop();
+    // A window would show "Scanning complete." from inside its exit otherwise.
+    EXPECT_FALSE(progress.Completed());
+    EXPECT_FALSE(driver.IsScanning());
+}
+
 TEST(ScanDriver, ExitWhileTheCompletionIsShownDoesNotWaitForTheReportingWorker)
 {
     ScanMachine s;

@@ -1,0 +1,52 @@
+// ResultsDialog: the results viewer, opened by the scan progress page when a scan is over.
+// It takes the page's place and shows the findings in a report list, by section and in
+// detail; what it shows and does is ResultsModel's.
+#pragma once
+
+#include "results/results_model.h"
+#include "ui/report_ctrl.h"
+#include "ui/skin_dialog.h"
+
+#include <array>
+
+namespace tw {
+
+class ResultsDialog final : public PageDialog, private ResultsView {
+public:
+    // `owner` is the scan progress page: the viewer takes its place and gives it back.
+    ResultsDialog(PageHost& host, HWND owner, ProblemList& problems, std::vector<BrokenShortcut>& shortcuts,
+                  ScanPageCommands& page);
+
+    ResultsOutcome outcome() const { return model_.outcome(); }
+
+    static constexpr int kSkinId = 215;
+
+private:
+    BOOL OnInitDialog() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnNotify(int id, NMHDR* header, LRESULT* result) override;
+    void OnDestroy() override;
+    void DrawPreview(const ReportNotification& n);
+
+    // ResultsView
+    void ShowRows(const std::vector<ResultsRow>& rows) override;
+    void SetTicked(int row, bool ticked) override;
+    void ShowRepairButton(bool show) override;
+    void EndViewer() override;
+    void CloseAncestors() override;
+    void Minimize() override;
+    void OpenHelpPage() override;
+    int OpenBackupManager() override;
+
+    HWND owner_;
+    ResultsModel model_;
+    CReportCtrl list_;
+    std::array<SkinButton, 2> buttons_;  // 1029 and 1084; the header is the page's
+    bool ending_ = false;
+};
+
+// Runs the viewer modally over the scan page `owner` and tells how it ended.
+ResultsOutcome RunResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
+                                std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page);
+
+}  // namespace tw

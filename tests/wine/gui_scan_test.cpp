@@ -1,0 +1,435 @@
+// End to end through the scan windows: broken entries in three sections and a broken
+// shortcut, each beside a sound entry of its kind; the sections ticked on the main page,
+// the scan page's rows, the completion, the results viewer's overview and detail views, one
+// problem unticked, the repair; then the registry and the disk, and the backup given back.
+#include "gui_driver.h"
+
+#include "backup/backup_restore.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "support/registry_fixture.h"
+#include "ui/report_ctrl.h"
+
+#include "../../resources/resource.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tw::test::gui {
+namespace {
+
+const char* const kPageTitle = "Tarnwick version 2.6";
+const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kAppPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const std::string kHelp = "SOFTWARE\\Microsoft\\Windows\\Help";
+const std::string kGone = "C:\\tarnwick\\gone";
+const std::string kSoundFile = "C:\\windows\\system32\\notepad.exe";
+constexpr int kProgressList = 1043;
+constexpr int kResultsList = 1040;
+
+// A row's text in a list view of another process.
+std::string ListViewText(HWND list, int row, int column)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process)
+        return {};
+    constexpr SIZE_T kText = 512;
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::string text;
+    if (remote) {
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = remote + sizeof(LVITEMA);
+        item.cchTextMax = kText;
+        WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
+        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+        std::vector<char> buffer(kText + 1, '\0');
+        ReadProcessMemory(process, remote + sizeof(LVITEMA), buffer.data(), kText, nullptr);
+        text = buffer.data();
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns)
+{
+    std::vector<std::vector<std::string>> rows;
+    int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int r = 0; r < count; ++r) {
+        rows.emplace_back();
+        for (int c = 0; c < columns; ++c)
+            rows.back().push_back(ListViewText(list, r, c));
+    }
+    return rows;
+}
+
+// The results list, read through its own messages.
+struct ReportRow {
+    std::string text, count;
+    int check = -1;
+};
+std::vector<ReportRow> ReportRows(HWND list)
+{
+    std::vector<ReportRow> rows;
+    int count = static_cast<int>(SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0));
+    for (int r = 0; r < count; ++r) {
+        ReportRow row;
+        row.check = static_cast<int>(SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 0));
+        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 1);
+        row.text = ControlText(list);
+        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 2);
+        row.count = ControlText(list);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Clicks (or double-clicks) where a cell's check box is, as the mouse would.
+void ClickCell(HWND list, int row, int column, bool twice)
+{
+    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, row, column);
+    ASSERT_NE(-1, at);
+    PostMessageA(list, twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+int FindRow(const std::vector<ReportRow>& rows, const std::string& text)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].text == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// The visible page window of this run that holds control `id`.
+HWND WaitForPage(TarnwickRun& run, int id)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        HWND w = FindProcessWindow(run.processId(), kPageTitle);
+        if (w && GetDlgItem(w, id))
+            found = w;
+        return found != nullptr;
+    }, std::chrono::milliseconds(60000));
+    return found;
+}
+
+bool MakeShortcut(const std::string& path, const std::string& target)
+{
+    CoInitialize(nullptr);
+    bool ok = false;
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        link->SetPath(target.c_str());
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            std::wstring wide(path.begin(), path.end());
+            ok = SUCCEEDED(file->Save(wide.c_str(), TRUE));
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return ok;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> BackupFiles()
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((TestFolder() + "\\Registry Backups\\*.reg").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+class GuiScanTest : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    void Clean()
+    {
+        WipeKey(registry, kCurrentUser, "Software\\Tarnwick");
+        DeleteValue("TwGone");
+        DeleteValue("TwKept");
+        DeleteValue("TwSound");
+        WipeKey(registry, kLocalMachine, kAppPaths + "\\twgone.exe");
+        WipeKey(registry, kLocalMachine, kAppPaths + "\\twsound.exe");
+        KeyHandle help(registry);
+        if (registry.OpenKeyEx(kLocalMachine, kHelp.c_str(), 0, kKeyAllAccess, help.Put()) == kSuccess) {
+            registry.DeleteValue(help.get(), "twgone.hlp");
+            registry.DeleteValue(help.get(), "twsound.hlp");
+        }
+        DeleteFileA(shortcut.c_str());
+        DeleteFileA(soundShortcut.c_str());
+    }
+    void DeleteValue(const char* name)
+    {
+        KeyHandle run(registry);
+        if (registry.OpenKeyEx(kLocalMachine, kRun.c_str(), 0, kKeyAllAccess, run.Put()) == kSuccess)
+            registry.DeleteValue(run.get(), name);
+    }
+    void Seed()
+    {
+        SetValue(registry, kLocalMachine, kRun, "TwGone", kRegSz, Str(kGone + "\\run.exe"));
+        SetValue(registry, kLocalMachine, kRun, "TwKept", kRegSz, Str(kGone + "\\kept.exe"));
+        SetValue(registry, kLocalMachine, kRun, "TwSound", kRegSz, Str(kSoundFile));
+        SetValue(registry, kLocalMachine, kAppPaths + "\\twgone.exe", "", kRegSz, Str(kGone + "\\app.exe"));
+        SetValue(registry, kLocalMachine, kAppPaths + "\\twsound.exe", "", kRegSz, Str(kSoundFile));
+        SetValue(registry, kLocalMachine, kHelp, "twgone.hlp", kRegSz, Str(kGone));
+        std::ofstream("C:\\windows\\twsound.hlp") << "help";
+        SetValue(registry, kLocalMachine, kHelp, "twsound.hlp", kRegSz, Str("C:\\windows"));
+        ASSERT_TRUE(MakeShortcut(shortcut, kGone + "\\x.exe"));
+        ASSERT_TRUE(MakeShortcut(soundShortcut, kSoundFile));
+    }
+    // On the main page, exactly these sections ticked.
+    void TickOnly(HWND main, std::initializer_list<int> boxes)
+    {
+        for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id) {
+            bool want = std::find(boxes.begin(), boxes.end(), id) != boxes.end();
+            if (Checked(main, id) != want)
+                SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+        }
+    }
+    bool RunValue(const char* name)
+    {
+        std::uint32_t type = 0;
+        Bytes data;
+        return GetValue(registry, kLocalMachine, kRun, name, &type, &data);
+    }
+    bool HelpValue(const char* name)
+    {
+        std::uint32_t type = 0;
+        Bytes data;
+        return GetValue(registry, kLocalMachine, kHelp, name, &type, &data);
+    }
+
+    Win32Registry registry;
+    std::string shortcut = "C:\\users\\Public\\Desktop\\twgone.lnk";
+    std::string soundShortcut = "C:\\users\\Public\\Desktop\\twsound.lnk";
+};
+
+TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
+{
+    CreateDirectoryA("C:\\users\\Public\\Desktop", nullptr);
+    Seed();
+    std::string before = DumpBranch(registry, kLocalMachine, kRun) + DumpBranch(registry, kLocalMachine, kAppPaths) +
+                         DumpBranch(registry, kLocalMachine, kHelp);
+    std::vector<std::string> backupsBefore = BackupFiles();
+
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_HELP_FILES, IDC_CHK_APP_PATHS, IDC_CHK_STARTUP, IDC_CHK_SHORTCUTS});
+    Click(main, IDC_SCAN_NOW);
+
+    HWND page = WaitForPage(run, kProgressList);
+    ASSERT_NE(nullptr, page);
+    EXPECT_FALSE(IsWindowVisible(main));
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    EXPECT_EQ("Scanning complete.\nClick OK for Details about the errors found.", MessageBoxText(done));
+    auto rows = ListViewRows(Control(page, kProgressList), 3);
+    ASSERT_EQ(4u, rows.size());
+    const char* order[] = {"Help files", "Applications Path", "Startup Programs", "Windows Shortcuts"};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(order[i], rows[i][0]);
+        EXPECT_EQ("Finished", rows[i][2]);
+        EXPECT_GE(std::stoi(rows[i][1]), 1) << order[i];
+    }
+    EXPECT_EQ("2", rows[2][1]);  // TwGone and TwKept
+    SaveScreenshot(page, "scan-page-finished");
+    PressOk(done);
+
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 4; }));
+    auto overview = ReportRows(list);
+    std::vector<std::string> sections;
+    for (const auto& r : overview) {
+        sections.push_back(r.text);
+        EXPECT_EQ(1, r.check) << r.text;
+    }
+    EXPECT_EQ((std::vector<std::string>{"Application Paths", "Windows Help Files", "Startup Programs",
+                                        "Windows Shortcuts"}),
+              sections);
+    EXPECT_EQ(std::stoi(rows[2][1]), std::stoi(overview[2].count));
+    EXPECT_EQ("2 Problems Found", overview[2].count);
+    SaveScreenshot(viewer, "results-overview");
+
+    // The startup section in detail: untick the problem of TwKept.
+    ClickCell(list, FindRow(overview, "Startup Programs"), 1, true);
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 2 && ReportRows(list)[0].text == "Error 1 Description:"; }));
+    auto detail = ReportRows(list);
+    EXPECT_EQ("Error 2 Description:", detail[1].text);
+    SaveScreenshot(viewer, "results-detail");
+    ClickCell(list, 1, 0, false);  // the seeding order: TwGone, then TwKept
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list)[1].check == 0; }));
+    Click(viewer, 1029);  // back to the overview: the section stays ticked
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 4; }));
+    EXPECT_EQ(1, ReportRows(list)[2].check);
+
+    Click(viewer, 1084);  // repair
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main); }, std::chrono::milliseconds(60000)));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(viewer) && !IsWindow(page); }));
+
+    EXPECT_FALSE(RunValue("TwGone"));
+    EXPECT_TRUE(RunValue("TwKept"));
+    EXPECT_TRUE(RunValue("TwSound"));
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, kAppPaths + "\\twgone.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, kAppPaths + "\\twsound.exe"));
+    EXPECT_FALSE(HelpValue("twgone.hlp"));
+    EXPECT_TRUE(HelpValue("twsound.hlp"));
+    EXPECT_FALSE(FileExists(shortcut));
+    EXPECT_TRUE(FileExists(soundShortcut));
+
+    std::vector<std::string> backups = BackupFiles();
+    ASSERT_EQ(backupsBefore.size() + 1, backups.size());
+    std::string added;
+    for (const std::string& b : backups)
+        if (std::find(backupsBefore.begin(), backupsBefore.end(), b) == backupsBefore.end())
+            added = b;
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+
+    // Everything the repair took comes back from the backup as it was.
+    Win32System system;
+    std::string path = TestFolder() + "\\Registry Backups\\" + added;
+    RestoreOutcome restored = RestoreRepairBackup(registry, system, path, {});
+    EXPECT_TRUE(restored.restored);
+    std::string after = DumpBranch(registry, kLocalMachine, kRun) + DumpBranch(registry, kLocalMachine, kAppPaths) +
+                        DumpBranch(registry, kLocalMachine, kHelp);
+    EXPECT_EQ(before, after);
+    DeleteFileA(path.c_str());
+}
+
+// A branch whose walk takes long enough to be caught in the middle.
+class GuiLongScanTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        Win32Registry registry;
+        WipeKey(registry, kCurrentUser, kBig);
+        KeyHandle big(registry);
+        ASSERT_EQ(kSuccess, registry.CreateKey(kCurrentUser, kBig, big.Put()));
+        for (int i = 0; i < 6000; ++i) {
+            KeyHandle key(registry);
+            std::string name = "K" + std::to_string(i);
+            ASSERT_EQ(kSuccess, registry.CreateKey(big.get(), name.c_str(), key.Put()));
+            std::string path = kGone + "\\" + std::to_string(i) + ".exe";
+            registry.SetValueEx(key.get(), "P", 0, kRegSz, reinterpret_cast<const std::uint8_t*>(path.c_str()),
+                                static_cast<std::uint32_t>(path.size() + 1));
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        Win32Registry registry;
+        WipeKey(registry, kCurrentUser, kBig);
+        WipeKey(registry, kCurrentUser, "Software\\Tarnwick");
+    }
+    // Starts a scan of the whole registry and waits until it has found something.
+    HWND StartLongScan(TarnwickRun& run)
+    {
+        HWND main = run.WaitForMainWindow();
+        if (!main)
+            return nullptr;
+        for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id)
+            if (Checked(main, id) != (id == IDC_CHK_COMPLETE_REGISTRY))
+                SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+        Click(main, IDC_SCAN_NOW);
+        HWND page = WaitForPage(run, kProgressList);
+        if (!page)
+            return nullptr;
+        HWND list = Control(page, kProgressList);
+        WaitFor([&] {
+            std::string found = ListViewText(list, 0, 1);
+            return !found.empty() && std::stoi(found) >= 5;
+        }, std::chrono::milliseconds(60000));
+        return page;
+    }
+    static constexpr const char* kBig = "Software\\TarnwickLongScan";
+};
+
+TEST_F(GuiLongScanTest, AbortShowsTheMessageThenTheResultsAndResetsTheStopEvent)
+{
+    TarnwickRun run;
+    HWND page = StartLongScan(run);
+    ASSERT_NE(nullptr, page);
+    Click(page, 1092);
+    HWND box = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Scanning aborted.", MessageBoxText(box));
+    auto rows = ListViewRows(Control(page, kProgressList), 3);
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ("Scanning", rows[0][2]);  // cut short: never finished
+    int shown = std::stoi(rows[0][1]);
+    SaveScreenshot(page, "scan-page-aborted");
+    PressOk(box);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) == 1; }));
+    // The last record found was dropped.
+    EXPECT_EQ(std::to_string(shown - 1) + " Problems Found", ReportRows(list)[0].count);
+    HANDLE stop = OpenEventA(SYNCHRONIZE, FALSE, "TARNWICKSTOPSCANNING");
+    ASSERT_NE(nullptr, stop);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stop, 0));
+    CloseHandle(stop);
+    Click(viewer, 1028);  // exit
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiLongScanTest, AHeaderButtonDuringTheScanLandsOnItsPage)
+{
+    TarnwickRun run;
+    HWND page = StartLongScan(run);
+    ASSERT_NE(nullptr, page);
+    Click(page, 1017);
+    HWND box = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Scanning aborted.", MessageBoxText(box));
+    PressOk(box);
+    HWND main = FindProcessWindow(run.processId(), "Tarnwick Version 2.6", "#32770", false);
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main) && Visible(main, IDC_BHO_MANAGER); }));
+    EXPECT_FALSE(IsWindow(page) && IsWindowVisible(page));
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiLongScanTest, ExitDuringTheScanEndsTheProgramPromptly)
+{
+    TarnwickRun run;
+    HWND page = StartLongScan(run);
+    ASSERT_NE(nullptr, page);
+    auto started = std::chrono::steady_clock::now();
+    Click(page, 1028);
+    EXPECT_EQ(0, run.WaitForExit(std::chrono::milliseconds(60000)));
+    // Promptly: the walk stops within an entry; Wine takes its time to take windows down.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+}  // namespace
+}  // namespace tw::test::gui
