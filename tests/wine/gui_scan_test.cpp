@@ -377,6 +377,7 @@ TEST_F(GuiLongScanTest, AbortShowsTheMessageThenTheResultsAndResetsTheStopEvent)
     TarnwickRun run;
     HWND page = StartLongScan(run);
     ASSERT_NE(nullptr, page);
+    SaveScreenshot(page, "scan-page-running");
     Click(page, 1092);
     HWND box = run.WaitForWindow("Tarnwick");
     ASSERT_NE(nullptr, box);
