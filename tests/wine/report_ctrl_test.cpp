@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tw::test {
@@ -109,20 +110,16 @@ Picture PrintClient(HWND window)
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     UniqueGdiObject bitmap(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HDC memory = CreateCompatibleDC(screen);
+    std::unique_ptr<std::remove_pointer_t<HDC>, decltype(&DeleteDC)> memory(CreateCompatibleDC(screen), &DeleteDC);
     ReleaseDC(nullptr, screen);
-    if (!bitmap || !memory) {
-        if (memory)
-            DeleteDC(memory);
+    if (!bitmap || !memory)
         return picture;
-    }
-    HGDIOBJ old = SelectObject(memory, bitmap.get());
-    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+    HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory.get()), PRF_CLIENT);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
     picture.pixels.assign(p, p + static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height));
-    SelectObject(memory, old);
-    DeleteDC(memory);
+    SelectObject(memory.get(), old);
     return picture;
 }
 
