@@ -112,16 +112,10 @@ ManagerOutcome BackupManagerModel::OnToolbar(int id)
     ManagerOutcome outcome;
     switch (id) {
     case kHeaderMainPage:
-        outcome.close = true;
-        outcome.pageRequest = kRequestMainPage;
-        break;
     case kHeaderAdvancedOptions:
+    case kHeaderUserSettings:
         outcome.close = true;
-        outcome.pageRequest = kRequestAdvancedOptions;
-        break;
-    case kHeaderUserSettings:  // the "Settings" page's request differs from its button
-        outcome.close = true;
-        outcome.pageRequest = kRequestSettingsPage;
+        outcome.pageRequest = PageRequestOfButton(id);
         break;
     case kHeaderBackupManager:
         if (page_ == BackupPage::FullBackup) {

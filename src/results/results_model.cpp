@@ -296,11 +296,8 @@ bool ResultsModel::OnCommand(int id)
         return true;
     case kHeaderMainPage:
     case kHeaderAdvancedOptions:
-        pageRequest_ = id;
-        CloseStep();
-        return true;
     case kHeaderUserSettings:
-        pageRequest_ = kRequestSettingsPage;
+        pageRequest_ = PageRequestOfButton(id);
         CloseStep();
         return true;
     case kHeaderBackupManager:

@@ -96,12 +96,12 @@ bool ScanPageModel::OnCommand(int id)
         return true;
     case kHeaderMainPage:
     case kHeaderAdvancedOptions:
-    case kHeaderBackupManager:
-        pageRequest_ = id;
+    case kHeaderUserSettings:
+        pageRequest_ = PageRequestOfButton(id);
         StopOrClose();
         return true;
-    case kHeaderUserSettings:
-        pageRequest_ = kRequestSettingsPage;
+    case kHeaderBackupManager:  // the main window opens the backup manager
+        pageRequest_ = kRequestBackupManager;
         StopOrClose();
         return true;
     case kHeaderHelp:

@@ -26,6 +26,22 @@ enum PageHeaderButton : int {
     kHeaderAdvancedOptions = 1056,
 };
 
+// The page a header button asks the main window for (the "User settings" button, 1017,
+// asks for the "Settings" page, 1047); 0 for any other button.
+constexpr int PageRequestOfButton(int id)
+{
+    switch (id) {
+    case kHeaderMainPage:
+        return kRequestMainPage;
+    case kHeaderAdvancedOptions:
+        return kRequestAdvancedOptions;
+    case kHeaderUserSettings:
+        return kRequestSettingsPage;
+    default:
+        return kNoPageRequest;
+    }
+}
+
 // The state of one modal run of a page dialog.
 class PageDialogProtocol {
 public:
@@ -49,13 +65,9 @@ public:
         }
         if (id == helpId_)
             return Step::OpenHelpPage;
+        if (int request = PageRequestOfButton(id))
+            return CloseWith(request);
         switch (id) {
-        case kHeaderMainPage:
-            return CloseWith(kRequestMainPage);
-        case kHeaderAdvancedOptions:
-            return CloseWith(kRequestAdvancedOptions);
-        case kHeaderUserSettings:
-            return CloseWith(kRequestSettingsPage);
         case kHeaderMinimize:
             return Step::Minimize;
         case kHeaderBackupManager:

@@ -129,12 +129,17 @@ public:
     std::atomic<bool> statusSeen{false};
 };
 
+// A walk long enough to be caught half-way: every key holds a broken path.
+void SeedLongWalk(ScanMachine& s)
+{
+    for (int i = 0; i < 3000; ++i)
+        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+}
+
 TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
 {
     ScanMachine s;
-    // A walk long enough to be caught half-way: every key holds a broken path.
-    for (int i = 0; i < 3000; ++i)
-        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+    SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
     WatchedProgress progress;
     ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
@@ -206,8 +211,7 @@ TEST(ScanDriver, EveryWaitForTheWorkerGoesThroughTheWindowsWait)
 TEST(ScanDriver, AScanStoppedByTheExitReportsNoCompletion)
 {
     ScanMachine s;
-    for (int i = 0; i < 3000; ++i)
-        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+    SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
     WatchedProgress progress;
     ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
