@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,6 +125,35 @@ HWND WaitForPage(TarnwickRun& run, int id)
         return found != nullptr;
     }, std::chrono::milliseconds(60000));
     return found;
+}
+
+// The class names of every window of a process, top-level and child, sorted.
+std::vector<std::string> WindowsOf(DWORD processId)
+{
+    struct Found {
+        DWORD processId;
+        std::vector<std::string> classes;
+    } found{processId, {}};
+    auto top = [](HWND window, LPARAM data) -> BOOL {
+        auto* f = reinterpret_cast<Found*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == f->processId) {
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            f->classes.push_back(name);
+            EnumChildWindows(window, [](HWND w, LPARAM d) -> BOOL {
+                char n[64] = {};
+                GetClassNameA(w, n, sizeof n);
+                reinterpret_cast<Found*>(d)->classes.push_back(n);
+                return TRUE;
+            }, data);
+        }
+        return TRUE;
+    };
+    EnumWindows(top, reinterpret_cast<LPARAM>(&found));
+    std::sort(found.classes.begin(), found.classes.end());
+    return found.classes;
 }
 
 bool MakeShortcut(const std::string& path, const std::string& target)
@@ -314,6 +345,21 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());
 
+    // The scan wrote its findings into the program's activity log, as the command line does.
+    bool logged = false;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((TestFolder() + "\\Log\\*.twlog").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::ifstream in(TestFolder() + "\\Log\\" + data.cFileName, std::ios::binary);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            logged = logged || text.find("Error Key Value Name: TwGone, Error Value: " + kGone + "\\run.exe") !=
+                                   std::string::npos;
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    EXPECT_TRUE(logged);
+
     // Everything the repair took comes back from the backup as it was.
     Win32System system;
     std::string path = TestFolder() + "\\Registry Backups\\" + added;
@@ -430,6 +476,41 @@ TEST_F(GuiLongScanTest, ExitDuringTheScanEndsTheProgramPromptly)
     EXPECT_EQ(0, run.WaitForExit(std::chrono::milliseconds(60000)));
     // Promptly: the walk stops within an entry; Wine takes its time to take windows down.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+}
+
+TEST_F(GuiScanTest, OpeningAndClosingTheResultsTwentyTimesLeavesNoWindowObjectsBehind)
+{
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_HELP_FILES});
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, run.processId());
+    ASSERT_NE(nullptr, process);
+    auto round = [&] {
+        Click(main, IDC_SCAN_NOW);
+        HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(60000));
+        ASSERT_NE(nullptr, done);
+        PressOk(done);
+        HWND viewer = WaitForPage(run, kResultsList);
+        ASSERT_NE(nullptr, viewer);
+        Click(viewer, 1029);  // closes the viewer and the scan page
+        ASSERT_TRUE(WaitFor([&] {
+            return IsWindowVisible(main) && !FindProcessWindow(run.processId(), kPageTitle, "#32770", false);
+        }));
+    };
+    round();  // the first opening loads what stays loaded (classes, fonts, images)
+    DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS), user = GetGuiResources(process, GR_USEROBJECTS);
+    std::vector<std::string> windows = WindowsOf(run.processId());
+    for (int i = 0; i < 20; ++i)
+        round();
+    // Where the system counts GUI objects (Wine does not: it answers 0), they are back where
+    // they were; and no window (tooltips, lists, buttons) of the viewer outlives it.
+    EXPECT_EQ(gdi, GetGuiResources(process, GR_GDIOBJECTS));
+    EXPECT_EQ(user, GetGuiResources(process, GR_USEROBJECTS));
+    EXPECT_EQ(windows, WindowsOf(run.processId()));
+    CloseHandle(process);
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
 }
 
 }  // namespace
