@@ -436,6 +436,107 @@ TEST_P(RegistryContract, ClosingAnUnknownHandleFails)
     EXPECT_EQ(kErrorInvalidHandle, R().CloseKey(reinterpret_cast<HKey>(std::uintptr_t{0x7ff0})));
 }
 
+TEST_P(RegistryContract, AKeyThatRefusesWriteAccessOpensForReadingOnly)
+{
+    SetValue(R(), kCurrentUser, P("Locked\\Inner"), "Name", kRegSz, Str("text"));
+    SetValue(R(), kCurrentUser, P("Locked"), "Own", kRegDword, B({5, 0, 0, 0}));
+    CreateKey(R(), kCurrentUser, P("Leaf"));
+    RefuseWriteAccess(R(), kCurrentUser, P("Locked"));
+    RefuseWriteAccess(R(), kCurrentUser, P("Leaf"));
+
+    HKey refused = nullptr;
+    for (std::uint32_t access : {kKeyAllAccess, kKeySetValue, kKeyCreateSubKey, kKeyWrite, kDelete})
+        EXPECT_EQ(kErrorAccessDenied, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, access, &refused)) << access;
+    EXPECT_EQ(kErrorAccessDenied, R().CreateKeyEx(kCurrentUser, P("Locked").c_str(), 0, nullptr, kRegOptionNonVolatile,
+                                                  kKeyAllAccess, nullptr, &refused, nullptr));
+
+    KeyHandle read(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, kKeyRead, read.Put()));
+    char name[64];
+    std::uint32_t length = sizeof name;
+    ASSERT_EQ(kSuccess, R().EnumKeyEx(read.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ("Inner", std::string(name, length));
+    std::uint32_t size = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueEx(read.get(), "Own", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(4u, size);
+    const Bytes text = Str("x");
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(read.get(), "New", 0, kRegSz, text.data(), 2));
+
+    // RegOpenKeyA and RegCreateKeyA ask for what is allowed: such a key opens, for reading.
+    KeyHandle legacy(R());
+    ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("Locked").c_str(), legacy.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(legacy.get(), "New", 0, kRegSz, text.data(), 2));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteValue(legacy.get(), "Own"));
+    KeyHandle created(R());
+    ASSERT_EQ(kSuccess, R().CreateKey(kCurrentUser, P("Locked").c_str(), created.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(created.get(), "New", 0, kRegSz, text.data(), 2));
+
+    // Nothing is made in it and it is not deleted; a subkey keeps its own security.
+    EXPECT_EQ(kErrorAccessDenied, R().CreateKey(kCurrentUser, P("Locked\\New").c_str(), &refused));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Locked\\New")));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteKey(kCurrentUser, P("Leaf").c_str()));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Leaf")));
+    KeyHandle inner(R());
+    EXPECT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked\\Inner").c_str(), 0, kKeyAllAccess, inner.Put()));
+
+    RefuseWriteAccess(R(), kCurrentUser, P("Locked"), false);
+    RefuseWriteAccess(R(), kCurrentUser, P("Leaf"), false);
+    KeyHandle writable(R());
+    EXPECT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, kKeyAllAccess, writable.Put()));
+}
+
+TEST_P(RegistryContract, ALinkLeadsToItsTargetUnlessItIsOpenedAsALink)
+{
+    const std::string target = "Software\\TarnwickContractTarget\\" + base_.substr(base_.rfind('\\') + 1);
+    const std::string fullTarget = "\\REGISTRY\\MACHINE\\" + target;
+    WipeKey(R(), kLocalMachine, target);
+    SetValue(R(), kLocalMachine, target, "There", kRegDword, B({7, 0, 0, 0}));
+    CreateKey(R(), kLocalMachine, target + "\\Below");
+    CreateLink(R(), kCurrentUser, P("Link"), fullTarget);
+
+    // The link is listed under its own name, and leads to the target and below it.
+    KeyHandle parent(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, parent.Put()));
+    char name[64];
+    std::uint32_t length = sizeof name;
+    ASSERT_EQ(kSuccess, R().EnumKeyEx(parent.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ("Link", std::string(name, length));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(R(), kCurrentUser, P("Link"), "There", &type, &data));
+    EXPECT_EQ(B({7, 0, 0, 0}), data);
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Link\\Below")));
+    KeyHandle through(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Link").c_str(), 0, kKeyRead, through.Put()));
+    length = sizeof name;
+    ASSERT_EQ(kSuccess, R().EnumKeyEx(through.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ("Below", std::string(name, length));
+
+    // Opened as a link, it is the link key: its target in UTF-16, and nothing of the target.
+    KeyHandle link(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Link").c_str(), kRegOptionOpenLink, kKeyRead, link.Put()));
+    std::uint32_t size = 0;
+    ASSERT_EQ(kSuccess, R().QueryValueEx(link.get(), "SymbolicLinkValue", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(kRegLink, type);
+    EXPECT_EQ(fullTarget.size() * 2, size);
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(link.get(), "There", nullptr, nullptr, nullptr, nullptr));
+    // The option changes nothing for a key that is no link.
+    KeyHandle plain(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kLocalMachine, target.c_str(), kRegOptionOpenLink, kKeyRead, plain.Put()));
+    EXPECT_EQ(kSuccess, R().QueryValueEx(plain.get(), "There", nullptr, nullptr, nullptr, nullptr));
+
+    // A link is made only where no key is.
+    HKey again = nullptr;
+    EXPECT_EQ(kErrorAlreadyExists, R().CreateKeyEx(kCurrentUser, P("Link").c_str(), 0, nullptr, kRegOptionCreateLink,
+                                                   kKeyAllAccess | kKeyCreateLink, nullptr, &again, nullptr));
+
+    link.Close();
+    DeleteLink(R(), kCurrentUser, P("Link"));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Link")));
+    EXPECT_TRUE(KeyExists(R(), kLocalMachine, target + "\\Below"));
+    WipeKey(R(), kLocalMachine, target);
+}
+
 INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(RegistriesUnderTest()),
                          [](const auto& info) { return info.param.name; });
 
