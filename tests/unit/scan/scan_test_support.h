@@ -37,7 +37,18 @@ struct ScanMachine {
     {
         SetValue(registry, root, path, name, kRegSz, Str(text));
     }
+    // A REG_EXPAND_SZ value, as installers write commands with variables.
+    void Expand(HKey root, const std::string& path, const char* name, const std::string& text)
+    {
+        SetValue(registry, root, path, name, kRegExpandSz, Str(text));
+    }
     void Key(HKey root, const std::string& path) { CreateKey(registry, root, path); }
+    // The folders of 64-bit Windows as a 64-bit program sees them.
+    void SixtyFourBitWindows()
+    {
+        system.SetWow64SystemDir("C:\\WINDOWS\\SysWOW64");
+        system.SetEnvironment("ProgramFiles(x86)", "C:\\Program Files (x86)");
+    }
     void File(const std::string& windowsPath) { dir.WriteFile(windowsPath, "x"); }
 
     CompletedSectionList Run(ScanSection section)
