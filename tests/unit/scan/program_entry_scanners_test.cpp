@@ -159,5 +159,25 @@ TEST(AddRemovePrograms, OnlyUninstallersWithADriveAreTested)
     EXPECT_EQ("Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\There[UninstallString]", s.progress.Status());
 }
 
+TEST(ProgramEntries, KeysThatRefuseWriteAccessAreExamined)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, kServices + "\\Gone", "ImagePath", "C:\\Gone\\svc.exe");
+    s.Text(kLocalMachine, kRun, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kCurrentUser, kSounds + "\\Gone\\.Current", nullptr, "C:\\Gone\\s.wav");
+    s.Text(kLocalMachine, kUninstall + "\\Gone", "UninstallString", "C:\\Gone\\un.exe");
+    s.RefuseWriteAccessEverywhere();
+    for (ScanSection section : {ScanSection::SystemServices, ScanSection::StartupPrograms, ScanSection::Sounds,
+                                ScanSection::AddRemovePrograms})
+        s.Run(section);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\" + kServices + "\\Gone | ImagePath | C:\\Gone\\svc.exe | C:\\Gone\\svc.exe",
+                  "HKEY_LOCAL_MACHINE\\" + kRun + " | Gone | C:\\Gone\\run.exe | C:\\Gone\\run.exe",
+                  "HKEY_CURRENT_USER\\" + kSounds + "\\Gone | (Default) | C:\\Gone\\s.wav | C:\\Gone\\s.wav",
+                  "HKEY_LOCAL_MACHINE\\" + kUninstall + "\\gone | UninstallString | C:\\Gone\\un.exe | C:\\Gone\\un.exe",
+              }),
+              s.Found());
+}
+
 }  // namespace
 }  // namespace tw::test

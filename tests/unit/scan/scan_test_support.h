@@ -51,11 +51,37 @@ struct ScanMachine {
     }
     void File(const std::string& windowsPath) { dir.WriteFile(windowsPath, "x"); }
 
+    // Gives every key below the three roots the security of many system keys: read only.
+    void RefuseWriteAccessEverywhere()
+    {
+        for (HKey root : {kLocalMachine, kCurrentUser, kUsers})
+            RefuseWriteAccessBelow(root, "");
+    }
+
     CompletedSectionList Run(ScanSection section)
     {
         CompletedSectionList completed;
         engine.RunSection(section, completed);
         return completed;
+    }
+
+    void RefuseWriteAccessBelow(HKey root, const std::string& path)
+    {
+        KeyHandle key(registry);
+        ASSERT_EQ(kSuccess, registry.OpenKeyEx(root, path.c_str(), 0, kKeyRead, key.Put())) << path;
+        std::vector<std::string> children;
+        for (std::uint32_t i = 0;; ++i) {
+            char name[256];
+            std::uint32_t length = sizeof name;
+            if (registry.EnumKeyEx(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+                break;
+            children.emplace_back(name, length);
+        }
+        for (const std::string& child : children) {
+            const std::string childPath = path.empty() ? child : path + "\\" + child;
+            RefuseWriteAccessBelow(root, childPath);
+            RefuseWriteAccess(registry, root, childPath);
+        }
     }
 
     // "keyPath | value name | value text | description" per problem, in order.
