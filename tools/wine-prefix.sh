@@ -1,11 +1,25 @@
 #!/usr/bin/env bash
-# Makes a Wine prefix for tests once: booted, without the Z: drive, ready for 32- and
-# 64-bit programs. Concurrent callers wait for the one that makes it.
+# Makes a Wine prefix for tests once: booted, without the Z: drive, for the Windows its build
+# is for. A 32-bit build is tested on 32-bit Windows (WINEARCH=win32): on 64-bit Windows it
+# refuses to run. Every other build gets a 64-bit prefix. A prefix of the wrong kind (made
+# before this rule) is made anew. Concurrent callers wait for the one that makes it.
+#   wine-prefix.sh PREFIX [win32|win64]
+# Without the second argument the kind follows the build tree the prefix lies in.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # Wine through the launcher that works on this machine (tools/bin/wine).
 export PATH="$here/bin:$PATH"
 prefix=$1
+arch=${2:-}
+if [ -z "$arch" ]; then
+  tree=$(dirname "$prefix")
+  arch=win64
+  if grep -qs '^CMAKE_TOOLCHAIN_FILE:.*i686' "$tree/CMakeCache.txt"; then
+    arch=win32
+  elif [ ! -f "$tree/CMakeCache.txt" ] && [ "$(basename "$tree")" = win32 ]; then
+    arch=win32
+  fi
+fi
 # Wine links the user folders (Desktop, Documents, ...) to the Linux home directory; a drive
 # walk would leave the prefix through them. They become plain empty folders.
 keep_inside() {
@@ -15,13 +29,19 @@ keep_inside() {
   done
   return 0
 }
-[ -f "$prefix/.tarnwick-ready" ] && { keep_inside; exit 0; }
-mkdir -p "$prefix"
+ready() { [ -f "$prefix/.tarnwick-ready" ] && grep -qs "^#arch=$arch\$" "$prefix/system.reg"; }
+ready && { keep_inside; exit 0; }
+mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.tarnwick-ready" ] && exit 0
-export WINEPREFIX="$prefix" WINEDEBUG=-all
+ready && exit 0
+export WINEPREFIX="$prefix" WINEARCH="$arch" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [ -e "$prefix" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  rm -rf "$prefix"
+fi
 wine wineboot -i >/dev/null 2>&1 || true
 wineserver -w || true
 # A prefix whose start-up failed has no registry: say so rather than mark it ready.

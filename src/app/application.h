@@ -1,5 +1,5 @@
 // The application object: from process start to the end of the main window's modal loop.
-// It refuses a second copy through the named event "Tarnwick" (the name alone is the
+// It refuses to run as the 32-bit build on 64-bit Windows, and refuses a second copy through the named event "Tarnwick" (the name alone is the
 // guard; the event stays open until the process ends and is never waited on), then brings
 // up the controls, the splash and the main window. The windows themselves are behind
 // ApplicationShell so that the order of steps is tested without a screen.
@@ -12,11 +12,13 @@
 
 namespace tw {
 
+enum class MessageIcon { None, Information };
+
 class ApplicationShell {
 public:
     virtual ~ApplicationShell() = default;
     // A message box without owner window and a single OK button.
-    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+    virtual void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
     // Common controls, the rich-edit library and control hosting.
     virtual void InitialiseControls() = 0;
     // The splash window, modal; it closes itself.

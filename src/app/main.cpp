@@ -31,9 +31,10 @@ class Win32Shell final : public ApplicationShell {
 public:
     Win32Shell(System& system, Registry& registry) : system_(system), registry_(registry) {}
 
-    void ShowMessage(const std::string& text, const std::string& caption) override
+    void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override
     {
-        MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK);
+        MessageBoxA(nullptr, text.c_str(), caption.c_str(),
+                    MB_OK | (icon == MessageIcon::Information ? MB_ICONINFORMATION : 0u));
     }
 
     void InitialiseControls() override

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "app/wow64_refusal.h"
 #include "cli/commands.h"
 
 #include <algorithm>
@@ -64,6 +65,10 @@ bool HasFlag(const std::vector<std::string>& flags, std::string_view flag)
 
 int Run(Context& context, const Arguments& arguments)
 {
+    if (RefusesToRunHere(context.system)) {
+        context.err << kWow64RefusalText << "\n";
+        return kExitFailed;
+    }
     if (arguments.empty())
         return UsageError(context, "");
     if (arguments[0] == "--help" || arguments[0] == "help") {

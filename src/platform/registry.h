@@ -76,15 +76,24 @@ enum : std::uint32_t {
     kKeyWow64_64Key = 0x0100,
     kKeyWow64_32Key = 0x0200,
     kDelete = 0x00010000,
+    kReadControl = 0x00020000,
+    kWriteDac = 0x00040000,
+    kWriteOwner = 0x00080000,
+    kMaximumAllowed = 0x02000000,
     kKeyRead = 0x00020019,
     kKeyWrite = 0x00020006,
     kKeyAllAccess = 0x000F003F,
 };
 
-// RegCreateKeyExA options and dispositions.
+// RegCreateKeyExA and RegOpenKeyExA options and dispositions. A link key (made with
+// kRegOptionCreateLink) holds its target's full name ("\REGISTRY\MACHINE\...") in the
+// REG_LINK value "SymbolicLinkValue"; opening through it opens the target, unless
+// kRegOptionOpenLink asks for the link key itself.
 enum : std::uint32_t {
     kRegOptionNonVolatile = 0,
     kRegOptionVolatile = 1,
+    kRegOptionCreateLink = 2,
+    kRegOptionOpenLink = 8,
     kRegCreatedNewKey = 1,
     kRegOpenedExistingKey = 2,
 };

@@ -110,11 +110,18 @@ public:
     // GetEnvironmentVariableA; false when the variable is not defined.
     virtual bool FindEnvironmentVariable(std::string_view name, std::string* value) = 0;
     virtual std::string SystemDirectory() = 0;
+    // GetSystemWow64DirectoryA: the system folder that 64-bit Windows gives 32-bit programs
+    // (SysWOW64); empty where there is none (32-bit Windows).
+    virtual std::string Wow64SystemDirectory() = 0;
     virtual std::string WindowsDirectory() = 0;
     virtual std::string CurrentDirectory() = 0;
     // GetModuleFileNameA of the executable.
     virtual std::string ModuleFileName() = 0;
     virtual std::string UserName() = 0;
+    // The current user's security identifier as text ("S-1-5-21-..."); empty when unknown.
+    virtual std::string UserSid() = 0;
+    // IsWow64Process for this process: true only for a 32-bit program on 64-bit Windows.
+    virtual bool RunningUnderWow64() = 0;
 
     // ---- drives
     // GetLogicalDriveStringsA: "C:\", "D:\", ... in drive order.

@@ -1,30 +1,32 @@
 // File associations: every extension key under HKEY_CLASSES_ROOT whose association leads
-// nowhere (no program identifier and no handler, an unregistered program identifier, or an
-// open command whose quoted program is missing). Repair removes the extension key.
+// nowhere (no program identifier and nothing else Windows reads there, an unregistered
+// program identifier, or an open command whose quoted program is missing). Repair removes
+// the extension key.
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
 #include "scan/scanners.h"
+
+#include <array>
 
 namespace tw {
 namespace {
 
 bool SubkeyOpens(Registry& registry, HKey parent, const std::string& name)
 {
-    KeyHandle key(registry);
-    return registry.OpenKey(parent, name.c_str(), key.Put()) == kSuccess;
+    return static_cast<bool>(OpenForReading(registry, parent, name));
 }
 
-// The text between the first two double quotes, or nothing.
-bool QuotedPart(const std::string& text, std::string* inner)
+// What makes an extension key without a program identifier a live association: a search
+// handler, shell extensions, the programs offered by "Open with", or the content type that
+// Windows and browsers read.
+bool UsedWithoutProgramId(Registry& registry, HKey extension)
 {
-    std::size_t open = text.find('"');
-    if (open == std::string::npos)
-        return false;
-    std::size_t close = text.find('"', open + 1);
-    if (close == std::string::npos)
-        return false;
-    *inner = text.substr(open + 1, close - open - 1);
-    return true;
+    static constexpr std::array<const char*, 4> kSubkeys = {"PersistentHandler", "ShellEx", "OpenWithProgids",
+                                                             "OpenWithList"};
+    for (const char* name : kSubkeys)
+        if (SubkeyOpens(registry, extension, name))
+            return true;
+    return registry.QueryValueEx(extension, "Content Type", nullptr, nullptr, nullptr, nullptr) == kSuccess;
 }
 
 // The shell-extension handlers of an extension are not tested: an extension with a ShellEx
@@ -42,6 +44,7 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
     if (run.StopAtStart())
         return;
     Registry& registry = engine.registry();
+    System& system = engine.system();
     SubkeyEnumerator extensions(registry, kClassesRoot);
     if (!extensions.Init())
         return;
@@ -49,46 +52,41 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
     while (!run.Stopped() && extensions.Next(&extension)) {
         if (extension.empty() || extension[0] != '.')
             continue;
-        KeyHandle extensionKey(registry);
-        if (registry.OpenKey(kClassesRoot, extension.c_str(), extensionKey.Put()) != kSuccess)
+        KeyHandle extensionKey = OpenForReading(registry, kClassesRoot, extension);
+        if (!extensionKey)
             continue;
         const std::string keyPath = "HKEY_CLASSES_ROOT\\" + extension;
-        for (const ValueEntry& entry : ListKeyValues(registry, extensionKey.get(), engine.system())) {
+        for (const ValueEntry& entry : ListKeyValues(registry, extensionKey.get(), system)) {
             if (entry.name != kDefaultValueName)
                 continue;
             const std::string& programId = entry.text;
-            bool persistentHandler = false;
             if (programId == kValueNotSet) {
                 run.Status(keyPath + "[" + std::string(kDefaultValueName) + "]");
-                persistentHandler = SubkeyOpens(registry, extensionKey.get(), "PersistentHandler");
-                bool shellEx = SubkeyOpens(registry, extensionKey.get(), "ShellEx");
-                if (!persistentHandler && !shellEx) {
+                if (!UsedWithoutProgramId(registry, extensionKey.get()))
                     run.Report(entry, keyPath, std::string(kValueNotSet));
-                    continue;
-                }
+                continue;
             }
-            KeyHandle command(registry);
-            if (registry.OpenKey(kClassesRoot, (programId + "\\shell\\open\\command").c_str(), command.Put()) ==
-                kSuccess) {
-                for (const ValueEntry& line : ListKeyValues(registry, command.get(), engine.system())) {
+            KeyHandle command = OpenForReading(registry, kClassesRoot, programId + "\\shell\\open\\command");
+            if (command) {
+                for (const ValueEntry& line : ListKeyValues(registry, command.get(), system)) {
                     if (line.name != kDefaultValueName || line.text == kValueNotSet)
                         continue;
+                    // The quoted program, often written with variables (REG_EXPAND_SZ), is
+                    // tested where Windows would start it.
                     std::string program;
-                    if (QuotedPart(line.text, &program) && Contains(program, "\\") &&
-                        !PathExists(engine.system(), program))
+                    if (!FirstQuotedText(line.text, &program))
+                        continue;
+                    program = system.ExpandEnvironment(program);
+                    if (Contains(program, "\\") && !PathExists(system, program))
                         run.Report(line, keyPath, programId);
                 }
                 continue;
             }
             if (SubkeyOpens(registry, kClassesRoot, programId))
                 continue;
-            KeyHandle shellEx(registry);
-            if (registry.OpenKey(kClassesRoot, (extension + "\\ShellEx").c_str(), shellEx.Put()) == kSuccess) {
-                if (ShellExtensionHandlerMissing(registry, shellEx.get()))
-                    run.Report(entry, keyPath, programId);
-            } else if (!persistentHandler) {
+            KeyHandle shellEx = OpenForReading(registry, kClassesRoot, extension + "\\ShellEx");
+            if (!shellEx || ShellExtensionHandlerMissing(registry, shellEx.get()))
                 run.Report(entry, keyPath, programId);
-            }
         }
     }
     run.Complete(completed);

@@ -91,6 +91,23 @@ std::string LastComponent(std::string_view text)
     return std::string(slash == std::string_view::npos ? text : text.substr(slash + 1));
 }
 
+bool FirstQuotedText(std::string_view text, std::string* inner)
+{
+    std::size_t open = text.find('"');
+    if (open == std::string_view::npos)
+        return false;
+    std::size_t close = text.find('"', open + 1);
+    if (close == std::string_view::npos)
+        return false;
+    *inner = std::string(text.substr(open + 1, close - open - 1));
+    return true;
+}
+
+bool QuotedProgram(std::string_view text, std::string* program)
+{
+    return !text.empty() && text.front() == '"' && FirstQuotedText(text, program);
+}
+
 std::string Lowered(std::string_view text)
 {
     std::string out(text);

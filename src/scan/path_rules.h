@@ -29,6 +29,12 @@ std::string PrefixWindowsDirectory(System& system, std::string_view text, std::s
 std::string CutAfterExe(std::string_view text);
 // What follows the last backslash (the whole text when there is none).
 std::string LastComponent(std::string_view text);
+// The text between the first double quote and the next one; false when there are not two.
+bool FirstQuotedText(std::string_view text, std::string* inner);
+// A command line that begins with a double quote names its program between its first two
+// quotes; whatever follows the closing quote is arguments. False when the text is not of
+// that form.
+bool QuotedProgram(std::string_view text, std::string* program);
 
 // A lower-cased copy (code page 1252).
 std::string Lowered(std::string_view text);

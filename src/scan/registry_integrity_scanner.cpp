@@ -1,12 +1,18 @@
 // Registry integrity: the "User Shell Folders" of the current user, of all users and of the
 // default user. A folder given relative to a profile is resolved against the profile folder
-// the system's profile list names, and one that does not exist is reported. Older systems
-// name the all-users and default-user profiles inside the profiles directory; newer ones
-// keep their full folders in the "Public" and "Default" values instead. A key whose profile
-// folder cannot be made out is skipped; the others are still checked. Each variable is
-// resolved as Windows expands it: %ALLUSERSPROFILE% to the all-users folder wherever it
-// stands, %USERPROFILE% to the profile the key belongs to (the current user's in the
-// machine-wide key, which has no profile of its own).
+// that variable stands for, and one that does not exist is reported. Each variable is
+// resolved to the folder Windows gives it: %USERPROFILE% to the profile the key belongs to
+// (the current user's in the machine-wide key, which has no profile of its own), and
+// %ALLUSERSPROFILE% to the all-users folder wherever it stands.
+//
+// The current user's profile is the folder the profile list records for the user's
+// security identifier, or the USERPROFILE variable: the profiles directory followed by the
+// user name is wrong for renamed accounts and for name.DOMAIN folders. The all-users folder
+// lies in the profiles directory on older systems (the profile list names it); newer ones
+// give the variable the ProgramData folder (the environment, or the profile list's
+// "ProgramData"). The default user's profile lies in the profiles directory on older
+// systems and is the profile list's "Default" on newer ones. A key whose profile folder
+// cannot be made out is skipped; the others are still checked.
 #include "registry/key_path.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
@@ -51,8 +57,8 @@ struct ProfileFolders {
 void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, const ProfileFolders& folders)
 {
     Registry& registry = run.registry();
-    KeyHandle key(registry);
-    if (registry.OpenKeyEx(root, subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
+    KeyHandle key = OpenForReading(registry, root, subkey);
+    if (!key)
         return;
     const std::string keyPath = RootNameFromKey(root) + "\\" + subkey;
     for (const ValueEntry& entry : ListKeyValues(registry, key.get(), run.system())) {
@@ -81,15 +87,14 @@ void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, co
 
 void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
 {
+    static constexpr std::string_view kProfileList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
     SectionRun run(engine, ScanSection::RegistryIntegrity);
     if (run.StopAtStart())
         return;
     Registry& registry = engine.registry();
     System& system = engine.system();
-    const std::string user = system.UserName();
-    KeyHandle profiles(registry);
-    if (registry.OpenKeyEx(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                           kKeyAllAccess, profiles.Put()) != kSuccess)
+    KeyHandle profiles = OpenForReading(registry, kLocalMachine, std::string(kProfileList));
+    if (!profiles)
         return;
     std::string systemDrive;
     if (!system.FindEnvironmentVariable("SystemDrive", &systemDrive))
@@ -98,6 +103,18 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
         if (folder && StartsWith(*folder, "%SystemDrive%"))
             folder->replace(0, 13, systemDrive);
         return folder;
+    };
+    // A folder as Windows reads it from the profile list (REG_EXPAND_SZ).
+    auto expanded = [&](std::optional<std::string> folder) {
+        if (folder)
+            folder = system.ExpandEnvironment(*folder);
+        return folder;
+    };
+    auto variable = [&](const char* name) -> std::optional<std::string> {
+        std::string value;
+        if (!system.FindEnvironmentVariable(name, &value) || value.empty())
+            return std::nullopt;
+        return value;
     };
     std::optional<std::string> allUsersName = ReadText(registry, profiles.get(), "AllUsersProfile");
     std::optional<std::string> defaultUserName = ReadText(registry, profiles.get(), "DefaultUserProfile");
@@ -108,9 +125,18 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
             return std::nullopt;
         return *profilesDirectory + "\\" + *name;
     };
-    std::optional<std::string> currentUser = inProfiles(user);
-    std::optional<std::string> allUsers =
-        allUsersName ? inProfiles(allUsersName) : withDrive(ReadText(registry, profiles.get(), "Public"));
+    std::optional<std::string> currentUser;
+    const std::string sid = system.UserSid();
+    if (!sid.empty()) {
+        KeyHandle own = OpenForReading(registry, profiles.get(), sid);
+        if (own)
+            currentUser = expanded(ReadText(registry, own.get(), "ProfileImagePath"));
+    }
+    if (!currentUser)
+        currentUser = variable("USERPROFILE");
+    std::optional<std::string> allUsers = allUsersName ? inProfiles(allUsersName) : variable("ALLUSERSPROFILE");
+    if (!allUsers)
+        allUsers = expanded(ReadText(registry, profiles.get(), "ProgramData"));
     std::optional<std::string> defaultUser =
         defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadText(registry, profiles.get(), "Default"));
 

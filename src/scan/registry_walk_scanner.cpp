@@ -1,15 +1,28 @@
 // The registry walk behind the complete registry scan (HKLM\SOFTWARE and HKCU\SOFTWARE) and
 // the program identifier section (HKCR\TypeLib): every value below the branch that looks
-// like a full path on a local drive is tested, and one whose file or folder is missing is
-// reported against the key that holds it. Depth-first, one name buffer per level; each key
-// is opened once, its subtree walked first and its own values examined after. The stop
-// event is polled between subkeys so that an abort ends the walk promptly.
+// like a full path on a present fixed drive is tested, and one whose file or folder is
+// missing is reported against the key that holds it. Depth-first, one name buffer per
+// level; each key is opened once, for reading, its subtree walked first and its own values
+// examined after. The stop event is polled between subkeys so that an abort ends the walk
+// promptly.
+//
+// Each key is examined once per section. A link key leads to a key that has a path of its
+// own: when that path lies in a branch the section walks, the key is examined there and the
+// link is passed over; a key outside the branches is walked through the first link that
+// leads to it. 64-bit Windows links the shared parts of the 32-bit view
+// (SOFTWARE\Wow6432Node\Classes and SOFTWARE\Classes\Wow6432Node are one key).
+//
+// 32-bit registrations (anything below a Wow6432Node key, and a type library's "win32"
+// entry) name the system folder as a 32-bit program sees it: on 64-bit Windows their
+// system folder paths are tested in the 32-bit system folder.
 #include "platform/codepage.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
 #include "scan/scanners.h"
 
 #include <array>
+#include <map>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -22,6 +35,15 @@ constexpr std::array<std::string_view, 5> kExcluded = {
     "hkey_local_machine\\software\\microsoft\\windows nt",
     "hkey_local_machine\\software\\wow6432node\\microsoft\\windows",
     "hkey_local_machine\\software\\wow6432node\\microsoft\\windows nt",
+};
+
+// A link's target is written out in full; anything longer is no target.
+constexpr std::uint32_t kMaxLinkTargetSize = 0x10000;
+
+struct BranchRoot {
+    HKey parent;
+    const char* subkey;
+    std::string fullPath;
 };
 
 bool IsDriveLetter(char c)
@@ -37,23 +59,67 @@ bool IsExcluded(std::string_view fullPath)
     return false;
 }
 
+// True when `path` is `place` or lies below it (without regard to case).
+bool IsWithin(std::string_view path, std::string_view place)
+{
+    return !place.empty() && path.size() >= place.size() &&
+           CompareTextNoCase(path.substr(0, place.size()), place) == 0 &&
+           (path.size() == place.size() || path[place.size()] == '\\');
+}
+
+// A type library version's 32-bit entry: TypeLib\{id}\version\locale\win32.
+bool IsTypeLibWin32(std::string_view walkedPath)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0; at <= walkedPath.size();) {
+        std::size_t end = walkedPath.find('\\', at);
+        if (end == std::string_view::npos)
+            end = walkedPath.size();
+        parts.push_back(walkedPath.substr(at, end - at));
+        at = end + 1;
+    }
+    const std::size_t n = parts.size();
+    return n >= 5 && CompareTextNoCase(parts[n - 1], "win32") == 0 && CompareTextNoCase(parts[n - 5], "typelib") == 0;
+}
+
 class Walk {
 public:
-    explicit Walk(SectionRun& run) : run_(run), registry_(run.registry()), system_(run.system()), exists_(system_) {}
-
-    void Branch(HKey parent, const char* subkey, const std::string& fullPath)
+    Walk(SectionRun& run, std::vector<BranchRoot> branches)
+        : run_(run),
+          registry_(run.registry()),
+          system_(run.system()),
+          exists_(system_),
+          branches_(std::move(branches)),
+          systemDirectory_(system_.SystemDirectory()),
+          wow64SystemDirectory_(system_.Wow64SystemDirectory())
     {
-        if (IsExcluded(fullPath))
-            return;
-        KeyHandle key(registry_);
-        if (registry_.OpenKeyEx(parent, subkey, 0, kKeyAllAccess, key.Put()) != kSuccess)
-            return;
-        Subtree(key.get(), fullPath);
+        for (const BranchRoot& branch : branches_) {
+            std::string place = PlaceOf(branch.parent);
+            if (!place.empty())
+                walkedPlaces_.push_back(place + "\\" + branch.subkey);
+        }
+    }
+
+    void Run()
+    {
+        for (const BranchRoot& branch : branches_)
+            Branch(branch);
     }
 
 private:
-    // Walks below an open key whose path (lower case below the branch root) is `fullPath`.
-    void Subtree(HKey key, const std::string& fullPath)
+    void Branch(const BranchRoot& branch)
+    {
+        if (IsExcluded(branch.fullPath))
+            return;
+        KeyHandle key = OpenForReading(registry_, branch.parent, branch.subkey);
+        if (!key)
+            return;
+        Subtree(key.get(), branch.fullPath, false);
+    }
+
+    // Walks below an open key whose path (lower case below the branch root) is `fullPath`;
+    // `thirtyTwoBit` when the key lies below a Wow6432Node key.
+    void Subtree(HKey key, const std::string& fullPath, bool thirtyTwoBit)
     {
         SubkeyEnumerator children(registry_, key);
         if (!children.Init())
@@ -62,28 +128,116 @@ private:
         while (!run_.Stopped() && children.Next(&name)) {
             if (name.empty())
                 continue;
+            // A link opens as itself here, so that it is seen for what it is.
             KeyHandle child(registry_);
-            if (registry_.OpenKeyEx(key, name.c_str(), 0, kKeyAllAccess, child.Put()) != kSuccess)
+            if (registry_.OpenKeyEx(key, name.c_str(), kRegOptionOpenLink, kKeyRead, child.Put()) != kSuccess) {
+                child.Release();
                 continue;
-            std::string walkedPath = fullPath + "\\" + Lowered(name);
+            }
+            std::string target;
+            if (LinkTarget(child.get(), &target)) {
+                if (!FirstVisitThroughLink(target))
+                    continue;
+                child = OpenForReading(registry_, key, name);
+                if (!child)
+                    continue;
+            }
+            const std::string lowered = Lowered(name);
+            const std::string walkedPath = fullPath + "\\" + lowered;
+            const bool below = thirtyTwoBit || lowered == "wow6432node";
             if (!IsExcluded(walkedPath))
-                Subtree(child.get(), walkedPath);
-            Values(child.get(), fullPath + "\\" + name);
+                Subtree(child.get(), walkedPath, below);
+            Values(child.get(), fullPath + "\\" + name, below || IsTypeLibWin32(walkedPath));
         }
     }
 
-    void Values(HKey key, const std::string& keyPath)
+    void Values(HKey key, const std::string& keyPath, bool thirtyTwoBit)
     {
         for (const ValueEntry& entry : ListKeyValues(registry_, key, system_)) {
             run_.Status(keyPath + "[" + entry.name + "]");
             if (entry.text == kValueNotSet)
                 continue;
             std::string path;
-            if (LooksLikeLocalPath(entry.text, &path) && !exists_.Exists(path)) {
+            if (!LooksLikeLocalPath(entry.text, &path) || !OnFixedDrive(path))
+                continue;
+            if (thirtyTwoBit)
+                path = InThirtyTwoBitSystemFolder(std::move(path));
+            if (!exists_.Exists(path)) {
                 run_.Report(entry, keyPath, path);
                 run_.engine().walkProblemCount = run_.count();
             }
         }
+    }
+
+    // Only a present fixed drive is judged: a path on a drive that is absent, removable,
+    // optical or on the network (installer sources such as D:\Setup) is not known to be gone.
+    bool OnFixedDrive(const std::string& path)
+    {
+        const char letter = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(path[0])));
+        auto known = fixedDrives_.find(letter);
+        if (known == fixedDrives_.end())
+            known = fixedDrives_.emplace(letter, system_.DriveType(std::string(1, letter) + ":\\") == kDriveFixed).first;
+        return known->second;
+    }
+
+    // The system folder of a 32-bit registration is the 32-bit one, where 64-bit Windows
+    // has one.
+    std::string InThirtyTwoBitSystemFolder(std::string path) const
+    {
+        if (wow64SystemDirectory_.empty() || systemDirectory_.empty() || !IsWithin(path, systemDirectory_))
+            return path;
+        return wow64SystemDirectory_ + path.substr(systemDirectory_.size());
+    }
+
+    // The target of a key opened as a link ("SymbolicLinkValue", REG_LINK); false for a
+    // key that is no link.
+    bool LinkTarget(HKey key, std::string* target)
+    {
+        std::uint32_t type = 0, size = 0;
+        if (registry_.QueryValueEx(key, "SymbolicLinkValue", nullptr, &type, nullptr, &size) != kSuccess ||
+            type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
+            return false;
+        std::vector<std::uint8_t> data(size);
+        if (registry_.QueryValueEx(key, "SymbolicLinkValue", nullptr, &type, data.data(), &size) != kSuccess ||
+            type != kRegLink)
+            return false;
+        std::u16string wide;
+        for (std::size_t i = 0; i + 1 < size; i += 2)
+            wide.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+        while (!wide.empty() && wide.back() == u'\0')
+            wide.pop_back();
+        *target = system_.Utf16ToAnsi(wide);
+        return true;
+    }
+
+    // Whether a link leads to a key not examined otherwise in this section.
+    bool FirstVisitThroughLink(const std::string& target)
+    {
+        for (const std::string& place : walkedPlaces_)
+            if (IsWithin(target, place))
+                return false;
+        for (const std::string& followed : followedTargets_)
+            if (IsWithin(target, followed))
+                return false;
+        followedTargets_.push_back(target);
+        return true;
+    }
+
+    // The name the registry gives the place of a predefined key ("\REGISTRY\MACHINE"), in
+    // which link targets are written; empty when it cannot be told.
+    std::string PlaceOf(HKey root)
+    {
+        if (root == kLocalMachine)
+            return "\\REGISTRY\\MACHINE";
+        if (root == kUsers)
+            return "\\REGISTRY\\USER";
+        if (root == kClassesRoot)
+            return "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+        if (root == kCurrentUser) {
+            std::string sid = system_.UserSid();
+            return sid.empty() ? std::string() : "\\REGISTRY\\USER\\" + sid;
+        }
+        return {};
     }
 
     // The path a value's text names, cut back to what can be tested: quotes removed, a
@@ -116,6 +270,12 @@ private:
     Registry& registry_;
     System& system_;
     ExistenceCache exists_;
+    std::vector<BranchRoot> branches_;
+    std::string systemDirectory_;
+    std::string wow64SystemDirectory_;
+    std::vector<std::string> walkedPlaces_;     // the branches, as link targets name them
+    std::vector<std::string> followedTargets_;  // keys outside them, walked through a link
+    std::map<char, bool> fixedDrives_;
 };
 
 }  // namespace
@@ -125,9 +285,9 @@ void ScanCompleteRegistry(ScanEngine& engine, CompletedSectionList& completed)
     SectionRun run(engine, ScanSection::CompleteRegistryScan);
     engine.walkProblemCount = 0;
     engine.walkSectionText = std::string(SectionInfoOf(ScanSection::CompleteRegistryScan).problemText);
-    Walk walk(run);
-    walk.Branch(kLocalMachine, "SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE");
-    walk.Branch(kCurrentUser, "SOFTWARE", "HKEY_CURRENT_USER\\SOFTWARE");
+    Walk(run, {{kLocalMachine, "SOFTWARE", "HKEY_LOCAL_MACHINE\\SOFTWARE"},
+               {kCurrentUser, "SOFTWARE", "HKEY_CURRENT_USER\\SOFTWARE"}})
+        .Run();
     run.Complete(completed);
 }
 
@@ -135,8 +295,7 @@ void WalkRegistryBranch(ScanEngine& engine, ScanSection section, HKey parent, co
                         const std::string& fullPath)
 {
     SectionRun run(engine, section);
-    Walk walk(run);
-    walk.Branch(parent, subkey, fullPath);
+    Walk(run, {{parent, subkey, fullPath}}).Run();
 }
 
 void ScanProgramIds(ScanEngine& engine, CompletedSectionList& completed)
@@ -144,8 +303,7 @@ void ScanProgramIds(ScanEngine& engine, CompletedSectionList& completed)
     SectionRun run(engine, ScanSection::ProgramId);
     engine.walkProblemCount = 0;
     engine.walkSectionText = std::string(SectionInfoOf(ScanSection::ProgramId).problemText);
-    Walk walk(run);
-    walk.Branch(kClassesRoot, "TypeLib", "HKEY_CLASSES_ROOT\\TypeLib");
+    Walk(run, {{kClassesRoot, "TypeLib", "HKEY_CLASSES_ROOT\\TypeLib"}}).Run();
     run.Complete(completed);
 }
 

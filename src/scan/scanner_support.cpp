@@ -45,15 +45,21 @@ bool ExistenceCache::Exists(const std::string& path)
     return exists;
 }
 
+KeyHandle OpenForReading(Registry& registry, HKey parent, const std::string& subkey)
+{
+    KeyHandle key(registry);
+    if (registry.OpenKeyEx(parent, subkey.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
+        key.Release();  // nothing was opened
+    return key;
+}
+
 KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath)
 {
     std::string subkey(fullPath);
-    std::string root = SplitRootFromPath(subkey);
-    KeyOperations keys(registry, DeletionStyle::WindowsNT);
-    KeyHandle key(registry);
-    if (keys.OpenKeyByName(root, subkey, key.Put()) != kSuccess)
-        key.Close();
-    return key;
+    std::optional<HKey> root = RootKeyFromName(SplitRootFromPath(subkey));
+    if (!root)
+        return KeyHandle(registry);
+    return OpenForReading(registry, *root, subkey);
 }
 
 std::string SubkeyPathOf(std::string_view fullPath)

@@ -1,6 +1,8 @@
 // What the section scanners share: one section's run (its count, its status line, the
 // problem report with the section's setter order), opening a key by its full path, and
-// enumerating subkeys with a name buffer sized from the key's own query.
+// enumerating subkeys with a name buffer sized from the key's own query. Scanners open keys
+// for reading only: many system keys grant administrators no more than that, and a scan
+// never changes a key.
 #pragma once
 
 #include "platform/key_handle.h"
@@ -52,7 +54,9 @@ private:
     std::unordered_map<std::string, bool> known_;
 };
 
-// Opens "HKEY_...\sub\path" with RegOpenKeyA; an empty handle when it does not open.
+// Opens a subkey for reading (RegOpenKeyExA, KEY_READ); an empty handle when it does not open.
+KeyHandle OpenForReading(Registry& registry, HKey parent, const std::string& subkey);
+// Opens "HKEY_...\sub\path" for reading; an empty handle when it does not open.
 KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath);
 // The full path without its root name and backslash.
 std::string SubkeyPathOf(std::string_view fullPath);
@@ -102,8 +106,8 @@ bool ForEachSubkey(SectionRun& run, Registry& registry, HKey key, Visit visit)
     while (!run.Stopped() && subkeys.Next(&name)) {
         if (name.empty())
             continue;
-        KeyHandle subkey(registry);
-        if (registry.OpenKey(key, name.c_str(), subkey.Put()) != kSuccess)
+        KeyHandle subkey = OpenForReading(registry, key, name);
+        if (!subkey)
             continue;
         visit(name, subkey.get());
     }

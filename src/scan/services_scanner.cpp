@@ -8,11 +8,15 @@
 namespace tw {
 namespace {
 
-// The ImagePath forms Windows accepts: %VAR% references, a bare name in the system
-// directory, "system32\...", "SystemRoot\..." and "\SystemRoot\...", and "\??\" prefixes.
+// The ImagePath forms Windows accepts: a quoted program followed by arguments, %VAR%
+// references, a bare name in the system directory, "system32\...", "SystemRoot\..." and
+// "\SystemRoot\...", and "\??\" prefixes.
 std::string ResolveImagePath(System& system, const std::string& text, bool* bareName)
 {
-    std::string path = StripQuotes(text);
+    std::string path;
+    const bool quoted = QuotedProgram(text, &path);
+    if (!quoted)
+        path = StripQuotes(text);
     *bareName = false;
     if (Contains(path, "%")) {
         path = ExpandFirstVariable(system, path);
@@ -30,7 +34,10 @@ std::string ResolveImagePath(System& system, const std::string& text, bool* bare
                 path = system.ExpandEnvironment("%SystemRoot%" + path.substr(11));
         }
     }
-    path = CutAtSwitch(path);
+    // The arguments of a quoted program are gone already; a blank and a minus inside its
+    // name ("My - Service") are no switch.
+    if (!quoted)
+        path = CutAtSwitch(path);
     for (std::size_t at = path.find("\\??\\"); at != std::string::npos; at = path.find("\\??\\", at))
         path.erase(at, 4);
     return path;

@@ -31,8 +31,8 @@ void ScanSounds(ScanEngine& engine, CompletedSectionList& completed)
                 const std::string lowered = Lowered(scheme);
                 if (lowered != ".current" && lowered != ".default")
                     continue;
-                KeyHandle schemeKey(registry);
-                if (registry.OpenKey(eventKey, scheme.c_str(), schemeKey.Put()) != kSuccess)
+                KeyHandle schemeKey = OpenForReading(registry, eventKey, scheme);
+                if (!schemeKey)
                     continue;
                 for (const ValueEntry& entry : ListKeyValues(registry, schemeKey.get(), system)) {
                     if (entry.name != kDefaultValueName || entry.text == kValueNotSet)

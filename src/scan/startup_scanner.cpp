@@ -17,10 +17,15 @@ void ScanStartupPrograms(ScanEngine& engine, CompletedSectionList& completed)
     ForEachValue(run, engine, kKey, [&](const ValueEntry& entry) {
         if (entry.text == kValueNotSet)
             return;
-        std::string path = CutAtSwitch(StripQuotes(entry.text));
+        // A quoted program is the text between its quotes, whatever follows them.
+        std::string path;
+        const bool quoted = QuotedProgram(entry.text, &path);
+        if (!quoted)
+            path = CutAtSwitch(StripQuotes(entry.text));
         if (Contains(path, "%"))
             path = ExpandFirstVariable(system, path);
-        path = CutAfterExe(path);
+        if (!quoted)
+            path = CutAfterExe(path);
         bool bareName = false;
         if (!Contains(path, ":")) {
             bareName = !Contains(path, "\\");

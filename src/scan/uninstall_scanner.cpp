@@ -24,9 +24,14 @@ void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
                     break;
                 if (CompareTextNoCase(entry.name, "UninstallString") != 0 || entry.text == kValueNotSet)
                     continue;
-                std::string path = CutAfterExe(entry.text);
+                // A quoted program is the text between its quotes, whatever follows them;
+                // other commands are cut after their program's extension and lose every
+                // quote, so that no description keeps a stray one.
+                std::string path;
+                const bool quoted = QuotedProgram(entry.text, &path);
                 run.Status(subkeyPath + "\\" + name + "[" + entry.name + "]");
-                path = TrimQuotes(path);
+                if (!quoted)
+                    path = StripQuotes(CutAfterExe(entry.text));
                 if (Contains(path, ":") && !EndsWith(path, "\\") && !Contains(path, ";") &&
                     !Contains(path, "rundll32") && !Contains(path, "RunDll32") && !Contains(path, "\\regsvr32") &&
                     path.size() > 3 && !PathExists(system, path))

@@ -27,6 +27,15 @@ protected:
 
     std::string P(const std::string& sub) const { return sub.empty() ? base_ : base_ + "\\" + sub; }
     Registry& R() { return *registry_; }
+    // The name of an open key's first subkey; empty when it has none.
+    std::string FirstSubkey(HKey key)
+    {
+        char name[256];
+        std::uint32_t length = sizeof name;
+        if (R().EnumKeyEx(key, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+            return {};
+        return std::string(name, length);
+    }
 
     std::unique_ptr<Registry> registry_;
     std::string base_;
@@ -434,6 +443,104 @@ TEST_P(RegistryContract, ClosingAnUnknownHandleFails)
 {
     EXPECT_EQ(kSuccess, R().CloseKey(kLocalMachine));
     EXPECT_EQ(kErrorInvalidHandle, R().CloseKey(reinterpret_cast<HKey>(std::uintptr_t{0x7ff0})));
+}
+
+TEST_P(RegistryContract, AKeyThatRefusesWriteAccessOpensForReadingOnly)
+{
+    SetValue(R(), kCurrentUser, P("Locked\\Inner"), "Name", kRegSz, Str("text"));
+    SetValue(R(), kCurrentUser, P("Locked"), "Own", kRegDword, B({5, 0, 0, 0}));
+    CreateKey(R(), kCurrentUser, P("Leaf"));
+    RefuseWriteAccess(R(), kCurrentUser, P("Locked"));
+    RefuseWriteAccess(R(), kCurrentUser, P("Leaf"));
+
+    HKey refused = nullptr;
+    for (std::uint32_t access : {kKeyAllAccess, kKeySetValue, kKeyCreateSubKey, kKeyWrite})
+        EXPECT_EQ(kErrorAccessDenied, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, access, &refused)) << access;
+    EXPECT_EQ(kErrorAccessDenied, R().CreateKeyEx(kCurrentUser, P("Locked").c_str(), 0, nullptr, kRegOptionNonVolatile,
+                                                  kKeyAllAccess, nullptr, &refused, nullptr));
+
+    KeyHandle read(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, kKeyRead, read.Put()));
+    EXPECT_EQ("Inner", FirstSubkey(read.get()));
+    std::uint32_t size = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueEx(read.get(), "Own", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(4u, size);
+    const Bytes text = Str("x");
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(read.get(), "New", 0, kRegSz, text.data(), 2));
+
+    // RegOpenKeyA and RegCreateKeyA ask for what is allowed: such a key opens, for reading.
+    KeyHandle legacy(R());
+    ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("Locked").c_str(), legacy.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(legacy.get(), "New", 0, kRegSz, text.data(), 2));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteValue(legacy.get(), "Own"));
+    KeyHandle created(R());
+    ASSERT_EQ(kSuccess, R().CreateKey(kCurrentUser, P("Locked").c_str(), created.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().SetValueEx(created.get(), "New", 0, kRegSz, text.data(), 2));
+
+    // Known difference: Windows also refuses the right to delete such a key, a subkey made in
+    // it and its deletion; Wine grants them. The memory registry refuses them as Windows does.
+    if (GetParam().name == "Memory") {
+        EXPECT_EQ(kErrorAccessDenied, R().OpenKeyEx(kCurrentUser, P("Leaf").c_str(), 0, kDelete, &refused));
+        EXPECT_EQ(kErrorAccessDenied, R().CreateKey(kCurrentUser, P("Locked\\New").c_str(), &refused));
+        EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Locked\\New")));
+        EXPECT_EQ(kErrorAccessDenied, R().DeleteKey(kCurrentUser, P("Leaf").c_str()));
+        EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Leaf")));
+    }
+    // A subkey keeps its own security.
+    KeyHandle inner(R());
+    EXPECT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked\\Inner").c_str(), 0, kKeyAllAccess, inner.Put()));
+
+    RefuseWriteAccess(R(), kCurrentUser, P("Locked"), false);
+    RefuseWriteAccess(R(), kCurrentUser, P("Leaf"), false);
+    KeyHandle writable(R());
+    EXPECT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Locked").c_str(), 0, kKeyAllAccess, writable.Put()));
+}
+
+TEST_P(RegistryContract, ALinkLeadsToItsTargetUnlessItIsOpenedAsALink)
+{
+    const std::string target = "Software\\TarnwickContractTarget\\" + base_.substr(base_.rfind('\\') + 1);
+    const std::string fullTarget = "\\REGISTRY\\MACHINE\\" + target;
+    WipeKey(R(), kLocalMachine, target);
+    SetValue(R(), kLocalMachine, target, "There", kRegDword, B({7, 0, 0, 0}));
+    CreateKey(R(), kLocalMachine, target + "\\Below");
+    CreateLink(R(), kCurrentUser, P("Link"), fullTarget);
+
+    // The link is listed under its own name, and leads to the target and below it.
+    KeyHandle parent(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, parent.Put()));
+    EXPECT_EQ("Link", FirstSubkey(parent.get()));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(R(), kCurrentUser, P("Link"), "There", &type, &data));
+    EXPECT_EQ(B({7, 0, 0, 0}), data);
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Link\\Below")));
+    KeyHandle through(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Link").c_str(), 0, kKeyRead, through.Put()));
+    EXPECT_EQ("Below", FirstSubkey(through.get()));
+
+    // Opened as a link, it is the link key: its target in UTF-16, and nothing of the target.
+    KeyHandle link(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Link").c_str(), kRegOptionOpenLink, kKeyRead, link.Put()));
+    std::uint32_t size = 0;
+    ASSERT_EQ(kSuccess, R().QueryValueEx(link.get(), "SymbolicLinkValue", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(kRegLink, type);
+    EXPECT_EQ(fullTarget.size() * 2, size);
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(link.get(), "There", nullptr, nullptr, nullptr, nullptr));
+    // The option changes nothing for a key that is no link.
+    KeyHandle plain(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kLocalMachine, target.c_str(), kRegOptionOpenLink, kKeyRead, plain.Put()));
+    EXPECT_EQ(kSuccess, R().QueryValueEx(plain.get(), "There", nullptr, nullptr, nullptr, nullptr));
+
+    // A link is made only where no key is.
+    HKey again = nullptr;
+    EXPECT_EQ(kErrorAlreadyExists, R().CreateKeyEx(kCurrentUser, P("Link").c_str(), 0, nullptr, kRegOptionCreateLink,
+                                                   kKeyAllAccess | kKeyCreateLink, nullptr, &again, nullptr));
+
+    link.Close();
+    DeleteLink(R(), kCurrentUser, P("Link"));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Link")));
+    EXPECT_TRUE(KeyExists(R(), kLocalMachine, target + "\\Below"));
+    WipeKey(R(), kLocalMachine, target);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(RegistriesUnderTest()),

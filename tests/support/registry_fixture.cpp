@@ -4,8 +4,17 @@
 
 #include <cstdio>
 
+#include "platform/codepage.h"
+
 #ifdef TARNWICK_WIN32_TESTS
 #include "platform/win32/win32_registry.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <winternl.h>
+
+extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 #endif
 
 namespace tw::test {
@@ -131,6 +140,63 @@ void Dump(Registry& registry, HKey key, const std::string& path, std::string* ou
 void WipeKey(Registry& registry, HKey root, const std::string& path)
 {
     Wipe(registry, root, path);
+}
+
+void CreateLink(Registry& registry, HKey root, const std::string& path, const std::string& target)
+{
+    KeyHandle key(registry);
+    ASSERT_EQ(kSuccess, registry.CreateKeyEx(root, path.c_str(), 0, nullptr, kRegOptionCreateLink,
+                                             kKeyAllAccess | kKeyCreateLink, nullptr, key.Put(), nullptr))
+        << path;
+    // The target is stored as UTF-16 without a terminator.
+    Bytes data;
+    for (char16_t c : Cp1252ToUtf16(target)) {
+        data.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        data.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    ASSERT_EQ(kSuccess, registry.SetValueEx(key.get(), "SymbolicLinkValue", 0, kRegLink, data.data(),
+                                            static_cast<std::uint32_t>(data.size())))
+        << path;
+}
+
+void DeleteLink(Registry& registry, HKey root, const std::string& path)
+{
+    KeyHandle link(registry);
+    if (registry.OpenKeyEx(root, path.c_str(), kRegOptionOpenLink, kKeyAllAccess, link.Put()) != kSuccess)
+        return;
+#ifdef TARNWICK_WIN32_TESTS
+    if (dynamic_cast<Win32Registry*>(&registry)) {
+        NtDeleteKey(reinterpret_cast<HANDLE>(link.get()));
+        return;
+    }
+#endif
+    // The memory registry deletes the key a handle stands for when given no subkey.
+    registry.DeleteKey(link.get(), "");
+}
+
+void RefuseWriteAccess(Registry& registry, HKey root, const std::string& path, bool refuse)
+{
+    if (auto* memory = dynamic_cast<MemoryRegistry*>(&registry)) {
+        ASSERT_TRUE(memory->RefuseWriteAccess(root, path, refuse)) << path;
+        return;
+    }
+#ifdef TARNWICK_WIN32_TESTS
+    // Everyone may read; with the inherited entries cut off, nobody may change the key. Its
+    // owner may still change this list, which is how it is given back.
+    const char* sddl = refuse ? "D:P(A;;KR;;;WD)" : "D:(A;;KA;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(reinterpret_cast<HKEY>(root), path.c_str(), 0, WRITE_DAC, &key);
+    if (status == ERROR_SUCCESS) {
+        status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    ASSERT_EQ(ERROR_SUCCESS, status) << path;
+#else
+    FAIL() << "no way to refuse write access in this registry";
+#endif
 }
 
 std::string DumpBranch(Registry& registry, HKey root, const std::string& path)

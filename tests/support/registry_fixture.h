@@ -30,6 +30,15 @@ bool GetValue(Registry& registry, HKey root, const std::string& path, const char
 // Deletes a key with everything below it (test clean-up; ignores errors).
 void WipeKey(Registry& registry, HKey root, const std::string& path);
 
+// Makes root\path a link key leading to `target` ("\REGISTRY\MACHINE\..."), the way the
+// system makes them; fails the test on error.
+void CreateLink(Registry& registry, HKey root, const std::string& path, const std::string& target);
+// Deletes a link key itself, never what it leads to (test clean-up; ignores errors).
+void DeleteLink(Registry& registry, HKey root, const std::string& path);
+// Gives an existing key the security of many system keys (everyone may read it, nobody may
+// change it), or takes it back; by the means of the registry under test.
+void RefuseWriteAccess(Registry& registry, HKey root, const std::string& path, bool refuse = true);
+
 // A complete dump of a branch (paths, value names, types, data), for comparing registries.
 std::string DumpBranch(Registry& registry, HKey root, const std::string& path);
 

@@ -3,6 +3,7 @@
 // the shell's own link object. The scan must report exactly the broken ones. Everything
 // seeded carries "twscan" or lies in C:\tarnwick-scan-test, so what the prefix itself holds
 // is told apart (and printed, for a look at what a fresh system gives).
+#include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 #include "scan/scan_driver.h"
@@ -16,6 +17,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 
 namespace tw::test {
 namespace {
@@ -91,7 +93,27 @@ bool Ours(const std::string& text)
     return lower.find("twscan") != std::string::npos || lower.find("tarnwick-scan-test") != std::string::npos;
 }
 
-class ScanUnderWine : public ::testing::Test {
+// The real registry and system, and short ways to seed and unseed them.
+class UnderWine : public ::testing::Test {
+protected:
+    void DeleteValues(HKey root, const std::string& path, const Strings& names)
+    {
+        KeyHandle key(r);
+        if (r.OpenKeyEx(root, path.c_str(), 0, kKeySetValue, key.Put()) != kSuccess)
+            return;
+        for (const std::string& name : names)
+            r.DeleteValue(key.get(), name.c_str());
+    }
+    void Sz(HKey root, const std::string& path, const char* name, const std::string& text, std::uint32_t type = kRegSz)
+    {
+        SetValue(r, root, path, name, type, Str(text));
+    }
+
+    Win32Registry r;
+    Win32System system;
+};
+
+class ScanUnderWine : public UnderWine {
 protected:
     void SetUp() override
     {
@@ -130,19 +152,6 @@ protected:
         DeleteValues(kLocalMachine, kRun, {"TwScanGone", "TwScanThere", "TwScanWin"});
         DeleteValues(kCurrentUser, kFolders, {"TwScanFolder", "TwScanDesktop"});
         DeleteValues(kLocalMachine, kFolders, {"TwScanCommon"});
-    }
-
-    void DeleteValues(HKey root, const std::string& path, const Strings& names)
-    {
-        KeyHandle key(r);
-        if (r.OpenKeyEx(root, path.c_str(), 0, kKeySetValue, key.Put()) != kSuccess)
-            return;
-        for (const std::string& name : names)
-            r.DeleteValue(key.get(), name.c_str());
-    }
-    void Sz(HKey root, const std::string& path, const char* name, const std::string& text, std::uint32_t type = kRegSz)
-    {
-        SetValue(r, root, path, name, type, Str(text));
     }
 
     void Seed()
@@ -185,8 +194,6 @@ protected:
         Sz(kLocalMachine, kUninstall + "\\TwScanThere", "UninstallString", "\"" + D + "\\there.exe\" /S");
     }
 
-    Win32Registry r;
-    Win32System system;
 };
 
 TEST_F(ScanUnderWine, FindsExactlyTheBrokenEntriesOfEverySection)
@@ -210,8 +217,9 @@ TEST_F(ScanUnderWine, FindsExactlyTheBrokenEntriesOfEverySection)
     for (const std::string& line : theirs)
         std::cout << "[ prefix   ] " << line << "\n";
 
-    const std::string users = system.FindEnvironmentVariable("SystemDrive", nullptr) ? "C:\\users" : "";
-    const std::string user = system.UserName();
+    // The folders Windows gives the variables.
+    const std::string profile = system.ExpandEnvironment("%USERPROFILE%");
+    const std::string allUsers = system.ExpandEnvironment("%ALLUSERSPROFILE%");
     Strings expected = {
         "Complete Registry Scan | HKEY_LOCAL_MACHINE\\SOFTWARE\\twscanvendor\\App | Gone | " + D + "\\gone.exe | VAL | " + D + "\\gone.exe",
         "Complete Registry Scan | HKEY_CURRENT_USER\\SOFTWARE\\TwScanVendor | Recent | " + D + "\\gone.doc | VAL | " + D + "\\gone.doc",
@@ -238,28 +246,264 @@ TEST_F(ScanUnderWine, FindsExactlyTheBrokenEntriesOfEverySection)
         "Sound Section | HKEY_CURRENT_USER\\" + kSounds + "\\TwScanEvent | (Default) | " + D + "\\gone.wav | KEY | " + D +
             "\\gone.wav",
         "Registry Integrity | HKEY_CURRENT_USER\\" + kFolders + " | TwScanFolder | %USERPROFILE%\\TwScanGone | VAL | " +
-            users + "\\" + user + "\\TwScanGone",
+            profile + "\\TwScanGone",
         "Registry Integrity | HKEY_LOCAL_MACHINE\\" + kFolders + " | TwScanCommon | %ALLUSERSPROFILE%\\TwScanGone | VAL | " +
-            users + "\\Public\\TwScanGone",
+            allUsers + "\\TwScanGone",
         "Add/Remove Program Section | HKEY_LOCAL_MACHINE\\" + kUninstall + "\\twscangone | UninstallString | \"" + D +
             "\\uninst.exe\" /S | VAL | " + D + "\\uninst.exe",
         "Windows Shortcuts | " + D + "\\links\\gone.lnk",
     };
     // The complete scan walks the classes too (HKEY_CLASSES_ROOT lies below HKLM\SOFTWARE),
-    // so it meets the broken type library there, in every view of the classes it walks.
-    Strings walkedTypeLib;
-    for (const std::string& line : ours)
-        if (line.rfind("Complete Registry Scan | HKEY_LOCAL_MACHINE\\SOFTWARE\\", 0) == 0 &&
-            line.find("\\typelib\\{7e57ab1e-0000-4000-8000-00000000c0de}\\1.0\\0\\win32 | (Default) | " + D +
-                      "\\gone.tlb | VAL | " + D + "\\gone.tlb") != std::string::npos)
-            walkedTypeLib.push_back(line);
-    EXPECT_FALSE(walkedTypeLib.empty());
-    expected.insert(expected.end(), walkedTypeLib.begin(), walkedTypeLib.end());
+    // so it meets the broken type library there, once, however many links lead to it.
+    expected.push_back("Complete Registry Scan | HKEY_LOCAL_MACHINE\\SOFTWARE\\classes\\typelib\\"
+                       "{7e57ab1e-0000-4000-8000-00000000c0de}\\1.0\\0\\win32 | (Default) | " +
+                       D + "\\gone.tlb | VAL | " + D + "\\gone.tlb");
     std::sort(expected.begin(), expected.end());
     std::sort(ours.begin(), ours.end());
     EXPECT_EQ(expected, ours);
     EXPECT_EQ(14u, progress.Rows().size());
     EXPECT_TRUE(progress.Completed());
+}
+
+// tarnwick-cli scan --json on a system seeded with live entries of the shapes a current
+// 64-bit Windows registry holds, and with broken entries of the same shapes: every broken
+// one is printed with its exact texts, none of the live ones is. Open commands with
+// variables, extension keys that only Windows and browsers read, quoted programs with
+// arguments, installer sources on an absent drive, 32-bit registrations naming the system
+// folder, a key reached through a link, profile folders, and keys that refuse write access.
+// Everything seeded carries "twshape"; the command line runs as a separate process, as a
+// user runs it.
+const std::string kShapes = "C:\\twshape-test";
+const std::string kLibSound = "TypeLib\\{7E57AB1E-5A9E-4000-8000-0000000032B1}";
+const std::string kLibGone = "TypeLib\\{7E57AB1E-5A9E-4000-8000-0000000032B2}";
+const std::string kClsid = "SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{7E57AB1E-5A9E-4000-8000-00000000C15D}";
+// A 64-bit program names the 32-bit program folder by its own variable.
+#ifdef _WIN64
+const std::string kProgramFiles32 = "%ProgramFiles(x86)%";
+#else
+const std::string kProgramFiles32 = "%ProgramFiles%";
+#endif
+
+std::string Json(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+// One line of tarnwick-cli scan --json.
+std::string Finding(const std::string& section, const std::string& keyPath, const std::string& valueName,
+                    const std::string& valueText, int valueType, const std::string& deleteType,
+                    const std::string& description)
+{
+    return "{\"section\":" + Json(section) + ",\"keyPath\":" + Json(keyPath) + ",\"valueName\":" + Json(valueName) +
+           ",\"valueText\":" + Json(valueText) + ",\"valueType\":" + std::to_string(valueType) +
+           ",\"deleteType\":" + Json(deleteType) + ",\"description\":" + Json(description) + "}";
+}
+
+// Runs a program that lies beside this one, and gives its exit code and standard output.
+bool RunBeside(const std::string& program, const std::string& arguments, DWORD* exitCode, std::string* out)
+{
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    std::string directory(self, n);
+    directory.resize(directory.rfind('\\'));
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return false;
+    UniqueWin32Handle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    // The progress lines on standard error go nowhere: nobody reads them here.
+    HANDLE discard = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    UniqueWin32Handle nul(discard == INVALID_HANDLE_VALUE ? nullptr : discard);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = nul.get();
+    std::string commandLine = "\"" + directory + "\\" + program + "\" " + arguments;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        directory.c_str(), &startup, &process))
+        return false;
+    UniqueWin32Handle processHandle(process.hProcess), thread(process.hThread);
+    writer.reset();  // the pipe ends when the child's end closes
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        out->append(buffer, got);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    return GetExitCodeProcess(process.hProcess, exitCode) != 0;
+}
+
+class ScanShapesUnderWine : public UnderWine {
+protected:
+    void SetUp() override
+    {
+        TearDown();
+        programs = system.ExpandEnvironment("%ProgramFiles%") + "\\TwShape";
+        programs32 = system.ExpandEnvironment(kProgramFiles32) + "\\TwShape";
+        systemFolder = system.SystemDirectory();
+        std::string wow64 = system.Wow64SystemDirectory();
+        systemFolder32 = wow64.empty() ? systemFolder : wow64;
+        profile = system.ExpandEnvironment("%USERPROFILE%");
+        allUsers = system.ExpandEnvironment("%ALLUSERSPROFILE%");
+        for (const std::string& folder : {kShapes, programs, programs32, profile + "\\TwShapeDocs", allUsers + "\\TwShapeCommon"})
+            CreateDirectoryA(folder.c_str(), nullptr);
+        for (const std::string& file : {programs32 + "\\player.exe", programs + "\\viewer.dll", programs + "\\svc.exe",
+                                        programs + "\\start.cmd", programs + "\\uninstall.cmd",
+                                        systemFolder32 + "\\twshape32.dll"})
+            Touch(file);
+    }
+
+    void TearDown() override
+    {
+        for (const std::string& key : LockedKeys())
+            if (KeyExists(r, kLocalMachine, key))
+                RefuseWriteAccess(r, kLocalMachine, key, false);
+        for (const char* key : {".twshapeplay", ".twshapeview", ".twshapegoneplay", ".twshapegoneview", ".twshapeprogids",
+                                ".twshapelist", ".twshapetype", ".twshapebare", ".twshapelocked", "twshapeplayfile",
+                                "twshapeviewfile", "twshapegoneplayfile", "twshapegoneviewfile"})
+            WipeKey(r, kClassesRoot, key);
+        for (const std::string& key : {kLibSound, kLibGone})
+            WipeKey(r, kClassesRoot, key);
+        for (const std::string& key : {std::string("SOFTWARE\\TwShapeVendor"), std::string("SOFTWARE\\Wow6432Node\\TwShapeVendor"),
+                                       std::string("SOFTWARE\\TwShapeLocked"), kClsid})
+            WipeKey(r, kLocalMachine, key);
+        for (const char* key : {"TwShapeSvc", "TwShapeSvcGone"})
+            WipeKey(r, kLocalMachine, kServices + "\\" + key);
+        for (const char* key : {"TwShapeUninst", "TwShapeUninstGone"})
+            WipeKey(r, kLocalMachine, kUninstall + "\\" + key);
+        DeleteValues(kLocalMachine, kRun, {"TwShapeStart", "TwShapeStartGone"});
+        DeleteValues(kCurrentUser, kFolders, {"TwShapeDocs", "TwShapeGone"});
+        DeleteValues(kLocalMachine, kFolders, {"TwShapeCommon", "TwShapeCommonGone"});
+        if (!programs.empty()) {
+            for (const std::string& folder : {programs, programs32, profile + "\\TwShapeDocs", allUsers + "\\TwShapeCommon"})
+                RemoveTree(folder);
+        }
+        RemoveTree(kShapes);
+        if (!systemFolder32.empty())
+            DeleteFileA((systemFolder32 + "\\twshape32.dll").c_str());
+    }
+
+    // Below HKEY_LOCAL_MACHINE: keys that grant reading alone.
+    static Strings LockedKeys()
+    {
+        return {"SOFTWARE\\TwShapeLocked\\Inner", "SOFTWARE\\TwShapeLocked", "SOFTWARE\\Classes\\.twshapelocked",
+                kUninstall + "\\TwShapeUninstGone"};
+    }
+    void Association(const std::string& extension, const std::string& command)
+    {
+        const std::string programId = extension.substr(1) + "file";
+        Sz(kClassesRoot, extension, nullptr, programId);
+        Sz(kClassesRoot, programId + "\\shell\\open\\command", nullptr, command, kRegExpandSz);
+    }
+
+    std::string programs, programs32, systemFolder, systemFolder32, profile, allUsers;
+};
+
+TEST_F(ScanShapesUnderWine, TheCommandLineReportsEveryBrokenShapeAndNoLiveOne)
+{
+    // Open commands with variables.
+    const std::string play = "\"" + kProgramFiles32 + "\\TwShape\\player.exe\" /Open \"%L\"";
+    const std::string view = "rundll32.exe \"%ProgramFiles%\\TwShape\\viewer.dll\", Entry %1";
+    const std::string gonePlay = "\"" + kProgramFiles32 + "\\TwShape\\goneplayer.exe\" /Open \"%L\"";
+    const std::string goneView = "rundll32.exe \"%ProgramFiles%\\TwShape\\goneviewer.dll\", Entry %1";
+    Association(".twshapeplay", play);
+    Association(".twshapeview", view);
+    Association(".twshapegoneplay", gonePlay);
+    Association(".twshapegoneview", goneView);
+    // Extension keys without a program identifier.
+    CreateKey(r, kClassesRoot, ".twshapeprogids\\OpenWithProgids");
+    CreateKey(r, kClassesRoot, ".twshapelist\\OpenWithList");
+    Sz(kClassesRoot, ".twshapetype", "Content Type", "application/x-twshape");
+    Sz(kClassesRoot, ".twshapebare", "PerceivedType", "text");
+    // Quoted programs with arguments.
+    Sz(kLocalMachine, kServices + "\\TwShapeSvc", "ImagePath", "\"" + programs + "\\svc.exe\" run", kRegExpandSz);
+    Sz(kLocalMachine, kServices + "\\TwShapeSvcGone", "ImagePath", "\"" + programs + "\\gonesvc.exe\" run", kRegExpandSz);
+    Sz(kLocalMachine, kRun, "TwShapeStart", "\"" + programs + "\\start.cmd\" run");
+    Sz(kLocalMachine, kRun, "TwShapeStartGone", "\"" + programs + "\\gonestart.cmd\" run");
+    Sz(kLocalMachine, kUninstall + "\\TwShapeUninst", "UninstallString", "\"" + programs + "\\uninstall.cmd\" /quiet");
+    Sz(kLocalMachine, kUninstall + "\\TwShapeUninstGone", "UninstallString", "\"" + programs + "\\goneuninstall.cmd\" /quiet");
+    // An installer source on an absent drive, and a missing file on the fixed one.
+    Sz(kLocalMachine, "SOFTWARE\\TwShapeVendor", "Source", "D:\\Setup\\TwShape\\setup.exe");
+    Sz(kLocalMachine, "SOFTWARE\\TwShapeVendor", "Gone", kShapes + "\\gone.exe");
+    // 32-bit registrations naming the system folder.
+    Sz(kLocalMachine, "SOFTWARE\\Wow6432Node\\TwShapeVendor", "Lib", systemFolder + "\\twshape32.dll");
+    Sz(kLocalMachine, "SOFTWARE\\Wow6432Node\\TwShapeVendor", "Gone", systemFolder + "\\twshapegone32.dll");
+    Sz(kClassesRoot, kLibSound + "\\1.0\\0\\win32", nullptr, systemFolder + "\\twshape32.dll");
+    Sz(kClassesRoot, kLibGone + "\\1.0\\0\\win32", nullptr, systemFolder + "\\twshapegone32.tlb");
+    // A key that 64-bit Windows also shows below SOFTWARE\Wow6432Node\Classes.
+    Sz(kLocalMachine, kClsid + "\\InprocServer32", nullptr, kShapes + "\\goneclsid.dll");
+    // Profile folders.
+    Sz(kCurrentUser, kFolders, "TwShapeDocs", "%USERPROFILE%\\TwShapeDocs", kRegExpandSz);
+    Sz(kCurrentUser, kFolders, "TwShapeGone", "%USERPROFILE%\\TwShapeGone", kRegExpandSz);
+    Sz(kLocalMachine, kFolders, "TwShapeCommon", "%ALLUSERSPROFILE%\\TwShapeCommon", kRegExpandSz);
+    Sz(kLocalMachine, kFolders, "TwShapeCommonGone", "%ALLUSERSPROFILE%\\TwShapeCommonGone", kRegExpandSz);
+    // Keys that grant reading alone.
+    Sz(kLocalMachine, "SOFTWARE\\TwShapeLocked\\Inner", "Gone", kShapes + "\\locked.exe");
+    CreateKey(r, kLocalMachine, "SOFTWARE\\Classes\\.twshapelocked");
+    for (const std::string& key : LockedKeys())
+        RefuseWriteAccess(r, kLocalMachine, key);
+
+    DWORD exitCode = 99;
+    std::string out;
+    ASSERT_TRUE(RunBeside("tarnwick-cli.exe", "scan --json", &exitCode, &out));
+    EXPECT_EQ(0u, exitCode);
+    Strings ours;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        std::string lower = line;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
+        if (lower.find("twshape") != std::string::npos)
+            ours.push_back(line);
+    }
+
+    const std::string LM = "HKEY_LOCAL_MACHINE\\";
+    Strings expected = {
+        Finding("Complete Registry Scan", LM + "SOFTWARE\\TwShapeVendor", "Gone", kShapes + "\\gone.exe", 1, "VAL", kShapes + "\\gone.exe"),
+        Finding("Complete Registry Scan", LM + "SOFTWARE\\wow6432node\\TwShapeVendor", "Gone",
+                systemFolder + "\\twshapegone32.dll", 1, "VAL", systemFolder32 + "\\twshapegone32.dll"),
+        Finding("Complete Registry Scan", LM + "SOFTWARE\\classes\\typelib\\{7e57ab1e-5a9e-4000-8000-0000000032b2}\\1.0\\0\\win32",
+                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "VAL", systemFolder32 + "\\twshapegone32.tlb"),
+        Finding("Complete Registry Scan",
+                LM + "SOFTWARE\\classes\\wow6432node\\clsid\\{7e57ab1e-5a9e-4000-8000-00000000c15d}\\InprocServer32",
+                "(Default)", kShapes + "\\goneclsid.dll", 1, "VAL", kShapes + "\\goneclsid.dll"),
+        Finding("Complete Registry Scan", LM + "SOFTWARE\\twshapelocked\\Inner", "Gone", kShapes + "\\locked.exe", 1, "VAL",
+                kShapes + "\\locked.exe"),
+        Finding("Program ID Section", "HKEY_CLASSES_ROOT\\TypeLib\\{7e57ab1e-5a9e-4000-8000-0000000032b2}\\1.0\\0\\win32",
+                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "KEY", systemFolder32 + "\\twshapegone32.tlb"),
+        Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapebare", "(Default)", "(value not set)", 1, "KEY",
+                "(value not set)"),
+        Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapegoneplay", "(Default)", gonePlay, 2, "KEY",
+                "twshapegoneplayfile"),
+        Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapegoneview", "(Default)", goneView, 2, "KEY",
+                "twshapegoneviewfile"),
+        Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapelocked", "(Default)", "(value not set)", 1, "KEY",
+                "(value not set)"),
+        Finding("System Services", LM + kServices + "\\TwShapeSvcGone", "ImagePath", "\"" + programs + "\\gonesvc.exe\" run",
+                2, "KEY", programs + "\\gonesvc.exe"),
+        Finding("Startup Programs", LM + kRun, "TwShapeStartGone", "\"" + programs + "\\gonestart.cmd\" run", 1, "VAL",
+                programs + "\\gonestart.cmd"),
+        Finding("Registry Integrity", "HKEY_CURRENT_USER\\" + kFolders, "TwShapeGone", "%USERPROFILE%\\TwShapeGone", 2,
+                "VAL", profile + "\\TwShapeGone"),
+        Finding("Registry Integrity", LM + kFolders, "TwShapeCommonGone", "%ALLUSERSPROFILE%\\TwShapeCommonGone", 2, "VAL",
+                allUsers + "\\TwShapeCommonGone"),
+        Finding("Add/Remove Program Section", LM + kUninstall + "\\twshapeuninstgone", "UninstallString",
+                "\"" + programs + "\\goneuninstall.cmd\" /quiet", 1, "VAL", programs + "\\goneuninstall.cmd"),
+    };
+    std::sort(expected.begin(), expected.end());
+    std::sort(ours.begin(), ours.end());
+    EXPECT_EQ(expected, ours);
+    // The profile folders are the ones Windows gives the variables.
+    EXPECT_NE(std::string::npos, allUsers.find("ProgramData")) << allUsers;
 }
 
 }  // namespace

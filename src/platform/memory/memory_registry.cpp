@@ -22,6 +22,8 @@ struct MemoryRegistry::Node {
     std::string keyClass;
     bool deleted = false;
     bool isRoot = false;
+    bool isLink = false;
+    bool refusesWrite = false;
     std::uint64_t stamp = 0;
 
     template <class Vec, class Get>
@@ -95,6 +97,54 @@ std::uint32_t StoredSize(const MemoryRegistry::Node::Value& v)
 }
 
 constexpr std::size_t kMaxKeyNameLength = 255;
+// Links that lead to links are followed this many times at most.
+constexpr int kMaxLinkDepth = 16;
+
+// The rights that change a key: a key that refuses write access refuses an open asking
+// for any of them (GENERIC_WRITE and GENERIC_ALL included).
+constexpr std::uint32_t kWriteRights =
+    kKeySetValue | kKeyCreateSubKey | kKeyCreateLink | kDelete | kWriteDac | kWriteOwner | 0x40000000u | 0x10000000u;
+
+// The rights an open asking for `desired` gets on `node`; false when they are refused.
+// MAXIMUM_ALLOWED gets whatever the key allows.
+bool Grant(const MemoryRegistry::Node& node, std::uint32_t desired, std::uint32_t* granted)
+{
+    if (desired & kMaximumAllowed) {
+        *granted = node.refusesWrite ? kKeyRead : kKeyAllAccess;
+        return true;
+    }
+    if (node.refusesWrite && (desired & kWriteRights))
+        return false;
+    *granted = desired;
+    return true;
+}
+
+// The target of a link: its REG_LINK value "SymbolicLinkValue", UTF-16 without terminator.
+std::string LinkTarget(const MemoryRegistry::Node& link)
+{
+    for (const auto& v : link.values) {
+        if (CompareNoCase1252(v.name, "SymbolicLinkValue") != 0 || v.type != kRegLink)
+            continue;
+        std::u16string wide;
+        for (std::size_t i = 0; i + 1 < v.data.size(); i += 2)
+            wide.push_back(static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8)));
+        while (!wide.empty() && wide.back() == u'\0')
+            wide.pop_back();
+        return Utf16ToCp1252(wide);
+    }
+    return {};
+}
+
+// Takes `prefix` and the backslash after it from the front of `path`, without regard to case.
+bool TakePrefix(std::string_view* path, std::string_view prefix)
+{
+    if (path->size() < prefix.size() || CompareNoCase1252(path->substr(0, prefix.size()), prefix) != 0)
+        return false;
+    if (path->size() > prefix.size() && (*path)[prefix.size()] != '\\')
+        return false;
+    path->remove_prefix(std::min(path->size(), prefix.size() + 1));
+    return true;
+}
 
 }  // namespace
 
@@ -125,6 +175,17 @@ void MemoryRegistry::InjectFault(RegOp op, std::uint64_t nth, long status, bool 
     std::lock_guard lock(mutex_);
     auto i = static_cast<std::size_t>(op);
     faults_[i].push_back(Fault{calls_[i] + (nth == 0 ? 1 : nth), status, sticky});
+}
+
+bool MemoryRegistry::RefuseWriteAccess(HKey root, std::string_view path, bool refuse)
+{
+    std::lock_guard lock(mutex_);
+    std::shared_ptr<Node> base = RootNode(root);
+    std::shared_ptr<Node> node;
+    if (!base || Walk(base, path, WalkOptions{}, &node) != kSuccess || node->isRoot)
+        return false;
+    node->refusesWrite = refuse;
+    return true;
 }
 
 void MemoryRegistry::ClearFaults()
@@ -203,8 +264,8 @@ long MemoryRegistry::Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Nod
     return kSuccess;
 }
 
-long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view path, bool create,
-                          std::shared_ptr<Node>* node, bool* created)
+long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view path, WalkOptions options,
+                          std::shared_ptr<Node>* node, bool* created, int depth)
 {
     if (!path.empty() && path.front() == '\\')
         return 161;  // ERROR_BAD_PATHNAME: a path may not begin with a backslash
@@ -216,15 +277,22 @@ long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view pa
             end = path.size();
         if (end > pos) {  // repeated backslashes separate like one
             std::string_view part = path.substr(pos, end - pos);
+            const bool last = path.find_first_not_of('\\', end) == std::string_view::npos;
             auto next = n->FindSubkey(part);
-            if (!next && !create)
+            if (!next && !options.create)
                 return kErrorFileNotFound;
             if (!next) {
                 if (part.size() > kMaxKeyNameLength)
                     return kErrorInvalidParameter;
+                if (n->refusesWrite)
+                    return kErrorAccessDenied;  // no right to make a subkey here
                 next = n->AddSubkey(part, n);
+                next->isLink = last && options.makeLink;
                 if (created)
                     *created = true;
+            } else if (next->isLink && !(last && options.openLink)) {
+                if (long status = FollowLink(next, options.create, &next, depth))
+                    return status;
             }
             n = next;
         }
@@ -232,6 +300,25 @@ long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view pa
     }
     *node = n;
     return kSuccess;
+}
+
+long MemoryRegistry::FollowLink(const std::shared_ptr<Node>& link, bool create, std::shared_ptr<Node>* node,
+                                int depth)
+{
+    if (depth >= kMaxLinkDepth)
+        return kErrorFileNotFound;
+    std::string target = LinkTarget(*link);
+    std::string_view rest = target;
+    std::shared_ptr<Node> root;
+    if (TakePrefix(&rest, "\\REGISTRY\\MACHINE"))
+        root = localMachine_;
+    else if (TakePrefix(&rest, "\\REGISTRY\\USER"))
+        root = users_;
+    else
+        return kErrorFileNotFound;
+    WalkOptions options;
+    options.create = create;
+    return Walk(root, rest, options, node, nullptr, depth + 1);
 }
 
 HKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t access)
@@ -242,7 +329,8 @@ HKey MemoryRegistry::NewHandle(std::shared_ptr<Node> node, std::uint32_t access)
     return reinterpret_cast<HKey>(value);
 }
 
-long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result)
+long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access,
+                                HKey* result)
 {
     if (!result)
         return kErrorInvalidParameter;
@@ -251,7 +339,9 @@ long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t acce
     if (status != kSuccess)
         return status;
     std::shared_ptr<Node> node;
-    status = Walk(base, subKey ? subKey : "", false, &node);
+    WalkOptions walk;
+    walk.openLink = (options & kRegOptionOpenLink) != 0;
+    status = Walk(base, subKey ? subKey : "", walk, &node);
     if (status != kSuccess)
         return status;
     // RegOpenKey with an empty subkey on a predefined root gives the root itself.
@@ -259,7 +349,10 @@ long MemoryRegistry::OpenLocked(HKey key, const char* subKey, std::uint32_t acce
         *result = key;
         return kSuccess;
     }
-    *result = NewHandle(node, access);
+    std::uint32_t granted = 0;
+    if (!Grant(*node, access, &granted))
+        return kErrorAccessDenied;
+    *result = NewHandle(node, granted);
     return kSuccess;
 }
 
@@ -268,19 +361,20 @@ long MemoryRegistry::OpenKey(HKey key, const char* subKey, HKey* result)
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::OpenKey))
         return f;
-    return OpenLocked(key, subKey, kKeyAllAccess, result);
+    return OpenLocked(key, subKey, 0, kMaximumAllowed, result);
 }
 
-long MemoryRegistry::OpenKeyEx(HKey key, const char* subKey, std::uint32_t, std::uint32_t samDesired, HKey* result)
+long MemoryRegistry::OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                               HKey* result)
 {
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::OpenKeyEx))
         return f;
-    return OpenLocked(key, subKey, samDesired, result);
+    return OpenLocked(key, subKey, options, samDesired, result);
 }
 
-long MemoryRegistry::CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result,
-                                  std::uint32_t* disposition)
+long MemoryRegistry::CreateLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access,
+                                  HKey* result, std::uint32_t* disposition)
 {
     if (!result)
         return kErrorInvalidParameter;
@@ -289,17 +383,27 @@ long MemoryRegistry::CreateLocked(HKey key, const char* subKey, std::uint32_t ac
     if (status != kSuccess)
         return status;
     std::string_view path = subKey ? subKey : "";
+    WalkOptions walk;
+    walk.create = true;
+    walk.makeLink = walk.openLink = (options & kRegOptionCreateLink) != 0;
     bool created = false;
-    status = Walk(n, path, true, &n, &created);
+    status = Walk(n, path, walk, &n, &created);
     if (status != kSuccess)
         return status;
-    if (disposition)
-        *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
+    if (walk.makeLink && !created)
+        return kErrorAlreadyExists;
     if (IsPredefinedKey(key) && path.empty()) {
+        if (disposition)
+            *disposition = kRegOpenedExistingKey;
         *result = key;
         return kSuccess;
     }
-    *result = NewHandle(n, access);
+    std::uint32_t granted = 0;
+    if (!Grant(*n, access, &granted))
+        return kErrorAccessDenied;
+    if (disposition)
+        *disposition = created ? kRegCreatedNewKey : kRegOpenedExistingKey;
+    *result = NewHandle(n, granted);
     return kSuccess;
 }
 
@@ -308,17 +412,18 @@ long MemoryRegistry::CreateKey(HKey key, const char* subKey, HKey* result)
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::CreateKey))
         return f;
-    return CreateLocked(key, subKey, kKeyAllAccess, result, nullptr);
+    return CreateLocked(key, subKey, 0, kMaximumAllowed, result, nullptr);
 }
 
-long MemoryRegistry::CreateKeyEx(HKey key, const char* subKey, std::uint32_t, const char* keyClass, std::uint32_t,
-                                 std::uint32_t samDesired, void*, HKey* result, std::uint32_t* disposition)
+long MemoryRegistry::CreateKeyEx(HKey key, const char* subKey, std::uint32_t, const char* keyClass,
+                                 std::uint32_t options, std::uint32_t samDesired, void*, HKey* result,
+                                 std::uint32_t* disposition)
 {
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::CreateKeyEx))
         return f;
     std::uint32_t disp = 0;
-    long status = CreateLocked(key, subKey, samDesired, result, &disp);
+    long status = CreateLocked(key, subKey, options, samDesired, result, &disp);
     if (status == kSuccess && disp == kRegCreatedNewKey && keyClass) {
         std::shared_ptr<Node> n;
         if (Resolve(*result, 0, &n) == kSuccess)
@@ -476,7 +581,7 @@ long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::i
     if (long status = Resolve(key, 0, &base))
         return status;
     std::shared_ptr<Node> n;
-    if (long status = Walk(base, subKey ? subKey : "", false, &n))
+    if (long status = Walk(base, subKey ? subKey : "", WalkOptions{}, &n))
         return status;
     if (data && !dataSize)
         return kErrorInvalidParameter;
@@ -520,7 +625,7 @@ long MemoryRegistry::DeleteNode(const std::shared_ptr<Node>& node)
 {
     if (node->isRoot || !node->parent.lock())
         return kErrorAccessDenied;
-    if (style_ == DeletionStyle::WindowsNT && !node->subkeys.empty())
+    if (node->refusesWrite || (style_ == DeletionStyle::WindowsNT && !node->subkeys.empty()))
         return kErrorAccessDenied;
     std::vector<Node*> stack{node.get()};
     while (!stack.empty()) {
@@ -545,7 +650,7 @@ long MemoryRegistry::DeleteKey(HKey key, const char* subKey)
     if (long status = Resolve(key, 0, &base))
         return status;
     std::shared_ptr<Node> n;
-    if (long status = Walk(base, subKey, false, &n))
+    if (long status = Walk(base, subKey, WalkOptions{}, &n))
         return status;
     return DeleteNode(n);
 }
@@ -579,7 +684,7 @@ long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, 
     std::shared_ptr<Node> base, from, to;
     if (long status = Resolve(source, 0, &base))
         return status;
-    if (long status = Walk(base, subKey ? subKey : "", false, &from))
+    if (long status = Walk(base, subKey ? subKey : "", WalkOptions{}, &from))
         return status;
     if (long status = Resolve(destination, 0, &to))
         return status;
@@ -597,10 +702,14 @@ long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, 
         for (const auto& child : node->subkeys)
             stack.emplace_back(child, path.empty() ? child->name : path + "\\" + child->name);
     }
+    WalkOptions create;
+    create.create = true;
     for (const Item& item : items) {
         std::shared_ptr<Node> target;
-        if (long status = Walk(to, item.path, true, &target))
+        if (long status = Walk(to, item.path, create, &target))
             return status;
+        if (target->refusesWrite && !item.values.empty())
+            return kErrorAccessDenied;
         for (const auto& v : item.values)
             target->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
     }

@@ -3,10 +3,15 @@
 // places under HKEY_LOCAL_MACHINE), names compared without regard to case and kept in their
 // case, subkeys and values enumerated in name order, folded to lower case (as Wine's registry
 // does), status codes, access masks on handles, handles that stay valid after their key is
-// deleted (every call on them then gives 1018), and NT or 9x key deletion.
+// deleted (every call on them then gives 1018), NT or 9x key deletion, and link keys
+// (kRegOptionCreateLink) that lead to a key elsewhere under HKEY_LOCAL_MACHINE or
+// HKEY_USERS.
 //
 // Tests can make a call fail: InjectFault() makes the n-th next call of one operation return
-// a given status without doing anything.
+// a given status without doing anything. RefuseWriteAccess() gives a key the security of
+// many system keys: it opens for reading, and an open that asks for the right to change it
+// (or a subkey created in it, or its deletion) is refused with 5. RegOpenKeyA and
+// RegCreateKeyA ask for what is allowed, so they open such a key for reading.
 #pragma once
 
 #include "platform/registry.h"
@@ -75,6 +80,9 @@ public:
     // With `sticky`, that call and every later one of `op` fail, until ClearFaults().
     void InjectFault(RegOp op, std::uint64_t nth, long status, bool sticky = false);
     void ClearFaults();
+    // Makes root\path (an existing key, links followed) refuse write access, or allow it
+    // again; false when there is no such key.
+    bool RefuseWriteAccess(HKey root, std::string_view path, bool refuse = true);
     // Calls of `op` made so far.
     std::uint64_t CallCount(RegOp op) const;
     // Handles currently open (predefined roots not counted): lets tests find leaks.
@@ -98,11 +106,18 @@ private:
     long Begin(RegOp op);
     long Resolve(HKey key, std::uint32_t needed, std::shared_ptr<Node>* node);
     std::shared_ptr<Node> RootNode(HKey key);
-    // Follows a subkey path from a key; with `create`, makes the missing keys.
-    long Walk(const std::shared_ptr<Node>& from, std::string_view path, bool create, std::shared_ptr<Node>* node,
-              bool* created = nullptr);
-    long OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result);
-    long CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result, std::uint32_t* disposition);
+    struct WalkOptions {
+        bool create = false;    // make the missing keys
+        bool openLink = false;  // a link as the last component is the result, not its target
+        bool makeLink = false;  // a key made for the last component is a link
+    };
+    // Follows a subkey path from a key, through links.
+    long Walk(const std::shared_ptr<Node>& from, std::string_view path, WalkOptions options,
+              std::shared_ptr<Node>* node, bool* created = nullptr, int depth = 0);
+    long FollowLink(const std::shared_ptr<Node>& link, bool create, std::shared_ptr<Node>* node, int depth);
+    long OpenLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result);
+    long CreateLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result,
+                      std::uint32_t* disposition);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     long DeleteNode(const std::shared_ptr<Node>& node);
 

@@ -27,10 +27,15 @@ public:
     void UnsetEnvironment(const std::string& name);
     void SetVersion(std::uint32_t version) { version_ = version; }
     void SetSystemDir(std::string path) { systemDirectory_ = std::move(path); }
+    // Empty (the default) for a 32-bit system.
+    void SetWow64SystemDir(std::string path) { wow64SystemDirectory_ = std::move(path); }
     void SetWindowsDir(std::string path) { windowsDirectory_ = std::move(path); }
     void SetCurrentDir(std::string path) { currentDirectory_ = std::move(path); }
     void SetModulePath(std::string path) { moduleFileName_ = std::move(path); }
     void SetUser(std::string name) { userName_ = std::move(name); }
+    void SetUserSid(std::string sid) { userSid_ = std::move(sid); }
+    // A 32-bit program on 64-bit Windows.
+    void SetWow64(bool underWow64) { underWow64_ = underWow64; }
     // A fixed clock; without one, the host's local time.
     void SetLocalTime(const LocalTime& now) { fixedNow_ = now; }
     // Programs started through RunProgram, in order.
@@ -44,10 +49,13 @@ public:
     std::string ExpandEnvironment(std::string_view text) override;
     bool FindEnvironmentVariable(std::string_view name, std::string* value) override;
     std::string SystemDirectory() override { return systemDirectory_; }
+    std::string Wow64SystemDirectory() override { return wow64SystemDirectory_; }
     std::string WindowsDirectory() override { return windowsDirectory_; }
     std::string CurrentDirectory() override { return currentDirectory_; }
     std::string ModuleFileName() override { return moduleFileName_; }
     std::string UserName() override { return userName_; }
+    std::string UserSid() override { return userSid_; }
+    bool RunningUnderWow64() override { return underWow64_; }
     std::vector<std::string> LogicalDriveRoots() override;
     std::uint32_t DriveType(std::string_view rootPath) override;
     std::uint32_t FileAttributes(std::string_view path) override;
@@ -83,10 +91,13 @@ private:
     std::map<std::string, std::string> environment_;  // upper-case name -> value
     std::uint32_t version_ = 0x23F00206;                // an NT-family version
     std::string systemDirectory_ = "C:\\WINDOWS\\system32";
+    std::string wow64SystemDirectory_;
     std::string windowsDirectory_ = "C:\\WINDOWS";
     std::string currentDirectory_ = "C:\\";
     std::string moduleFileName_ = "C:\\Program Files\\Tarnwick\\Tarnwick.exe";
     std::string userName_ = "User";
+    std::string userSid_ = "S-1-5-21-1000-2000-3000-1001";
+    bool underWow64_ = false;
     std::optional<LocalTime> fixedNow_;
     std::vector<std::string> started_;
     std::mutex eventsMutex_;

@@ -5,10 +5,12 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <climits>
 #include <cstring>
+#include <memory>
 
 namespace tw {
 namespace {
@@ -150,6 +152,26 @@ std::string Win32System::SystemDirectory()
     return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetSystemDirectoryA(b, n)); });
 }
 
+// Looked up at run time: neither call exists on every system the 32-bit build runs on.
+std::string Win32System::Wow64SystemDirectory()
+{
+    using GetWow64Directory = UINT(WINAPI*)(LPSTR, UINT);
+    auto get = reinterpret_cast<GetWow64Directory>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
+    if (!get)
+        return {};
+    return GrowString([get](char* b, DWORD n) { return static_cast<DWORD>(get(b, n)); });
+}
+
+bool Win32System::RunningUnderWow64()
+{
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto isWow64 = reinterpret_cast<IsWow64>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
 std::string Win32System::WindowsDirectory()
 {
     return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryA(b, n)); });
@@ -183,6 +205,29 @@ std::string Win32System::UserName()
     if (!GetUserNameA(buffer, &n) || n == 0)
         return {};
     return std::string(buffer, n - 1);
+}
+
+std::string Win32System::UserSid()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return {};
+    UniqueWin32Handle owned(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    if (size == 0)
+        return {};
+    std::vector<std::uint8_t> buffer(size);
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
+        return {};
+    struct LocalFreer {
+        void operator()(char* p) const { LocalFree(p); }
+    };
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    std::unique_ptr<char, LocalFreer> sidText(text);
+    return std::string(text);
 }
 
 std::vector<std::string> Win32System::LogicalDriveRoots()

@@ -11,10 +11,13 @@ public:
     std::string ExpandEnvironment(std::string_view text) override;
     bool FindEnvironmentVariable(std::string_view name, std::string* value) override;
     std::string SystemDirectory() override;
+    std::string Wow64SystemDirectory() override;
     std::string WindowsDirectory() override;
     std::string CurrentDirectory() override;
     std::string ModuleFileName() override;
     std::string UserName() override;
+    std::string UserSid() override;
+    bool RunningUnderWow64() override;
     std::vector<std::string> LogicalDriveRoots() override;
     std::uint32_t DriveType(std::string_view rootPath) override;
     std::uint32_t FileAttributes(std::string_view path) override;

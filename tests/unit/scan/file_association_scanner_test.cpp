@@ -61,6 +61,53 @@ TEST_F(FileAssociations, OpenCommandQuotingAMissingProgramIsReportedWithTheComma
     EXPECT_EQ(Strings{"HKEY_CLASSES_ROOT\\.abc | (Default) | \"C:\\Apps\\gone.exe\" \"%1\" | abcfile"}, s.Found());
 }
 
+TEST_F(FileAssociations, OpenCommandsAreTestedWithTheirVariablesExpanded)
+{
+    s.SixtyFourBitWindows();
+    s.File("C:\\Program Files (x86)\\Player\\player.exe");
+    s.File("C:\\Program Files\\Viewer\\viewer.dll");
+    auto association = [&](const std::string& extension, const std::string& command) {
+        const std::string programId = extension.substr(1) + "file";
+        s.Text(kClassesRoot, extension, nullptr, programId);
+        s.Expand(kClassesRoot, programId + "\\shell\\open\\command", nullptr, command);
+    };
+    association(".mp4", "\"%ProgramFiles(x86)%\\Player\\player.exe\" /Open \"%L\"");
+    association(".jpg", "rundll32.exe \"%ProgramFiles%\\Viewer\\viewer.dll\", Entry %1");
+    association(".mkv", "\"%ProgramFiles(x86)%\\Player\\gone.exe\" /Open \"%L\"");
+    association(".png", "rundll32.exe \"%ProgramFiles%\\Viewer\\gone.dll\", Entry %1");
+    s.Run(ScanSection::FileAssociations);
+    EXPECT_EQ((Strings{
+                  "HKEY_CLASSES_ROOT\\.mkv | (Default) | \"%ProgramFiles(x86)%\\Player\\gone.exe\" /Open \"%L\" | mkvfile",
+                  "HKEY_CLASSES_ROOT\\.png | (Default) | rundll32.exe \"%ProgramFiles%\\Viewer\\gone.dll\", Entry %1 | pngfile",
+              }),
+              s.Found());
+    EXPECT_EQ(kRegExpandSz, s.engine.problems()[0]->value->type);
+}
+
+TEST_F(FileAssociations, ExtensionKeysThatWindowsReadsWithoutAProgramIdAreSound)
+{
+    s.Key(kClassesRoot, ".abc\\OpenWithProgids");
+    s.Key(kClassesRoot, ".def\\OpenWithList\\app.exe");
+    s.Text(kClassesRoot, ".ghi", "Content Type", "audio/x-ghi");
+    s.Text(kClassesRoot, ".jkl", "PerceivedType", "audio");  // read by nobody without the others
+    s.Key(kClassesRoot, ".jkl\\Other");
+    s.Run(ScanSection::FileAssociations);
+    EXPECT_EQ(Strings{"HKEY_CLASSES_ROOT\\.jkl | (Default) | (value not set) | (value not set)"}, s.Found());
+}
+
+TEST_F(FileAssociations, ExtensionKeysThatRefuseWriteAccessAreStillExamined)
+{
+    s.Text(kClassesRoot, ".abc", nullptr, "abcfile");
+    s.Text(kClassesRoot, kCommand, nullptr, "\"C:\\Apps\\gone.exe\" \"%1\"");
+    s.Key(kClassesRoot, ".def");
+    for (const std::string& key : {std::string(".abc"), std::string(".def"), std::string("abcfile"), kCommand})
+        RefuseWriteAccess(s.registry, kClassesRoot, key);
+    s.Run(ScanSection::FileAssociations);
+    EXPECT_EQ((Strings{"HKEY_CLASSES_ROOT\\.abc | (Default) | \"C:\\Apps\\gone.exe\" \"%1\" | abcfile",
+                       "HKEY_CLASSES_ROOT\\.def | (Default) | (value not set) | (value not set)"}),
+              s.Found());
+}
+
 TEST_F(FileAssociations, KeysNotStartingWithADotAreNotExamined)
 {
     s.Key(kClassesRoot, "CLSID");

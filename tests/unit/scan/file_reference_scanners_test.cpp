@@ -139,6 +139,28 @@ TEST(FileReferenceScanners, AMissingKeyStillCountsAsRun)
     }
 }
 
+TEST(FileReferences, KeysThatRefuseWriteAccessAreExamined)
+{
+    ScanMachine s;
+    SetValue(s.registry, kLocalMachine, kShared, "C:\\Gone\\s.dll", kRegDword, B({1, 0, 0, 0}));
+    s.Text(kLocalMachine, kAppPaths + "\\gone.exe", nullptr, "C:\\Gone\\a.exe");
+    s.Text(kLocalMachine, kWindows + "\\Help", "gone.hlp", "C:\\Gone\\");
+    s.Text(kLocalMachine, kFonts, "Gone", "gone.ttf");
+    s.Text(kLocalMachine, kDrivers, "wave", "gone.drv");
+    s.RefuseWriteAccessEverywhere();
+    for (ScanSection section : {ScanSection::SharedProgramFiles, ScanSection::ApplicationPaths, ScanSection::HelpFiles,
+                                ScanSection::Fonts, ScanSection::VxdDrivers})
+        s.Run(section);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\" + kShared + " | C:\\Gone\\s.dll | 0x00000001 (1) | C:\\Gone\\s.dll",
+                  "HKEY_LOCAL_MACHINE\\" + kAppPaths + "\\gone.exe | (Default) | C:\\Gone\\a.exe | C:\\Gone\\a.exe",
+                  "HKEY_LOCAL_MACHINE\\" + kWindows + "\\help | gone.hlp | C:\\Gone\\ | C:\\Gone\\gone.hlp",
+                  "HKEY_LOCAL_MACHINE\\" + kFonts + " | Gone | gone.ttf | C:\\WINDOWS\\fonts\\gone.ttf",
+                  "HKEY_LOCAL_MACHINE\\" + kDrivers + " | wave | gone.drv | C:\\WINDOWS\\system32\\gone.drv",
+              }),
+              s.Found());
+}
+
 }  // namespace
 }  // namespace tw::test
 
@@ -168,7 +190,7 @@ TEST(SubkeyScanners, AKeyThatCannotBeQueriedEndsTheSectionWithoutAnEntry)
 
         ScanMachine denied;
         denied.Key(kLocalMachine, c.key);
-        denied.registry.InjectFault(RegOp::OpenKey, 1, kErrorAccessDenied);
+        denied.registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
         EXPECT_EQ(1u, denied.Run(c.section).size()) << SectionInfoOf(c.section).name;
     }
 }

@@ -42,7 +42,7 @@ TEST(SystemServices, ImagePathFormsAreResolvedTheWayWindowsResolvesThem)
                   key + "\\Gone1 | ImagePath | system32\\drivers\\gone.sys | C:\\WINDOWS\\system32\\drivers\\gone.sys",
                   key + "\\Gone2 | ImagePath | SystemRoot\\System32\\drivers\\gone.sys | "
                         "C:\\WINDOWS\\\\System32\\drivers\\gone.sys",
-                  key + "\\Gone3 | ImagePath | \"C:\\Gone\\svc.exe\" /run | C:\\Gone\\svc.exe ",
+                  key + "\\Gone3 | ImagePath | \"C:\\Gone\\svc.exe\" /run | C:\\Gone\\svc.exe",
                   key + "\\Gone4 | ImagePath | bare.exe | C:\\WINDOWS\\system32\\bare.exe",
               }),
               s.Found());
@@ -51,6 +51,38 @@ TEST(SystemServices, ImagePathFormsAreResolvedTheWayWindowsResolvesThem)
     auto order = SetterOrderIn(s.LogMessages());
     EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
     EXPECT_EQ("SYSTEM\\CurrentControlSet\\Services\\OnPath[ImagePath]", s.progress.Status());
+}
+
+// A quoted program is the text between its quotes, whatever its arguments look like.
+TEST(ProgramEntries, AQuotedProgramEndsAtItsClosingQuote)
+{
+    ScanMachine s;
+    s.File("C:\\Program Files\\Vendor\\svc.exe");
+    s.File("C:\\Program Files\\My - Tools\\agent.exe");
+    s.File("C:\\Program Files\\Vendor\\start.cmd");
+    s.File("C:\\Program Files\\Vendor\\uninstall.cmd");
+    s.Text(kLocalMachine, kServices + "\\Sound", "ImagePath", "\"C:\\Program Files\\Vendor\\svc.exe\" run");
+    s.Text(kLocalMachine, kServices + "\\Dash", "ImagePath", "\"C:\\Program Files\\My - Tools\\agent.exe\" -k x");
+    s.Text(kLocalMachine, kServices + "\\Broken", "ImagePath", "\"C:\\Program Files\\Vendor\\gone.exe\" run");
+    s.Text(kLocalMachine, kRun, "Sound", "\"C:\\Program Files\\Vendor\\start.cmd\" run");
+    s.Text(kLocalMachine, kRun, "Broken", "\"C:\\Program Files\\Vendor\\gone.cmd\" run");
+    s.Text(kLocalMachine, kUninstall + "\\Sound", "UninstallString", "\"C:\\Program Files\\Vendor\\uninstall.cmd\" /quiet");
+    s.Text(kLocalMachine, kUninstall + "\\Broken", "UninstallString", "\"C:\\Program Files\\Vendor\\gone.cmd\" /quiet");
+    // Unquoted, with a quoted argument: still no stray quote in the description.
+    s.Text(kLocalMachine, kUninstall + "\\Inner", "UninstallString", "C:\\Vendor\\gone.cmd /log \"C:\\x.log\"");
+    for (ScanSection section : {ScanSection::SystemServices, ScanSection::StartupPrograms, ScanSection::AddRemovePrograms})
+        s.Run(section);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\" + kServices + "\\Broken | ImagePath | \"C:\\Program Files\\Vendor\\gone.exe\" run | "
+                      "C:\\Program Files\\Vendor\\gone.exe",
+                  "HKEY_LOCAL_MACHINE\\" + kRun + " | Broken | \"C:\\Program Files\\Vendor\\gone.cmd\" run | "
+                      "C:\\Program Files\\Vendor\\gone.cmd",
+                  "HKEY_LOCAL_MACHINE\\" + kUninstall + "\\broken | UninstallString | \"C:\\Program Files\\Vendor\\gone.cmd\" "
+                      "/quiet | C:\\Program Files\\Vendor\\gone.cmd",
+                  "HKEY_LOCAL_MACHINE\\" + kUninstall + "\\inner | UninstallString | C:\\Vendor\\gone.cmd /log \"C:\\x.log\" | "
+                      "C:\\Vendor\\gone.cmd /log C:\\x.log",
+              }),
+              s.Found());
 }
 
 TEST(StartupPrograms, CommandLinesAreCutToTheProgram)
@@ -125,6 +157,26 @@ TEST(AddRemovePrograms, OnlyUninstallersWithADriveAreTested)
     auto order = SetterOrderIn(s.LogMessages());
     EXPECT_EQ((Strings{"description", "value", "key", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
     EXPECT_EQ("Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\There[UninstallString]", s.progress.Status());
+}
+
+TEST(ProgramEntries, KeysThatRefuseWriteAccessAreExamined)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, kServices + "\\Gone", "ImagePath", "C:\\Gone\\svc.exe");
+    s.Text(kLocalMachine, kRun, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kCurrentUser, kSounds + "\\Gone\\.Current", nullptr, "C:\\Gone\\s.wav");
+    s.Text(kLocalMachine, kUninstall + "\\Gone", "UninstallString", "C:\\Gone\\un.exe");
+    s.RefuseWriteAccessEverywhere();
+    for (ScanSection section : {ScanSection::SystemServices, ScanSection::StartupPrograms, ScanSection::Sounds,
+                                ScanSection::AddRemovePrograms})
+        s.Run(section);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\" + kServices + "\\Gone | ImagePath | C:\\Gone\\svc.exe | C:\\Gone\\svc.exe",
+                  "HKEY_LOCAL_MACHINE\\" + kRun + " | Gone | C:\\Gone\\run.exe | C:\\Gone\\run.exe",
+                  "HKEY_CURRENT_USER\\" + kSounds + "\\Gone | (Default) | C:\\Gone\\s.wav | C:\\Gone\\s.wav",
+                  "HKEY_LOCAL_MACHINE\\" + kUninstall + "\\gone | UninstallString | C:\\Gone\\un.exe | C:\\Gone\\un.exe",
+              }),
+              s.Found());
 }
 
 }  // namespace

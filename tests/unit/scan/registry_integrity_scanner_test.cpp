@@ -8,6 +8,7 @@ using Strings = std::vector<std::string>;
 const std::string kProfileList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 const std::string kFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const std::string kDefaultFolders = ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const std::string kSid = "S-1-5-21-1000-2000-3000-1001";  // the memory system's user
 
 TEST(RegistryIntegrity, FoldersAreResolvedAgainstTheProfileListOfOlderSystems)
 {
@@ -16,6 +17,7 @@ TEST(RegistryIntegrity, FoldersAreResolvedAgainstTheProfileListOfOlderSystems)
     s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Documents and Settings");
     s.Text(kLocalMachine, kProfileList, "AllUsersProfile", "All Users");
     s.Text(kLocalMachine, kProfileList, "DefaultUserProfile", "Default User");
+    s.Expand(kLocalMachine, kProfileList + "\\" + kSid, "ProfileImagePath", "%SystemDrive%\\Documents and Settings\\Ann");
     s.dir.WriteFile("C:\\Documents and Settings\\Ann\\My Documents\\keep", "x");
     s.dir.WriteFile("C:\\Documents and Settings\\All Users\\Desktop\\keep", "x");
     s.Text(kCurrentUser, kFolders, "Personal", "%USERPROFILE%\\My Documents");
@@ -44,28 +46,70 @@ TEST(RegistryIntegrity, FoldersAreResolvedAgainstTheProfileListOfOlderSystems)
     EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
 }
 
-TEST(RegistryIntegrity, NewerSystemsPublicAndDefaultFoldersAreUsed)
+// The folders Windows gives the variables: the current user's from the profile list entry of
+// the user's security identifier (a renamed account, a name.DOMAIN folder), all users' the
+// ProgramData folder.
+TEST(RegistryIntegrity, NewerSystemsProfileFoldersAreTheOnesWindowsUses)
 {
     ScanMachine s;
     s.system.SetUser("Bo");
     s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Users");
+    s.Expand(kLocalMachine, kProfileList, "ProgramData", "%SystemDrive%\\ProgramData");
     s.Text(kLocalMachine, kProfileList, "Public", "%SystemDrive%\\Users\\Public");
     s.Text(kLocalMachine, kProfileList, "Default", "%SystemDrive%\\Users\\Default");
-    s.dir.WriteFile("C:\\Users\\Public\\Desktop\\keep", "x");
+    s.Expand(kLocalMachine, kProfileList + "\\" + kSid, "ProfileImagePath", "%SystemDrive%\\Users\\bo.CORP");
+    s.Expand(kLocalMachine, kProfileList + "\\S-1-5-21-9", "ProfileImagePath", "%SystemDrive%\\Users\\Bo");
+    s.dir.WriteFile("C:\\ProgramData\\Start Menu\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\Public\\Gone\\keep", "x");
     s.dir.WriteFile("C:\\Users\\Default\\Documents\\keep", "x");
-    s.dir.WriteFile("C:\\Users\\Bo\\Desktop\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\bo.CORP\\Desktop\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\Bo\\Gone\\keep", "x");
     s.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
-    s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");
+    s.Text(kCurrentUser, kFolders, "Gone", "%USERPROFILE%\\Gone");
+    s.Text(kLocalMachine, kFolders, "Common Start Menu", "%ALLUSERSPROFILE%\\Start Menu");
     s.Text(kLocalMachine, kFolders, "Common Gone", "%ALLUSERSPROFILE%\\Gone");
     s.Text(kUsers, kDefaultFolders, "Personal", "%USERPROFILE%\\Documents");
     // Each variable stands for its own profile, wherever it is used.
     s.Text(kLocalMachine, kFolders, "Common Favorites", "%USERPROFILE%\\Desktop");
-    s.Text(kCurrentUser, kFolders, "Shared", "%ALLUSERSPROFILE%\\Gone2");
+    s.Text(kCurrentUser, kFolders, "Shared", "%ALLUSERSPROFILE%\\Start Menu");
     s.Run(ScanSection::RegistryIntegrity);
     EXPECT_EQ((Strings{
-                  "HKEY_CURRENT_USER\\" + kFolders + " | Shared | %ALLUSERSPROFILE%\\Gone2 | C:\\Users\\Public\\Gone2",
-                  "HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\Users\\Public\\Gone",
+                  "HKEY_CURRENT_USER\\" + kFolders + " | Gone | %USERPROFILE%\\Gone | C:\\Users\\bo.CORP\\Gone",
+                  "HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\ProgramData\\Gone",
               }),
+              s.Found());
+}
+
+TEST(RegistryIntegrity, TheEnvironmentGivesTheFoldersTheProfileListDoesNotName)
+{
+    ScanMachine s;
+    s.system.SetUser("Di");
+    s.system.SetEnvironment("USERPROFILE", "C:\\Users\\Di.Renamed");
+    s.system.SetEnvironment("ALLUSERSPROFILE", "C:\\ProgramData");
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Users");
+    s.Text(kLocalMachine, kProfileList, "ProgramData", "C:\\Elsewhere");
+    s.dir.WriteFile("C:\\Users\\Di.Renamed\\Desktop\\keep", "x");
+    s.dir.WriteFile("C:\\Users\\Di\\Gone\\keep", "x");
+    s.dir.WriteFile("C:\\ProgramData\\Start Menu\\keep", "x");
+    s.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
+    s.Text(kCurrentUser, kFolders, "Gone", "%USERPROFILE%\\Gone");
+    s.Text(kLocalMachine, kFolders, "Common Start Menu", "%ALLUSERSPROFILE%\\Start Menu");
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ(Strings{"HKEY_CURRENT_USER\\" + kFolders + " | Gone | %USERPROFILE%\\Gone | C:\\Users\\Di.Renamed\\Gone"},
+              s.Found());
+}
+
+TEST(RegistryIntegrity, KeysThatRefuseWriteAccessAreChecked)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Users");
+    s.Expand(kLocalMachine, kProfileList + "\\" + kSid, "ProfileImagePath", "%SystemDrive%\\Users\\User");
+    s.Text(kCurrentUser, kFolders, "Gone", "%USERPROFILE%\\Gone");
+    RefuseWriteAccess(s.registry, kLocalMachine, kProfileList);
+    RefuseWriteAccess(s.registry, kLocalMachine, kProfileList + "\\" + kSid);
+    RefuseWriteAccess(s.registry, kCurrentUser, kFolders);
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ(Strings{"HKEY_CURRENT_USER\\" + kFolders + " | Gone | %USERPROFILE%\\Gone | C:\\Users\\User\\Gone"},
               s.Found());
 }
 
@@ -73,6 +117,7 @@ TEST(RegistryIntegrity, AKeyWithoutAProfileFolderIsSkippedAndTheOthersChecked)
 {
     ScanMachine s;
     s.system.SetUser("Cy");
+    s.system.SetEnvironment("USERPROFILE", "C:\\Users\\Cy");
     s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "C:\\Users");
     s.Text(kCurrentUser, kFolders, "Desktop", "%USERPROFILE%\\Desktop");
     s.Text(kLocalMachine, kFolders, "Common Desktop", "%ALLUSERSPROFILE%\\Desktop");

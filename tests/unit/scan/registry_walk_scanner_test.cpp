@@ -50,11 +50,11 @@ TEST(RegistryWalk, IntermediateKeyNamesAreLowerCaseAndTheHoldingKeyKeepsItsCase)
 {
     ScanMachine s;
     s.Text(kLocalMachine, "SOFTWARE\\Vendor\\Product\\Version\\Settings", "Path", "C:\\Gone\\a.exe");
-    s.Text(kCurrentUser, "SOFTWARE\\UserVendor\\Cfg", "Last", "D:\\Nowhere\\b.doc");
+    s.Text(kCurrentUser, "SOFTWARE\\UserVendor\\Cfg", "Last", "C:\\Nowhere\\b.doc");
     auto completed = s.Run(ScanSection::CompleteRegistryScan);
     EXPECT_EQ((Strings{
                   "HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\product\\version\\Settings | Path | C:\\Gone\\a.exe | C:\\Gone\\a.exe",
-                  "HKEY_CURRENT_USER\\SOFTWARE\\uservendor\\Cfg | Last | D:\\Nowhere\\b.doc | D:\\Nowhere\\b.doc",
+                  "HKEY_CURRENT_USER\\SOFTWARE\\uservendor\\Cfg | Last | C:\\Nowhere\\b.doc | C:\\Nowhere\\b.doc",
               }),
               s.Found());
     EXPECT_EQ(1u, completed.size());
@@ -92,6 +92,123 @@ TEST(ProgramIds, TypeLibrariesWithMissingFilesAreReportedAsKeys)
     EXPECT_EQ("Program ID Section", s.engine.problems()[0]->section);
     EXPECT_EQ("KEY", s.engine.problems()[0]->deleteType);
     EXPECT_EQ(1u, completed.size());
+}
+
+TEST(RegistryWalk, OnlyPathsOnPresentFixedDrivesAreJudged)
+{
+    ScanMachine s;
+    TempDir removable, optical, network;
+    s.system.MapDrive('E', removable.path(), kDriveRemovable);
+    s.system.MapDrive('F', optical.path(), kDriveCdRom);
+    s.system.MapDrive('G', network.path(), kDriveRemote);
+    const std::string key = "SOFTWARE\\Vendor\\Install";
+    s.Text(kLocalMachine, key, "Absent", "D:\\Setup\\setup.exe");
+    s.Text(kLocalMachine, key, "Removable", "E:\\Setup\\setup.exe");
+    s.Text(kLocalMachine, key, "Optical", "f:\\Setup\\setup.exe");
+    s.Text(kLocalMachine, key, "Network", "G:\\Setup\\setup.exe");
+    s.Text(kLocalMachine, key, "Fixed", "C:\\Setup\\setup.exe");
+    s.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\Install | Fixed | C:\\Setup\\setup.exe | C:\\Setup\\setup.exe"},
+              s.Found());
+}
+
+TEST(RegistryWalk, ThirtyTwoBitRegistrationsNameThe32BitSystemFolder)
+{
+    ScanMachine s;
+    s.SixtyFourBitWindows();
+    s.File("C:\\WINDOWS\\SysWOW64\\only32.dll");
+    const std::string lib = "TypeLib\\{00000000-0000-0000-0000-00000000ABCD}\\1.0\\0";
+    s.Text(kClassesRoot, lib + "\\win32", nullptr, "C:\\WINDOWS\\system32\\only32.dll");
+    s.Text(kClassesRoot, lib + "\\win64", nullptr, "C:\\WINDOWS\\system32\\only32.dll");
+    s.Text(kClassesRoot, "TypeLib\\{00000000-0000-0000-0000-00000000EEEE}\\2.0\\9\\win32", nullptr,
+           "C:\\WINDOWS\\system32\\gone.tlb");
+    s.Run(ScanSection::ProgramId);
+    EXPECT_EQ((Strings{
+                  "HKEY_CLASSES_ROOT\\TypeLib\\{00000000-0000-0000-0000-00000000abcd}\\1.0\\0\\win64 | (Default) | "
+                  "C:\\WINDOWS\\system32\\only32.dll | C:\\WINDOWS\\system32\\only32.dll",
+                  "HKEY_CLASSES_ROOT\\TypeLib\\{00000000-0000-0000-0000-00000000eeee}\\2.0\\9\\win32 | (Default) | "
+                  "C:\\WINDOWS\\system32\\gone.tlb | C:\\WINDOWS\\SysWOW64\\gone.tlb",
+              }),
+              s.Found());
+
+    ScanMachine walk;
+    walk.SixtyFourBitWindows();
+    walk.File("C:\\WINDOWS\\SysWOW64\\only32.dll");
+    walk.File("C:\\WINDOWS\\system32\\only64.dll");
+    walk.Text(kLocalMachine, "SOFTWARE\\Wow6432Node\\Vendor", "Sound", "C:\\WINDOWS\\system32\\only32.dll");
+    walk.Text(kLocalMachine, "SOFTWARE\\Wow6432Node\\Vendor", "Broken", "C:\\Windows\\System32\\only64.dll");
+    walk.Text(kLocalMachine, "SOFTWARE\\Vendor", "Sound", "C:\\WINDOWS\\system32\\only64.dll");
+    walk.Text(kLocalMachine, "SOFTWARE\\Vendor", "Broken", "C:\\WINDOWS\\system32\\only32.dll");
+    walk.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor | Broken | C:\\WINDOWS\\system32\\only32.dll | "
+                  "C:\\WINDOWS\\system32\\only32.dll",
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\wow6432node\\Vendor | Broken | C:\\Windows\\System32\\only64.dll | "
+                  "C:\\WINDOWS\\SysWOW64\\only64.dll",
+              }),
+              walk.Found());
+}
+
+TEST(RegistryWalk, OnThirtyTwoBitWindowsTheSystemFolderIsTheOnlyOne)
+{
+    ScanMachine s;
+    s.File("C:\\WINDOWS\\system32\\lib.dll");
+    s.Text(kClassesRoot, "TypeLib\\{00000000-0000-0000-0000-00000000ABCD}\\1.0\\0\\win32", nullptr,
+           "C:\\WINDOWS\\system32\\lib.dll");
+    s.Run(ScanSection::ProgramId);
+    EXPECT_EQ(Strings{}, s.Found());
+}
+
+// 64-bit Windows links the shared keys of the 32-bit view to their 64-bit places.
+TEST(RegistryWalk, AKeyReachedByTwoPathsIsExaminedOnce)
+{
+    ScanMachine s;
+    s.SixtyFourBitWindows();
+    const std::string lib = "SOFTWARE\\Classes\\TypeLib\\{00000000-0000-0000-0000-00000000ABCD}\\1.0\\0\\win64";
+    s.Text(kLocalMachine, lib, nullptr, "C:\\Libs\\gone.tlb");
+    s.Text(kLocalMachine, "SOFTWARE\\Classes\\Wow6432Node\\CLSID\\{1}\\InprocServer32", nullptr, "C:\\Libs\\gone32.dll");
+    CreateLink(s.registry, kLocalMachine, "SOFTWARE\\Classes\\Wow6432Node\\TypeLib",
+               "\\REGISTRY\\MACHINE\\Software\\Classes\\TypeLib");
+    CreateLink(s.registry, kLocalMachine, "SOFTWARE\\Wow6432Node\\Classes",
+               "\\Registry\\Machine\\Software\\Classes\\Wow6432Node");
+    // A key outside the walked branches is walked through the first link that leads to it.
+    s.Text(kUsers, "S-1-5-21-1000-2000-3000-1001_Classes\\App", "Icon", "C:\\Libs\\user.ico");
+    CreateLink(s.registry, kCurrentUser, "SOFTWARE\\Classes",
+               "\\REGISTRY\\USER\\S-1-5-21-1000-2000-3000-1001_Classes");
+    CreateLink(s.registry, kCurrentUser, "SOFTWARE\\Vendor\\Classes",
+               "\\REGISTRY\\USER\\S-1-5-21-1000-2000-3000-1001_Classes\\App");
+    s.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\classes\\typelib\\{00000000-0000-0000-0000-00000000abcd}\\1.0\\0\\win64 | "
+                  "(Default) | C:\\Libs\\gone.tlb | C:\\Libs\\gone.tlb",
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\classes\\wow6432node\\clsid\\{1}\\InprocServer32 | (Default) | "
+                  "C:\\Libs\\gone32.dll | C:\\Libs\\gone32.dll",
+                  "HKEY_CURRENT_USER\\SOFTWARE\\classes\\App | Icon | C:\\Libs\\user.ico | C:\\Libs\\user.ico",
+              }),
+              s.Found());
+}
+
+TEST(RegistryWalk, KeysThatRefuseWriteAccessAreWalked)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, "SOFTWARE\\Vendor\\Locked\\Inner", "Path", "C:\\Gone\\inner.exe");
+    s.Text(kLocalMachine, "SOFTWARE\\Vendor\\Locked", "Path", "C:\\Gone\\locked.exe");
+    s.Text(kClassesRoot, "TypeLib\\{00000000-0000-0000-0000-00000000ABCD}\\1.0\\0\\win32", nullptr, "C:\\Gone\\x.tlb");
+    for (const char* key : {"SOFTWARE", "SOFTWARE\\Vendor", "SOFTWARE\\Vendor\\Locked", "SOFTWARE\\Vendor\\Locked\\Inner",
+                            "SOFTWARE\\Classes\\TypeLib",
+                            "SOFTWARE\\Classes\\TypeLib\\{00000000-0000-0000-0000-00000000ABCD}\\1.0\\0\\win32"})
+        RefuseWriteAccess(s.registry, kLocalMachine, key);
+    s.Run(ScanSection::CompleteRegistryScan);
+    s.Run(ScanSection::ProgramId);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\classes\\typelib\\{00000000-0000-0000-0000-00000000abcd}\\1.0\\0\\win32 | "
+                  "(Default) | C:\\Gone\\x.tlb | C:\\Gone\\x.tlb",
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\locked\\Inner | Path | C:\\Gone\\inner.exe | C:\\Gone\\inner.exe",
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\Locked | Path | C:\\Gone\\locked.exe | C:\\Gone\\locked.exe",
+                  "HKEY_CLASSES_ROOT\\TypeLib\\{00000000-0000-0000-0000-00000000abcd}\\1.0\\0\\win32 | (Default) | "
+                  "C:\\Gone\\x.tlb | C:\\Gone\\x.tlb",
+              }),
+              s.Found());
 }
 
 TEST(RegistryWalk, SignalledStopEventEndsTheWalkPromptlyAndStillCountsAsRun)

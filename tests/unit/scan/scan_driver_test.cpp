@@ -34,6 +34,8 @@ void SeedOneProblemPerSection(ScanMachine& s)
     s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Run", "Gone", "C:\\Gone\\run.exe");
     s.Text(kCurrentUser, "AppEvents\\Schemes\\Apps\\.Default\\Gone\\.Current", nullptr, "C:\\Gone\\s.wav");
     s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", "ProfilesDirectory", "C:\\Users");
+    s.Text(kLocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\" + s.system.UserSid(),
+           "ProfileImagePath", "C:\\Users\\" + s.system.UserName());
     s.Text(kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", "Desktop",
            "%USERPROFILE%\\Desktop");
     s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\Gone", "UninstallString",

@@ -37,14 +37,51 @@ struct ScanMachine {
     {
         SetValue(registry, root, path, name, kRegSz, Str(text));
     }
+    // A REG_EXPAND_SZ value, as installers write commands with variables.
+    void Expand(HKey root, const std::string& path, const char* name, const std::string& text)
+    {
+        SetValue(registry, root, path, name, kRegExpandSz, Str(text));
+    }
     void Key(HKey root, const std::string& path) { CreateKey(registry, root, path); }
+    // The folders of 64-bit Windows as a 64-bit program sees them.
+    void SixtyFourBitWindows()
+    {
+        system.SetWow64SystemDir("C:\\WINDOWS\\SysWOW64");
+        system.SetEnvironment("ProgramFiles(x86)", "C:\\Program Files (x86)");
+    }
     void File(const std::string& windowsPath) { dir.WriteFile(windowsPath, "x"); }
+
+    // Gives every key below the three roots the security of many system keys: read only.
+    void RefuseWriteAccessEverywhere()
+    {
+        for (HKey root : {kLocalMachine, kCurrentUser, kUsers})
+            RefuseWriteAccessBelow(root, "");
+    }
 
     CompletedSectionList Run(ScanSection section)
     {
         CompletedSectionList completed;
         engine.RunSection(section, completed);
         return completed;
+    }
+
+    void RefuseWriteAccessBelow(HKey root, const std::string& path)
+    {
+        KeyHandle key(registry);
+        ASSERT_EQ(kSuccess, registry.OpenKeyEx(root, path.c_str(), 0, kKeyRead, key.Put())) << path;
+        std::vector<std::string> children;
+        for (std::uint32_t i = 0;; ++i) {
+            char name[256];
+            std::uint32_t length = sizeof name;
+            if (registry.EnumKeyEx(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+                break;
+            children.emplace_back(name, length);
+        }
+        for (const std::string& child : children) {
+            const std::string childPath = path.empty() ? child : path + "\\" + child;
+            RefuseWriteAccessBelow(root, childPath);
+            RefuseWriteAccess(registry, root, childPath);
+        }
     }
 
     // "keyPath | value name | value text | description" per problem, in order.
