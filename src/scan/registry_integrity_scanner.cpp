@@ -25,30 +25,6 @@ namespace {
 
 constexpr std::string_view kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-// A string value of any length, as stored (no expansion).
-std::optional<std::string> ReadText(Registry& registry, HKey key, const char* name)
-{
-    std::uint32_t type = 0, size = 0;
-    if (registry.QueryValueEx(key, name, nullptr, &type, nullptr, &size) != kSuccess)
-        return std::nullopt;
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(size) + 1, 0);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        size = static_cast<std::uint32_t>(data.size() - 1);
-        long status = registry.QueryValueEx(key, name, nullptr, &type, data.data(), &size);
-        if (status == kErrorMoreData) {
-            data.assign(static_cast<std::size_t>(size) + 1, 0);
-            continue;
-        }
-        if (status != kSuccess || (type != kRegSz && type != kRegExpandSz))
-            return std::nullopt;
-        std::string text(reinterpret_cast<const char*>(data.data()), size);
-        if (std::size_t nul = text.find('\0'); nul != std::string::npos)
-            text.resize(nul);
-        return text;
-    }
-    return std::nullopt;
-}
-
 struct ProfileFolders {
     std::optional<std::string> user;      // the key's own user: %USERPROFILE%
     std::optional<std::string> allUsers;  // %ALLUSERSPROFILE%
@@ -116,9 +92,9 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
             return std::nullopt;
         return value;
     };
-    std::optional<std::string> allUsersName = ReadText(registry, profiles.get(), "AllUsersProfile");
-    std::optional<std::string> defaultUserName = ReadText(registry, profiles.get(), "DefaultUserProfile");
-    std::optional<std::string> profilesDirectory = withDrive(ReadText(registry, profiles.get(), "ProfilesDirectory"));
+    std::optional<std::string> allUsersName = ReadStringValue(registry, profiles.get(), "AllUsersProfile");
+    std::optional<std::string> defaultUserName = ReadStringValue(registry, profiles.get(), "DefaultUserProfile");
+    std::optional<std::string> profilesDirectory = withDrive(ReadStringValue(registry, profiles.get(), "ProfilesDirectory"));
 
     auto inProfiles = [&](const std::optional<std::string>& name) -> std::optional<std::string> {
         if (!name || !profilesDirectory)
@@ -130,15 +106,15 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
     if (!sid.empty()) {
         KeyHandle own = OpenForReading(registry, profiles.get(), sid);
         if (own)
-            currentUser = expanded(ReadText(registry, own.get(), "ProfileImagePath"));
+            currentUser = expanded(ReadStringValue(registry, own.get(), "ProfileImagePath"));
     }
     if (!currentUser)
         currentUser = variable("USERPROFILE");
     std::optional<std::string> allUsers = allUsersName ? inProfiles(allUsersName) : variable("ALLUSERSPROFILE");
     if (!allUsers)
-        allUsers = expanded(ReadText(registry, profiles.get(), "ProgramData"));
+        allUsers = expanded(ReadStringValue(registry, profiles.get(), "ProgramData"));
     std::optional<std::string> defaultUser =
-        defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadText(registry, profiles.get(), "Default"));
+        defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadStringValue(registry, profiles.get(), "Default"));
 
     const std::string shellFolders(kShellFolders);
     // A key is checked only when its own profile folder is known.
