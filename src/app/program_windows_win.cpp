@@ -1,6 +1,7 @@
 #include "app/program_windows_win.h"
 
 #include "log/process_log.h"
+#include "managers/manager_dialog.h"
 #include "platform/program_info.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
@@ -32,18 +33,21 @@ public:
     }
     int OpenStartupManager() override
     {
-        Announce("The startup programs manager opens here.");
-        return 0;
+        StartupManagerDialog dialog(host_, managerRegistry_, managerSystem_);
+        dialog.DoModal();
+        return dialog.pageRequest();
     }
     int OpenBhoManager() override
     {
-        Announce("The browser helper object manager opens here.");
-        return 0;
+        BhoDialog dialog(host_, managerRegistry_, managerSystem_);
+        dialog.DoModal();
+        return dialog.pageRequest();
     }
     int OpenAddRemoveManager() override
     {
-        Announce("The Add/Remove Programs manager opens here.");
-        return 0;
+        AddRemoveDialog dialog(host_, managerRegistry_, managerSystem_);
+        dialog.DoModal();
+        return dialog.pageRequest();
     }
     void OpenHelpPage() override
     {
@@ -64,6 +68,9 @@ private:
     }
 
     PageHost& host_;
+    // The managers' registry and file system.
+    Win32Registry managerRegistry_;
+    Win32System managerSystem_;
 };
 
 }  // namespace

@@ -65,6 +65,13 @@ std::vector<ManagerColumn> AddRemoveManagerModel::columns() const
     return {{"Select", 50}, {"Program Name", 150}, {"Uninstall Path", 400}};
 }
 
+std::vector<ManagerButton> AddRemoveManagerModel::buttons() const
+{
+    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
+            {ManagerButtonRole::Remove, 1052, 225, 226, "Remove selected programs"},
+            {ManagerButtonRole::Restore, 1046, 227, 228, "Restore programs"}};
+}
+
 std::string AddRemoveManagerModel::ListTitle() const
 {
     return "Manage Installed Programs";

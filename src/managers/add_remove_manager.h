@@ -31,6 +31,7 @@ public:
     AddRemoveManagerModel(Registry& registry, System& system) : ManagerModel(registry, system) {}
 
     std::vector<ManagerColumn> columns() const override;
+    std::vector<ManagerButton> buttons() const override;
     const std::vector<UninstallEntry>& entries() const { return entries_; }
 
 protected:

@@ -63,6 +63,13 @@ std::vector<ManagerColumn> BhoManagerModel::columns() const
     return {{"Select", 50}, {"BHO Path", 400}};
 }
 
+std::vector<ManagerButton> BhoManagerModel::buttons() const
+{
+    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
+            {ManagerButtonRole::Restore, 1030, 227, 228, "Restore programs"},
+            {ManagerButtonRole::Remove, 1031, 225, 226, "Remove selected programs"}};
+}
+
 std::string BhoManagerModel::ListTitle() const
 {
     return "Manage Browser Helper Object (BHO)";

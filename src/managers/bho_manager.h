@@ -31,6 +31,7 @@ public:
     BhoManagerModel(Registry& registry, System& system) : ManagerModel(registry, system) {}
 
     std::vector<ManagerColumn> columns() const override;
+    std::vector<ManagerButton> buttons() const override;
     const std::vector<BhoEntry>& entries() const { return entries_; }
 
 protected:

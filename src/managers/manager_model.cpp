@@ -2,6 +2,11 @@
 
 namespace tw {
 
+std::vector<std::string> DetailValues(const VersionDetails& details)
+{
+    return {details.fileName, details.productName, details.description, details.company};
+}
+
 VersionDetails DetailsOfFile(FileVersionRecord& record, const std::string& path)
 {
     record.setPath(path);
@@ -48,6 +53,26 @@ void ManagerModel::ClearDetails()
 {
     details_ = VersionDetails{};
     lastShown_ = -1;
+    detailsRepaint_ = true;
+}
+
+bool ManagerModel::TakeDetailsRepaint()
+{
+    bool repaint = detailsRepaint_;
+    detailsRepaint_ = false;
+    return repaint;
+}
+
+bool ManagerModel::ButtonShown(ManagerButtonRole role) const
+{
+    switch (role) {
+    case ManagerButtonRole::Remove:
+        return removeShown();
+    case ManagerButtonRole::Run:
+        return runShown();
+    default:
+        return true;
+    }
 }
 
 void ManagerModel::ClearRows()
@@ -85,11 +110,25 @@ void ManagerModel::EnterRestoreView()
 void ManagerModel::MoveTickedRows(bool toStore)
 {
     failedMoves_ = 0;
-    for (const ManagerRow& row : rows_)
-        if (row.ticked && !MoveEntry(row.entry, toStore))
+    std::vector<bool> moved(rows_.size(), false);
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (!rows_[i].ticked)
+            continue;
+        moved[i] = MoveEntry(rows_[i].entry, toStore);
+        if (!moved[i])
             ++failedMoves_;
-    // Every ticked row leaves the list; the entry array keeps its indices.
-    std::erase_if(rows_, [](const ManagerRow& row) { return row.ticked; });
+    }
+    // The moved rows leave the list; a row whose move failed stays, still ticked, since its
+    // entry is still where it was. The entry array keeps its indices.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (moved[i])
+            continue;
+        if (kept != i)
+            rows_[kept] = std::move(rows_[i]);
+        ++kept;
+    }
+    rows_.resize(kept);
     // The rows have shifted: the row under the selection mark may be another entry now.
     lastShown_ = -1;
 }
@@ -99,7 +138,7 @@ ManagerAction ManagerModel::PressRemove()
     if (!listView_)
         return ManagerAction::None;  // the button is hidden in the restore view
     MoveTickedRows(true);
-    return ManagerAction::None;
+    return failedMoves_ > 0 ? ManagerAction::ShowMoveFailedMessage : ManagerAction::None;
 }
 
 ManagerAction ManagerModel::PressRestore()
@@ -109,6 +148,8 @@ ManagerAction ManagerModel::PressRestore()
         return rows_.empty() ? ManagerAction::ShowNoBackupsMessage : ManagerAction::None;
     }
     MoveTickedRows(false);
+    if (failedMoves_ > 0)
+        return ManagerAction::ShowMoveFailedMessage;
     EnterListView();
     return ManagerAction::None;
 }
@@ -130,6 +171,7 @@ bool ManagerModel::FollowSelection(int selectionMark)
     // must not stay under this row.
     details_ = DetailsOfFile(record_, DetailsPath(rows_[static_cast<std::size_t>(selectionMark)]));
     lastShown_ = selectionMark;
+    detailsRepaint_ = true;
     return true;
 }
 

@@ -18,6 +18,14 @@ namespace tw {
 inline constexpr const char* kRestoreViewTitle = "Restore Removed Registry Entries";
 inline constexpr const char* kNoBackupsMessage = "No backups present for restore.";
 inline constexpr const char* kManagerMessageCaption = "Tarnwick";
+inline constexpr const char* kMoveFailedMessage = "Some entries could not be moved. They are still listed.";
+
+// The details panel of the startup and browser helper object managers: a group box with
+// this caption, four labels (controls 1036 to 1039) and four values (1040 to 1043).
+inline constexpr const char* kDetailsCaption = "Details";
+inline constexpr const char* kDetailLabels[4] = {"File Name:", "Product Name:", "Desctiption:", "Company:"};
+inline constexpr int kFirstDetailLabelId = 1036;
+inline constexpr int kFirstDetailValueId = 1040;
 
 struct ManagerColumn {
     const char* title;
@@ -41,6 +49,9 @@ struct VersionDetails {
     bool operator==(const VersionDetails&) const = default;
 };
 
+// The four values in panel order (controls 1040 to 1043).
+std::vector<std::string> DetailValues(const VersionDetails& details);
+
 // The details of a file, or four empty texts when it has no version information.
 VersionDetails DetailsOfFile(FileVersionRecord& record, const std::string& path);
 
@@ -48,7 +59,19 @@ VersionDetails DetailsOfFile(FileVersionRecord& record, const std::string& path)
 enum class ManagerAction {
     None,
     ShowNoBackupsMessage,  // kNoBackupsMessage, caption kManagerMessageCaption, information icon
+    ShowMoveFailedMessage,  // kMoveFailedMessage, caption kManagerMessageCaption, warning icon
     EndDialog,
+};
+
+// The buttons of a manager window besides the page header.
+enum class ManagerButtonRole { Close, Restore, Remove, Run };
+
+struct ManagerButton {
+    ManagerButtonRole role;
+    int id;
+    int normalBitmap;
+    int hotBitmap;  // hover and pressed
+    const char* tooltip;
 };
 
 class ManagerModel {
@@ -68,14 +91,23 @@ public:
     bool removeShown() const { return listView_; }
     bool runShown() const { return listView_ && HasRunButton(); }
     virtual std::vector<ManagerColumn> columns() const = 0;
+    // Close, Restore, Remove (and Run) with their control ids, bitmaps and tooltips.
+    virtual std::vector<ManagerButton> buttons() const = 0;
+    // Whether a button shows in the current view (Remove and Run hide in the restore view).
+    bool ButtonShown(ManagerButtonRole role) const;
     const std::vector<ManagerRow>& rows() const { return rows_; }
     void SetTicked(std::size_t row, bool ticked);
 
+    // A move that fails keeps its row (still ticked) and the press answers
+    // ShowMoveFailedMessage; the rows whose move succeeded leave the list. A restore with a
+    // failure stays in the restore view, so that what is listed is what is still stored.
     ManagerAction PressRemove();
     ManagerAction PressRestore();
     ManagerAction PressClose();
-    // Moves that failed in the last removal or restore (their rows left the list all the
-    // same; the entries show again when the list is next filled).
+    // Starts the selected row's program (the startup manager's Run button). False when
+    // nothing was started.
+    virtual bool RunSelected(int /*selectionMark*/) { return false; }
+    // Moves that failed in the last removal or restore.
     std::size_t failedMoves() const { return failedMoves_; }
 
     // The selection poll: `selectionMark` is the list's selection mark (-1 for none). True
@@ -83,6 +115,9 @@ public:
     bool FollowSelection(int selectionMark);
     const VersionDetails& details() const { return details_; }
     bool HasDetailsPanel() const { return HasDetails(); }
+    // True once after the details changed (a new row shown, or the panel emptied when the
+    // view changed): the window repaints the details area then.
+    bool TakeDetailsRepaint();
 
 protected:
     // The texts of each manager.
@@ -123,6 +158,7 @@ private:
     FileVersionRecord record_;
     VersionDetails details_;
     int lastShown_ = -1;
+    bool detailsRepaint_ = false;
 };
 
 }  // namespace tw

@@ -105,6 +105,14 @@ std::vector<ManagerColumn> StartupManagerModel::columns() const
     return {{"Select", 40}, {"Program Name", 150}, {"Run Path", 400}};
 }
 
+std::vector<ManagerButton> StartupManagerModel::buttons() const
+{
+    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
+            {ManagerButtonRole::Restore, 1083, 227, 228, "Restore programs"},
+            {ManagerButtonRole::Remove, 1082, 225, 226, "Remove selected programs"},
+            {ManagerButtonRole::Run, 1079, 267, 268, "Run selected program"}};
+}
+
 std::string StartupManagerModel::ListTitle() const
 {
     return "Manage Startup Programs";

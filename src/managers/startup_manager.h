@@ -43,9 +43,10 @@ public:
     StartupManagerModel(Registry& registry, System& system) : ManagerModel(registry, system) {}
 
     std::vector<ManagerColumn> columns() const override;
+    std::vector<ManagerButton> buttons() const override;
     const std::vector<StartupEntry>& entries() const { return entries_; }
     // Starts the selected row's program, without its arguments. False with no selection.
-    bool RunSelected(int selectionMark);
+    bool RunSelected(int selectionMark) override;
 
 protected:
     std::string ListTitle() const override;

@@ -1,5 +1,7 @@
 #include "gui_driver.h"
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -171,6 +173,109 @@ std::string MessageBoxText(HWND box)
 void PressOk(HWND box)
 {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+namespace {
+
+// A block of memory in the process that owns a window, freed with the object.
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, std::size_t size) : size_(size)
+    {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process_)
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer()
+    {
+        if (address_)
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool ok() const { return address_ != nullptr; }
+    char* address() const { return static_cast<char*>(address_); }
+    bool Write(std::size_t offset, const void* data, std::size_t length)
+    {
+        SIZE_T written = 0;
+        return offset + length <= size_ &&
+               WriteProcessMemory(process_, address() + offset, data, length, &written) && written == length;
+    }
+    bool Read(std::size_t offset, void* data, std::size_t length)
+    {
+        SIZE_T read = 0;
+        return offset + length <= size_ && ReadProcessMemory(process_, address() + offset, data, length, &read) &&
+               read == length;
+    }
+
+private:
+    std::size_t size_;
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+bool SetRemoteItemState(HWND list, int row, UINT mask, UINT state)
+{
+    RemoteBuffer buffer(list, sizeof(LVITEMA));
+    LVITEMA item{};
+    item.stateMask = mask;
+    item.state = state;
+    if (!buffer.ok() || !buffer.Write(0, &item, sizeof item))
+        return false;
+    return SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer.address())) !=
+           0;
+}
+
+}  // namespace
+
+int ListRowCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string ListText(HWND list, int row, int column)
+{
+    constexpr std::size_t kTextSize = 1024;
+    RemoteBuffer buffer(list, sizeof(LVITEMA) + kTextSize);
+    if (!buffer.ok())
+        return {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer.address() + sizeof(LVITEMA);
+    item.cchTextMax = static_cast<int>(kTextSize);
+    if (!buffer.Write(0, &item, sizeof item))
+        return {};
+    auto length = static_cast<std::size_t>(
+        SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer.address())));
+    if (length >= kTextSize)
+        length = kTextSize - 1;
+    std::string text(length, '\0');
+    if (length > 0 && !buffer.Read(sizeof(LVITEMA), text.data(), length))
+        return {};
+    return text;
+}
+
+bool ListChecked(HWND list, int row)
+{
+    auto state =
+        static_cast<UINT>(SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK));
+    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void SetListChecked(HWND list, int row, bool checked)
+{
+    SetRemoteItemState(list, row, LVIS_STATEIMAGEMASK, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1));
+}
+
+void SelectListRow(HWND list, int row)
+{
+    SetRemoteItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageA(list, LVM_SETSELECTIONMARK, 0, row);
 }
 
 std::vector<std::uint32_t> ScreenPixels(HWND window)

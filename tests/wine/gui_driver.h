@@ -63,6 +63,15 @@ bool Checked(HWND dialog, int id);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
 
+// Rows of a report-style list view in another process: the calls that pass a structure go
+// through a buffer allocated in the list's process.
+int ListRowCount(HWND list);
+std::string ListText(HWND list, int row, int column);
+bool ListChecked(HWND list, int row);
+void SetListChecked(HWND list, int row, bool checked);
+// Selects and focuses the row and makes it the selection mark, as a click on it does.
+void SelectListRow(HWND list, int row);
+
 // The pixels of a window's rectangle on screen, as packed 32-bit values.
 std::vector<std::uint32_t> ScreenPixels(HWND window);
 

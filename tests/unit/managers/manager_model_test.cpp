@@ -122,23 +122,119 @@ TEST_F(ManagerModelTest, AnEmptyStoreSaysSoOnceAndCloseReturnsToTheList)
     EXPECT_EQ(ManagerAction::ShowNoBackupsMessage, model.PressRestore());
 }
 
-TEST_F(ManagerModelTest, AFailedMoveStillTakesTheRowAwayButIsCounted)
+TEST_F(ManagerModelTest, AFailedMoveKeepsItsRowTickedAndWarnsOnce)
 {
-    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
-    SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "UninstallString", kRegSz,
-             Str("un.exe"));
+    const std::string uninstall = kUninstallKeyPath;
+    for (const char* name : {"A", "B", "C"}) {
+        SetValue(registry_, kLocalMachine, uninstall + "\\" + name, "DisplayName", kRegSz, Str(name));
+        SetValue(registry_, kLocalMachine, uninstall + "\\" + name, "UninstallString", kRegSz, Str("un.exe"));
+    }
     AddRemoveManagerModel model(registry_, system_);
     model.Open();
     model.SetTicked(0, true);
-    registry_.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
-    model.PressRemove();
-    EXPECT_TRUE(model.rows().empty());
+    model.SetTicked(1, true);
+    model.SetTicked(2, true);
+    // Each move copies once: the second copy is refused.
+    registry_.InjectFault(RegOp::CopyKey, 2, kErrorAccessDenied);
+    EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRemove());
+    EXPECT_STREQ("Some entries could not be moved. They are still listed.", kMoveFailedMessage);
     EXPECT_EQ(1u, model.failedMoves());
-    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App")));
-    model.PressClose();  // list view: ends the dialog; a new one lists the entry again
-    AddRemoveManagerModel again(registry_, system_);
-    again.Open();
-    EXPECT_EQ(1u, again.rows().size());
+    ASSERT_EQ((Texts{"B"}), Column(model, 1)) << "only the refused entry stays listed";
+    EXPECT_TRUE(model.rows()[0].ticked) << "ready to try again";
+    EXPECT_EQ(1u, model.rows()[0].entry);
+    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, uninstall + "\\B"));
+    EXPECT_FALSE(KeyExists(registry_, kLocalMachine, uninstall + "\\A"));
+    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, kAddRemoveStoreKeyPath + std::string("\\C")));
+
+    // A second press succeeds and says nothing.
+    EXPECT_EQ(ManagerAction::None, model.PressRemove());
+    EXPECT_TRUE(model.rows().empty());
+
+    // A refused restore keeps the restore view with what is still stored.
+    EXPECT_EQ(ManagerAction::None, model.PressRestore());
+    ASSERT_EQ((Texts{"A", "B", "C"}), Column(model, 1));
+    model.SetTicked(0, true);
+    model.SetTicked(2, true);
+    registry_.InjectFault(RegOp::CopyKey, 1, kErrorAccessDenied);
+    EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRestore());
+    EXPECT_FALSE(model.inListView());
+    EXPECT_EQ((Texts{"A", "B"}), Column(model, 1));
+    EXPECT_TRUE(KeyExists(registry_, kLocalMachine, uninstall + "\\C"));
+    model.SetTicked(0, true);
+    EXPECT_EQ(ManagerAction::None, model.PressRestore());
+    EXPECT_TRUE(model.inListView());
+    EXPECT_EQ((Texts{"A", "C"}), Column(model, 1));
+}
+
+TEST_F(ManagerModelTest, ARefusedStartupMoveLeavesBothRootsAsTheyWere)
+{
+    SetValue(registry_, kLocalMachine, kRunKeyPath, "Same", kRegSz, Str("C:\\machine.exe"));
+    SetValue(registry_, kCurrentUser, kRunKeyPath, "Same", kRegSz, Str("C:\\user.exe"));
+    StartupManagerModel model(registry_, system_);
+    model.Open();
+    model.SetTicked(1, true);
+    // The user's Run key cannot be opened for writing.
+    registry_.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
+    EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRemove());
+    EXPECT_EQ((Texts{"C:\\machine.exe", "C:\\user.exe"}), Column(model, 2));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(registry_, kCurrentUser, kRunKeyPath, "Same", &type, &data));
+    EXPECT_FALSE(GetValue(registry_, kCurrentUser, kStartupStoreKeyPath, "Same", &type, &data));
+}
+
+TEST_F(ManagerModelTest, ButtonsTooltipsAndWhichShowInEachView)
+{
+    MemoryRegistry registry;
+    StartupManagerModel startup(registry, system_);
+    BhoManagerModel bho(registry, system_);
+    AddRemoveManagerModel programs(registry, system_);
+    auto ids = [](const ManagerModel& model) {
+        std::vector<int> list;
+        for (const ManagerButton& b : model.buttons())
+            list.push_back(b.id);
+        return list;
+    };
+    EXPECT_EQ((std::vector<int>{1029, 1083, 1082, 1079}), ids(startup));
+    EXPECT_EQ((std::vector<int>{1029, 1030, 1031}), ids(bho));
+    EXPECT_EQ((std::vector<int>{1029, 1052, 1046}), ids(programs));
+    for (const ManagerButton& b : startup.buttons()) {
+        switch (b.role) {
+        case ManagerButtonRole::Close:
+            EXPECT_STREQ("Close the dialog", b.tooltip);
+            EXPECT_EQ(191, b.normalBitmap);
+            break;
+        case ManagerButtonRole::Restore:
+            EXPECT_STREQ("Restore programs", b.tooltip);
+            EXPECT_EQ(227, b.normalBitmap);
+            break;
+        case ManagerButtonRole::Remove:
+            EXPECT_STREQ("Remove selected programs", b.tooltip);
+            EXPECT_EQ(226, b.hotBitmap);
+            break;
+        case ManagerButtonRole::Run:
+            EXPECT_STREQ("Run selected program", b.tooltip);
+            EXPECT_EQ(268, b.hotBitmap);
+            break;
+        }
+    }
+    startup.Open();
+    EXPECT_TRUE(startup.ButtonShown(ManagerButtonRole::Run));
+    EXPECT_TRUE(startup.ButtonShown(ManagerButtonRole::Remove));
+    startup.PressRestore();
+    EXPECT_FALSE(startup.ButtonShown(ManagerButtonRole::Run));
+    EXPECT_FALSE(startup.ButtonShown(ManagerButtonRole::Remove));
+    EXPECT_TRUE(startup.ButtonShown(ManagerButtonRole::Close));
+    EXPECT_TRUE(startup.ButtonShown(ManagerButtonRole::Restore));
+    programs.Open();
+    EXPECT_FALSE(programs.ButtonShown(ManagerButtonRole::Run));
+
+    EXPECT_STREQ("Details", kDetailsCaption);
+    EXPECT_EQ((std::vector<std::string>{"File Name:", "Product Name:", "Desctiption:", "Company:"}),
+              std::vector<std::string>(std::begin(kDetailLabels), std::end(kDetailLabels)));
+    EXPECT_TRUE(startup.HasDetailsPanel());
+    EXPECT_TRUE(bho.HasDetailsPanel());
+    EXPECT_FALSE(programs.HasDetailsPanel());
 }
 
 TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
@@ -154,7 +250,13 @@ TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
     EXPECT_EQ("Tarnwick Caf\xE9 Fixture (Version: 2.6)", model.details().productName);
     EXPECT_EQ("Version fixture library", model.details().description);
     EXPECT_EQ("Tarnwick Fixture Works", model.details().company);
+    EXPECT_EQ((Texts{"fixture.exe (Version: 5.1.2600.1)", "Tarnwick Caf\xE9 Fixture (Version: 2.6)",
+                     "Version fixture library", "Tarnwick Fixture Works"}),
+              DetailValues(model.details()));
+    EXPECT_TRUE(model.TakeDetailsRepaint());
+    EXPECT_FALSE(model.TakeDetailsRepaint()) << "one repaint per change";
     EXPECT_FALSE(model.FollowSelection(0)) << "the same row is not shown again";
+    EXPECT_FALSE(model.TakeDetailsRepaint());
     EXPECT_TRUE(model.FollowSelection(1));
     EXPECT_EQ(VersionDetails{}, model.details()) << "no version information: the panel empties";
 
@@ -164,8 +266,10 @@ TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
     EXPECT_EQ((Texts{"C:\\Program Files\\Fix\\fixture.exe", "C:\\gone\\gone.exe"}), system_.StartedPrograms());
 
     model.FollowSelection(0);
+    model.TakeDetailsRepaint();
     model.PressRestore();  // entering the restore view clears the details
     EXPECT_EQ(VersionDetails{}, model.details());
+    EXPECT_TRUE(model.TakeDetailsRepaint()) << "the emptied panel is repainted";
 }
 
 TEST_F(ManagerModelTest, BhoDetailsEmptyWhenTheNewSelectionHasNone)
