@@ -102,7 +102,8 @@ class Registry {
 public:
     virtual ~Registry() = default;
 
-    // RegOpenKeyA: default access; an empty or null subkey gives a handle to `key` itself.
+    // RegOpenKeyA: default access; an empty or null subkey gives back `key` itself (the same
+    // handle, which the caller must not close twice).
     virtual long OpenKey(HKey key, const char* subKey, HKey* result) = 0;
     // RegOpenKeyExA
     virtual long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,

@@ -71,11 +71,25 @@ TEST_P(RegistryContract, EmptySubkeyOpensTheKeyItself)
     SetValue(R(), kCurrentUser, P(""), "here", kRegDword, B({1, 0, 0, 0}));
     KeyHandle base(R());
     ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("").c_str(), base.Put()));
-    KeyHandle same(R());
-    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), "", same.Put()));
+    // RegOpenKeyA hands back the caller's own handle: whoever closes it closes `base`.
+    HKey same = nullptr;
+    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), "", &same));
+    EXPECT_EQ(base.get(), same);
+    same = nullptr;
+    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), nullptr, &same));
+    EXPECT_EQ(base.get(), same);
+    // RegOpenKeyExA and RegCreateKeyA give a handle of their own to the same key.
+    KeyHandle opened(R()), created(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(base.get(), "", 0, kKeyRead, opened.Put()));
+    ASSERT_EQ(kSuccess, R().CreateKey(base.get(), "", created.Put()));
+    EXPECT_NE(base.get(), opened.get());
+    EXPECT_NE(base.get(), created.get());
     std::uint32_t size = 0;
-    EXPECT_EQ(kSuccess, R().QueryValueEx(same.get(), "here", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(kSuccess, R().QueryValueEx(opened.get(), "here", nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(4u, size);
+    opened.Close();
+    created.Close();
+    EXPECT_EQ(kSuccess, R().QueryValueEx(base.get(), "here", nullptr, nullptr, nullptr, &size));
     HKey root = nullptr;
     EXPECT_EQ(kSuccess, R().OpenKey(kLocalMachine, "", &root));
     EXPECT_EQ(kLocalMachine, root);

@@ -268,6 +268,12 @@ long MemoryRegistry::OpenKey(HKey key, const char* subKey, HKey* result)
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::OpenKey))
         return f;
+    // RegOpenKeyA without a subkey hands back the very handle it was given, not a new one:
+    // a caller that closes both closes the key twice.
+    if (result && (!subKey || !*subKey)) {
+        *result = key;
+        return kSuccess;
+    }
     return OpenLocked(key, subKey, kKeyAllAccess, result);
 }
 
