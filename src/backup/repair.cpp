@@ -45,7 +45,6 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         return outcome;
     }
 
-    outcome.journalPath = JoinPath(RegistryBackupsPath(programFolder), RepairJournalName(system.GetLocalTime()));
     std::unique_ptr<Event> stop = system.MakeEvent(kStopEventName, true, false, nullptr);
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterBackup = true;
@@ -66,8 +65,15 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
     std::vector<bool> saved = outcome.backup.saved;
     saved.resize(items.size(), false);
     if (!items.empty()) {
+        // The journal takes a name of its own too: a repair started in the same second keeps
+        // its own journal, and each removes only the one it made.
         XmlWriter journal(system);
-        journal.SetFileName(outcome.journalPath);
+        if (std::unique_ptr<File> reserved = CreateFreeFile(system, RegistryBackupsPath(programFolder),
+                                                            RepairJournalName(system.GetLocalTime()),
+                                                            &outcome.journalPath)) {
+            reserved->Close();
+            journal.SetFileName(outcome.journalPath);
+        }
         XmlElement root("registry");
         root.WriteStartTag(journal, +1, true, true);
         KeyOperations keys(registry, DeletionStyleFromVersion(system.GetVersion()));
@@ -80,7 +86,8 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         });
         root.WriteEndTag(journal, -1, true, true);
         journal.Close();
-        system.RemoveFile(outcome.journalPath);
+        if (!outcome.journalPath.empty())
+            system.RemoveFile(outcome.journalPath);
     }
 
     if (stop && stop->IsSignalled()) {

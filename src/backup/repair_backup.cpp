@@ -54,18 +54,6 @@ std::string RegistrySpelling(Registry& registry, HKey root, const std::string& s
 
 }  // namespace
 
-std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time)
-{
-    std::string name = RepairBackupName(time);
-    std::string stem = name.substr(0, name.size() - 4);
-    for (int n = 1; n <= 5000; ++n) {
-        std::string candidate = JoinPath(folder, n == 1 ? name : stem + "_" + std::to_string(n) + ".reg");
-        if (!PathExists(system, candidate))
-            return candidate;
-    }
-    return {};
-}
-
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
                                           std::string_view programFolder, const std::vector<RepairBackupItem>& items)
 {
@@ -83,15 +71,12 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
     std::string folder = RegistryBackupsPath(programFolder);
     if (!PathExists(system, folder))
         system.MakeDirectory(folder);
-    result.path = FreeBackupPath(system, folder, started);
-    if (result.path.empty()) {
-        log.Write("Registry backup failed: no free file name in " + folder);
-        return result;
-    }
     system.EnablePrivilege("SeBackupPrivilege");
-    std::unique_ptr<File> file = system.OpenFile(result.path, FileMode::Write);
+    // The dated name is taken only if no file has it (another repair may have started in the
+    // same second), and this file is the only one a failure may remove.
+    std::unique_ptr<File> file = CreateFreeFile(system, folder, RepairBackupName(started), &result.path);
     if (!file) {
-        log.Write("Registry backup failed: cannot create " + result.path);
+        log.Write("Registry backup failed: cannot create a file in " + folder);
         return result;
     }
 

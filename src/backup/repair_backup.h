@@ -36,11 +36,6 @@ struct RepairBackupResult {
     std::uint64_t bytes = 0;
 };
 
-// The file name for a backup started at `time` that does not exist yet in `folder`:
-// "2005-03-07_14-05-09.reg", or "2005-03-07_14-05-09_2.reg" and so on when it does. Empty
-// when no free name is found within a few thousand tries.
-std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time);
-
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
                                           std::string_view programFolder, const std::vector<RepairBackupItem>& items);
 

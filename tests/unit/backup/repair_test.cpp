@@ -1,6 +1,7 @@
 #include "backup/backup_restore.h"
 #include "backup/repair.h"
 #include "scan/scan_section.h"
+#include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "unit/backup/backup_test_support.h"
@@ -12,6 +13,21 @@ namespace {
 
 const char* const kProgram = "C:\\Program Files\\Tarnwick";
 const std::string kBackups = std::string(kProgram) + "\\Registry Backups";
+
+// The moment a repair creates its backup file, another repair (the command line, while the
+// window repairs) runs to its end first: both started in the same second.
+class OtherRepairFirst final : public ForwardingSystem {
+public:
+    using ForwardingSystem::ForwardingSystem;
+    std::function<void()> other;
+
+    std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override
+    {
+        if (mode != FileMode::Read && path.ends_with(".reg") && other)
+            std::exchange(other, nullptr)();
+        return ForwardingSystem::OpenFile(path, mode);
+    }
+};
 
 class RepairProcedure : public ::testing::Test {
 protected:
@@ -157,6 +173,44 @@ TEST_F(RepairProcedure, ABackupThatCannotBeWrittenDeletesNothing)
     EXPECT_TRUE(outcome.backupFailed);
     EXPECT_EQ(before, Dump());
     EXPECT_TRUE(machine.dir.Exists("C:\\Users\\gone.lnk"));
+}
+
+TEST_F(RepairProcedure, TwoRepairsInTheSameSecondKeepTheirOwnBackups)
+{
+    SetValue(registry, kCurrentUser, "Software\\First", "v", kRegSz, Str("window"));
+    SetValue(registry, kCurrentUser, "Software\\Second", "w", kRegSz, Str("command line"));
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    std::string before = Dump();
+    Add("Complete Registry Scan", "HKEY_CURRENT_USER\\Software\\Second", "KEY");
+
+    OtherRepairFirst windowSystem(machine.system);
+    ActivityLog windowLog(windowSystem);
+    ScanEngine window(registry, windowSystem, windowLog);
+    CShortcut windowShortcuts(windowSystem);
+    auto record = std::make_unique<ProblemRecord>();
+    record->keyPath = "HKEY_CURRENT_USER\\Software\\First";
+    record->deleteType = "KEY";
+    window.problems().push_back(std::move(record));
+    RepairOutcome commandLine;
+    windowSystem.other = [&] { commandLine = Repair(engine, shortcuts, kProgram); };
+    RepairOutcome windowOutcome = Repair(window, windowShortcuts, kProgram);
+
+    EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09.reg", commandLine.backup.path);
+    EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09_2.reg", windowOutcome.backup.path);
+    EXPECT_EQ(1, commandLine.counts.keys);
+    EXPECT_EQ(1, windowOutcome.counts.keys);
+    EXPECT_EQ((std::vector<std::string>{"2005-03-07_14-05-09.reg", "2005-03-07_14-05-09_2.reg"}),
+              machine.dir.List(kBackups));
+    // Each file holds its own repair's key, and together they give back the registry.
+    BackupListing second = ListRepairBackupItems(machine.system, commandLine.backup.path);
+    BackupListing first = ListRepairBackupItems(machine.system, windowOutcome.backup.path);
+    ASSERT_EQ(2u, second.items.size());
+    ASSERT_EQ(2u, first.items.size());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Second", second.items[0].path);
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\First", first.items[0].path);
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, commandLine.backup.path, {}).restored);
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, windowOutcome.backup.path, {}).restored);
+    EXPECT_EQ(before, Dump());
 }
 
 TEST_F(RepairProcedure, EmptySlotsAreDroppedAndAWrongContainerPathIsLeft)
