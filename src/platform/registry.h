@@ -46,6 +46,7 @@ enum : long {
     kErrorBadKey = 1010,
     kErrorNoAccessToData = 998,
     kErrorKeyDeleted = 1018,
+    kErrorCallNotImplemented = 120,
     kErrorAlreadyExists = 183,
 };
 
@@ -131,6 +132,12 @@ public:
     // RegQueryValueExA
     virtual long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                               std::uint8_t* data, std::uint32_t* dataSize) = 0;
+    // RegQueryValueExW, the one wide call: string data as the registry keeps it (UTF-16), so
+    // that the repair can prove that text it saved through the ANSI calls restores the same
+    // (a character outside the code page reaches the ANSI calls as a substitute). Windows
+    // 95/98/Me keep ANSI text and answer 120 (not implemented).
+    virtual long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                               std::uint8_t* data, std::uint32_t* dataSize) = 0;
     // RegQueryValueA: the unnamed value of key\subKey as text; dataSize is a LONG in bytes.
     virtual long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) = 0;
     // RegSetValueExA

@@ -473,6 +473,43 @@ long MemoryRegistry::QueryValueEx(HKey key, const char* valueName, std::uint32_t
     return kSuccess;
 }
 
+long MemoryRegistry::QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t*, std::uint32_t* type,
+                                   std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::QueryValueExW))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeyQueryValue, &n))
+        return status;
+    if (data && !dataSize)
+        return kErrorInvalidParameter;
+    std::u16string_view wideName = valueName ? std::u16string_view(valueName) : std::u16string_view();
+    std::string name = Utf16ToCp1252(wideName);
+    const Node::Value* v = Cp1252ToUtf16(name) == wideName ? n->FindValue(name) : nullptr;
+    if (!v)
+        return kErrorFileNotFound;
+    std::u16string wide;
+    const std::uint8_t* bytes = v->data.data();
+    auto size = static_cast<std::uint32_t>(v->data.size());
+    if (IsStringType(v->type)) {
+        wide = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size()));
+        bytes = reinterpret_cast<const std::uint8_t*>(wide.data());
+        size = static_cast<std::uint32_t>(wide.size() * sizeof(char16_t));
+    }
+    if (type)
+        *type = v->type;
+    if (data && size > *dataSize) {
+        *dataSize = size;
+        return kErrorMoreData;
+    }
+    if (data && size)
+        std::memcpy(data, bytes, size);
+    if (dataSize)
+        *dataSize = size;
+    return kSuccess;
+}
+
 long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize)
 {
     std::lock_guard lock(mutex_);

@@ -38,6 +38,7 @@ enum class RegOp {
     DeleteValue,
     CloseKey,
     CopyKey,
+    QueryValueExW,
     Count
 };
 
@@ -63,6 +64,10 @@ public:
                       std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
     long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                       std::uint8_t* data, std::uint32_t* dataSize) override;
+    // Names and text are kept in code page 1252: the wide call widens them, and a wide name
+    // with any other character names no value.
+    long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                       std::uint8_t* data, std::uint32_t* dataSize) override;
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
