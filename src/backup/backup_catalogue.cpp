@@ -64,8 +64,8 @@ std::unique_ptr<File> CreateFreeFile(System& system, std::string_view folder, st
     std::string_view stem = name.substr(0, dot);
     std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot);
     for (int n = 1; n <= 5000; ++n) {
-        std::string candidate =
-            JoinPath(folder, n == 1 ? std::string(name) : std::string(stem) + "_" + std::to_string(n) + std::string(extension));
+        std::string candidate = JoinPath(
+            folder, n == 1 ? std::string(name) : std::string(stem) + "_" + std::to_string(n) + std::string(extension));
         if (std::unique_ptr<File> file = system.OpenFile(candidate, FileMode::CreateNew)) {
             *path = std::move(candidate);
             return file;

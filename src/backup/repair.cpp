@@ -62,8 +62,6 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         excluded.push_back(p->excluded != 0);
         values.push_back(p->value.get());
     }
-    std::vector<bool> saved = outcome.backup.saved;
-    saved.resize(items.size(), false);
     if (!items.empty()) {
         // The journal takes a name of its own too: a repair started in the same second keeps
         // its own journal, and each removes only the one it made.
@@ -76,14 +74,12 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         }
         XmlElement root("registry");
         root.WriteStartTag(journal, +1, true, true);
-        KeyOperations keys(registry, DeletionStyleFromVersion(system.GetVersion()));
-        std::size_t index = 0;
-        outcome.counts = DeleteSavedItems(keys, log, items, excluded, saved, [&](const RepairBackupItem& item) {
-            index = std::size_t(&item - items.data());
-            const ValueEntry* single = item.deleteType == "KEY" ? nullptr : values[index];
+        auto record = [&](const RepairBackupItem& item) {
+            const ValueEntry* single = item.deleteType == "KEY" ? nullptr : values[std::size_t(&item - items.data())];
             WriteBranchSnapshot(journal, registry, system, item.keyPath, single);
             journal.Flush();
-        });
+        };
+        outcome.counts = DeleteSavedItems(registry, log, items, excluded, outcome.backup, record);
         root.WriteEndTag(journal, -1, true, true);
         journal.Close();
         if (!outcome.journalPath.empty())

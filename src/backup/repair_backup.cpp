@@ -59,6 +59,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
 {
     RepairBackupResult result;
     result.saved.assign(items.size(), false);
+    result.contents.resize(items.size());
     LocalTime started = system.GetLocalTime();
 
     bool anything = false;
@@ -97,13 +98,16 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         KeyHandle key(registry);
         if (registry.OpenKeyEx(PredefinedKey(*root), subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
             continue;
+        RepairBackupWriter::ItemResult r;
         if (item.deleteType == "KEY") {
             subkey = RegistrySpelling(registry, PredefinedKey(*root), subkey);
-            result.saved[i] = writer.WriteKeyItem(*root, subkey, key.get()).complete;
+            r = writer.WriteKeyItem(*root, subkey, key.get());
+            result.saved[i] = r.complete;
         } else {
-            RepairBackupWriter::ItemResult r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
+            r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
             result.saved[i] = r.complete && r.valueFound;
         }
+        result.contents[i] = std::move(r.content);
     }
     bool flushed = writer.Flush();
     bool closed = file->Close();
@@ -113,6 +117,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         log.Write("Registry backup failed: cannot write " + result.path);
         system.RemoveFile(result.path);
         result.saved.assign(items.size(), false);
+        result.contents.assign(items.size(), SavedKey{});
         return result;
     }
     result.status = RepairBackupResult::Status::Written;

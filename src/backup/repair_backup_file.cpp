@@ -76,6 +76,16 @@ void AppendText(std::string& bytes, std::string_view text)
 
 // ---- writer
 
+std::uint64_t DataDigest(std::string_view data)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : data) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 RepairBackupWriter::RepairBackupWriter(Registry& registry, File& file) : registry_(registry), file_(file)
 {
     buffer_.reserve(kWriteBufferSize);
@@ -172,16 +182,21 @@ bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
     return complete;
 }
 
-bool RepairBackupWriter::WriteBlock(HKey key)
+void RepairBackupWriter::PutValue(const ValueRecord& value, SavedKey* saved)
+{
+    PutText(value.name);
+    PutU32(value.type);
+    PutText(value.data);
+    saved->values.push_back({value.name, value.type, value.data.size(), DataDigest(value.data)});
+}
+
+bool RepairBackupWriter::WriteBlock(HKey key, SavedKey* saved)
 {
     std::vector<ValueRecord> values;
     bool complete = ReadValues(key, &values);
     PutU32(static_cast<std::uint32_t>(values.size()));
-    for (const ValueRecord& v : values) {
-        PutText(v.name);
-        PutU32(v.type);
-        PutText(v.data);
-    }
+    for (const ValueRecord& v : values)
+        PutValue(v, saved);
     values.clear();
     values.shrink_to_fit();
 
@@ -226,6 +241,7 @@ bool RepairBackupWriter::WriteBlock(HKey key)
     PutU32(static_cast<std::uint32_t>(names.size()));
     for (const std::string& subkey : names) {
         PutText(subkey);
+        saved->subkeys.push_back(SavedKey{subkey, {}, {}});
         KeyHandle child(registry_);
         if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
             // It opened a moment ago; keep the file well formed with an empty block.
@@ -234,7 +250,7 @@ bool RepairBackupWriter::WriteBlock(HKey key)
             complete = false;
             continue;
         }
-        if (!WriteBlock(child.get()))
+        if (!WriteBlock(child.get(), &saved->subkeys.back()))
             complete = false;
     }
     return complete && !failed_;
@@ -246,7 +262,7 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteKeyItem(std::uint32_t ro
     ItemResult result;
     PutU32(rootCode);
     PutText(subkeyPath);
-    result.complete = WriteBlock(key) && !failed_;
+    result.complete = WriteBlock(key, &result.content) && !failed_;
     return result;
 }
 
@@ -262,9 +278,7 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t 
                               [&](const ValueRecord& v) { return v.name == valueName; });
     if (match != values.end()) {
         PutU32(1);
-        PutText(match->name);
-        PutU32(match->type);
-        PutText(match->data);
+        PutValue(*match, &result.content);
         result.valueFound = true;
     } else {
         PutU32(0);

@@ -32,6 +32,23 @@ std::optional<std::string> BackupRootName(std::uint32_t code);
 void AppendU32(std::string& bytes, std::uint32_t value);
 void AppendText(std::string& bytes, std::string_view text);
 
+// What an item put into the file holds, as the deletion needs it: each value by name with
+// its type, size and a digest of its data, each subkey with its own content. A repair
+// deletes this and nothing else.
+struct SavedValue {
+    std::string name;
+    std::uint32_t type = 0;
+    std::uint64_t size = 0;
+    std::uint64_t digest = 0;
+};
+struct SavedKey {
+    std::string name;  // empty for the item's own key
+    std::vector<SavedValue> values;
+    std::vector<SavedKey> subkeys;
+};
+// A 64-bit digest of value data (FNV-1a): tells whether a value changed since it was saved.
+std::uint64_t DataDigest(std::string_view data);
+
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
 public:
@@ -43,6 +60,7 @@ public:
     struct ItemResult {
         bool complete = false;    // every value and subkey of the item was read and written
         bool valueFound = false;  // for a value item: the value was there and was saved
+        SavedKey content;         // what went into the file
     };
 
     // A "KEY" item: the record and the key's whole block. `key` is open with read access.
@@ -65,7 +83,8 @@ private:
     };
     // Reads every value of the key; false when one could not be read.
     bool ReadValues(HKey key, std::vector<ValueRecord>* values);
-    bool WriteBlock(HKey key);
+    bool WriteBlock(HKey key, SavedKey* saved);
+    void PutValue(const ValueRecord& value, SavedKey* saved);
     void Put(std::string_view bytes);
     void PutU32(std::uint32_t value);
     void PutText(std::string_view text);

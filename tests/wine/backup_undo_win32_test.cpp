@@ -31,8 +31,7 @@ TEST(BackupUndoWin32, RepairThenRestoreGivesBackTheRegistry)
         WriteRepairBackupItems(registry, machine.system, log, "C:\\Program Files\\Tarnwick", items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
     EXPECT_EQ((std::vector<bool>{true, true}), backup.saved);
-    KeyOperations keys(registry, DeletionStyle::WindowsNT);
-    RepairCounts counts = DeleteSavedItems(keys, log, items, {}, backup.saved, {});
+    RepairCounts counts = DeleteSavedItems(registry, log, items, {}, backup, {});
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(1, counts.values);
     EXPECT_FALSE(KeyExists(registry, kCurrentUser, base + "\\Item"));
