@@ -107,6 +107,10 @@ private:
     long Walk(const std::shared_ptr<Node>& from, std::string_view path, bool create, std::shared_ptr<Node>* node,
               bool* created = nullptr);
     long OpenLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result);
+    // RegQueryValueEx, ANSI or wide (text in UTF-16); a null name (a wide one that code page
+    // 1252 cannot write) names no value.
+    long QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
+                          std::uint8_t* data, std::uint32_t* dataSize);
     long CreateLocked(HKey key, const char* subKey, std::uint32_t access, HKey* result, std::uint32_t* disposition);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     long DeleteNode(const std::shared_ptr<Node>& node);
