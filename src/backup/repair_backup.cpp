@@ -81,7 +81,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         return result;
     }
 
-    RepairBackupWriter writer(registry, *file);
+    RepairBackupWriter writer(registry, system, *file);
     for (std::size_t i = 0; i < items.size() && !writer.failed(); ++i) {
         const RepairBackupItem& item = items[i];
         if (item.keyPath.empty())
@@ -107,6 +107,8 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
             r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
             result.saved[i] = r.complete && r.valueFound;
         }
+        for (const std::string& left : r.notReadBack)
+            log.Write("Left out of the backup, as it does not read back as it was read: " + left);
         result.contents[i] = std::move(r.content);
     }
     bool flushed = writer.Flush();

@@ -1,8 +1,9 @@
 // The pre-repair backup: every listed registry item saved, in list order, into a new dated
 // file in "Registry Backups" before anything is deleted. The caller learns for each item
-// whether it went into the file complete and what it holds; only complete items may be
-// deleted, and of them only what the file holds. A file that could not be written in full is
-// removed again and reported, and then nothing may be deleted at all.
+// whether it went into the file complete (everything read back as it was read) and what it
+// holds; only complete items may be deleted, and of them only what the file holds. A file
+// that could not be written in full is removed again and reported, and then nothing may be
+// deleted at all.
 #pragma once
 
 #include "backup/repair_backup_file.h"

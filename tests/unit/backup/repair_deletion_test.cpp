@@ -114,7 +114,7 @@ TEST(RepairDeletion, OnlyWhatTheBackupHoldsIsDeleted)
     EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
-// Whatever call of the repair fails (the reading or the deletion), each item
+// Whatever call of the repair fails (the reading, the reading back, the deletion), each item
 // gone from the registry is in the backup: restoring it gives back the registry as it was.
 // A clean run counts the calls of each operation; then a fault goes to each of them in turn.
 TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
@@ -127,7 +127,7 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
         SetValue(registry, kCurrentUser, "Software\\G", "v", kRegSz, Str("x"));
         SetValue(registry, kCurrentUser, "Software\\G", nullptr, kRegSz, Str("d"));
     };
-    std::vector<std::uint64_t> calls(std::size_t(RegOp::Count));
+    std::vector<std::uint64_t> calls(static_cast<std::size_t>(RegOp::Count));
     {
         ScratchMachine machine;
         ActivityLog log(machine.system);
@@ -142,6 +142,8 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
         for (std::size_t op = 0; op < calls.size(); ++op)
             calls[op] = registry.CallCount(RegOp(op)) - start[op];
     }
+    EXPECT_GT(calls[std::size_t(RegOp::QueryValueEx)], 10u);  // every value is read back
+    EXPECT_GT(calls[std::size_t(RegOp::QueryValueExW)], 5u);  // and every text in UTF-16
     for (std::size_t op = 0; op < calls.size(); ++op) {
         if (RegOp(op) == RegOp::CloseKey)
             continue;  // nothing can be done about a key that does not close

@@ -1,7 +1,6 @@
 #include "backup/backup_restore.h"
 #include "backup/repair.h"
 #include "scan/scan_section.h"
-#include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "unit/backup/backup_test_support.h"
@@ -13,21 +12,6 @@ namespace {
 
 const char* const kProgram = "C:\\Program Files\\Tarnwick";
 const std::string kBackups = std::string(kProgram) + "\\Registry Backups";
-
-// The moment a repair creates its backup file, another repair (the command line, while the
-// window repairs) runs to its end first: both started in the same second.
-class OtherRepairFirst final : public ForwardingSystem {
-public:
-    using ForwardingSystem::ForwardingSystem;
-    std::function<void()> other;
-
-    std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override
-    {
-        if (mode != FileMode::Read && path.ends_with(".reg") && other)
-            std::exchange(other, nullptr)();
-        return ForwardingSystem::OpenFile(path, mode);
-    }
-};
 
 class RepairProcedure : public ::testing::Test {
 protected:
@@ -183,7 +167,7 @@ TEST_F(RepairProcedure, TwoRepairsInTheSameSecondKeepTheirOwnBackups)
     std::string before = Dump();
     Add("Complete Registry Scan", "HKEY_CURRENT_USER\\Software\\Second", "KEY");
 
-    OtherRepairFirst windowSystem(machine.system);
+    SameSecond windowSystem(machine.system, machine.system.GetLocalTime());
     ActivityLog windowLog(windowSystem);
     ScanEngine window(registry, windowSystem, windowLog);
     CShortcut windowShortcuts(windowSystem);
@@ -192,7 +176,8 @@ TEST_F(RepairProcedure, TwoRepairsInTheSameSecondKeepTheirOwnBackups)
     record->deleteType = "KEY";
     window.problems().push_back(std::move(record));
     RepairOutcome commandLine;
-    windowSystem.other = [&] { commandLine = Repair(engine, shortcuts, kProgram); };
+    // The command line's repair gets to its backup file first.
+    windowSystem.before = [&] { commandLine = Repair(engine, shortcuts, kProgram); };
     RepairOutcome windowOutcome = Repair(window, windowShortcuts, kProgram);
 
     EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09.reg", commandLine.backup.path);
