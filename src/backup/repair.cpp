@@ -79,7 +79,7 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
             WriteBranchSnapshot(journal, registry, system, item.keyPath, single);
             journal.Flush();
         };
-        outcome.counts = DeleteSavedItems(registry, log, items, excluded, outcome.backup, record);
+        outcome.counts = DeleteSavedItems(registry, system, log, items, excluded, outcome.backup, record);
         root.WriteEndTag(journal, -1, true, true);
         journal.Close();
         if (!outcome.journalPath.empty())

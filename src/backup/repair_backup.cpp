@@ -59,7 +59,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
 {
     RepairBackupResult result;
     result.saved.assign(items.size(), false);
-    result.contents.resize(items.size());
+    result.records.assign(items.size(), -1);
     LocalTime started = system.GetLocalTime();
 
     bool anything = false;
@@ -82,6 +82,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
     }
 
     RepairBackupWriter writer(registry, system, *file);
+    int records = 0;
     for (std::size_t i = 0; i < items.size() && !writer.failed(); ++i) {
         const RepairBackupItem& item = items[i];
         if (item.keyPath.empty())
@@ -109,7 +110,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         }
         for (const std::string& left : r.notReadBack)
             log.Write("Left out of the backup, as it does not read back as it was read: " + left);
-        result.contents[i] = std::move(r.content);
+        result.records[i] = records++;
     }
     bool flushed = writer.Flush();
     bool closed = file->Close();
@@ -119,7 +120,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         log.Write("Registry backup failed: cannot write " + result.path);
         system.RemoveFile(result.path);
         result.saved.assign(items.size(), false);
-        result.contents.assign(items.size(), SavedKey{});
+        result.records.assign(items.size(), -1);
         return result;
     }
     result.status = RepairBackupResult::Status::Written;

@@ -1,12 +1,11 @@
 // The pre-repair backup: every listed registry item saved, in list order, into a new dated
 // file in "Registry Backups" before anything is deleted. The caller learns for each item
-// whether it went into the file complete (everything read back as it was read) and what it
-// holds; only complete items may be deleted, and of them only what the file holds. A file
-// that could not be written in full is removed again and reported, and then nothing may be
-// deleted at all.
+// whether it went into the file complete (everything read back as it was read) and which
+// record of the file holds it; only complete items may be deleted, and of them only what
+// their record holds. A file that could not be written in full is removed again and
+// reported, and then nothing may be deleted at all.
 #pragma once
 
-#include "backup/repair_backup_file.h"
 #include "log/activity_log.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -36,8 +35,8 @@ struct RepairBackupResult {
     std::string path;
     // Per item: saved complete (a "VAL" item also needs its value to have been there).
     std::vector<bool> saved;
-    // Per item: what the file holds of it (for a "VAL" item, at most its one value).
-    std::vector<SavedKey> contents;
+    // Per item: the number of its record in the file, from 0 in file order; -1 for none.
+    std::vector<int> records;
     std::uint64_t bytes = 0;
 };
 

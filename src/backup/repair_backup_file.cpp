@@ -107,16 +107,6 @@ void AppendText(std::string& bytes, std::string_view text)
 
 // ---- writer
 
-std::uint64_t DataDigest(std::string_view data)
-{
-    std::uint64_t hash = 14695981039346656037ull;
-    for (char c : data) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 RepairBackupWriter::RepairBackupWriter(Registry& registry, TextCodec& codec, File& file)
     : registry_(registry), codec_(codec), file_(file)
 {
@@ -245,15 +235,14 @@ bool RepairBackupWriter::ReadsBack(HKey key, const ValueRecord& value)
            std::memcmp(checkBuffer_.data(), expected.data(), expectedSize) == 0;
 }
 
-void RepairBackupWriter::PutValue(const ValueRecord& value, SavedKey* saved)
+void RepairBackupWriter::PutValue(const ValueRecord& value)
 {
     PutText(value.name);
     PutU32(value.type);
     PutText(value.data);
-    saved->values.push_back({value.name, value.type, value.data.size(), DataDigest(value.data)});
 }
 
-bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, SavedKey* saved, ItemResult* result)
+bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResult* result)
 {
     std::vector<ValueRecord> values;
     bool complete = ReadValues(key, &values);
@@ -270,7 +259,7 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, SavedKey*
     PutU32(static_cast<std::uint32_t>(std::count(keep.begin(), keep.end(), true)));
     for (std::size_t i = 0; i < values.size(); ++i)
         if (keep[i])
-            PutValue(values[i], saved);
+            PutValue(values[i]);
     values.clear();
     values.shrink_to_fit();
 
@@ -332,7 +321,6 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, SavedKey*
     PutU32(static_cast<std::uint32_t>(names.size()));
     for (const std::string& subkey : names) {
         PutText(subkey);
-        saved->subkeys.push_back(SavedKey{subkey, {}, {}});
         KeyHandle child(registry_);
         if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
             // It opened a moment ago; keep the file well formed with an empty block.
@@ -341,7 +329,7 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, SavedKey*
             complete = false;
             continue;
         }
-        if (!WriteBlock(child.get(), path + "\\" + subkey, &saved->subkeys.back(), result))
+        if (!WriteBlock(child.get(), path + "\\" + subkey, result))
             complete = false;
     }
     return complete && !failed_;
@@ -354,7 +342,7 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteKeyItem(std::uint32_t ro
     PutU32(rootCode);
     PutText(subkeyPath);
     std::string path = DisplayPath(rootCode, subkeyPath);
-    result.complete = WriteBlock(key, path, &result.content, &result) && !failed_;
+    result.complete = WriteBlock(key, path, &result) && !failed_;
     return result;
 }
 
@@ -380,7 +368,7 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t 
     }
     if (readsBack) {
         PutU32(1);
-        PutValue(*match, &result.content);
+        PutValue(*match);
         result.valueFound = true;
     } else {
         PutU32(0);

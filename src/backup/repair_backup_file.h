@@ -38,23 +38,6 @@ std::optional<std::string> BackupRootName(std::uint32_t code);
 void AppendU32(std::string& bytes, std::uint32_t value);
 void AppendText(std::string& bytes, std::string_view text);
 
-// What an item put into the file holds, as the deletion needs it: each value by name with
-// its type, size and a digest of its data, each subkey with its own content. A repair
-// deletes this and nothing else.
-struct SavedValue {
-    std::string name;
-    std::uint32_t type = 0;
-    std::uint64_t size = 0;
-    std::uint64_t digest = 0;
-};
-struct SavedKey {
-    std::string name;  // empty for the item's own key
-    std::vector<SavedValue> values;
-    std::vector<SavedKey> subkeys;
-};
-// A 64-bit digest of value data (FNV-1a): tells whether a value changed since it was saved.
-std::uint64_t DataDigest(std::string_view data);
-
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
 public:
@@ -66,7 +49,6 @@ public:
     struct ItemResult {
         bool complete = false;    // every value and subkey of the item was read, read back and written
         bool valueFound = false;  // for a value item: the value was there and was saved
-        SavedKey content;         // what went into the file
         // Values ("<key path> [<name>]") and subkeys ("<key path>\<name>") left out because
         // they do not read back as they were read.
         std::vector<std::string> notReadBack;
@@ -95,8 +77,8 @@ private:
     bool ReadValues(HKey key, std::vector<ValueRecord>* values);
     // True when the value, queried again by its name, is the one read.
     bool ReadsBack(HKey key, const ValueRecord& value);
-    bool WriteBlock(HKey key, const std::string& path, SavedKey* saved, ItemResult* result);
-    void PutValue(const ValueRecord& value, SavedKey* saved);
+    bool WriteBlock(HKey key, const std::string& path, ItemResult* result);
+    void PutValue(const ValueRecord& value);
     void Put(std::string_view bytes);
     void PutU32(std::uint32_t value);
     void PutText(std::string_view text);

@@ -40,7 +40,7 @@ TEST(BackupUndoWin32, RepairThenRestoreGivesBackTheRegistry)
         WriteRepairBackupItems(registry, machine.system, log, "C:\\Program Files\\Tarnwick", items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
     EXPECT_EQ((std::vector<bool>{true, true}), backup.saved);
-    RepairCounts counts = DeleteSavedItems(registry, log, items, {}, backup, {});
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(1, counts.values);
     EXPECT_FALSE(KeyExists(registry, kCurrentUser, base + "\\Item"));
@@ -173,7 +173,7 @@ TEST(BackupUndoWin32, WhatDoesNotReadBackThroughTheCodePageIsNeitherSavedNorDele
     RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, program, items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
     EXPECT_EQ((std::vector<bool>{true, false, false, false, false, true, false, false}), backup.saved);
-    RepairCounts counts = DeleteSavedItems(registry, log, items, {}, backup, {});
+    RepairCounts counts = DeleteSavedItems(registry, system, log, items, {}, backup, {});
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(1, counts.values);
     EXPECT_EQ(6, counts.left);
@@ -229,11 +229,11 @@ TEST(BackupUndoWin32, TwoRepairsInTheSameSecondEachKeepTheirOwnFile)
     RepairCounts firstCounts;
     window.before = [&] {
         first = WriteRepairBackupItems(registry, commandLine, log, program, commandLineItems);
-        firstCounts = DeleteSavedItems(registry, log, commandLineItems, {}, first, {});
+        firstCounts = DeleteSavedItems(registry, real, log, commandLineItems, {}, first, {});
     };
     std::vector<RepairBackupItem> windowItems = {{"HKEY_CURRENT_USER\\" + base + "\\Window", "KEY", ""}};
     RepairBackupResult second = WriteRepairBackupItems(registry, window, log, program, windowItems);
-    RepairCounts secondCounts = DeleteSavedItems(registry, log, windowItems, {}, second, {});
+    RepairCounts secondCounts = DeleteSavedItems(registry, real, log, windowItems, {}, second, {});
 
     ASSERT_EQ(RepairBackupResult::Status::Written, first.status);
     ASSERT_EQ(RepairBackupResult::Status::Written, second.status);

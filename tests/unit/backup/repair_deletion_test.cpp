@@ -40,7 +40,7 @@ TEST(RepairDeletion, OnlyTickedItemsSavedCompleteAreDeleted)
     RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
     std::vector<std::string> journal;
-    RepairCounts counts = DeleteSavedItems(registry, log, items, excluded, backup,
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, excluded, backup,
                                            [&](const RepairBackupItem& item) { journal.push_back(item.keyPath); });
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(2, counts.values);
@@ -90,7 +90,7 @@ TEST(RepairDeletion, OnlyWhatTheBackupHoldsIsDeleted)
                            "[Software\\K\\Other]\n"
                            "  \"x\" type 1 size 8: 63 68 61 6e 67 65 64 00\n";
 
-    RepairCounts counts = DeleteSavedItems(registry, log, items, {}, backup, {});
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(1, counts.values);
     EXPECT_EQ(2, counts.left);
@@ -138,7 +138,7 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
             start[op] = registry.CallCount(RegOp(op));
         RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
         ASSERT_EQ((std::vector<bool>{true, true, true}), backup.saved);
-        DeleteSavedItems(registry, log, items, {}, backup, {});
+        DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
         for (std::size_t op = 0; op < calls.size(); ++op)
             calls[op] = registry.CallCount(RegOp(op)) - start[op];
     }
@@ -156,7 +156,7 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
             std::string before = DumpBranch(registry, kCurrentUser, "Software");
             registry.InjectFault(RegOp(op), nth, kErrorAccessDenied);
             RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
-            DeleteSavedItems(registry, log, items, {}, backup, {});
+            DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
             registry.ClearFaults();
             RestoreRepairBackup(registry, machine.system, backup.path, {});
             EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software"));
