@@ -57,6 +57,26 @@ bool IsFullBackupName(std::string_view name)
     return name.substr(0, 4) == "FULL";
 }
 
+std::unique_ptr<File> CreateFreeFile(System& system, std::string_view folder, std::string_view name,
+                                     std::string* path)
+{
+    std::size_t dot = name.rfind('.');
+    std::string_view stem = name.substr(0, dot);
+    std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+    for (int n = 1; n <= 5000; ++n) {
+        std::string candidate = JoinPath(
+            folder, n == 1 ? std::string(name) : std::string(stem) + "_" + std::to_string(n) + std::string(extension));
+        if (std::unique_ptr<File> file = system.OpenFile(candidate, FileMode::CreateNew)) {
+            *path = std::move(candidate);
+            return file;
+        }
+        // Only a name that is taken sends us on to the next; anything else will not get better.
+        if (!PathExists(system, candidate))
+            return nullptr;
+    }
+    return nullptr;
+}
+
 std::string RegistryBackupsPath(std::string_view programFolder)
 {
     return JoinPath(programFolder, kRegistryBackupsFolder);

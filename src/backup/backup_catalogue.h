@@ -8,6 +8,7 @@
 
 #include "platform/system.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,14 @@ std::string FullBackupName(const LocalTime& time);
 std::string FormatBackupDate(const LocalTime& time);
 // True when a catalogue name is a full backup's entry.
 bool IsFullBackupName(std::string_view name);
+
+// Creates a file of its own in `folder`: `name` ("2005-03-07_14-05-09.reg"), or, when a file
+// of that name exists, "2005-03-07_14-05-09_2.reg", "..._3.reg" and so on. A name is taken
+// only by creating the file (create-new, never truncation), so two writers started in the
+// same second never share one. Null when no file could be made (the folder is missing or
+// refused, or no free name within a few thousand); `path` is set only on success.
+std::unique_ptr<File> CreateFreeFile(System& system, std::string_view folder, std::string_view name,
+                                     std::string* path);
 
 std::string RegistryBackupsPath(std::string_view programFolder);
 std::string FullBackupsPath(std::string_view programFolder);

@@ -14,9 +14,14 @@ FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder,
     std::string registryBackups = RegistryBackupsPath(programFolder);
     if (!PathExists(system, registryBackups))
         system.MakeDirectory(registryBackups);
-    plan.catalogueFile = JoinPath(registryBackups, plan.name);
-    if (std::unique_ptr<File> file = system.OpenFile(plan.catalogueFile, FileMode::Write))
+    // The name is taken by creating the catalogue file: a full backup started in the same
+    // second gets a name, and so a folder, of its own rather than writing into this one's.
+    if (std::unique_ptr<File> file = CreateFreeFile(system, registryBackups, plan.name, &plan.catalogueFile)) {
         file->Close();
+        plan.name = plan.catalogueFile.substr(registryBackups.size() + 1);
+    } else {
+        plan.catalogueFile = JoinPath(registryBackups, plan.name);
+    }
     std::string fullBackups = FullBackupsPath(programFolder);
     if (!PathExists(system, fullBackups))
         system.MakeDirectory(fullBackups);

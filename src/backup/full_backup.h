@@ -41,8 +41,10 @@ struct FullBackupPlan {
     std::vector<FullBackupFile> files;  // in the order the worker takes them
 };
 
-// Creation: forms the name from `now`, makes the empty catalogue file and the folders.
-// Failures to make them are not fatal: the snapshot writer reports what it could write.
+// Creation: forms the name from `now` ("FULL 2005-03-07_14-05-09.reg", or "..._2.reg" and so
+// on when a full backup of that second exists), makes the empty catalogue file and the
+// folders. Failures to make them are not fatal: the snapshot writer reports what it could
+// write.
 FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder, const LocalTime& now);
 // Restore of the full backup `name` (a catalogue name, "FULL ...").
 FullBackupPlan PlanFullRestore(std::string_view programFolder, std::string_view name);

@@ -45,7 +45,6 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         return outcome;
     }
 
-    outcome.journalPath = JoinPath(RegistryBackupsPath(programFolder), RepairJournalName(system.GetLocalTime()));
     std::unique_ptr<Event> stop = system.MakeEvent(kStopEventName, true, false, nullptr);
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterBackup = true;
@@ -63,24 +62,28 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         excluded.push_back(p->excluded != 0);
         values.push_back(p->value.get());
     }
-    std::vector<bool> saved = outcome.backup.saved;
-    saved.resize(items.size(), false);
     if (!items.empty()) {
+        // The journal takes a name of its own too: a repair started in the same second keeps
+        // its own journal, and each removes only the one it made.
         XmlWriter journal(system);
-        journal.SetFileName(outcome.journalPath);
+        if (std::unique_ptr<File> reserved = CreateFreeFile(system, RegistryBackupsPath(programFolder),
+                                                            RepairJournalName(system.GetLocalTime()),
+                                                            &outcome.journalPath)) {
+            reserved->Close();
+            journal.SetFileName(outcome.journalPath);
+        }
         XmlElement root("registry");
         root.WriteStartTag(journal, +1, true, true);
-        KeyOperations keys(registry, DeletionStyleFromVersion(system.GetVersion()));
-        std::size_t index = 0;
-        outcome.counts = DeleteSavedItems(keys, log, items, excluded, saved, [&](const RepairBackupItem& item) {
-            index = std::size_t(&item - items.data());
-            const ValueEntry* single = item.deleteType == "KEY" ? nullptr : values[index];
+        auto record = [&](const RepairBackupItem& item) {
+            const ValueEntry* single = item.deleteType == "KEY" ? nullptr : values[std::size_t(&item - items.data())];
             WriteBranchSnapshot(journal, registry, system, item.keyPath, single);
             journal.Flush();
-        });
+        };
+        outcome.counts = DeleteSavedItems(registry, system, log, items, excluded, outcome.backup, record);
         root.WriteEndTag(journal, -1, true, true);
         journal.Close();
-        system.RemoveFile(outcome.journalPath);
+        if (!outcome.journalPath.empty())
+            system.RemoveFile(outcome.journalPath);
     }
 
     if (stop && stop->IsSignalled()) {

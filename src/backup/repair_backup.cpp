@@ -54,23 +54,12 @@ std::string RegistrySpelling(Registry& registry, HKey root, const std::string& s
 
 }  // namespace
 
-std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time)
-{
-    std::string name = RepairBackupName(time);
-    std::string stem = name.substr(0, name.size() - 4);
-    for (int n = 1; n <= 5000; ++n) {
-        std::string candidate = JoinPath(folder, n == 1 ? name : stem + "_" + std::to_string(n) + ".reg");
-        if (!PathExists(system, candidate))
-            return candidate;
-    }
-    return {};
-}
-
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
                                           std::string_view programFolder, const std::vector<RepairBackupItem>& items)
 {
     RepairBackupResult result;
     result.saved.assign(items.size(), false);
+    result.records.assign(items.size(), -1);
     LocalTime started = system.GetLocalTime();
 
     bool anything = false;
@@ -83,19 +72,17 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
     std::string folder = RegistryBackupsPath(programFolder);
     if (!PathExists(system, folder))
         system.MakeDirectory(folder);
-    result.path = FreeBackupPath(system, folder, started);
-    if (result.path.empty()) {
-        log.Write("Registry backup failed: no free file name in " + folder);
-        return result;
-    }
     system.EnablePrivilege("SeBackupPrivilege");
-    std::unique_ptr<File> file = system.OpenFile(result.path, FileMode::Write);
+    // The dated name is taken only if no file has it (another repair may have started in the
+    // same second), and this file is the only one a failure may remove.
+    std::unique_ptr<File> file = CreateFreeFile(system, folder, RepairBackupName(started), &result.path);
     if (!file) {
-        log.Write("Registry backup failed: cannot create " + result.path);
+        log.Write("Registry backup failed: cannot create a file in " + folder);
         return result;
     }
 
-    RepairBackupWriter writer(registry, *file);
+    RepairBackupWriter writer(registry, system, *file);
+    int records = 0;
     for (std::size_t i = 0; i < items.size() && !writer.failed(); ++i) {
         const RepairBackupItem& item = items[i];
         if (item.keyPath.empty())
@@ -112,13 +99,18 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         KeyHandle key(registry);
         if (registry.OpenKeyEx(PredefinedKey(*root), subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
             continue;
+        RepairBackupWriter::ItemResult r;
         if (item.deleteType == "KEY") {
             subkey = RegistrySpelling(registry, PredefinedKey(*root), subkey);
-            result.saved[i] = writer.WriteKeyItem(*root, subkey, key.get()).complete;
+            r = writer.WriteKeyItem(*root, subkey, key.get());
+            result.saved[i] = r.complete;
         } else {
-            RepairBackupWriter::ItemResult r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
+            r = writer.WriteValueItem(*root, subkey, key.get(), item.valueName);
             result.saved[i] = r.complete && r.valueFound;
         }
+        for (const std::string& left : r.notReadBack)
+            log.Write("Left out of the backup, as it does not read back as it was read: " + left);
+        result.records[i] = records++;
     }
     bool flushed = writer.Flush();
     bool closed = file->Close();
@@ -128,6 +120,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         log.Write("Registry backup failed: cannot write " + result.path);
         system.RemoveFile(result.path);
         result.saved.assign(items.size(), false);
+        result.records.assign(items.size(), -1);
         return result;
     }
     result.status = RepairBackupResult::Status::Written;

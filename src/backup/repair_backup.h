@@ -1,7 +1,9 @@
 // The pre-repair backup: every listed registry item saved, in list order, into a new dated
 // file in "Registry Backups" before anything is deleted. The caller learns for each item
-// whether it went into the file complete; only those may be deleted. A file that could not be
-// written in full is removed again and reported, and then nothing may be deleted at all.
+// whether it went into the file complete (everything read back as it was read) and which
+// record of the file holds it; only complete items may be deleted, and of them only what
+// their record holds. A file that could not be written in full is removed again and
+// reported, and then nothing may be deleted at all.
 #pragma once
 
 #include "log/activity_log.h"
@@ -33,13 +35,10 @@ struct RepairBackupResult {
     std::string path;
     // Per item: saved complete (a "VAL" item also needs its value to have been there).
     std::vector<bool> saved;
+    // Per item: the number of its record in the file, from 0 in file order; -1 for none.
+    std::vector<int> records;
     std::uint64_t bytes = 0;
 };
-
-// The file name for a backup started at `time` that does not exist yet in `folder`:
-// "2005-03-07_14-05-09.reg", or "2005-03-07_14-05-09_2.reg" and so on when it does. Empty
-// when no free name is found within a few thousand tries.
-std::string FreeBackupPath(System& system, std::string_view folder, const LocalTime& time);
 
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
                                           std::string_view programFolder, const std::vector<RepairBackupItem>& items);

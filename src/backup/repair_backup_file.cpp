@@ -1,5 +1,6 @@
 #include "backup/repair_backup_file.h"
 
+#include "platform/codepage.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
 
@@ -44,6 +45,36 @@ bool SameTextNoCase(std::string_view a, std::string_view b)
     return true;
 }
 
+bool IsTextType(std::uint32_t type)
+{
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// "HKEY_CURRENT_USER\Software\K": how the log names what the backup leaves out.
+std::string DisplayPath(std::uint32_t rootCode, std::string_view subkeyPath)
+{
+    std::string path = BackupRootName(rootCode).value_or("");
+    if (!subkeyPath.empty())
+        path.append("\\").append(subkeyPath);
+    return path;
+}
+
+// Clears `keep` for every entry whose name equals another's without regard to case: the
+// registry holds no two such names, so they are substitutes read through the code page.
+template <class Item, class Name>
+void MarkSameNames(const std::vector<Item>& items, Name name, std::vector<bool>* keep)
+{
+    std::vector<std::size_t> order(items.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return CompareNoCase1252(name(items[a]), name(items[b])) < 0;
+    });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        if (CompareNoCase1252(name(items[order[i - 1]]), name(items[order[i]])) == 0)
+            (*keep)[order[i - 1]] = (*keep)[order[i]] = false;
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> BackupRootCode(std::string_view rootName)
@@ -76,7 +107,8 @@ void AppendText(std::string& bytes, std::string_view text)
 
 // ---- writer
 
-RepairBackupWriter::RepairBackupWriter(Registry& registry, File& file) : registry_(registry), file_(file)
+RepairBackupWriter::RepairBackupWriter(Registry& registry, TextCodec& codec, File& file)
+    : registry_(registry), codec_(codec), file_(file)
 {
     buffer_.reserve(kWriteBufferSize);
 }
@@ -172,16 +204,62 @@ bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
     return complete;
 }
 
-bool RepairBackupWriter::WriteBlock(HKey key)
+bool RepairBackupWriter::ReadsBack(HKey key, const ValueRecord& value)
+{
+    // The ANSI query asks for room for the text in UTF-16 as well, as Windows converts in
+    // the caller's buffer; only the bytes it reports are compared.
+    const bool text = IsTextType(value.type);
+    checkBuffer_.resize(std::max<std::size_t>(text ? value.data.size() * 2 + 2 : value.data.size(), 1));
+    std::uint32_t type = 0;
+    auto size = static_cast<std::uint32_t>(checkBuffer_.size());
+    if (registry_.QueryValueEx(key, value.name.c_str(), nullptr, &type,
+                               reinterpret_cast<std::uint8_t*>(checkBuffer_.data()), &size) != kSuccess ||
+        type != value.type || size != value.data.size() ||
+        std::memcmp(checkBuffer_.data(), value.data.data(), value.data.size()) != 0)
+        return false;
+    if (!text)
+        return true;
+
+    // Text went through the code page: what a restore writes back (the saved bytes, widened)
+    // must be what the registry holds.
+    std::u16string wideName = codec_.AnsiToUtf16(value.name);
+    std::u16string expected = codec_.AnsiToUtf16(value.data);
+    const std::size_t expectedSize = expected.size() * sizeof(char16_t);
+    checkBuffer_.resize(std::max<std::size_t>(expectedSize, 2));
+    size = static_cast<std::uint32_t>(checkBuffer_.size());
+    long status = registry_.QueryValueExW(key, wideName.c_str(), nullptr, &type,
+                                          reinterpret_cast<std::uint8_t*>(checkBuffer_.data()), &size);
+    if (status == kErrorCallNotImplemented)
+        return true;  // a registry that keeps ANSI text: nothing was converted
+    return status == kSuccess && type == value.type && size == expectedSize &&
+           std::memcmp(checkBuffer_.data(), expected.data(), expectedSize) == 0;
+}
+
+void RepairBackupWriter::PutValue(const ValueRecord& value)
+{
+    PutText(value.name);
+    PutU32(value.type);
+    PutText(value.data);
+}
+
+bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResult* result)
 {
     std::vector<ValueRecord> values;
     bool complete = ReadValues(key, &values);
-    PutU32(static_cast<std::uint32_t>(values.size()));
-    for (const ValueRecord& v : values) {
-        PutText(v.name);
-        PutU32(v.type);
-        PutText(v.data);
+    std::vector<bool> keep(values.size(), true);
+    MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (keep[i] && !ReadsBack(key, values[i]))
+            keep[i] = false;
+        if (!keep[i]) {
+            result->notReadBack.push_back(path + " [" + values[i].name + "]");
+            complete = false;
+        }
     }
+    PutU32(static_cast<std::uint32_t>(std::count(keep.begin(), keep.end(), true)));
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (keep[i])
+            PutValue(values[i]);
     values.clear();
     values.shrink_to_fit();
 
@@ -215,13 +293,30 @@ bool RepairBackupWriter::WriteBlock(HKey key)
             continue;
         }
         std::string subkey(name.data(), std::min<std::size_t>(length, name.size()));
+        // A subkey must open again by the name saved: one with a character outside the code
+        // page came with a substitute and opens nothing (or another key).
         KeyHandle child(registry_);
         if (subkey.empty() || registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
+            result->notReadBack.push_back(path + "\\" + subkey);
             complete = false;
             continue;
         }
         names.push_back(std::move(subkey));
     }
+    keep.assign(names.size(), true);
+    MarkSameNames(names, [](const std::string& n) -> const std::string& { return n; }, &keep);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (keep[i]) {
+            if (kept != i)
+                names[kept] = std::move(names[i]);
+            ++kept;
+        } else {
+            result->notReadBack.push_back(path + "\\" + names[i]);
+            complete = false;
+        }
+    }
+    names.resize(kept);
 
     PutU32(static_cast<std::uint32_t>(names.size()));
     for (const std::string& subkey : names) {
@@ -234,7 +329,7 @@ bool RepairBackupWriter::WriteBlock(HKey key)
             complete = false;
             continue;
         }
-        if (!WriteBlock(child.get()))
+        if (!WriteBlock(child.get(), path + "\\" + subkey, result))
             complete = false;
     }
     return complete && !failed_;
@@ -246,7 +341,8 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteKeyItem(std::uint32_t ro
     ItemResult result;
     PutU32(rootCode);
     PutText(subkeyPath);
-    result.complete = WriteBlock(key) && !failed_;
+    std::string path = DisplayPath(rootCode, subkeyPath);
+    result.complete = WriteBlock(key, path, &result) && !failed_;
     return result;
 }
 
@@ -260,18 +356,26 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t 
     PutText(subkeyPath);
     auto match = std::find_if(values.begin(), values.end(),
                               [&](const ValueRecord& v) { return v.name == valueName; });
+    bool readsBack = false;
     if (match != values.end()) {
+        // Another value that reads as the same name (a substitute for a character outside
+        // the code page) would make the name address either of them.
+        std::vector<bool> keep(values.size(), true);
+        MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
+        readsBack = keep[std::size_t(match - values.begin())] && ReadsBack(key, *match);
+        if (!readsBack)
+            result.notReadBack.push_back(DisplayPath(rootCode, subkeyPath) + " [" + match->name + "]");
+    }
+    if (readsBack) {
         PutU32(1);
-        PutText(match->name);
-        PutU32(match->type);
-        PutText(match->data);
+        PutValue(*match);
         result.valueFound = true;
     } else {
         PutU32(0);
     }
     PutU32(0);
     // A value that could not be read may be the one asked for: then it is not safely saved.
-    result.complete = !failed_ && (result.valueFound || readAll);
+    result.complete = !failed_ && (result.valueFound || (readAll && match == values.end()));
     return result;
 }
 

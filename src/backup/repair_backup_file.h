@@ -5,6 +5,12 @@
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
 // whether an item went into the file complete, since only a complete item may be deleted.
+// Complete means that what was saved reads back as the same item: each value is queried
+// again by the name saved (type and data compared, and string data compared with what the
+// registry keeps in UTF-16), each subkey opens again by the name saved, and no two names of
+// one key are the same. The ANSI calls give a character outside the code page as a
+// substitute, so such a name or text would otherwise be saved as something else. What does
+// not read back stays out of the file.
 // The parser never trusts a length: every length is bounded by the bytes left in the file,
 // nesting is walked without recursion, and a field that does not fit ends the file.
 #pragma once
@@ -35,20 +41,24 @@ void AppendText(std::string& bytes, std::string_view text);
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
 public:
-    RepairBackupWriter(Registry& registry, File& file);
+    RepairBackupWriter(Registry& registry, TextCodec& codec, File& file);
     RepairBackupWriter(const RepairBackupWriter&) = delete;
     RepairBackupWriter& operator=(const RepairBackupWriter&) = delete;
 
     // How one item went into the file.
     struct ItemResult {
-        bool complete = false;    // every value and subkey of the item was read and written
+        bool complete = false;    // every value and subkey of the item was read, read back and written
         bool valueFound = false;  // for a value item: the value was there and was saved
+        // Values ("<key path> [<name>]") and subkeys ("<key path>\<name>") left out because
+        // they do not read back as they were read.
+        std::vector<std::string> notReadBack;
     };
 
     // A "KEY" item: the record and the key's whole block. `key` is open with read access.
     ItemResult WriteKeyItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key);
     // A "VAL" item: the record with the one value whose name equals `valueName` byte for
-    // byte (empty: the unnamed value), or a value count of 0 when there is none.
+    // byte (empty: the unnamed value), or a value count of 0 when there is none or when it
+    // does not read back.
     ItemResult WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key,
                               std::string_view valueName);
 
@@ -65,16 +75,21 @@ private:
     };
     // Reads every value of the key; false when one could not be read.
     bool ReadValues(HKey key, std::vector<ValueRecord>* values);
-    bool WriteBlock(HKey key);
+    // True when the value, queried again by its name, is the one read.
+    bool ReadsBack(HKey key, const ValueRecord& value);
+    bool WriteBlock(HKey key, const std::string& path, ItemResult* result);
+    void PutValue(const ValueRecord& value);
     void Put(std::string_view bytes);
     void PutU32(std::uint32_t value);
     void PutText(std::string_view text);
 
     Registry& registry_;
+    TextCodec& codec_;
     File& file_;
     std::string buffer_;
     std::string nameBuffer_;
     std::string dataBuffer_;
+    std::string checkBuffer_;
     bool failed_ = false;
     std::uint64_t written_ = 0;
 };

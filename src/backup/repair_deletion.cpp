@@ -2,10 +2,219 @@
 
 #include "backup/backup_catalogue.h"
 #include "backup/protected_keys.h"
+#include "backup/repair_backup_file.h"
+#include "platform/codepage.h"
+#include "platform/key_handle.h"
+#include "registry/key_path.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace tw {
+
+namespace {
+
+// Growth of a name buffer stops here; no registry name comes near it.
+constexpr std::size_t kLongestName = std::size_t(1) << 20;
+
+constexpr std::uint32_t kKeyAccess = kKeyQueryValue | kKeySetValue | kKeyEnumerateSubKeys | kDelete;
+constexpr std::uint32_t kValueAccess = kKeyQueryValue | kKeySetValue;
+
+bool HoldsName(const std::vector<std::string>& names, const std::string& name)
+{
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& n) { return CompareNoCase1252(n, name) == 0; });
+}
+
+// Walks the backup file record by record and deletes, of each item to repair, what its
+// record holds.
+class SavedItemDeletion final : public RepairBackupVisitor {
+public:
+    SavedItemDeletion(Registry& registry, ActivityLog& log, RepairCounts& counts)
+        : registry_(registry), log_(log), counts_(counts)
+    {
+    }
+
+    // The item each record belongs to, when that item is to be deleted now (else null), and
+    // what is called just before it is.
+    std::vector<const RepairBackupItem*> itemOfRecord;
+    std::function<void(const RepairBackupItem&)> record;
+    // Per record: read to its end (a damaged file ends early, perhaps within a record).
+    std::vector<bool> finished;
+
+    void OnRecord(int, std::uint32_t rootCode, const std::string& subkeyPath) override
+    {
+        ++record_;
+        levels_.clear();
+        item_ = std::size_t(record_) < itemOfRecord.size() ? itemOfRecord[std::size_t(record_)] : nullptr;
+        if (!item_)
+            return;
+        valueDeleted_ = false;
+        if (record)
+            record(*item_);
+        auto& top = levels_.emplace_back(registry_);
+        top.parent = PredefinedKey(rootCode);
+        top.name = subkeyPath;
+        top.path = item_->keyPath;
+        Open(top, IsKeyItem() ? kKeyAccess : kValueAccess);
+    }
+
+    void OnValue(int, const std::string& name, std::uint32_t type, const std::string& data) override
+    {
+        if (!item_ || levels_.empty())
+            return;
+        Level& level = levels_.back();
+        level.values.push_back(name);
+        if (level.key)
+            valueDeleted_ = DeleteValue(level.key.get(), level.path, name, type, data) == Outcome::Deleted;
+    }
+
+    void OnSubkeyBegin(int, const std::string& name) override
+    {
+        if (!item_ || levels_.empty())
+            return;
+        levels_.back().subkeys.push_back(name);
+        HKey parent = levels_.back().key.get();
+        std::string path = levels_.back().path + "\\" + name;
+        auto& level = levels_.emplace_back(registry_);
+        level.parent = parent;
+        level.name = name;
+        level.path = std::move(path);
+        level.gone = levels_[levels_.size() - 2].gone;
+        if (parent)
+            Open(level, kKeyAccess);
+    }
+
+    void OnSubkeyEnd() override
+    {
+        if (!item_ || levels_.size() < 2)
+            return;
+        Finish(levels_.back());
+        levels_.pop_back();
+    }
+
+    void OnRecordEnd() override
+    {
+        if (!item_ || levels_.empty())
+            return;
+        finished[std::size_t(record_)] = true;
+        if (IsKeyItem()) {
+            if (Finish(levels_.back()) == Outcome::Deleted)
+                ++counts_.keys;
+            else
+                ++counts_.left;
+        } else if (valueDeleted_) {
+            ++counts_.values;
+        } else {
+            ++counts_.left;
+        }
+        levels_.clear();
+        item_ = nullptr;
+    }
+
+private:
+    // One key of the record being deleted: where it hangs, and the names its block holds.
+    struct Level {
+        explicit Level(Registry& registry) : key(registry) {}
+        HKey parent = nullptr;
+        std::string name;  // below the parent (the subkey path for an item's own key)
+        std::string path;  // for the log
+        KeyHandle key;     // open for deleting; empty when it is not there or does not open
+        bool gone = false;  // it was not there (any more): nothing of it is lost
+        std::vector<std::string> values, subkeys;
+    };
+    enum class Outcome { Deleted, Gone, Stays };
+
+    bool IsKeyItem() const { return item_->deleteType == "KEY"; }
+
+    void Open(Level& level, std::uint32_t access)
+    {
+        long status = registry_.OpenKeyEx(level.parent, level.name.c_str(), 0, access, level.key.Put());
+        level.gone = status == kErrorFileNotFound;
+    }
+
+    // Deletes one value while its type and data are those in the file.
+    Outcome DeleteValue(HKey key, const std::string& keyPath, const std::string& name, std::uint32_t type,
+                        const std::string& data)
+    {
+        // Room for text in UTF-16 too, as Windows converts in the caller's buffer.
+        buffer_.resize(std::max<std::size_t>(data.size() * 2 + 2, 1));
+        std::uint32_t found = 0;
+        auto size = static_cast<std::uint32_t>(buffer_.size());
+        long status = registry_.QueryValueEx(key, name.c_str(), nullptr, &found,
+                                             reinterpret_cast<std::uint8_t*>(buffer_.data()), &size);
+        if (status == kErrorFileNotFound)
+            return Outcome::Gone;
+        if (status != kSuccess && status != kErrorMoreData)
+            return Outcome::Stays;
+        if (status == kErrorMoreData || found != type || size != data.size() ||
+            std::memcmp(buffer_.data(), data.data(), data.size()) != 0) {
+            log_.Write("Left in place, as it changed after the backup: " + keyPath + " [" + name + "]");
+            return Outcome::Stays;
+        }
+        return registry_.DeleteValue(key, name.c_str()) == kSuccess ? Outcome::Deleted : Outcome::Stays;
+    }
+
+    // After its values and subkeys: the key itself, if nothing is left in it. What the
+    // backup never held is named here; what it held and still stands was named where it
+    // stayed. A key that stays is still among its parent's subkeys, so the parent stays too.
+    Outcome Finish(Level& level)
+    {
+        if (level.gone)
+            return Outcome::Gone;
+        std::vector<std::string> values, subkeys;
+        if (!level.key || !ListNames(level.key.get(), false, &values) || !ListNames(level.key.get(), true, &subkeys))
+            return Outcome::Stays;
+        for (const std::string& value : values)
+            if (!HoldsName(level.values, value))
+                log_.Write("Left in place, as it was added after the backup: " + level.path + " [" + value + "]");
+        for (const std::string& subkey : subkeys)
+            if (!HoldsName(level.subkeys, subkey))
+                log_.Write("Left in place, as it was added after the backup: " + level.path + "\\" + subkey);
+        if (!values.empty() || !subkeys.empty())
+            return Outcome::Stays;
+        level.key.Close();
+        return registry_.DeleteKey(level.parent, level.name.c_str()) == kSuccess ? Outcome::Deleted : Outcome::Stays;
+    }
+
+    // The names of a key's values (or subkeys); false when they cannot all be read.
+    bool ListNames(HKey key, bool subkeys, std::vector<std::string>* names)
+    {
+        std::uint32_t longestSubkey = 0, longestValue = 0;
+        if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr,
+                                   &longestValue, nullptr, nullptr, nullptr) != kSuccess)
+            return false;
+        std::string name(std::max<std::size_t>(std::size_t(subkeys ? longestSubkey : longestValue) + 1, 256), '\0');
+        for (std::uint32_t index = 0;;) {
+            auto length = static_cast<std::uint32_t>(name.size());
+            long status =
+                subkeys ? registry_.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
+                        : registry_.EnumValue(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == kErrorNoMoreItems)
+                return true;
+            if (status == kErrorMoreData && name.size() < kLongestName) {
+                name.resize(name.size() * 2);
+                continue;
+            }
+            if (status != kSuccess)
+                return false;
+            names->emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
+            ++index;
+        }
+    }
+
+    Registry& registry_;
+    ActivityLog& log_;
+    RepairCounts& counts_;
+    int record_ = -1;
+    const RepairBackupItem* item_ = nullptr;
+    bool valueDeleted_ = false;
+    std::vector<Level> levels_;
+    std::string buffer_;
+};
+
+}  // namespace
 
 std::string RepairJournalName(const LocalTime& time)
 {
@@ -19,19 +228,21 @@ std::string RepairJournalName(const LocalTime& time)
     return name + ".xml";
 }
 
-RepairCounts DeleteSavedItems(const KeyOperations& keys, ActivityLog& log, const std::vector<RepairBackupItem>& items,
-                              const std::vector<bool>& excluded, const std::vector<bool>& saved,
+RepairCounts DeleteSavedItems(Registry& registry, System& system, ActivityLog& log,
+                              const std::vector<RepairBackupItem>& items, const std::vector<bool>& excluded,
+                              const RepairBackupResult& backup,
                               const std::function<void(const RepairBackupItem&)>& record)
 {
     RepairCounts counts;
+    SavedItemDeletion deletion(registry, log, counts);
+    deletion.record = record;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const RepairBackupItem& item = items[i];
-        if (i < excluded.size() && excluded[i])
+        if ((i < excluded.size() && excluded[i]) || item.keyPath.empty())
             continue;
-        if (item.keyPath.empty())
-            continue;
-        if (i >= saved.size() || !saved[i]) {
-            log.Write("Not repaired, as it is not in the backup: " + item.keyPath);
+        const int number = i < backup.records.size() ? backup.records[i] : -1;
+        if (i >= backup.saved.size() || !backup.saved[i] || number < 0) {
+            log.Write("Not repaired, as the backup does not hold it complete: " + item.keyPath);
             ++counts.left;
             continue;
         }
@@ -42,21 +253,24 @@ RepairCounts DeleteSavedItems(const KeyOperations& keys, ActivityLog& log, const
             ++counts.left;
             continue;
         }
-        if (record)
-            record(item);
-        std::string subkey = item.keyPath;
-        std::string root = SplitRootFromPath(subkey);
-        if (item.deleteType == "KEY") {
-            if (keys.DeleteKeyTree(root, subkey) == kSuccess)
-                ++counts.keys;
-            else
-                ++counts.left;
-        } else {
-            if (keys.DeleteKeyValue(root, subkey, item.valueName) == kSuccess)
-                ++counts.values;
-            else
-                ++counts.left;
-        }
+        if (deletion.itemOfRecord.size() <= std::size_t(number))
+            deletion.itemOfRecord.resize(std::size_t(number) + 1, nullptr);
+        deletion.itemOfRecord[std::size_t(number)] = &item;
+    }
+    if (deletion.itemOfRecord.empty())
+        return counts;
+
+    // The file as it lies on disk is what a restore gives back: that is what may go.
+    deletion.finished.assign(deletion.itemOfRecord.size(), false);
+    if (std::unique_ptr<File> file = system.OpenFile(backup.path, FileMode::Read)) {
+        ParseRepairBackup(*file, deletion);
+        file->Close();
+    }
+    for (std::size_t number = 0; number < deletion.itemOfRecord.size(); ++number) {
+        if (!deletion.itemOfRecord[number] || deletion.finished[number])
+            continue;
+        log.Write("Not repaired, as the backup does not hold it complete: " + deletion.itemOfRecord[number]->keyPath);
+        ++counts.left;
     }
     return counts;
 }

@@ -71,6 +71,13 @@ public:
             return status;
         return inner_.QueryValueEx(key, valueName, reserved, type, data, dataSize);
     }
+    long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                       std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        if (long status = Refuse())
+            return status;
+        return inner_.QueryValueExW(key, valueName, reserved, type, data, dataSize);
+    }
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override
     {
         if (long status = Refuse())

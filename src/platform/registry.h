@@ -46,6 +46,7 @@ enum : long {
     kErrorBadKey = 1010,
     kErrorNoAccessToData = 998,
     kErrorKeyDeleted = 1018,
+    kErrorCallNotImplemented = 120,
     kErrorAlreadyExists = 183,
 };
 
@@ -111,7 +112,8 @@ class Registry {
 public:
     virtual ~Registry() = default;
 
-    // RegOpenKeyA: default access; an empty or null subkey gives a handle to `key` itself.
+    // RegOpenKeyA: default access; an empty or null subkey gives back `key` itself (the same
+    // handle, which the caller must not close twice).
     virtual long OpenKey(HKey key, const char* subKey, HKey* result) = 0;
     // RegOpenKeyExA
     virtual long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
@@ -139,6 +141,12 @@ public:
     // RegQueryValueExA
     virtual long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                               std::uint8_t* data, std::uint32_t* dataSize) = 0;
+    // RegQueryValueExW, the one wide call: string data as the registry keeps it (UTF-16), so
+    // that the repair can prove that text it saved through the ANSI calls restores the same
+    // (a character outside the code page reaches the ANSI calls as a substitute). Windows
+    // 95/98/Me keep ANSI text and answer 120 (not implemented).
+    virtual long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                               std::uint8_t* data, std::uint32_t* dataSize) = 0;
     // RegQueryValueA: the unnamed value of key\subKey as text; dataSize is a LONG in bytes.
     virtual long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) = 0;
     // RegSetValueExA

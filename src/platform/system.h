@@ -77,6 +77,7 @@ enum class FileMode {
     Read,       // existing file, from the start
     Write,      // created or truncated
     Append,     // created if missing, writes go to the end
+    CreateNew,  // created only when no file of that name exists (CREATE_NEW); fails otherwise
 };
 
 // A kernel event, by name or unnamed. Signalled / reset as CreateEvent's events are.

@@ -13,6 +13,15 @@ bool NameIs(std::string_view name, std::string_view expected)
     return CompareTextNoCase(name, expected) == 0;
 }
 
+// Closes the top key, unless its handle is its parent's, which stays open for the parent's
+// remaining values and keys.
+void PopKey(KeyStack& stack)
+{
+    if (stack.back().parentsHandle)
+        stack.back().key.Release();
+    stack.pop_back();
+}
+
 }  // namespace
 
 std::string KeyStackPath(const KeyStack& stack)
@@ -119,6 +128,7 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 }
                 *stack.back().key.Put() = key;
                 stack.back().created = created;
+                stack.back().parentsHandle = stack.size() >= 2 && key == stack[stack.size() - 2].key.get();
                 ++out.keys;
             } else if (NameIs(attributeName, "name")) {
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueName);
@@ -137,7 +147,7 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 break;  // more end tags than start tags, or a value outside any key
             UnescapeXmlTextInto(reader.ElementName(), target.codec, elementName);
             if (NameIs(elementName, "k")) {
-                stack.pop_back();
+                PopKey(stack);
             } else if (NameIs(elementName, "v")) {
                 long status = SetValueFromText(registry, stack.back().key.get(), valueName, valueText, typeName);
                 if (status == kSuccess) {
@@ -158,7 +168,8 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
     }
     if (reader.IsOpen())
         out.fileOpened = true;
-    stack.clear();
+    while (!stack.empty())
+        PopKey(stack);
     reader.Close();
     return goOn;
 }

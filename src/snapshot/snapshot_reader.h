@@ -44,6 +44,9 @@ struct KeyStackEntry {
     std::string name;
     KeyHandle key;
     bool created = false;  // the key did not exist: it was made by this restore
+    // The handle is the parent's own: an empty key name opens the parent itself, and
+    // RegOpenKeyA then hands back the parent's handle. The parent's entry closes it.
+    bool parentsHandle = false;
 };
 using KeyStack = std::vector<KeyStackEntry>;
 

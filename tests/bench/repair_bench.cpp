@@ -142,7 +142,7 @@ int Run(Registry& registry, System& system, const std::string& programFolder, st
     Step deleteStep;
     deleteStep.Begin();
     start = Clock::now();
-    RepairCounts counts = DeleteSavedItems(ops, log, items, {}, backup.saved, {});
+    RepairCounts counts = DeleteSavedItems(registry, system, log, items, {}, backup, {});
     deleteStep.seconds = Seconds(start);
     deleteStep.peak = PeakMemoryBytes();
     Print("delete key tree", deleteStep, backup.bytes);

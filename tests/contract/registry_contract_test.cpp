@@ -80,11 +80,25 @@ TEST_P(RegistryContract, EmptySubkeyOpensTheKeyItself)
     SetValue(R(), kCurrentUser, P(""), "here", kRegDword, B({1, 0, 0, 0}));
     KeyHandle base(R());
     ASSERT_EQ(kSuccess, R().OpenKey(kCurrentUser, P("").c_str(), base.Put()));
-    KeyHandle same(R());
-    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), "", same.Put()));
+    // RegOpenKeyA hands back the caller's own handle: whoever closes it closes `base`.
+    HKey same = nullptr;
+    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), "", &same));
+    EXPECT_EQ(base.get(), same);
+    same = nullptr;
+    ASSERT_EQ(kSuccess, R().OpenKey(base.get(), nullptr, &same));
+    EXPECT_EQ(base.get(), same);
+    // RegOpenKeyExA and RegCreateKeyA give a handle of their own to the same key.
+    KeyHandle opened(R()), created(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(base.get(), "", 0, kKeyRead, opened.Put()));
+    ASSERT_EQ(kSuccess, R().CreateKey(base.get(), "", created.Put()));
+    EXPECT_NE(base.get(), opened.get());
+    EXPECT_NE(base.get(), created.get());
     std::uint32_t size = 0;
-    EXPECT_EQ(kSuccess, R().QueryValueEx(same.get(), "here", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(kSuccess, R().QueryValueEx(opened.get(), "here", nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(4u, size);
+    opened.Close();
+    created.Close();
+    EXPECT_EQ(kSuccess, R().QueryValueEx(base.get(), "here", nullptr, nullptr, nullptr, &size));
     HKey root = nullptr;
     EXPECT_EQ(kSuccess, R().OpenKey(kLocalMachine, "", &root));
     EXPECT_EQ(kLocalMachine, root);
@@ -295,6 +309,35 @@ TEST_P(RegistryContract, QueryValueExReportsSizeMissingValuesAndSmallBuffers)
     EXPECT_EQ(16u, size);
     EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(key.get(), "missing", nullptr, &type, nullptr, &size));
     EXPECT_EQ(kErrorFileNotFound, R().QueryValueEx(key.get(), nullptr, nullptr, &type, nullptr, &size));
+}
+
+TEST_P(RegistryContract, TheWideQueryGivesTextAsTheRegistryKeepsIt)
+{
+    // Code page 1252 text written through the ANSI call is kept in UTF-16; other data as is.
+    SetValue(R(), kCurrentUser, P(""), "caf\xe9", kRegSz, Str("\xe9t\xe9"));
+    SetValue(R(), kCurrentUser, P(""), "multi", kRegMultiSz, B({'a', 0, 0}));
+    SetValue(R(), kCurrentUser, P(""), "bin", kRegBinary, B({0xe9, 0, 1}));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyRead, key.Put()));
+    std::uint8_t data[32];
+    std::uint32_t type = 0, size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueExW(key.get(), u"CAF\u00c9", nullptr, &type, data, &size));
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(B({0xe9, 0, 't', 0, 0xe9, 0, 0, 0}), Bytes(data, data + size));
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueExW(key.get(), u"multi", nullptr, &type, data, &size));
+    EXPECT_EQ(B({'a', 0, 0, 0, 0, 0}), Bytes(data, data + size));
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueExW(key.get(), u"bin", nullptr, &type, data, &size));
+    EXPECT_EQ(B({0xe9, 0, 1}), Bytes(data, data + size));
+    // Sizes in bytes of the stored form; no value has a name the code page cannot write.
+    size = 2;
+    EXPECT_EQ(kErrorMoreData, R().QueryValueExW(key.get(), u"caf\u00e9", nullptr, &type, data, &size));
+    EXPECT_EQ(8u, size);
+    size = 0;
+    EXPECT_EQ(kSuccess, R().QueryValueExW(key.get(), u"caf\u00e9", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(8u, size);
+    EXPECT_EQ(kErrorFileNotFound, R().QueryValueExW(key.get(), u"\u0418\u043c\u044f", nullptr, &type, nullptr, &size));
 }
 
 TEST_P(RegistryContract, QueryValueReadsTheUnnamedValueOfASubkey)

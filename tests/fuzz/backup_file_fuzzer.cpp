@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the pre-repair backup reader: the listing of rows and a restore
-// into an empty memory registry must end cleanly, whatever the lengths and counts say.
+// into an empty memory registry must end cleanly, whatever the lengths and counts say, and
+// close every key it opened exactly once.
 #include "backup/backup_restore.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/system.h"
+#include "strict_close_registry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -42,12 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     BytesFile unsized(data, size, false);
     tw::ListRepairBackupItems(unsized);
     if (listing.items.size() < 2000) {
-        tw::MemoryRegistry registry;
+        tw::MemoryRegistry memory;
+        tw::fuzz::StrictCloseRegistry registry(memory);
         BytesFile restored(data, size, true);
         std::vector<bool> ticks;
         for (std::size_t i = 0; i < listing.items.size(); ++i)
             ticks.push_back(i % 3 != 1);
         tw::RestoreRepairBackup(registry, restored, ticks);
+        if (memory.OpenHandleCount() != 0)
+            __builtin_trap();  // a key handle was left open
     }
     return 0;
 }

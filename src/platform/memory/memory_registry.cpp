@@ -361,6 +361,12 @@ long MemoryRegistry::OpenKey(HKey key, const char* subKey, HKey* result)
     std::lock_guard lock(mutex_);
     if (long f = Begin(RegOp::OpenKey))
         return f;
+    // RegOpenKeyA without a subkey hands back the very handle it was given, not a new one:
+    // a caller that closes both closes the key twice.
+    if (result && (!subKey || !*subKey)) {
+        *result = key;
+        return kSuccess;
+    }
     return OpenLocked(key, subKey, 0, kMaximumAllowed, result);
 }
 
@@ -544,21 +550,27 @@ long MemoryRegistry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* class
     return kSuccess;
 }
 
-long MemoryRegistry::QueryValueEx(HKey key, const char* valueName, std::uint32_t*, std::uint32_t* type,
-                                  std::uint8_t* data, std::uint32_t* dataSize)
+long MemoryRegistry::QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
+                                      std::uint8_t* data, std::uint32_t* dataSize)
 {
-    std::lock_guard lock(mutex_);
-    if (long f = Begin(RegOp::QueryValueEx))
+    if (long f = Begin(op))
         return f;
     std::shared_ptr<Node> n;
     if (long status = Resolve(key, kKeyQueryValue, &n))
         return status;
     if (data && !dataSize)
         return kErrorInvalidParameter;
-    const Node::Value* v = n->FindValue(valueName ? valueName : "");
+    const Node::Value* v = name ? n->FindValue(*name) : nullptr;
     if (!v)
         return kErrorFileNotFound;
+    std::u16string text;
+    const std::uint8_t* bytes = v->data.data();
     auto size = static_cast<std::uint32_t>(v->data.size());
+    if (wide && IsStringType(v->type)) {
+        text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size()));
+        bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+        size = static_cast<std::uint32_t>(text.size() * sizeof(char16_t));
+    }
     if (type)
         *type = v->type;
     if (data && size > *dataSize) {
@@ -566,10 +578,28 @@ long MemoryRegistry::QueryValueEx(HKey key, const char* valueName, std::uint32_t
         return kErrorMoreData;
     }
     if (data && size)
-        std::memcpy(data, v->data.data(), size);
+        std::memcpy(data, bytes, size);
     if (dataSize)
         *dataSize = size;
     return kSuccess;
+}
+
+long MemoryRegistry::QueryValueEx(HKey key, const char* valueName, std::uint32_t*, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    const std::string name = valueName ? valueName : "";
+    return QueryValueLocked(RegOp::QueryValueEx, key, &name, false, type, data, dataSize);
+}
+
+long MemoryRegistry::QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t*, std::uint32_t* type,
+                                   std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    std::u16string_view wideName = valueName ? std::u16string_view(valueName) : std::u16string_view();
+    const std::string name = Utf16ToCp1252(wideName);
+    const bool written = Cp1252ToUtf16(name) == wideName;
+    return QueryValueLocked(RegOp::QueryValueExW, key, written ? &name : nullptr, true, type, data, dataSize);
 }
 
 long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize)

@@ -43,6 +43,7 @@ enum class RegOp {
     DeleteValue,
     CloseKey,
     CopyKey,
+    QueryValueExW,
     Count
 };
 
@@ -68,6 +69,10 @@ public:
                       std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
     long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                       std::uint8_t* data, std::uint32_t* dataSize) override;
+    // Names and text are kept in code page 1252: the wide call widens them, and a wide name
+    // with any other character names no value.
+    long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                       std::uint8_t* data, std::uint32_t* dataSize) override;
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
@@ -118,6 +123,10 @@ private:
     long OpenLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result);
     long CreateLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result,
                       std::uint32_t* disposition);
+    // RegQueryValueEx, ANSI or wide (text in UTF-16); a null name (a wide one that code page
+    // 1252 cannot write) names no value.
+    long QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
+                          std::uint8_t* data, std::uint32_t* dataSize);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     long DeleteNode(const std::shared_ptr<Node>& node);
 

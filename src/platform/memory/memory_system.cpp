@@ -14,7 +14,13 @@
 #include <system_error>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace tw {
 namespace fs = std::filesystem;
@@ -61,6 +67,12 @@ bool WildcardMatch(std::string_view pattern, std::string_view name)
         ++p;
     return p == pattern.size();
 }
+
+#ifdef O_BINARY
+constexpr int kOpenBinary = O_BINARY;
+#else
+constexpr int kOpenBinary = 0;
+#endif
 
 FileTime ToFileTime(std::time_t t)
 {
@@ -398,8 +410,15 @@ std::unique_ptr<File> MemorySystem::OpenFile(std::string_view path, FileMode mod
     std::error_code ec;
     if (fs::is_directory(*host, ec))
         return nullptr;
-    const char* how = mode == FileMode::Read ? "rb" : mode == FileMode::Write ? "wb" : "ab";
-    std::FILE* f = std::fopen(host->c_str(), how);
+    std::FILE* f = nullptr;
+    if (mode == FileMode::CreateNew) {
+        // Made and opened in one step, so two writers never both take the name.
+        int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenBinary, 0666);
+        if (fd >= 0 && !(f = fdopen(fd, "wb")))
+            close(fd);
+    } else {
+        f = std::fopen(host->c_str(), mode == FileMode::Read ? "rb" : mode == FileMode::Write ? "wb" : "ab");
+    }
     if (!f)
         return nullptr;
     return std::make_unique<HostFile>(f);

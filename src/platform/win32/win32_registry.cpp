@@ -72,6 +72,14 @@ long Win32Registry::QueryValueEx(HKey key, const char* valueName, std::uint32_t*
     return RegQueryValueExA(H(key), valueName, D(reserved), D(type), data, D(dataSize));
 }
 
+long Win32Registry::QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                                  std::uint8_t* data, std::uint32_t* dataSize)
+{
+    static_assert(sizeof(WCHAR) == sizeof(char16_t));
+    return RegQueryValueExW(H(key), reinterpret_cast<const WCHAR*>(valueName), D(reserved), D(type), data,
+                            D(dataSize));
+}
+
 long Win32Registry::QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize)
 {
     return RegQueryValueA(H(key), subKey, data, reinterpret_cast<LONG*>(dataSize));

@@ -1,5 +1,5 @@
-// The registry interface over advapi32 and shlwapi: each method is the ANSI call of the same
-// name, nothing added.
+// The registry interface over advapi32 and shlwapi: each method is the call of the same name
+// (the ANSI one, but for QueryValueExW), nothing added.
 #pragma once
 
 #include "platform/registry.h"
@@ -25,6 +25,8 @@ public:
                       std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
     long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                       std::uint8_t* data, std::uint32_t* dataSize) override;
+    long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
+                       std::uint8_t* data, std::uint32_t* dataSize) override;
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;

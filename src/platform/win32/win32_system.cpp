@@ -299,7 +299,10 @@ std::unique_ptr<File> Win32System::OpenFile(std::string_view path, FileMode mode
 {
     DWORD access = mode == FileMode::Read ? GENERIC_READ : GENERIC_WRITE;
     DWORD share = mode == FileMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-    DWORD disposition = mode == FileMode::Read ? OPEN_EXISTING : mode == FileMode::Write ? CREATE_ALWAYS : OPEN_ALWAYS;
+    DWORD disposition = mode == FileMode::Read        ? OPEN_EXISTING
+                        : mode == FileMode::Write     ? CREATE_ALWAYS
+                        : mode == FileMode::CreateNew ? CREATE_NEW
+                                                      : OPEN_ALWAYS;
     HANDLE h = CreateFileA(Z(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;

@@ -1,11 +1,15 @@
-// Seeds shared by the backup tests: a registry holding what every section may find (deep
-// subtrees, every value type, large values and names, the unnamed value).
+// What the backup tests share: a registry holding what every section may find (deep
+// subtrees, every value type, large values and names, the unnamed value), and a system on
+// which two repairs start in the same second.
 #pragma once
 
 #include "platform/registry.h"
+#include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
 
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace tw::test {
 
@@ -32,5 +36,25 @@ inline void SeedEveryKind(Registry& r, HKey root, const std::string& base, std::
     CreateKey(r, root, base + "\\A\\Empty");
     SetValue(r, root, base + "\\Other", "x", kRegSz, Str("y"));
 }
+
+// A clock that stands still, so that repairs run on it start in the same second. `before`,
+// when set, runs once just before the first backup file is created: another repair (the
+// command line, while the window repairs) that gets there first.
+class SameSecond final : public ForwardingSystem {
+public:
+    SameSecond(System& inner, const LocalTime& now) : ForwardingSystem(inner), now_(now) {}
+    std::function<void()> before;
+
+    LocalTime GetLocalTime() override { return now_; }
+    std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override
+    {
+        if (mode != FileMode::Read && path.ends_with(".reg") && before)
+            std::exchange(before, nullptr)();
+        return ForwardingSystem::OpenFile(path, mode);
+    }
+
+private:
+    LocalTime now_;
+};
 
 }  // namespace tw::test

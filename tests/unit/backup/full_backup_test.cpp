@@ -111,6 +111,14 @@ TEST(FullBackup, CreationMakesTheCatalogueFileAndFolderAndWritesInOrder)
     FullBackupJob restoreJob(registry, machine.system, restoreSteps, restore);
     restoreJob.RunHere();
     EXPECT_EQ((std::vector<std::string>{"HARDWARE", "SOFTWARE", "CUSOFTWARE"}), restoreSteps.files);
+
+    // A second full backup in the same second (the command line while the window makes
+    // one) takes a name and a folder of its own instead of overwriting this one's files.
+    FullBackupPlan second = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    EXPECT_EQ("FULL 2005-03-07_14-05-09_2.reg", second.name);
+    EXPECT_EQ(kProgram + "\\Full Backups\\FULL 2005-03-07_14-05-09_2.reg\\SOFTWARE", second.files.at(0).path);
+    EXPECT_TRUE(machine.dir.Exists(kProgram + "\\Registry Backups\\FULL 2005-03-07_14-05-09_2.reg"));
+    EXPECT_TRUE(machine.dir.Exists(kProgram + "\\Full Backups\\FULL 2005-03-07_14-05-09_2.reg"));
 }
 
 TEST(FullBackup, CancelStopsTheWorkerBetweenKeysAndDropsTheCatalogueEntry)

@@ -40,8 +40,7 @@ TEST(RepairDeletion, OnlyTickedItemsSavedCompleteAreDeleted)
     RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
     std::vector<std::string> journal;
-    KeyOperations keys(registry, DeletionStyle::WindowsNT);
-    RepairCounts counts = DeleteSavedItems(keys, log, items, excluded, backup.saved,
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, excluded, backup,
                                            [&](const RepairBackupItem& item) { journal.push_back(item.keyPath); });
     EXPECT_EQ(1, counts.keys);
     EXPECT_EQ(2, counts.values);
@@ -59,34 +58,105 @@ TEST(RepairDeletion, OnlyTickedItemsSavedCompleteAreDeleted)
     EXPECT_EQ(1, keptRows);
 }
 
-// Whatever fails while the backup is made or the items are deleted, each item gone from the
-// registry is in the backup: restoring it gives back the registry as it was.
+// Between the backup and the deletion other programs go on writing. What they add or change
+// is not in the backup, so it stays, with the keys above it; everything saved goes.
+TEST(RepairDeletion, OnlyWhatTheBackupHoldsIsDeleted)
+{
+    ScratchMachine machine;
+    ActivityLog log(machine.system);
+    log.Open();
+    MemoryRegistry registry;
+    SeedEveryKind(registry, kCurrentUser, "Software\\K");
+    SetValue(registry, kCurrentUser, "Software\\Gone", "v", kRegSz, Str("x"));
+    SetValue(registry, kCurrentUser, "Software\\Run", "Prog", kRegSz, Str("c:\\gone.exe"));
+    SetValue(registry, kCurrentUser, "Software\\Run", "Other", kRegSz, Str("c:\\other.exe"));
+    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\K", "KEY", ""},
+                                           {"HKEY_CURRENT_USER\\Software\\Gone", "KEY", ""},
+                                           {"HKEY_CURRENT_USER\\Software\\Run", "VAL", "Prog"},
+                                           {"HKEY_CURRENT_USER\\Software\\Run", "VAL", "Other"}};
+    RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
+    ASSERT_EQ((std::vector<bool>{true, true, true, true}), backup.saved);
+
+    SetValue(registry, kCurrentUser, "Software\\K", "Late", kRegSz, Str("added"));
+    SetValue(registry, kCurrentUser, "Software\\K\\A\\B\\New", "n", kRegDword, B({7, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, "Software\\K\\Other", "x", kRegSz, Str("changed"));
+    SetValue(registry, kCurrentUser, "Software\\Run", "Other", kRegSz, Str("c:\\moved.exe"));
+    std::string expected = "[Software\\K]\n"
+                           "  \"Late\" type 1 size 6: 61 64 64 65 64 00\n"
+                           "[Software\\K\\A]\n"
+                           "[Software\\K\\A\\B]\n"
+                           "[Software\\K\\A\\B\\New]\n"
+                           "  \"n\" type 4 size 4: 07 00 00 00\n"
+                           "[Software\\K\\Other]\n"
+                           "  \"x\" type 1 size 8: 63 68 61 6e 67 65 64 00\n";
+
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
+    EXPECT_EQ(1, counts.keys);
+    EXPECT_EQ(1, counts.values);
+    EXPECT_EQ(2, counts.left);
+    EXPECT_EQ(expected, DumpBranch(registry, kCurrentUser, "Software\\K"));
+    EXPECT_FALSE(KeyExists(registry, kCurrentUser, "Software\\Gone"));
+    Bytes data;
+    EXPECT_FALSE(GetValue(registry, kCurrentUser, "Software\\Run", "Prog", nullptr, &data));
+    ASSERT_TRUE(GetValue(registry, kCurrentUser, "Software\\Run", "Other", nullptr, &data));
+    EXPECT_EQ(Str("c:\\moved.exe"), data);
+    std::string text = machine.dir.ReadFile(log.path());
+    for (const char* line : {"Left in place, as it was added after the backup: HKEY_CURRENT_USER\\Software\\K [Late]",
+                             "Left in place, as it was added after the backup: HKEY_CURRENT_USER\\Software\\K\\A\\B\\New",
+                             "Left in place, as it changed after the backup: HKEY_CURRENT_USER\\Software\\K\\Other [x]",
+                             "Left in place, as it changed after the backup: HKEY_CURRENT_USER\\Software\\Run [Other]"})
+        EXPECT_NE(std::string::npos, text.find(line)) << line;
+
+    // The backup gives back everything that went, over what stayed.
+    RestoreRepairBackup(registry, machine.system, backup.path, {});
+    EXPECT_TRUE(KeyExists(registry, kCurrentUser, "Software\\Gone"));
+    EXPECT_TRUE(GetValue(registry, kCurrentUser, "Software\\Run", "Prog", nullptr, &data));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+// Whatever call of the repair fails (the reading, the reading back, the deletion), each item
+// gone from the registry is in the backup: restoring it gives back the registry as it was.
+// A clean run counts the calls of each operation; then a fault goes to each of them in turn.
 TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
 {
-    struct Fault {
-        RegOp op;
-        int calls;
-    };
-    const Fault faults[] = {{RegOp::OpenKeyEx, 30}, {RegOp::EnumKeyEx, 40}, {RegOp::EnumValue, 40},
-                            {RegOp::QueryInfoKey, 30}, {RegOp::DeleteKey, 12}, {RegOp::DeleteValue, 4},
-                            {RegOp::OpenKey, 20}};
     std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\F", "KEY", ""},
                                            {"HKEY_CURRENT_USER\\Software\\G", "VAL", "v"},
                                            {"HKEY_CURRENT_USER\\Software\\G", "VAL", ""}};
-    for (const Fault& f : faults) {
-        for (int nth = 1; nth <= f.calls; ++nth) {
-            SCOPED_TRACE("op " + std::to_string(int(f.op)) + " call " + std::to_string(nth));
+    auto seed = [](MemoryRegistry& registry) {
+        SeedEveryKind(registry, kCurrentUser, "Software\\F", 2000);
+        SetValue(registry, kCurrentUser, "Software\\G", "v", kRegSz, Str("x"));
+        SetValue(registry, kCurrentUser, "Software\\G", nullptr, kRegSz, Str("d"));
+    };
+    std::vector<std::uint64_t> calls(static_cast<std::size_t>(RegOp::Count));
+    {
+        ScratchMachine machine;
+        ActivityLog log(machine.system);
+        MemoryRegistry registry;
+        seed(registry);
+        std::vector<std::uint64_t> start(calls.size());
+        for (std::size_t op = 0; op < calls.size(); ++op)
+            start[op] = registry.CallCount(RegOp(op));
+        RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
+        ASSERT_EQ((std::vector<bool>{true, true, true}), backup.saved);
+        DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
+        for (std::size_t op = 0; op < calls.size(); ++op)
+            calls[op] = registry.CallCount(RegOp(op)) - start[op];
+    }
+    EXPECT_GT(calls[std::size_t(RegOp::QueryValueEx)], 10u);  // every value is read back
+    EXPECT_GT(calls[std::size_t(RegOp::QueryValueExW)], 5u);  // and every text in UTF-16
+    for (std::size_t op = 0; op < calls.size(); ++op) {
+        if (RegOp(op) == RegOp::CloseKey)
+            continue;  // nothing can be done about a key that does not close
+        for (std::uint64_t nth = 1; nth <= calls[op]; ++nth) {
+            SCOPED_TRACE("op " + std::to_string(op) + " call " + std::to_string(nth));
             ScratchMachine machine;
             ActivityLog log(machine.system);
             MemoryRegistry registry;
-            SeedEveryKind(registry, kCurrentUser, "Software\\F", 2000);
-            SetValue(registry, kCurrentUser, "Software\\G", "v", kRegSz, Str("x"));
-            SetValue(registry, kCurrentUser, "Software\\G", nullptr, kRegSz, Str("d"));
+            seed(registry);
             std::string before = DumpBranch(registry, kCurrentUser, "Software");
-            registry.InjectFault(f.op, std::uint64_t(nth), kErrorAccessDenied);
+            registry.InjectFault(RegOp(op), nth, kErrorAccessDenied);
             RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
-            KeyOperations keys(registry, DeletionStyle::WindowsNT);
-            DeleteSavedItems(keys, log, items, {}, backup.saved, {});
+            DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
             registry.ClearFaults();
             RestoreRepairBackup(registry, machine.system, backup.path, {});
             EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software"));

@@ -159,6 +159,45 @@ TEST_F(RepairProcedure, ABackupThatCannotBeWrittenDeletesNothing)
     EXPECT_TRUE(machine.dir.Exists("C:\\Users\\gone.lnk"));
 }
 
+TEST_F(RepairProcedure, TwoRepairsInTheSameSecondKeepTheirOwnBackups)
+{
+    SetValue(registry, kCurrentUser, "Software\\First", "v", kRegSz, Str("window"));
+    SetValue(registry, kCurrentUser, "Software\\Second", "w", kRegSz, Str("command line"));
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    std::string before = Dump();
+    Add("Complete Registry Scan", "HKEY_CURRENT_USER\\Software\\Second", "KEY");
+
+    SameSecond windowSystem(machine.system, machine.system.GetLocalTime());
+    ActivityLog windowLog(windowSystem);
+    ScanEngine window(registry, windowSystem, windowLog);
+    CShortcut windowShortcuts(windowSystem);
+    auto record = std::make_unique<ProblemRecord>();
+    record->keyPath = "HKEY_CURRENT_USER\\Software\\First";
+    record->deleteType = "KEY";
+    window.problems().push_back(std::move(record));
+    RepairOutcome commandLine;
+    // The command line's repair gets to its backup file first.
+    windowSystem.before = [&] { commandLine = Repair(engine, shortcuts, kProgram); };
+    RepairOutcome windowOutcome = Repair(window, windowShortcuts, kProgram);
+
+    EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09.reg", commandLine.backup.path);
+    EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09_2.reg", windowOutcome.backup.path);
+    EXPECT_EQ(1, commandLine.counts.keys);
+    EXPECT_EQ(1, windowOutcome.counts.keys);
+    EXPECT_EQ((std::vector<std::string>{"2005-03-07_14-05-09.reg", "2005-03-07_14-05-09_2.reg"}),
+              machine.dir.List(kBackups));
+    // Each file holds its own repair's key, and together they give back the registry.
+    BackupListing second = ListRepairBackupItems(machine.system, commandLine.backup.path);
+    BackupListing first = ListRepairBackupItems(machine.system, windowOutcome.backup.path);
+    ASSERT_EQ(2u, second.items.size());
+    ASSERT_EQ(2u, first.items.size());
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\Second", second.items[0].path);
+    EXPECT_EQ("HKEY_CURRENT_USER\\Software\\First", first.items[0].path);
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, commandLine.backup.path, {}).restored);
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, windowOutcome.backup.path, {}).restored);
+    EXPECT_EQ(before, Dump());
+}
+
 TEST_F(RepairProcedure, EmptySlotsAreDroppedAndAWrongContainerPathIsLeft)
 {
     SetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe", nullptr, kRegSz,

@@ -382,6 +382,33 @@ TEST_P(SnapshotRestore, TwoBranchesOfOneRootInOneFileAreBothRestored)
     EXPECT_EQ(std::string("2\0", 2), Value("Two", "y"));
 }
 
+TEST_P(SnapshotRestore, AnEmptyKeyNameLeavesItsParentOpenForTheRest)
+{
+    // An empty name opens the parent itself: its values land in the parent, and closing it
+    // must not close the parent, whose later values and keys are still to come. "E" exists
+    // (it is opened: RegOpenKeyA hands back the parent's handle), "Made" is made here.
+    SetValue(R(), kCurrentUser, P("E"), "old", kRegSz, Str("0"));
+    ASSERT_TRUE(Restore(kHead + Open() +
+                        "<k name=\"E\">\r\n"
+                        " <v name=\"before\" value=\"1\"/>\r\n"
+                        " <k name=\"\"><v name=\"inner\" value=\"2\"/><k name=\"\"/></k>\r\n"
+                        " <v name=\"after\" value=\"3\"/>\r\n"
+                        " <k name=\"Sub\"><v name=\"deeper\" value=\"4\"/></k>\r\n"
+                        "</k>\r\n"
+                        "<k name=\"Made\"><k name=\"\"><v name=\"x\" value=\"5\"/></k><v name=\"y\" value=\"6\"/></k>\r\n" +
+                        Close() + kTail));
+    EXPECT_EQ(std::string("1\0", 2), Value("E", "before"));
+    EXPECT_EQ(std::string("2\0", 2), Value("E", "inner"));
+    EXPECT_EQ(std::string("3\0", 2), Value("E", "after"));
+    EXPECT_EQ(std::string("4\0", 2), Value("E\\Sub", "deeper"));
+    EXPECT_EQ(std::string("5\0", 2), Value("Made", "x"));
+    EXPECT_EQ(std::string("6\0", 2), Value("Made", "y"));
+    EXPECT_EQ(0, arrows_);
+    if (auto* memory = dynamic_cast<MemoryRegistry*>(&R())) {
+        EXPECT_EQ(0u, memory->OpenHandleCount());
+    }
+}
+
 TEST_P(SnapshotRestore, FailureTable)
 {
     XmlReader& reader = reader_;
