@@ -3,7 +3,7 @@
 // names and text outside the code page (written by other programs through the wide calls)
 // are neither saved as something else nor deleted; two repairs started in the same second
 // each keep a backup file of their own (through the real CreateFile).
-#include "app/program_info.h"
+#include "platform/program_info.h"
 #include "backup/backup_catalogue.h"
 #include "backup/backup_restore.h"
 #include "backup/repair_deletion.h"
