@@ -127,31 +127,36 @@ HWND WaitForPage(TarnwickRun& run, int id)
     return found;
 }
 
+struct ProcessWindows {
+    DWORD processId;
+    std::vector<std::string> classes;
+};
+
+BOOL CALLBACK CollectChildClass(HWND window, LPARAM data)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    reinterpret_cast<ProcessWindows*>(data)->classes.push_back(name);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectTopLevelClass(HWND window, LPARAM data)
+{
+    auto* found = reinterpret_cast<ProcessWindows*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found->processId) {
+        CollectChildClass(window, data);
+        EnumChildWindows(window, CollectChildClass, data);
+    }
+    return TRUE;
+}
+
 // The class names of every window of a process, top-level and child, sorted.
 std::vector<std::string> WindowsOf(DWORD processId)
 {
-    struct Found {
-        DWORD processId;
-        std::vector<std::string> classes;
-    } found{processId, {}};
-    auto top = [](HWND window, LPARAM data) -> BOOL {
-        auto* f = reinterpret_cast<Found*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == f->processId) {
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof name);
-            f->classes.push_back(name);
-            EnumChildWindows(window, [](HWND w, LPARAM d) -> BOOL {
-                char n[64] = {};
-                GetClassNameA(w, n, sizeof n);
-                reinterpret_cast<Found*>(d)->classes.push_back(n);
-                return TRUE;
-            }, data);
-        }
-        return TRUE;
-    };
-    EnumWindows(top, reinterpret_cast<LPARAM>(&found));
+    ProcessWindows found{processId, {}};
+    EnumWindows(CollectTopLevelClass, reinterpret_cast<LPARAM>(&found));
     std::sort(found.classes.begin(), found.classes.end());
     return found.classes;
 }
