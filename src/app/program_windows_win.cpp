@@ -1,6 +1,9 @@
 #include "app/program_windows_win.h"
 
+#include "backup/backup_catalogue.h"
+#include "backup/backup_manager_dialog.h"
 #include "platform/program_info.h"
+#include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
 #include "ui/hyperlink.h"
 
@@ -24,9 +27,11 @@ public:
     }
     int OpenBackupManager(int mode) override
     {
-        Announce(mode == kBackupFullPage ? "The backup manager opens here on its full-backup page."
-                                         : "The backup manager opens here on its restore page.");
-        return 0;
+        Win32Registry registry;
+        Win32System system;
+        ResBackup window(host_, registry, system, mode);
+        window.DoModal();
+        return window.pageRequest();
     }
     int OpenStartupManager() override
     {
@@ -51,8 +56,8 @@ public:
     }
     void PruneOrphanFullBackups() override
     {
-        // Full-backup folders without a catalogue entry are removed here once the backup
-        // catalogue exists; nothing writes such folders before it.
+        Win32System system;
+        tw::PruneOrphanFullBackups(system, ProgramFolder(system));
     }
 
 private:
