@@ -61,6 +61,7 @@ BOOL ResBackup::OnInitDialog()
     content_.AddExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
     content_.AddColumn("Key Type", 57);
     content_.AddColumn("Item Path", 470);
+    ShowPageControls();  // before SetUpPage shows the window in the main window's place
     SetUpPage("");
     for (const PageButton& entry : kPageButtons)
         if (auto button = AttachSkinButton(hwnd(), entry.id, entry.normal, entry.pressed, entry.hover, entry.mask,
@@ -75,15 +76,19 @@ BOOL ResBackup::OnInitDialog()
     return TRUE;
 }
 
-void ResBackup::ShowPage()
+void ResBackup::ShowPageControls()
 {
     bool restore = model_.page() == BackupPage::Restore;
-    SendMessageA(hwnd(), WM_SETREDRAW, FALSE, 0);
     for (int id : kFullPageControls)
         ShowWindow(Item(id), restore ? SW_HIDE : SW_SHOW);
     for (int id : kRestorePageControls)
         ShowWindow(Item(id), restore ? SW_SHOW : SW_HIDE);
-    SendMessageA(hwnd(), WM_SETREDRAW, TRUE, 0);
+}
+
+void ResBackup::ShowPage()
+{
+    bool restore = model_.page() == BackupPage::Restore;
+    ShowPageControls();
     LoadSkin(restore ? IDS_SKIN_BACKUP_RESTORE : IDS_SKIN_BACKUP_FULL);
     RedrawWindow(hwnd(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     if (restore && !polling_)

@@ -33,6 +33,7 @@ private:
 
     void Apply(const ManagerOutcome& outcome);
     void ShowPage();
+    void ShowPageControls();
     void FillDates();
     void FillRows();
     void TicksToModel();

@@ -1,5 +1,7 @@
 #include "gui_driver.h"
 
+#include <commctrl.h>
+
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -171,6 +173,124 @@ std::string MessageBoxText(HWND box)
 void PressOk(HWND box)
 {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+int ComboCount(HWND combo)
+{
+    return static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+}
+
+std::string ComboText(HWND combo, int index)
+{
+    // Across processes the system carries CB_GETLBTEXT's text in the control's own (wide)
+    // form: ask for that and convert it.
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide.data()));
+    if (got == CB_ERR || got > length)
+        return {};
+    wide.resize(static_cast<std::size_t>(got));
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
+    return text;
+}
+
+int ComboSelection(HWND combo)
+{
+    return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+}
+
+void SelectComboItem(HWND combo, int index)
+{
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+namespace {
+
+// A block of memory inside the process that owns a window, for messages whose pointers
+// the system does not carry across processes (the list view's).
+class RemoteBuffer {
+public:
+    RemoteBuffer(HWND window, std::size_t size) : size_(size)
+    {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+        if (process_)
+            address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteBuffer()
+    {
+        if (address_)
+            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+    bool ok() const { return address_ != nullptr; }
+    char* at(std::size_t offset) const { return static_cast<char*>(address_) + offset; }
+    bool Write(std::size_t offset, const void* data, std::size_t size)
+    {
+        return offset + size <= size_ && WriteProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+    bool Read(std::size_t offset, void* data, std::size_t size) const
+    {
+        return offset + size <= size_ && ReadProcessMemory(process_, at(offset), data, size, nullptr);
+    }
+
+private:
+    std::size_t size_;
+    HANDLE process_ = nullptr;
+    void* address_ = nullptr;
+};
+
+}  // namespace
+
+int ListViewCount(HWND list)
+{
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string ListViewText(HWND list, int row, int column)
+{
+    constexpr std::size_t kTextSize = 4096;
+    RemoteBuffer buffer(list, sizeof(LVITEMA) + kTextSize);
+    if (!buffer.ok())
+        return {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = buffer.at(sizeof item);
+    item.cchTextMax = static_cast<int>(kTextSize);
+    buffer.Write(0, &item, sizeof item);
+    LRESULT length = SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer.at(0)));
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (!text.empty() && !buffer.Read(sizeof item, text.data(), text.size()))
+        text.clear();
+    return text;
+}
+
+bool ListViewChecked(HWND list, int row)
+{
+    LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+    return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void SetListViewChecked(HWND list, int row, bool checked)
+{
+    RemoteBuffer buffer(list, sizeof(LVITEMA));
+    if (!buffer.ok())
+        return;
+    LVITEMA item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    buffer.Write(0, &item, sizeof item);
+    SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(buffer.at(0)));
 }
 
 std::vector<std::uint32_t> ScreenPixels(HWND window)

@@ -63,6 +63,19 @@ bool Checked(HWND dialog, int id);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
 
+// Drop-down lists (combo boxes): item count, an item's text, the selection.
+int ComboCount(HWND combo);
+std::string ComboText(HWND combo, int index);
+int ComboSelection(HWND combo);
+void SelectComboItem(HWND combo, int index);
+
+// Report list views of the program: the row count, a cell's text and the row check boxes,
+// read and written through a buffer in the program's own memory.
+int ListViewCount(HWND list);
+std::string ListViewText(HWND list, int row, int column);
+bool ListViewChecked(HWND list, int row);
+void SetListViewChecked(HWND list, int row, bool checked);
+
 // The pixels of a window's rectangle on screen, as packed 32-bit values.
 std::vector<std::uint32_t> ScreenPixels(HWND window);
 
