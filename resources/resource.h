@@ -120,6 +120,46 @@
 #define IDD_RESULTS 216
 
 // ---- backup windows
+// The backup manager (ResBackup), the backup date picker (SelectBackup) and the full-backup
+// progress window (BackupProcess).
+#define IDD_RES_BACKUP 150
+#define IDD_SELECT_BACKUP 151
+#define IDD_BACKUP_PROCESS 152
+#define IDB_CLOSE_SMALL 191
+#define IDB_CLOSE_SMALL_HOT 192
+#define IDB_SMALL_BUTTON_MASK 193
+#define IDB_PERFORM 194
+#define IDB_PERFORM_HOT 195
+#define IDB_CLOSE_WIDE_HOT 203
+#define IDB_CLOSE_WIDE 204
+#define IDB_RESTORE_HOT 205
+#define IDB_RESTORE 206
+#define IDB_WIDE_BUTTON_MASK 207
+#define IDB_REMOVE_BACKUP 208
+#define IDB_REMOVE_BACKUP_HOT 209
+#define IDB_REMOVE_BACKUP_MASK 210
+#define IDB_SELECT_ALL 211
+#define IDB_SELECT_ALL_HOT 212
+#define IDB_DESELECT_ALL 213
+#define IDB_DESELECT_ALL_HOT 214
+#define IDC_FULL_CLOSE 1014
+#define IDC_FULL_PERFORM 1015
+#define IDC_BACKUP_EXIT 1018
+#define IDC_RADIO_CREATE 1019
+#define IDC_RADIO_RESTORE 1021
+#define IDC_RESTORE_CLOSE 1022
+#define IDC_RESTORE_RUN 1023
+#define IDC_BACKUP_DATES 1025
+#define IDC_SELECT_ALL 1026
+#define IDC_DESELECT_ALL 1027
+#define IDC_BACKUP_CONTENT 1043
+#define IDC_REMOVE_BACKUP 1044
+// the date picker and the progress window
+#define IDC_PICKER_TEXT 1001
+#define IDC_PICKER_GROUP 1002
+#define IDC_PICKER_DATES 1003
+#define IDC_PROCESS_STATUS 1004
+#define IDC_PROCESS_BAR 1005
 
 // ---- manager windows
 #define IDD_ADDREMOVE_MANAGER 223

@@ -149,12 +149,10 @@ BOOL MainDialog::OnInitDialog()
 void MainDialog::SetUpButtons()
 {
     for (const ButtonImages& entry : kButtons) {
-        auto button = std::make_unique<SkinButton>();
-        if (!button->Attach(hwnd(), entry.id))
+        auto button =
+            AttachSkinButton(hwnd(), entry.id, entry.normal, entry.pressed, entry.hover, entry.mask, entry.tooltip);
+        if (!button)
             continue;
-        button->SetImages(entry.normal, entry.pressed, entry.hover, 0, entry.mask);
-        if (entry.tooltip)
-            button->SetTooltip(entry.tooltip);
         button->SetHandCursor(entry.hand);
         buttons_.push_back(std::move(button));
     }

@@ -1,5 +1,7 @@
 #include "app/program_windows_win.h"
 
+#include "backup/backup_catalogue.h"
+#include "backup/backup_manager_dialog.h"
 #include "log/process_log.h"
 #include "managers/manager_dialog.h"
 #include "platform/program_info.h"
@@ -27,9 +29,11 @@ public:
     }
     int OpenBackupManager(int mode) override
     {
-        Announce(mode == kBackupFullPage ? "The backup manager opens here on its full-backup page."
-                                         : "The backup manager opens here on its restore page.");
-        return 0;
+        Win32Registry registry;
+        Win32System system;
+        ResBackup window(host_, registry, system, mode);
+        window.DoModal();
+        return window.pageRequest();
     }
     int OpenStartupManager() override
     {
@@ -57,16 +61,11 @@ public:
     }
     void PruneOrphanFullBackups() override
     {
-        // Full-backup folders without a catalogue entry are removed here once the backup
-        // catalogue exists; nothing writes such folders before it.
+        Win32System system;
+        tw::PruneOrphanFullBackups(system, ProgramFolder(system));
     }
 
 private:
-    void Announce(const std::string& text)
-    {
-        MessageBoxA(host_.MainWindow(), text.c_str(), "Tarnwick", MB_OK | MB_ICONINFORMATION);
-    }
-
     PageHost& host_;
     // The managers' registry and file system.
     Win32Registry managerRegistry_;

@@ -30,6 +30,8 @@ ManagerOutcome BackupManagerModel::ListBackups()
     rows_.clear();
     selectedItem_ = 0;
     lastSeenData_ = -1;
+    outcome.datesChanged = true;
+    outcome.rowsChanged = true;
     if (paths_.empty())
         outcome.messages.push_back(backup_text::kNoBackups);
     return outcome;
@@ -49,6 +51,7 @@ ManagerOutcome BackupManagerModel::Poll()
         return outcome;
     lastSeenData_ = data;
     rows_.clear();
+    outcome.rowsChanged = true;
     if (data < 0)
         return outcome;
     BackupListing listing = ListRepairBackupItems(system_, paths_[std::size_t(data)]);
@@ -99,6 +102,11 @@ SelectBackupModel BackupManagerModel::MakeRemovePicker() const
     return SelectBackupModel(backup_text::kRemoveTitle, backup_text::kRemoveText, false);
 }
 
+SelectBackupModel BackupManagerModel::MakeFullRestorePicker()
+{
+    return SelectBackupModel(backup_text::kFullRestoreTitle, backup_text::kFullRestoreText, true);
+}
+
 ManagerOutcome BackupManagerModel::FinishRemove(bool ok, const std::string& name)
 {
     if (!ok || name.empty())
@@ -121,6 +129,7 @@ ManagerOutcome BackupManagerModel::OnToolbar(int id)
         if (page_ == BackupPage::FullBackup) {
             enteredFromFullPage_ = true;
             outcome = EnterRestorePage();
+            outcome.pageChanged = true;
         }
         break;
     default:
@@ -135,6 +144,7 @@ ManagerOutcome BackupManagerModel::OnCancelShowPrevious()
     if (enteredFromFullPage_) {
         enteredFromFullPage_ = false;
         page_ = BackupPage::FullBackup;
+        outcome.pageChanged = true;
     } else {
         outcome.close = true;
     }

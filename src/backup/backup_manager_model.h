@@ -26,6 +26,11 @@ struct ManagerOutcome {
     int pageRequest = 0;
     bool endProgram = false;
     std::vector<std::string> messages;
+    // What the window redraws: the date list (with its placeholder selected), the content
+    // rows, the page shown.
+    bool datesChanged = false;
+    bool rowsChanged = false;
+    bool pageChanged = false;
 };
 
 struct ContentRow {
@@ -69,6 +74,8 @@ public:
     void SetFullBackupChoice(FullBackupChoice choice) { choice_ = choice; }
     // "Perform specified action": which full-backup action to run (none with no radio ticked).
     FullBackupChoice PerformAction() const { return choice_; }
+    // The picker a full restore asks with.
+    static SelectBackupModel MakeFullRestorePicker();
 
     // ---- leaving
     // The toolbar button with this id (1049, 1056, 1016, 1017, 1046).

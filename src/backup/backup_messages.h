@@ -32,6 +32,8 @@ inline constexpr const char* kCreatingStatus = "Creating backup...";
 inline constexpr const char* kRestoringStatus = "Restoring backup...";
 inline constexpr const char* kCreatedDone = "Full registry backup is created.";
 inline constexpr const char* kRestoredDone = "Full registry backup was restored.";
+inline constexpr const char* kNotCreated = "Full registry backup could not be created.";
+inline constexpr const char* kNotRestoredFully = "Full registry backup was not completely restored.";
 inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
 inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
 

@@ -12,24 +12,41 @@ FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder,
     plan.mode = FullBackupMode::Create;
     plan.name = FullBackupName(now);
     std::string registryBackups = RegistryBackupsPath(programFolder);
-    if (!PathExists(system, registryBackups))
-        system.MakeDirectory(registryBackups);
+    std::string fullBackups = FullBackupsPath(programFolder);
+
+    // A catalogue entry whose folder could not be made would list a backup that does not
+    // exist, and a folder without its entry is pruned unseen: either both or neither.
     // The name is taken by creating the catalogue file: a full backup started in the same
     // second gets a name, and so a folder, of its own rather than writing into this one's.
-    if (std::unique_ptr<File> file = CreateFreeFile(system, registryBackups, plan.name, &plan.catalogueFile)) {
-        file->Close();
+    if (!PathExists(system, registryBackups))
+        system.MakeDirectory(registryBackups);
+    std::unique_ptr<File> file = CreateFreeFile(system, registryBackups, plan.name, &plan.catalogueFile);
+    if (file)
         plan.name = plan.catalogueFile.substr(registryBackups.size() + 1);
-    } else {
+    else
         plan.catalogueFile = JoinPath(registryBackups, plan.name);
-    }
-    std::string fullBackups = FullBackupsPath(programFolder);
-    if (!PathExists(system, fullBackups))
-        system.MakeDirectory(fullBackups);
     plan.backupFolder = JoinPath(fullBackups, plan.name);
-    system.MakeDirectory(plan.backupFolder);
     plan.files = {{JoinPath(plan.backupFolder, "SOFTWARE"), "HKEY_LOCAL_MACHINE\\SOFTWARE"},
                   {JoinPath(plan.backupFolder, "HARDWARE"), "HKEY_LOCAL_MACHINE\\HARDWARE"},
                   {JoinPath(plan.backupFolder, "CUSOFTWARE"), "HKEY_CURRENT_USER\\SOFTWARE"}};
+    if (!file || !file->Close()) {
+        // Only a file this backup made itself is removed: a failed create-new made none.
+        if (file) {
+            file.reset();
+            system.RemoveFile(plan.catalogueFile);
+        }
+        plan.prepared = false;
+        return plan;
+    }
+    file.reset();
+    if (!PathExists(system, fullBackups))
+        system.MakeDirectory(fullBackups);
+    system.MakeDirectory(plan.backupFolder);
+    std::uint32_t attributes = system.FileAttributes(plan.backupFolder);
+    if (attributes == kInvalidFileAttributes || (attributes & kFileAttributeDirectory) == 0) {
+        system.RemoveFile(plan.catalogueFile);
+        plan.prepared = false;
+    }
     return plan;
 }
 
@@ -91,11 +108,18 @@ void FullBackupJob::RunHere()
 
 void FullBackupJob::Work()
 {
+    failedBeforeStart_ = !plan_.prepared;
     for (const FullBackupFile& f : plan_.files) {
-        if (registry_.cancelled())
+        if (registry_.cancelled() || failedBeforeStart_)
             break;
-        bool ok = plan_.mode == FullBackupMode::Create ? steps_.WriteBranchFile(registry_, f.path, f.branch)
-                                                       : steps_.RestoreFile(registry_, f.path);
+        bool ok = false;
+        if (plan_.mode == FullBackupMode::Create) {
+            std::size_t skipped = 0;
+            ok = steps_.WriteBranchFile(registry_, f.path, f.branch, &skipped);
+            skippedKeys_.fetch_add(skipped);
+        } else {
+            ok = steps_.RestoreFile(registry_, f.path);
+        }
         if (registry_.cancelled())
             break;
         if (ok) {
@@ -104,6 +128,12 @@ void FullBackupJob::Work()
             std::lock_guard lock(stateMutex_);
             failedFiles_.push_back(f.path);
         }
+    }
+    // A backup that is not whole is not kept: the catalogue would offer a restore that
+    // silently lacks part of a branch.
+    if (plan_.mode == FullBackupMode::Create && plan_.prepared && !registry_.cancelled() && !succeeded()) {
+        system_.RemoveFile(plan_.catalogueFile);
+        RemoveFullBackupFolder(system_, plan_.backupFolder);
     }
     bool finished = false;
     {
@@ -122,6 +152,19 @@ std::vector<std::string> FullBackupJob::failedFiles() const
 {
     std::lock_guard lock(stateMutex_);
     return failedFiles_;
+}
+
+bool FullBackupJob::succeeded() const
+{
+    std::lock_guard lock(stateMutex_);
+    return !failedBeforeStart_ && failedFiles_.empty() && std::size_t(filesDone_.load()) == plan_.files.size();
+}
+
+const char* FullBackupCompletionText(FullBackupMode mode, bool succeeded)
+{
+    if (mode == FullBackupMode::Create)
+        return succeeded ? backup_text::kCreatedDone : backup_text::kNotCreated;
+    return succeeded ? backup_text::kRestoredDone : backup_text::kNotRestoredFully;
 }
 
 bool FullBackupJob::Cancel()
@@ -158,11 +201,11 @@ void BackupProcessModel::Tick()
         position_ = 0;
 }
 
-const char* BackupProcessModel::Complete()
+const char* BackupProcessModel::Complete(bool succeeded)
 {
     completed_ = true;
     position_ = 100;
-    return mode_ == FullBackupMode::Create ? backup_text::kCreatedDone : backup_text::kRestoredDone;
+    return FullBackupCompletionText(mode_, succeeded);
 }
 
 const char* BackupProcessModel::cancelQuestion() const

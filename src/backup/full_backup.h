@@ -10,6 +10,13 @@
 // cancelled, so the snapshot code unwinds at the next key and the thread ends on its own. A
 // cancelled creation deletes its catalogue file at once; its half-written folder goes at the
 // next start (PruneOrphanFullBackups).
+//
+// A backup is only left in the catalogue when it is whole: one whose catalogue file or folder
+// cannot be made is not started, and one whose snapshot file could not be written in full is
+// removed (catalogue file and folder) before the user is told that it could not be created.
+// Keys that cannot be read are left out of the snapshot with their subtrees; each one's path
+// goes into the activity log and the job counts them. A restore whose snapshot file is
+// missing or unreadable restores the other files and says it was not complete.
 #pragma once
 
 #include "backup/cancellable_registry.h"
@@ -26,6 +33,8 @@
 
 namespace tw {
 
+class ActivityLog;
+
 enum class FullBackupMode { Create, Restore };
 
 struct FullBackupFile {
@@ -39,12 +48,14 @@ struct FullBackupPlan {
     std::string backupFolder;   // "Full Backups\<name>"
     std::string catalogueFile;  // "Registry Backups\<name>"
     std::vector<FullBackupFile> files;  // in the order the worker takes them
+    // Creation: false when the catalogue file or the backup folder could not be made (what
+    // was made of them is removed again); the worker then writes nothing and fails.
+    bool prepared = true;
 };
 
 // Creation: forms the name from `now` ("FULL 2005-03-07_14-05-09.reg", or "..._2.reg" and so
 // on when a full backup of that second exists), makes the empty catalogue file and the
-// folders. Failures to make them are not fatal: the snapshot writer reports what it could
-// write.
+// folders; `prepared` says whether they could be made.
 FullBackupPlan PrepareFullBackup(System& system, std::string_view programFolder, const LocalTime& now);
 // Restore of the full backup `name` (a catalogue name, "FULL ...").
 FullBackupPlan PlanFullRestore(std::string_view programFolder, std::string_view name);
@@ -53,14 +64,22 @@ FullBackupPlan PlanFullRestore(std::string_view programFolder, std::string_view 
 class FullBackupSteps {
 public:
     virtual ~FullBackupSteps() = default;
-    // Writes the snapshot of `branch` into a new file at `path`; false when incomplete.
-    virtual bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch) = 0;
-    // Merges the snapshot file at `path` into the registry.
+    // Writes the snapshot of `branch` into a new file at `path`; false when the file could
+    // not be written in full. Each key left out because it cannot be read is counted in
+    // `*skippedKeys`.
+    virtual bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch,
+                                 std::size_t* skippedKeys) = 0;
+    // Merges the snapshot file at `path` into the registry; false when the file is missing or
+    // unreadable, or a key of it could be neither opened nor created.
     virtual bool RestoreFile(Registry& registry, const std::string& path) = 0;
 };
 
 // The snapshot files of the program (XmlWriter + WriteBranchSnapshot, RestoreSnapshotFile).
-std::unique_ptr<FullBackupSteps> MakeSnapshotSteps(System& system);
+// With a log, each key left out of a snapshot is written into it.
+std::unique_ptr<FullBackupSteps> MakeSnapshotSteps(System& system, ActivityLog* log = nullptr);
+
+// The text the progress window ends with: created / restored, or that it was not.
+const char* FullBackupCompletionText(FullBackupMode mode, bool succeeded);
 
 class FullBackupJob {
 public:
@@ -91,6 +110,11 @@ public:
     // Files whose step reported a failure (a snapshot not written in full, a key that could
     // not be restored); read once the worker has ended.
     std::vector<std::string> failedFiles() const;
+    // The worker ended with everything done: every file written or restored in full (and,
+    // for a creation, the catalogue file and folder made).
+    bool succeeded() const;
+    // Keys left out of the snapshots because they cannot be read.
+    std::size_t skippedKeys() const { return skippedKeys_.load(); }
 
 private:
     void Work();
@@ -102,6 +126,8 @@ private:
     std::thread worker_;
     std::atomic<bool> running_{false};
     std::atomic<int> filesDone_{0};
+    std::atomic<std::size_t> skippedKeys_{0};
+    bool failedBeforeStart_ = false;
     std::vector<std::string> failedFiles_;
     mutable std::mutex stateMutex_;
     State state_ = State::Idle;
@@ -119,7 +145,7 @@ public:
     void Tick();
     int position() const { return position_; }
     // The worker's completion: the bar goes to 100 and this message is shown.
-    const char* Complete();
+    const char* Complete(bool succeeded);
     bool completed() const { return completed_; }
     // The question the "Cancel" button asks (caption "Warning", Yes and No).
     const char* cancelQuestion() const;

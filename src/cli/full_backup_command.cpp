@@ -2,7 +2,6 @@
 // HKEY_LOCAL_MACHINE\SOFTWARE, HKEY_LOCAL_MACHINE\HARDWARE and HKEY_CURRENT_USER\SOFTWARE,
 // and its restore, run as the program runs them (on this thread, to the end).
 #include "backup/backup_catalogue.h"
-#include "backup/backup_messages.h"
 #include "backup/full_backup.h"
 #include "cli/commands.h"
 #include "platform/program_info.h"
@@ -11,13 +10,15 @@ namespace tw::cli {
 
 namespace {
 
-// The program shows its completion message whatever happened; a script is told the truth.
-int ReportFailures(Context& context, const FullBackupJob& job, const char* what)
+// The completion message the window shows, and on the error stream which file failed.
+int Report(Context& context, const FullBackupJob& job, const char* what)
 {
-    std::vector<std::string> failed = job.failedFiles();
-    for (const std::string& path : failed)
+    for (const std::string& path : job.failedFiles())
         context.err << "tarnwick-cli: " << path << " " << what << "\n";
-    return failed.empty() ? kExitOk : kExitFailed;
+    if (job.skippedKeys() != 0)
+        context.err << "tarnwick-cli: " << job.skippedKeys() << " keys that cannot be read were left out\n";
+    context.out << FullBackupCompletionText(job.plan().mode, job.succeeded()) << "\n";
+    return job.succeeded() ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -33,8 +34,8 @@ int RunFullBackup(Context& context, const Arguments& arguments)
         FullBackupPlan plan = PrepareFullBackup(context.system, folder, context.system.GetLocalTime());
         FullBackupJob job(context.registry, context.system, *steps, plan);
         job.RunHere();
-        context.out << plan.name << "\n" << backup_text::kCreatedDone << "\n";
-        return ReportFailures(context, job, "was not written in full");
+        context.out << plan.name << "\n";
+        return Report(context, job, "was not written in full");
     }
     if (arguments[0] == "restore" && arguments.size() == 2) {
         const std::string& name = arguments[1];
@@ -45,8 +46,7 @@ int RunFullBackup(Context& context, const Arguments& arguments)
         }
         FullBackupJob job(context.registry, context.system, *steps, PlanFullRestore(folder, name));
         job.RunHere();
-        context.out << backup_text::kRestoredDone << "\n";
-        return ReportFailures(context, job, "stopped at a key that could be neither opened nor created");
+        return Report(context, job, "is missing, unreadable, or stopped at a key that could not be made");
     }
     return UsageError(context, "full-backup create | full-backup restore NAME");
 }

@@ -90,7 +90,10 @@ private:
 // What one walk reuses from key to key: the registry it asks, and elements and scratch text
 // kept between lines so that writing a value allocates nothing of its own.
 struct Walk {
-    Walk(XmlWriter& w, Registry& r, TextCodec& c) : writer(w), registry(r), codec(c) {}
+    Walk(XmlWriter& w, Registry& r, TextCodec& c, const SkippedKeyReport* skipped = nullptr)
+        : writer(w), registry(r), codec(c), onSkipped(skipped)
+    {
+    }
 
     XmlWriter& writer;
     QueryOnceRegistry registry;
@@ -98,6 +101,9 @@ struct Walk {
     XmlElement k{"k"};
     XmlElement v{"v"};
     std::string escaped;
+    // Only kept when someone is told of the keys left out: the full path of the key at hand.
+    const SkippedKeyReport* onSkipped;
+    std::string path;
 };
 
 bool WriteValue(Walk& walk, const ValueEntry& entry)
@@ -170,12 +176,21 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
         if (length == 0)
             continue;
         name[length] = '\0';
+        std::size_t pathLength = walk.path.size();
+        if (walk.onSkipped) {
+            walk.path += '\\';
+            walk.path.append(name.data(), length);
+        }
+        // A subkey that cannot be opened or queried is left out with its subtree: a backup
+        // keeps everything else of the branch rather than ending at the first such key.
         KeyHandle subkey(walk.registry);
-        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) != kSuccess)
-            continue;  // a subkey that cannot be opened is left out with its subtree
-        // A subkey that cannot be queried is left out with its subtree too: a backup keeps
-        // everything else of the branch rather than ending at the first such key.
-        if (WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr) == KeyWritten::Failed)
+        KeyWritten written = KeyWritten::Unreadable;
+        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) == kSuccess)
+            written = WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr);
+        if (written == KeyWritten::Unreadable && walk.onSkipped)
+            (*walk.onSkipped)(walk.path);
+        walk.path.resize(pathLength);
+        if (written == KeyWritten::Failed)
             return KeyWritten::Failed;
     }
 
@@ -194,7 +209,7 @@ bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, s
 }
 
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
-                         const ValueEntry* singleValue)
+                         const ValueEntry* singleValue, const SkippedKeyReport* onSkipped)
 {
     if (fullKeyPath.empty())
         return false;
@@ -202,8 +217,11 @@ bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec
     std::string rootName = SplitRootFromPath(subkeyPath);
     KeyOperations keys(registry, DeletionStyle::WindowsNT);
     KeyHandle key(registry);
-    if (keys.OpenKeyByName(rootName, subkeyPath, key.Put()) != kSuccess)
+    if (keys.OpenKeyByName(rootName, subkeyPath, key.Put()) != kSuccess) {
+        if (onSkipped)
+            (*onSkipped)(std::string(fullKeyPath));
         return false;
+    }
 
     std::vector<XmlElement> components;
     std::size_t start = 0;
@@ -220,7 +238,16 @@ bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec
     bool written = true;
     for (const XmlElement& k : components)
         written = k.WriteStartTag(writer, +1, true, true) && written;
-    bool result = written && WriteKeySnapshot(writer, registry, codec, {}, key.get(), singleValue);
+    bool result = false;
+    if (written) {
+        Walk walk(writer, registry, codec, onSkipped);
+        if (onSkipped)
+            walk.path = fullKeyPath;
+        KeyWritten whole = WriteKey(walk, {}, key.get(), singleValue);
+        if (whole == KeyWritten::Unreadable && onSkipped)
+            (*onSkipped)(walk.path);
+        result = whole == KeyWritten::Whole;
+    }
     // The path's end tags close the branch even when it stopped early, so the file stays
     // readable up to where it stopped.
     for (auto it = components.rbegin(); it != components.rend(); ++it)

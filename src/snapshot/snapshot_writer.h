@@ -18,18 +18,25 @@
 #include "registry/value_text.h"
 #include "snapshot/xml_writer.h"
 
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace tw {
+
+// Told the full path of each key left out of a snapshot because it cannot be opened or
+// queried (its subtree goes with it).
+using SkippedKeyReport = std::function<void(const std::string& fullKeyPath)>;
 
 // Writes the branch at a full key path ("HKEY_CURRENT_USER\Software\Demo"): one start tag
 // per path component, the key's contents, the end tags. With `singleValue`, only that value
 // of the named key is written (its subkeys are written in full). False, with nothing written,
 // when the path is empty or the key cannot be opened; false when the file could not be
-// written. Subkeys that cannot be opened or queried are left out with their subtrees. True
-// when the branch reached the file.
+// written. Subkeys that cannot be opened or queried are left out with their subtrees, and
+// `onSkipped`, when given, is told each one (the branch's own key too, when it cannot be
+// read). True when the branch reached the file.
 bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view fullKeyPath,
-                         const ValueEntry* singleValue = nullptr);
+                         const ValueEntry* singleValue = nullptr, const SkippedKeyReport* onSkipped = nullptr);
 
 // Writes one open key: its element named `keyName` (none when the name is empty) holding its
 // values and subkeys. False when the key cannot be queried (nothing written) or on a write

@@ -385,4 +385,16 @@ void SkinButton::DrawItem(const DRAWITEMSTRUCT& item)
     DrawCaption(dc, rect, false);
 }
 
+std::unique_ptr<SkinButton> AttachSkinButton(HWND dialog, int id, int normal, int pressed, int hover, int mask,
+                                             const char* tooltip)
+{
+    auto button = std::make_unique<SkinButton>();
+    if (!button->Attach(dialog, id))
+        return nullptr;
+    button->SetImages(normal, pressed, hover, 0, mask);
+    if (tooltip)
+        button->SetTooltip(tooltip);
+    return button;
+}
+
 }  // namespace tw

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 namespace tw {
@@ -65,6 +66,11 @@ private:
     HWND tooltip_ = nullptr;
     std::string tooltipText_;
 };
+
+// Takes over the button `id` of `dialog` with its images (normal, pressed, hover; mask, 0 for
+// none) and tooltip (none when null). Null when the dialog has no such control.
+std::unique_ptr<SkinButton> AttachSkinButton(HWND dialog, int id, int normal, int pressed, int hover, int mask,
+                                             const char* tooltip);
 
 // The hand cursor: cursor 106 of winhlp32.exe in the Windows folder, copied; where that is
 // missing, the system's hand.

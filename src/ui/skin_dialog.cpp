@@ -339,7 +339,7 @@ void PageDialog::SetUpPage(const std::string& titleLine)
         {kHeaderMainPage, 243, 244, "Show main page"},   {kHeaderAdvancedOptions, 241, 242, "User options"},
         {kHeaderBackupManager, 249, 250, "Manage registry backups"}, {kHeaderUserSettings, 247, 248, "User settings"},
         {helpId_, 251, 252, "User help"},                {kHeaderMinimize, 256, 257, "Minimize program"},
-        {exitId_, 197, 196, "Close the dialog"},
+        {exitId_, 197, 196, exitTooltip_.c_str()},
     };
     for (std::size_t i = 0; i < header_.size(); ++i) {
         if (!header_[i].Attach(hwnd(), buttons[i].id))

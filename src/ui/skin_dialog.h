@@ -135,6 +135,9 @@ protected:
     void CloseMainWindow();
     // Stops the dialog's timer, if it has one, before it closes.
     virtual void StopTimers() {}
+    // The exit button's tooltip ("Close the dialog" unless a window says otherwise); set it
+    // before SetUpPage.
+    void SetExitTooltip(std::string text) { exitTooltip_ = std::move(text); }
 
     bool OnCommand(int id, int code, HWND control) override;
     void OnDestroy() override;
@@ -149,6 +152,7 @@ private:
     COLORREF transparentColour_;
     int exitId_;
     int helpId_;
+    std::string exitTooltip_ = "Close the dialog";
     PageDialogProtocol protocol_;
     std::array<SkinButton, 7> header_;
 };

@@ -175,6 +175,40 @@ void PressOk(HWND box)
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 
+int ComboCount(HWND combo)
+{
+    return static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+}
+
+std::string ComboText(HWND combo, int index)
+{
+    // Across processes the system carries CB_GETLBTEXT's text in the control's own (wide)
+    // form: ask for that and convert it.
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide.data()));
+    if (got == CB_ERR || got > length)
+        return {};
+    wide.resize(static_cast<std::size_t>(got));
+    int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr, nullptr);
+    return text;
+}
+
+int ComboSelection(HWND combo)
+{
+    return static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+}
+
+void SelectComboItem(HWND combo, int index)
+{
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
 namespace {
 
 // A block of memory in the process that owns a window, freed with the object.
@@ -240,7 +274,7 @@ int ListRowCount(HWND list)
 
 std::string ListText(HWND list, int row, int column)
 {
-    constexpr std::size_t kTextSize = 1024;
+    constexpr std::size_t kTextSize = 4096;
     RemoteBuffer buffer(list, sizeof(LVITEMA) + kTextSize);
     if (!buffer.ok())
         return {};

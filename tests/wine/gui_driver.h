@@ -63,6 +63,12 @@ bool Checked(HWND dialog, int id);
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
 
+// Drop-down lists (combo boxes): item count, an item's text, the selection.
+int ComboCount(HWND combo);
+std::string ComboText(HWND combo, int index);
+int ComboSelection(HWND combo);
+void SelectComboItem(HWND combo, int index);
+
 // Rows of a report-style list view in another process: the calls that pass a structure go
 // through a buffer allocated in the list's process.
 int ListRowCount(HWND list);

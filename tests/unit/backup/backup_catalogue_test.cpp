@@ -175,7 +175,8 @@ TEST_F(Catalogue, ManagerShowsRowsOfTheChosenDateAndRestoresTheTickedOnes)
     manager.Poll();
     EXPECT_TRUE(manager.rows().empty());
     manager.SelectDateItem(1);
-    manager.Poll();
+    EXPECT_TRUE(manager.Poll().rowsChanged);
+    EXPECT_FALSE(manager.Poll().rowsChanged);  // only a new selection reloads the rows
     ASSERT_EQ(2u, manager.rows().size());
     EXPECT_EQ("HKEY_CURRENT_USER\\Software\\M [v]", manager.rows()[1].item.path);
     EXPECT_TRUE(manager.rows()[1].ticked);
@@ -207,11 +208,18 @@ TEST_F(Catalogue, ManagerPagesAndButtons)
     EXPECT_EQ(FullBackupChoice::None, fromSettings.PerformAction());
     fromSettings.SetFullBackupChoice(FullBackupChoice::Restore);
     EXPECT_EQ(FullBackupChoice::Restore, fromSettings.PerformAction());
-    fromSettings.OnToolbar(kHeaderBackupManager);
+    ManagerOutcome toRestore = fromSettings.OnToolbar(kHeaderBackupManager);
+    EXPECT_TRUE(toRestore.pageChanged && toRestore.datesChanged);
+    EXPECT_FALSE(toRestore.close);
     EXPECT_EQ(BackupPage::Restore, fromSettings.page());
     ManagerOutcome back = fromSettings.OnCancelShowPrevious();
     EXPECT_FALSE(back.close);
+    EXPECT_TRUE(back.pageChanged);
     EXPECT_EQ(BackupPage::FullBackup, fromSettings.page());
+    SelectBackupModel fullPicker = BackupManagerModel::MakeFullRestorePicker();
+    EXPECT_EQ("Full Registry Backup", fullPicker.title());
+    EXPECT_TRUE(fullPicker.fullBackups());
+    EXPECT_EQ(0u, fullPicker.text().find("To restore a previously created registry backup, please select a date below."));
 
     BackupManagerModel fromMain(registry, machine.system, kProgram, 0);
     EXPECT_EQ(BackupPage::Restore, fromMain.page());

@@ -1,5 +1,6 @@
 #include "backup/backup_catalogue.h"
 #include "backup/full_backup.h"
+#include "log/activity_log.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 
@@ -7,6 +8,14 @@
 
 namespace tw::test {
 namespace {
+
+Bytes Read(Registry& registry, HKey root, const std::string& path, const char* name)
+{
+    std::uint32_t type = 0;
+    Bytes data;
+    GetValue(registry, root, path, name, &type, &data);
+    return data;
+}
 
 const std::string kProgram = "C:\\Program Files\\Tarnwick";
 
@@ -41,6 +50,70 @@ TEST(FullBackupSnapshots, ThreeBranchesAreSavedAndMergedBack)
     EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, "SOFTWARE") + DumpBranch(registry, kLocalMachine, "HARDWARE") +
                           DumpBranch(registry, kCurrentUser, "SOFTWARE"));
     EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+// A restore goes on past a snapshot file that is missing or unreadable, and says it was not
+// complete.
+TEST(FullBackupSnapshots, MissingOrUnreadableFilesAreRestoredAroundAndReported)
+{
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path", kRegSz, Str("c:\\vendor"));
+    SetValue(registry, kLocalMachine, "HARDWARE\\Bus", "Id", kRegDword, B({1, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, "SOFTWARE\\Mine", "Flag", kRegSz, Str("kept"));
+    std::unique_ptr<FullBackupSteps> steps = MakeSnapshotSteps(machine.system);
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    FullBackupJob create(registry, machine.system, *steps, plan);
+    create.RunHere();
+    ASSERT_TRUE(create.succeeded());
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path", kRegSz, Str("changed"));
+    SetValue(registry, kCurrentUser, "SOFTWARE\\Mine", "Flag", kRegSz, Str("changed"));
+
+    machine.system.RemoveFile(plan.backupFolder + "\\HARDWARE");
+    FullBackupJob missing(registry, machine.system, *steps, PlanFullRestore(kProgram, plan.name));
+    missing.RunHere();
+    EXPECT_FALSE(missing.succeeded());
+    EXPECT_EQ(std::vector<std::string>{plan.backupFolder + "\\HARDWARE"}, missing.failedFiles());
+    EXPECT_EQ(Str("c:\\vendor"), Read(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path"));
+    EXPECT_EQ(Str("kept"), Read(registry, kCurrentUser, "SOFTWARE\\Mine", "Flag"));
+    EXPECT_STREQ("Full registry backup was not completely restored.",
+                 BackupProcessModel(FullBackupMode::Restore).Complete(missing.succeeded()));
+
+    machine.dir.WriteFile(plan.backupFolder + "\\HARDWARE", "not a snapshot\r\n");
+    FullBackupJob unreadable(registry, machine.system, *steps, PlanFullRestore(kProgram, plan.name));
+    unreadable.RunHere();
+    EXPECT_FALSE(unreadable.succeeded());
+    EXPECT_EQ(2, unreadable.filesDone());
+}
+
+// Keys that cannot be read are left out; each one is counted and written into the log.
+TEST(FullBackupSnapshots, KeysLeftOutAreCountedAndLogged)
+{
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path", kRegSz, Str("c:\\vendor"));
+    SetValue(registry, kCurrentUser, "SOFTWARE\\A\\Locked", "x", kRegSz, Str("1"));
+    SetValue(registry, kCurrentUser, "SOFTWARE\\A\\Open", "y", kRegSz, Str("2"));
+    ActivityLog log(machine.system);
+    log.Open();
+    std::unique_ptr<FullBackupSteps> steps = MakeSnapshotSteps(machine.system, &log);
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    FullBackupJob create(registry, machine.system, *steps, plan);
+    // HKLM\SOFTWARE is opened and walked (2 keys), HKLM\HARDWARE is missing; under
+    // HKCU\SOFTWARE the 5th open is "A", the 6th "Locked".
+    registry.InjectFault(RegOp::OpenKey, 6, kErrorAccessDenied);
+    create.RunHere();
+    EXPECT_TRUE(create.succeeded());
+    EXPECT_EQ(2u, create.skippedKeys());
+    std::string snapshot = machine.dir.ReadFile(plan.backupFolder + "\\CUSOFTWARE");
+    EXPECT_NE(std::string::npos, snapshot.find("<k name=\"Open\">"));
+    EXPECT_EQ(std::string::npos, snapshot.find("Locked"));
+    std::string logPath = log.path();
+    log.Close();
+    std::string text = machine.dir.ReadFile(logPath);
+    EXPECT_NE(std::string::npos, text.find("Full backup: key left out, it cannot be read: HKEY_LOCAL_MACHINE\\HARDWARE\r\n"));
+    EXPECT_NE(std::string::npos,
+              text.find("Full backup: key left out, it cannot be read: HKEY_CURRENT_USER\\SOFTWARE\\A\\Locked\r\n"));
 }
 
 }  // namespace

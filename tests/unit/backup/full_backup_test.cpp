@@ -19,10 +19,12 @@ const std::string kProgram = "C:\\Program Files\\Tarnwick";
 // lets it go.
 class RecordingSteps final : public FullBackupSteps {
 public:
-    bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch) override
+    bool WriteBranchFile(Registry& registry, const std::string& path, const std::string& branch,
+                         std::size_t* /*skippedKeys*/) override
     {
         Enter(path);
-        return Walk(registry, branch);
+        bool walked = Walk(registry, branch);
+        return path.substr(path.rfind('\\') + 1) != failWriting && walked;
     }
     bool RestoreFile(Registry& registry, const std::string& path) override
     {
@@ -47,6 +49,7 @@ public:
     }
     std::vector<std::string> files;
     std::size_t keysWalked = 0;
+    std::string failWriting;  // the snapshot file whose writing fails
 
 private:
     void Enter(const std::string& path)
@@ -93,6 +96,8 @@ TEST(FullBackup, CreationMakesTheCatalogueFileAndFolderAndWritesInOrder)
     ScratchMachine machine;
     MemoryRegistry registry;
     CreateKey(registry, kLocalMachine, "SOFTWARE\\A");
+    CreateKey(registry, kLocalMachine, "HARDWARE");
+    CreateKey(registry, kCurrentUser, "SOFTWARE");
     FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
     EXPECT_EQ("FULL 2005-03-07_14-05-09.reg", plan.name);
     EXPECT_EQ("", machine.dir.ReadFile(kProgram + "\\Registry Backups\\FULL 2005-03-07_14-05-09.reg"));
@@ -104,6 +109,7 @@ TEST(FullBackup, CreationMakesTheCatalogueFileAndFolderAndWritesInOrder)
     job.Wait();
     EXPECT_TRUE(finished);
     EXPECT_EQ(FullBackupJob::State::Completed, job.state());
+    EXPECT_TRUE(job.succeeded());
     EXPECT_EQ((std::vector<std::string>{"SOFTWARE", "HARDWARE", "CUSOFTWARE"}), steps.files);
 
     FullBackupPlan restore = PlanFullRestore(kProgram, plan.name);
@@ -163,21 +169,75 @@ TEST(FullBackup, ProgressWindowModel)
     EXPECT_EQ(100, window.position());
     window.Tick();
     EXPECT_EQ(0, window.position());
-    EXPECT_STREQ("Full registry backup was restored.", window.Complete());
+    EXPECT_STREQ("Full registry backup was restored.", window.Complete(true));
     EXPECT_EQ(100, window.position());
-    EXPECT_STREQ("Full registry backup is created.", BackupProcessModel(FullBackupMode::Create).Complete());
+    EXPECT_STREQ("Full registry backup is created.", BackupProcessModel(FullBackupMode::Create).Complete(true));
+    EXPECT_STREQ("Full registry backup could not be created.",
+                 BackupProcessModel(FullBackupMode::Create).Complete(false));
+    EXPECT_STREQ("Full registry backup was not completely restored.",
+                 BackupProcessModel(FullBackupMode::Restore).Complete(false));
 
     // After completion Cancel has no effect.
     ScratchMachine machine;
     MemoryRegistry registry;
+    CreateKey(registry, kLocalMachine, "SOFTWARE");
+    CreateKey(registry, kLocalMachine, "HARDWARE");
+    CreateKey(registry, kCurrentUser, "SOFTWARE");
     RecordingSteps steps;
     FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
     FullBackupJob job(registry, machine.system, steps, plan);
     job.RunHere();
+    EXPECT_TRUE(job.succeeded());
     BackupProcessModel done(FullBackupMode::Create);
-    done.Complete();
+    done.Complete(job.succeeded());
     EXPECT_FALSE(done.ConfirmCancel(job));
     EXPECT_TRUE(machine.dir.Exists(plan.catalogueFile));
+}
+
+// A backup that could not be made whole is not left behind, and the window says so.
+TEST(FullBackup, ABackupThatCannotBeMadeWholeLeavesNothingBehind)
+{
+    const LocalTime when{2005, 3, 1, 7, 14, 5, 9, 0};
+    MemoryRegistry registry;
+    {
+        // "Registry Backups" is a file: no catalogue file, so no folder either.
+        ScratchMachine machine;
+        machine.dir.WriteFile(kProgram + "\\Registry Backups", "in the way");
+        FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, when);
+        EXPECT_FALSE(plan.prepared);
+        EXPECT_FALSE(machine.dir.Exists(kProgram + "\\Full Backups\\" + plan.name));
+        RecordingSteps steps;
+        FullBackupJob job(registry, machine.system, steps, plan);
+        job.RunHere();
+        EXPECT_TRUE(steps.files.empty());
+        EXPECT_FALSE(job.succeeded());
+        BackupProcessModel window(FullBackupMode::Create);
+        EXPECT_STREQ("Full registry backup could not be created.", window.Complete(job.succeeded()));
+    }
+    {
+        // "Full Backups" is a file: the catalogue file made first goes again.
+        ScratchMachine machine;
+        machine.dir.WriteFile(kProgram + "\\Full Backups", "in the way");
+        FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, when);
+        EXPECT_FALSE(plan.prepared);
+        EXPECT_FALSE(machine.dir.Exists(plan.catalogueFile));
+    }
+    {
+        // A snapshot not written in full: catalogue file and folder are removed.
+        ScratchMachine machine;
+        FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, when);
+        ASSERT_TRUE(plan.prepared);
+        RecordingSteps steps;
+        steps.failWriting = "HARDWARE";
+        FullBackupJob job(registry, machine.system, steps, plan);
+        job.Start();
+        job.Wait();
+        EXPECT_EQ(FullBackupJob::State::Completed, job.state());
+        EXPECT_FALSE(job.succeeded());
+        EXPECT_FALSE(machine.dir.Exists(plan.catalogueFile));
+        EXPECT_FALSE(machine.dir.Exists(plan.backupFolder));
+        EXPECT_TRUE(ListCatalogue(machine.system, kProgram, CatalogueKind::FullBackups).empty());
+    }
 }
 
 }  // namespace

@@ -1,0 +1,366 @@
+// End to end through the backup windows: the backup manager's restore page over a repair
+// backup (its dates, its rows, a restore with one row unticked, removal), the full-backup page
+// (creation, restore through the picker, cancel, and the failures the user is told of), and
+// the pruning of an orphaned full-backup folder at the next start.
+#include "gui_driver.h"
+
+#include "backup/repair_backup.h"
+#include "backup/repair_deletion.h"
+#include "log/activity_log.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "support/registry_fixture.h"
+
+#include "../../resources/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+namespace tw::test::gui {
+namespace {
+
+const char* const kMainTitle = "Tarnwick Version 2.6";
+const char* const kManagerTitle = "Tarnwick version 2.6";
+const char* const kBase = "Software\\TarnwickGuiBackup";
+const char* const kNoBackups = "No backups present for restore.";
+
+std::string BackupsFolder()
+{
+    return TestFolder() + "\\Registry Backups";
+}
+
+std::string FullFolder()
+{
+    return TestFolder() + "\\Full Backups";
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> Names(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+void RemoveTree(const std::string& path)
+{
+    for (const std::string& name : Names(path + "\\*")) {
+        std::string child = path + "\\" + name;
+        if (GetFileAttributesA(child.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveTree(child);
+        else
+            DeleteFileA(child.c_str());
+    }
+    RemoveDirectoryA(path.c_str());
+    DeleteFileA(path.c_str());
+}
+
+// The date the manager shows for a file: its creation time in local time, in English.
+std::string DateText(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return {};
+    FILETIME local;
+    SYSTEMTIME t;
+    FileTimeToLocalFileTime(&data.ftCreationTime, &local);
+    FileTimeToSystemTime(&local, &t);
+    std::tm fields{};
+    fields.tm_year = t.wYear - 1900;
+    fields.tm_mon = t.wMonth - 1;
+    fields.tm_mday = t.wDay;
+    fields.tm_hour = t.wHour;
+    fields.tm_min = t.wMinute;
+    fields.tm_sec = t.wSecond;
+    fields.tm_wday = t.wDayOfWeek;
+    char text[128];
+    std::strftime(text, sizeof text, "%A, %B %d, %Y, %H:%M:%S", &fields);
+    return text;
+}
+
+// Waits for a message box of the program, checks its text and answers it.
+std::string AnswerBox(TarnwickRun& run, const char* caption = "Tarnwick", int button = IDOK)
+{
+    HWND box = run.WaitForWindow(caption);
+    if (!box)
+        return "(no message box)";
+    std::string text = MessageBoxText(box);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+    WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+    return text;
+}
+
+std::string ValueText(Registry& registry, const std::string& path, const char* name)
+{
+    std::uint32_t type = 0;
+    Bytes data;
+    if (!GetValue(registry, kCurrentUser, path, name, &type, &data))
+        return "(missing)";
+    return std::string(data.begin(), data.end());
+}
+
+class GuiBackupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WipeKey(registry, kCurrentUser, kBase);
+        RemoveTree(BackupsFolder());
+        RemoveTree(FullFolder());
+    }
+    void TearDown() override
+    {
+        WipeKey(registry, kCurrentUser, kBase);
+        RemoveTree(BackupsFolder());
+        RemoveTree(FullFolder());
+    }
+    Win32Registry registry;
+    Win32System system;
+};
+
+TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAndRemoved)
+{
+    // A repair of one key: the backup holds the key, its values and its subkey.
+    const std::string item = std::string(kBase) + "\\Item";
+    SetValue(registry, kCurrentUser, item, "Alpha", kRegSz, Str("first value"));
+    SetValue(registry, kCurrentUser, item, "Beta", kRegDword, B({7, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, item, "Gamma", kRegBinary, B({0, 1, 2, 0xff}));
+    SetValue(registry, kCurrentUser, item + "\\Sub", "Delta", kRegExpandSz, Str("%SystemRoot%\\d.dll"));
+    std::string before = DumpBranch(registry, kCurrentUser, item);
+    ActivityLog log(system);
+    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\" + item, "KEY", ""}};
+    RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, TestFolder(), items);
+    ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
+    KeyOperations keys(registry, DeletionStyle::WindowsNT);
+    DeleteSavedItems(keys, log, items, {}, backup.saved, {});
+    ASSERT_FALSE(KeyExists(registry, kCurrentUser, item));
+
+    TarnwickRun run;
+    ASSERT_TRUE(run.started());
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    Click(main, IDC_BACKUP_TILE);
+    HWND manager = run.WaitForWindow(kManagerTitle);
+    ASSERT_NE(nullptr, manager);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }));
+    for (int id : {IDC_BACKUP_DATES, IDC_BACKUP_CONTENT, IDC_RESTORE_RUN, IDC_REMOVE_BACKUP, IDC_SELECT_ALL})
+        EXPECT_TRUE(Visible(manager, id)) << id;
+    for (int id : {IDC_RADIO_CREATE, IDC_FULL_PERFORM})
+        EXPECT_FALSE(Visible(manager, id)) << id;
+
+    // The date list: the placeholder, then the backup by its file's creation date.
+    HWND dates = Control(manager, IDC_BACKUP_DATES);
+    ASSERT_TRUE(WaitFor([&] { return ComboCount(dates) == 2; }));
+    EXPECT_EQ("< Select the date >", ComboText(dates, 0));
+    EXPECT_EQ(DateText(backup.path), ComboText(dates, 1));
+    EXPECT_EQ(0, ComboSelection(dates));
+
+    // Choosing it fills the content list, every row ticked.
+    HWND list = Control(manager, IDC_BACKUP_CONTENT);
+    SelectComboItem(dates, 1);
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 6; }));
+    const std::string path = "HKEY_CURRENT_USER\\" + item;
+    const std::pair<std::string, std::string> rows[] = {
+        {"Key", path},
+        {"Value", path + " [Alpha]"},
+        {"Value", path + " [Beta]"},
+        {"Value", path + " [Gamma]"},
+        {"Key", path + "\\Sub"},
+        {"Value", path + "\\Sub [Delta]"},
+    };
+    for (int row = 0; row < 6; ++row) {
+        EXPECT_EQ(rows[row].first, ListText(list, row, 0)) << row;
+        EXPECT_EQ(rows[row].second, ListText(list, row, 1)) << row;
+        EXPECT_TRUE(ListChecked(list, row)) << row;
+    }
+    EXPECT_TRUE(SaveScreenshot(manager, "backup-restore-page"));
+
+    // "Deselect all" and "Select all", then one value unticked: the restore leaves just it out.
+    Click(manager, IDC_DESELECT_ALL);
+    EXPECT_TRUE(WaitFor([&] { return !ListChecked(list, 0) && !ListChecked(list, 5); }));
+    Click(manager, IDC_SELECT_ALL);
+    EXPECT_TRUE(WaitFor([&] { return ListChecked(list, 0) && ListChecked(list, 5); }));
+    SetListChecked(list, 2, false);
+    ASSERT_FALSE(ListChecked(list, 2));
+    Click(manager, IDC_RESTORE_RUN);
+    EXPECT_EQ("Backup restored!", AnswerBox(run));
+    EXPECT_EQ("(missing)", ValueText(registry, item, "Beta"));
+    SetValue(registry, kCurrentUser, item, "Beta", kRegDword, B({7, 0, 0, 0}));
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, item));
+
+    // Removing the last repair backup through the picker.
+    Click(manager, IDC_REMOVE_BACKUP);
+    HWND picker = run.WaitForWindow("Remove Backup");
+    ASSERT_NE(nullptr, picker);
+    EXPECT_EQ("Select Backup Date:", WindowText(Control(picker, IDC_PICKER_GROUP)));
+    EXPECT_EQ(0u, WindowText(Control(picker, IDC_PICKER_TEXT)).find("This option allows you to remove any backups"));
+    HWND pickerDates = Control(picker, IDC_PICKER_DATES);
+    ASSERT_EQ(2, ComboCount(pickerDates));
+    SelectComboItem(pickerDates, 1);
+    EXPECT_TRUE(SaveScreenshot(picker, "backup-date-picker"));
+    Click(picker, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+    EXPECT_EQ(kNoBackups, AnswerBox(run));
+    EXPECT_FALSE(Exists(backup.path));
+    EXPECT_EQ(1, ComboCount(dates));
+    EXPECT_EQ(0, ListRowCount(list));
+
+    // "User settings" leaves for the "Settings" page of the main window.
+    Click(manager, IDC_USER_SETTINGS);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) && Visible(main, IDC_FULL_BACKUP); }));
+    EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), kManagerTitle));
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiBackupTest, FullBackupCreatedRestoredCancelledAndItsFailuresTold)
+{
+    const std::string key = std::string(kBase) + "\\Full";
+    SetValue(registry, kCurrentUser, key, "Keep", kRegSz, Str("first"));
+    TarnwickRun run;
+    ASSERT_TRUE(run.started());
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    Click(main, IDC_USER_SETTINGS);
+    ASSERT_TRUE(WaitFor([&] { return Visible(main, IDC_FULL_BACKUP); }));
+    Click(main, IDC_FULL_BACKUP);
+    HWND manager = run.WaitForWindow(kManagerTitle);
+    ASSERT_NE(nullptr, manager);
+    for (int id : {IDC_RADIO_CREATE, IDC_RADIO_RESTORE, IDC_FULL_PERFORM, IDC_FULL_CLOSE})
+        EXPECT_TRUE(Visible(manager, id)) << id;
+    EXPECT_FALSE(Visible(manager, IDC_BACKUP_DATES));
+    EXPECT_FALSE(Checked(manager, IDC_RADIO_CREATE));
+    EXPECT_FALSE(Checked(manager, IDC_RADIO_RESTORE));
+    EXPECT_TRUE(SaveScreenshot(manager, "backup-full-page"));
+
+    // Creating: the empty catalogue file and the folder with its three snapshots.
+    Click(manager, IDC_RADIO_CREATE);
+    Click(manager, IDC_FULL_PERFORM);
+    HWND progress = run.WaitForWindow("Full Backup");
+    ASSERT_NE(nullptr, progress);
+    EXPECT_EQ("Creating backup...", WindowText(Control(progress, IDC_PROCESS_STATUS)));
+    SaveScreenshot(progress, "backup-progress");
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    EXPECT_EQ("Full registry backup is created.", MessageBoxText(done));
+    // After completion "Cancel" does nothing: no question, and OK ends the window.
+    Click(progress, IDCANCEL);
+    PressOk(done);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
+    EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Warning"));
+    std::vector<std::string> catalogue = Names(BackupsFolder() + "\\FULL*.reg");
+    ASSERT_EQ(1u, catalogue.size());
+    const std::string name = catalogue[0];
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExA((BackupsFolder() + "\\" + name).c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(0u, data.nFileSizeLow);
+    for (const char* file : {"SOFTWARE", "HARDWARE", "CUSOFTWARE"})
+        EXPECT_TRUE(Exists(FullFolder() + "\\" + name + "\\" + file)) << file;
+
+    // The restore page lists repair backups only: with only full backups there is none.
+    Click(manager, IDC_BACKUP_MANAGER);
+    EXPECT_EQ(kNoBackups, AnswerBox(run));
+    EXPECT_TRUE(Visible(manager, IDC_BACKUP_DATES));
+    EXPECT_EQ(1, ComboCount(Control(manager, IDC_BACKUP_DATES)));
+    Click(manager, IDC_RESTORE_CLOSE);  // back to the full-backup page it came from
+    ASSERT_TRUE(WaitFor([&] { return Visible(manager, IDC_FULL_PERFORM); }));
+
+    // A key changed afterwards comes back with the full restore, asked for through the picker.
+    SetValue(registry, kCurrentUser, key, "Keep", kRegSz, Str("changed"));
+    Click(manager, IDC_RADIO_RESTORE);
+    Click(manager, IDC_FULL_PERFORM);
+    HWND picker = run.WaitForWindow("Full Registry Backup");
+    ASSERT_NE(nullptr, picker);
+    HWND pickerDates = Control(picker, IDC_PICKER_DATES);
+    ASSERT_EQ(2, ComboCount(pickerDates));
+    EXPECT_EQ(DateText(BackupsFolder() + "\\" + name), ComboText(pickerDates, 1));
+    SelectComboItem(pickerDates, 1);
+    Click(picker, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+    progress = run.WaitForWindow("Full Backup");
+    ASSERT_NE(nullptr, progress);
+    EXPECT_EQ("Restoring backup...", WindowText(Control(progress, IDC_PROCESS_STATUS)));
+    EXPECT_EQ("Full registry backup was restored.", AnswerBox(run));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
+    EXPECT_EQ(std::string("first") + '\0', ValueText(registry, key, "Keep"));
+
+    // A snapshot file missing: the others are restored, and the user is told.
+    SetValue(registry, kCurrentUser, key, "Keep", kRegSz, Str("changed again"));
+    ASSERT_TRUE(DeleteFileA((FullFolder() + "\\" + name + "\\HARDWARE").c_str()));
+    Click(manager, IDC_FULL_PERFORM);
+    picker = run.WaitForWindow("Full Registry Backup");
+    ASSERT_NE(nullptr, picker);
+    SelectComboItem(Control(picker, IDC_PICKER_DATES), 1);
+    Click(picker, IDOK);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
+    progress = run.WaitForWindow("Full Backup");
+    ASSERT_NE(nullptr, progress);
+    EXPECT_EQ("Full registry backup was not completely restored.", AnswerBox(run));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
+    EXPECT_EQ(std::string("first") + '\0', ValueText(registry, key, "Keep"));
+
+    // Cancelling a creation: Yes removes its catalogue entry at once.
+    for (int i = 0; i < 3000; ++i)
+        CreateKey(registry, kCurrentUser, std::string(kBase) + "\\Bulk\\K" + std::to_string(i));
+    Click(manager, IDC_RADIO_CREATE);
+    Click(manager, IDC_FULL_PERFORM);
+    progress = run.WaitForWindow("Full Backup");
+    ASSERT_NE(nullptr, progress);
+    Click(progress, IDCANCEL);
+    HWND question = run.WaitForWindow("Warning");
+    ASSERT_NE(nullptr, question);
+    EXPECT_EQ("Do you want to cancel full backup procedure?", MessageBoxText(question));
+    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(question, IDYES)));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
+    EXPECT_EQ(std::vector<std::string>{name}, Names(BackupsFolder() + "\\FULL*.reg"));
+    std::vector<std::string> folders = Names(FullFolder() + "\\FULL*");
+    EXPECT_EQ(2u, folders.size());  // the cancelled one stays until the next start
+
+    // The window's own close button ends the program.
+    Click(manager, IDC_BACKUP_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+
+    // The next start prunes the cancelled backup's folder and keeps the whole one.
+    {
+        TarnwickRun next;
+        ASSERT_TRUE(next.started());
+        HWND nextMain = next.WaitForMainWindow();
+        ASSERT_NE(nullptr, nextMain);
+        EXPECT_EQ(std::vector<std::string>{name}, Names(FullFolder() + "\\FULL*"));
+
+        // A backup whose folder cannot be made is not created, and the user is told.
+        RemoveTree(FullFolder());
+        HANDLE blocker = CreateFileA(FullFolder().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, blocker);
+        CloseHandle(blocker);
+        Click(nextMain, IDC_USER_SETTINGS);
+        ASSERT_TRUE(WaitFor([&] { return Visible(nextMain, IDC_FULL_BACKUP); }));
+        Click(nextMain, IDC_FULL_BACKUP);
+        HWND nextManager = next.WaitForWindow(kManagerTitle);
+        ASSERT_NE(nullptr, nextManager);
+        Click(nextManager, IDC_RADIO_CREATE);
+        Click(nextManager, IDC_FULL_PERFORM);
+        EXPECT_EQ("Full registry backup could not be created.", AnswerBox(next));
+        EXPECT_EQ(std::vector<std::string>{name}, Names(BackupsFolder() + "\\FULL*.reg"));
+        Click(nextManager, IDC_FULL_CLOSE);
+        EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(nextMain); }));
+        PostMessageA(nextMain, WM_CLOSE, 0, 0);
+        EXPECT_EQ(0, next.WaitForExit());
+    }
+}
+
+}  // namespace
+}  // namespace tw::test::gui
