@@ -29,6 +29,7 @@ build: native win32 win64
 test: build fuzz-build
 	@bash tools/run-tests.sh $(PRESETS)
 	@bash tools/run-fuzzers.sh build/fuzz $(FUZZ_SECONDS)
+	@bash tools/dist.sh
 
 test-native test-win32 test-win64: test-%: %
 	@bash tools/run-tests.sh $*

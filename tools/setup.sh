@@ -10,7 +10,7 @@ packages=(
   wine wine32:i386 wine64
   xvfb x11-utils xdotool imagemagick
   libxml2-utils libimage-exiftool-perl
-  nsis zip python3 python3-pil fonts-dejavu-core locales
+  nsis zip unzip file python3 python3-pil fonts-dejavu-core locales
 )
 
 missing=()
