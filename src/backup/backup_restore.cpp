@@ -75,6 +75,11 @@ public:
     void OnRecord(int row, std::uint32_t rootCode, const std::string& subkeyPath) override
     {
         targets_.clear();
+        paths_.clear();
+        std::string path = BackupRootName(rootCode).value_or("");
+        if (!subkeyPath.empty())
+            path += "\\" + subkeyPath;
+        paths_.push_back(std::move(path));
         auto target = std::make_unique<KeyHandle>(registry_);
         if (Ticked(row)) {
             long status = registry_.CreateKey(PredefinedKey(rootCode), subkeyPath.c_str(), target->Put());
@@ -94,25 +99,39 @@ public:
         if (!target || !Ticked(row))
             return;
         // A value the registry refuses is skipped, as the other rows still deserve their turn.
+        // It is named, and the restore is not reported as whole.
         if (registry_.SetValueEx(target, name.c_str(), 0, type, reinterpret_cast<const std::uint8_t*>(data.data()),
                                  static_cast<std::uint32_t>(data.size())) == kSuccess)
             ++outcome_.values;
+        else
+            outcome_.notWritten.push_back(paths_.back() + " [" + name + "]");
     }
     void OnSubkeyBegin(int row, const std::string& name) override
     {
         HKey parent = targets_.back()->get();
         auto target = std::make_unique<KeyHandle>(registry_);
+        paths_.push_back(paths_.back() + "\\" + name);
         // An empty name would hand back the parent's own handle; a file never holds one.
         if (parent && Ticked(row) && !name.empty()) {
-            if (registry_.CreateKey(parent, name.c_str(), target->Put()) == kSuccess)
+            if (registry_.CreateKey(parent, name.c_str(), target->Put()) == kSuccess) {
                 ++outcome_.keys;
-            else
+            } else {
                 target->Release();
+                outcome_.notWritten.push_back(paths_.back());
+            }
         }
         targets_.push_back(std::move(target));
     }
-    void OnSubkeyEnd() override { targets_.pop_back(); }
-    void OnRecordEnd() override { targets_.clear(); }
+    void OnSubkeyEnd() override
+    {
+        targets_.pop_back();
+        paths_.pop_back();
+    }
+    void OnRecordEnd() override
+    {
+        targets_.clear();
+        paths_.clear();
+    }
 
 private:
     bool Ticked(int row) const { return row < 0 || std::size_t(row) >= ticks_.size() || ticks_[std::size_t(row)]; }
@@ -121,6 +140,7 @@ private:
     const std::vector<bool>& ticks_;
     RestoreOutcome& outcome_;
     std::vector<std::unique_ptr<KeyHandle>> targets_;
+    std::vector<std::string> paths_;  // of each target, for naming what could not be written
     bool allCreated_ = true;
 };
 
@@ -183,7 +203,7 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::ve
     {
         RestoreVisitor visitor(registry, ticks, outcome);
         bool complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
-        outcome.restored = complete && visitor.allCreated();
+        outcome.restored = complete && visitor.allCreated() && outcome.notWritten.empty();
     }
     outcome.messages.push_back(outcome.restored ? backup_text::kRestored : backup_text::kNotRestored);
     return outcome;

@@ -48,6 +48,9 @@ struct RestoreOutcome {
     std::vector<std::string> messages;
     std::size_t keys = 0;    // keys created or opened
     std::size_t values = 0;  // values written
+    // Subkeys ("path") and values ("path [name]") the registry refused to write: they are
+    // skipped so that the other rows still get their turn, and the restore is not whole.
+    std::vector<std::string> notWritten;
 };
 
 // Restores the rows of `filePath` whose tick is set; rows beyond the end of `ticks` count as

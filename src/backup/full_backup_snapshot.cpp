@@ -42,8 +42,9 @@ public:
         RestoreTarget target{registry, system_, {}};
         RestoreReport report;
         bool keysRestored = RestoreSnapshotFile(reader, path, target, &report);
-        // A missing file, or one that stops at a parse error, restores nothing or only part.
-        return keysRestored && report.fileOpened && reader.Error().empty();
+        // A missing file, or one that stops at a parse error, restores nothing or only part;
+        // so does one whose values the registry refused (without the rights to write them).
+        return keysRestored && report.fileOpened && reader.Error().empty() && report.valuesFailed == 0;
     }
 
 private:

@@ -97,7 +97,12 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
             continue;
         }
         KeyHandle key(registry);
-        if (registry.OpenKeyEx(PredefinedKey(*root), subkey.c_str(), 0, kKeyAllAccess, key.Put()) != kSuccess)
+        const long opened = registry.OpenKeyEx(PredefinedKey(*root), subkey.c_str(), 0, kKeyAllAccess, key.Put());
+        if (opened == kErrorAccessDenied) {
+            log.Write("Not saved, as access to it was denied: " + item.keyPath);
+            result.denied.push_back(item.keyPath);
+        }
+        if (opened != kSuccess)
             continue;
         RepairBackupWriter::ItemResult r;
         if (item.deleteType == "KEY") {

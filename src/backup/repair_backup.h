@@ -38,6 +38,9 @@ struct RepairBackupResult {
     // Per item: the number of its record in the file, from 0 in file order; -1 for none.
     std::vector<int> records;
     std::uint64_t bytes = 0;
+    // Items whose key the registry refused to open with "access denied": not saved, so not
+    // repaired.
+    std::vector<std::string> denied;
 };
 
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,

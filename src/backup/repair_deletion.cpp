@@ -132,6 +132,15 @@ private:
     {
         long status = registry_.OpenKeyEx(level.parent, level.name.c_str(), 0, access, level.key.Put());
         level.gone = status == kErrorFileNotFound;
+        NoteDenied(status, level.path);
+    }
+
+    void NoteDenied(long status, const std::string& what)
+    {
+        if (status != kErrorAccessDenied)
+            return;
+        log_.Write("Left in place, as access to it was denied: " + what);
+        counts_.denied.push_back(what);
     }
 
     // Deletes one value while its type and data are those in the file.
@@ -153,7 +162,9 @@ private:
             log_.Write("Left in place, as it changed after the backup: " + keyPath + " [" + name + "]");
             return Outcome::Stays;
         }
-        return registry_.DeleteValue(key, name.c_str()) == kSuccess ? Outcome::Deleted : Outcome::Stays;
+        status = registry_.DeleteValue(key, name.c_str());
+        NoteDenied(status, keyPath + " [" + name + "]");
+        return status == kSuccess ? Outcome::Deleted : Outcome::Stays;
     }
 
     // After its values and subkeys: the key itself, if nothing is left in it. What the
@@ -175,7 +186,9 @@ private:
         if (!values.empty() || !subkeys.empty())
             return Outcome::Stays;
         level.key.Close();
-        return registry_.DeleteKey(level.parent, level.name.c_str()) == kSuccess ? Outcome::Deleted : Outcome::Stays;
+        long status = registry_.DeleteKey(level.parent, level.name.c_str());
+        NoteDenied(status, level.path);
+        return status == kSuccess ? Outcome::Deleted : Outcome::Stays;
     }
 
     // The names of a key's values (or subkeys); false when they cannot all be read.

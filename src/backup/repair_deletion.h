@@ -25,6 +25,9 @@ struct RepairCounts {
     int values = 0;     // values deleted
     int shortcuts = 0;  // shortcut files deleted
     int left = 0;       // ticked items left in place, whole or in part (not saved, changed, or the deletion failed)
+    // Keys and values ("path [name]") the registry refused to open or delete with "access
+    // denied": what a caller without the rights it needs must name.
+    std::vector<std::string> denied;
 };
 
 // "FixedOn" + full weekday + full month + day (2) + year (4) + hour, minute, second (2

@@ -94,6 +94,8 @@ int Restore(Context& context, const Arguments& arguments)
         ticks[row] = false;
     }
     RestoreOutcome outcome = RestoreRepairBackup(context.registry, context.system, BackupPath(context, file), ticks);
+    for (const std::string& path : outcome.notWritten)
+        context.err << "tarnwick-cli: cannot write " << path << "\n";
     for (const std::string& m : outcome.messages)
         (outcome.restored ? context.out : context.err) << m << "\n";
     return outcome.restored ? kExitOk : kExitFailed;

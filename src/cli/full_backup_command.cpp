@@ -34,6 +34,9 @@ int RunFullBackup(Context& context, const Arguments& arguments)
         FullBackupPlan plan = PrepareFullBackup(context.system, folder, context.system.GetLocalTime());
         FullBackupJob job(context.registry, context.system, *steps, plan);
         job.RunHere();
+        if (!plan.prepared)
+            context.err << "tarnwick-cli: cannot create " << plan.catalogueFile << " and the folder "
+                        << plan.backupFolder << "\n";
         context.out << plan.name << "\n";
         return Report(context, job, "was not written in full");
     }

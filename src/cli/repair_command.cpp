@@ -1,7 +1,9 @@
 // tarnwick-cli repair [SECTION...]: scans like scan (all fourteen sections when none is
 // named), then repairs every finding as the program's repair does: the dated pre-repair
 // backup first, then the deletions and the broken shortcut files. Prints the backup file and
-// what was removed; exit status 1 when the backup could not be written (nothing is removed).
+// what was removed; exit status 1 when the backup could not be written (nothing is removed)
+// or the registry denied access to an item (each one is named).
+#include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
 #include "cli/commands.h"
@@ -40,6 +42,10 @@ int RunRepair(Context& context, const Arguments& arguments)
     RepairOutcome outcome = Repair(driver.engine(), driver.shortcuts(), ProgramFolder(context.system));
     if (outcome.backupFailed) {
         context.err << "tarnwick-cli: " << backup_text::kBackupNotWritten << "\n";
+        context.err << "tarnwick-cli: cannot write "
+                    << (outcome.backup.path.empty() ? "a file in " + RegistryBackupsPath(ProgramFolder(context.system))
+                                                    : outcome.backup.path)
+                    << "\n";
         return kExitFailed;
     }
     context.out << "Found: " << problems << " problems, " << shortcuts << " broken shortcuts\n";
@@ -53,7 +59,13 @@ int RunRepair(Context& context, const Arguments& arguments)
                 << outcome.counts.shortcuts << " shortcut files\n";
     if (outcome.counts.left > 0)
         context.out << "Left in place: " << outcome.counts.left << "\n";
-    return kExitOk;
+    // Without the rights a repair needs, what it could not touch is named, and the repair
+    // does not count as done.
+    for (const std::string& path : outcome.backup.denied)
+        context.err << "tarnwick-cli: access denied: " << path << " (not saved, not repaired)\n";
+    for (const std::string& path : outcome.counts.denied)
+        context.err << "tarnwick-cli: access denied: " << path << " (left in place)\n";
+    return outcome.backup.denied.empty() && outcome.counts.denied.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace tw::cli

@@ -59,5 +59,40 @@ TEST_F(RepairCommand, ABackupThatCannotBeWrittenIsAnErrorAndNothingGoes)
     EXPECT_EQ(2, Run({"repair", "NoSuchSection"}).status);
 }
 
+// Without the rights a repair needs (a program run without elevation), what the registry
+// refuses is named on the error stream and the command fails; the rest is repaired.
+TEST_F(RepairCommand, AccessDeniedIsNamedAndFailsTheCommand)
+{
+    const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    SetValue(registry, kLocalMachine, appPaths + "\\Locked.exe", nullptr, kRegSz, Str("C:\\Tools\\locked.exe"));
+    SetValue(registry, kLocalMachine, appPaths + "\\Deep.exe", nullptr, kRegSz, Str("C:\\Tools\\deep.exe"));
+    CreateKey(registry, kLocalMachine, appPaths + "\\Deep.exe\\Sub");
+    SetValue(registry, kLocalMachine, appPaths + "\\Gone.exe", nullptr, kRegSz, Str("C:\\Tools\\gone.exe"));
+    ASSERT_TRUE(registry.RefuseWriteAccess(kLocalMachine, appPaths + "\\Locked.exe"));
+    ASSERT_TRUE(registry.RefuseWriteAccess(kLocalMachine, appPaths + "\\Deep.exe\\Sub"));
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+
+    Result r = Run({"repair", "ApplicationPaths"});
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.err.find("tarnwick-cli: access denied: HKEY_LOCAL_MACHINE\\" + appPaths +
+                                            "\\locked.exe (not saved, not repaired)\n"))
+        << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("tarnwick-cli: access denied: HKEY_LOCAL_MACHINE\\" + appPaths +
+                                            "\\deep.exe\\Sub (left in place)\n"))
+        << r.err;
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, appPaths + "\\Gone.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, appPaths + "\\Locked.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, appPaths + "\\Deep.exe\\Sub"));
+    EXPECT_NE(std::string::npos, r.out.find("Left in place: 2\n")) << r.out;
+
+    // A restore whose values the registry refuses says which, and is not reported as done.
+    registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
+    Result restored = Run({"backup", "restore", "2005-03-07_14-05-09.reg"});
+    EXPECT_EQ(1, restored.status);
+    EXPECT_NE(std::string::npos, restored.err.find("tarnwick-cli: cannot write HKEY_LOCAL_MACHINE\\")) << restored.err;
+    EXPECT_NE(std::string::npos, restored.err.find("Backup was not restored!\n")) << restored.err;
+    EXPECT_EQ("", restored.out);
+}
+
 }  // namespace
 }  // namespace tw::test
