@@ -84,6 +84,23 @@ TEST(FullBackupSnapshots, MissingOrUnreadableFilesAreRestoredAroundAndReported)
     unreadable.RunHere();
     EXPECT_FALSE(unreadable.succeeded());
     EXPECT_EQ(2, unreadable.filesDone());
+
+    // Values the registry refuses to write (no rights to the branch) leave the restore
+    // incomplete too; the rest is still written.
+    machine.system.RemoveFile(plan.backupFolder + "\\HARDWARE");
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path", kRegSz, Str("changed"));
+    ASSERT_TRUE(registry.RefuseWriteAccess(kLocalMachine, "SOFTWARE\\Vendor"));
+    FullBackupPlan whole = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 6, 0, 0});
+    FullBackupJob again(registry, machine.system, *steps, whole);
+    again.RunHere();
+    ASSERT_TRUE(again.succeeded());
+    SetValue(registry, kCurrentUser, "SOFTWARE\\Mine", "Flag", kRegSz, Str("changed again"));
+    FullBackupJob refused(registry, machine.system, *steps, PlanFullRestore(kProgram, whole.name));
+    refused.RunHere();
+    EXPECT_FALSE(refused.succeeded());
+    EXPECT_EQ(std::vector<std::string>{whole.backupFolder + "\\SOFTWARE"}, refused.failedFiles());
+    EXPECT_EQ(Str("changed"), Read(registry, kLocalMachine, "SOFTWARE\\Vendor", "Path"));
+    EXPECT_EQ(Str("kept"), Read(registry, kCurrentUser, "SOFTWARE\\Mine", "Flag"));
 }
 
 // Keys that cannot be read are left out; each one is counted and written into the log.
