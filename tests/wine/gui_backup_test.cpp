@@ -144,8 +144,7 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
     std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\" + item, "KEY", ""}};
     RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, TestFolder(), items);
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
-    KeyOperations keys(registry, DeletionStyle::WindowsNT);
-    DeleteSavedItems(keys, log, items, {}, backup.saved, {});
+    DeleteSavedItems(registry, system, log, items, {}, backup, {});
     ASSERT_FALSE(KeyExists(registry, kCurrentUser, item));
 
     TarnwickRun run;
