@@ -160,12 +160,14 @@ bool RepairBackupWriter::Flush()
 
 bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
 {
-    std::uint32_t count = 0, longestName = 0, longestData = 0;
-    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
-                               &longestData, nullptr, nullptr) != kSuccess)
-        return false;
-    nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(longestName) + 1, 256}));
-    dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(longestData), 256}));
+    KeyCounts counts;
+    return QueryKeyCounts(registry_, key, &counts) && ReadValues(key, counts, values);
+}
+
+bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values)
+{
+    nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(counts.longestValueName) + 1, 256}));
+    dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(counts.longestValueData), 256}));
 
     bool complete = true;
     for (std::uint32_t index = 0;; ++index) {
@@ -244,8 +246,11 @@ void RepairBackupWriter::PutValue(const ValueRecord& value)
 
 bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResult* result)
 {
+    // The key is asked for its counts once, for its values and its subkeys.
+    KeyCounts counts;
+    const bool queried = QueryKeyCounts(registry_, key, &counts);
     std::vector<ValueRecord> values;
-    bool complete = ReadValues(key, &values);
+    bool complete = queried && ReadValues(key, counts, &values);
     std::vector<bool> keep(values.size(), true);
     MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -263,15 +268,16 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResul
     values.clear();
     values.shrink_to_fit();
 
-    // The names of the subkeys that open; the count goes before the first of them.
+    // The names of the subkeys that open; the count goes before the first of them. The
+    // handle that proved a name opens is kept for writing its block, while the handles
+    // kept stay few; past that, the subkey is opened again when its turn comes.
     std::vector<std::string> names;
-    std::uint32_t longestSubkey = 0;
-    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr) != kSuccess) {
+    std::vector<KeyHandle> opened;
+    if (!queried) {
         PutU32(0);
         return false;
     }
-    std::string name(std::max<std::size_t>(std::size_t(longestSubkey) + 1, 256), '\0');
+    std::string name(std::max<std::size_t>(std::size_t(counts.longestSubkey) + 1, 256), '\0');
     for (std::uint32_t index = 0;; ++index) {
         long status = kErrorMoreData;
         std::uint32_t length = 0;
@@ -302,27 +308,46 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResul
             continue;
         }
         names.push_back(std::move(subkey));
+        if (heldHandles_ < kMaxHeldHandles) {
+            ++heldHandles_;
+            opened.push_back(std::move(child));
+        } else {
+            opened.emplace_back(registry_);
+        }
     }
+    auto release = [&](KeyHandle& handle) {
+        if (handle) {
+            handle.Close();
+            --heldHandles_;
+        }
+    };
     keep.assign(names.size(), true);
     MarkSameNames(names, [](const std::string& n) -> const std::string& { return n; }, &keep);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (keep[i]) {
-            if (kept != i)
+            if (kept != i) {
                 names[kept] = std::move(names[i]);
+                opened[kept] = std::move(opened[i]);
+            }
             ++kept;
         } else {
+            release(opened[i]);
             result->notReadBack.push_back(path + "\\" + names[i]);
             complete = false;
         }
     }
     names.resize(kept);
+    opened.erase(opened.begin() + std::ptrdiff_t(kept), opened.end());
 
     PutU32(static_cast<std::uint32_t>(names.size()));
-    for (const std::string& subkey : names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& subkey = names[i];
         PutText(subkey);
-        KeyHandle child(registry_);
-        if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
+        KeyHandle child = std::move(opened[i]);
+        if (child) {
+            --heldHandles_;
+        } else if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
             // It opened a moment ago; keep the file well formed with an empty block.
             PutU32(0);
             PutU32(0);
@@ -350,32 +375,42 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t 
                                                                   HKey key, std::string_view valueName)
 {
     ItemResult result;
-    std::vector<ValueRecord> values;
-    bool readAll = ReadValues(key, &values);
-    PutU32(rootCode);
-    PutText(subkeyPath);
-    auto match = std::find_if(values.begin(), values.end(),
-                              [&](const ValueRecord& v) { return v.name == valueName; });
-    bool readsBack = false;
-    if (match != values.end()) {
+    KeyValues& held = keyValues_;
+    if (!held.held || held.rootCode != rootCode || held.subkeyPath != subkeyPath) {
+        held.held = false;
+        held.values.clear();
+        held.byName.clear();
+        held.readAll = ReadValues(key, &held.values);
         // Another value that reads as the same name (a substitute for a character outside
         // the code page) would make the name address either of them.
-        std::vector<bool> keep(values.size(), true);
-        MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
-        readsBack = keep[std::size_t(match - values.begin())] && ReadsBack(key, *match);
+        held.unique.assign(held.values.size(), true);
+        MarkSameNames(held.values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &held.unique);
+        for (std::size_t i = 0; i < held.values.size(); ++i)
+            held.byName.emplace(held.values[i].name, i);
+        held.rootCode = rootCode;
+        held.subkeyPath.assign(subkeyPath);
+        held.held = true;
+    }
+    PutU32(rootCode);
+    PutText(subkeyPath);
+    auto match = held.byName.find(std::string(valueName));
+    bool readsBack = false;
+    if (match != held.byName.end()) {
+        const ValueRecord& value = held.values[match->second];
+        readsBack = held.unique[match->second] && ReadsBack(key, value);
         if (!readsBack)
-            result.notReadBack.push_back(DisplayPath(rootCode, subkeyPath) + " [" + match->name + "]");
+            result.notReadBack.push_back(DisplayPath(rootCode, subkeyPath) + " [" + value.name + "]");
     }
     if (readsBack) {
         PutU32(1);
-        PutValue(*match);
+        PutValue(held.values[match->second]);
         result.valueFound = true;
     } else {
         PutU32(0);
     }
     PutU32(0);
     // A value that could not be read may be the one asked for: then it is not safely saved.
-    result.complete = !failed_ && (result.valueFound || (readAll && match == values.end()));
+    result.complete = !failed_ && (result.valueFound || (held.readAll && match == held.byName.end()));
     return result;
 }
 
