@@ -168,6 +168,8 @@ bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vect
 {
     nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(counts.longestValueName) + 1, 256}));
     dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(counts.longestValueData), 256}));
+    if (counts.values == 0)
+        return true;  // nothing to enumerate
 
     bool complete = true;
     for (std::uint32_t index = 0;; ++index) {
@@ -278,7 +280,7 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResul
         return false;
     }
     std::string name(std::max<std::size_t>(std::size_t(counts.longestSubkey) + 1, 256), '\0');
-    for (std::uint32_t index = 0;; ++index) {
+    for (std::uint32_t index = 0; counts.subkeys != 0; ++index) {
         long status = kErrorMoreData;
         std::uint32_t length = 0;
         for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
+#include "registry/value_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -163,8 +164,12 @@ private:
     {
         if (level.gone)
             return Outcome::Gone;
+        // One query tells whether anything is left; only then are the names listed.
         std::vector<std::string> values, subkeys;
-        if (!level.key || !ListNames(level.key.get(), false, &values) || !ListNames(level.key.get(), true, &subkeys))
+        KeyCounts counts;
+        if (!level.key || !QueryKeyCounts(registry_, level.key.get(), &counts) ||
+            (counts.values != 0 && !ListNames(level.key.get(), false, counts, &values)) ||
+            (counts.subkeys != 0 && !ListNames(level.key.get(), true, counts, &subkeys)))
             return Outcome::Stays;
         for (const std::string& value : values)
             if (!HoldsName(level.values, value))
@@ -179,13 +184,10 @@ private:
     }
 
     // The names of a key's values (or subkeys); false when they cannot all be read.
-    bool ListNames(HKey key, bool subkeys, std::vector<std::string>* names)
+    bool ListNames(HKey key, bool subkeys, const KeyCounts& counts, std::vector<std::string>* names)
     {
-        std::uint32_t longestSubkey = 0, longestValue = 0;
-        if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr,
-                                   &longestValue, nullptr, nullptr, nullptr) != kSuccess)
-            return false;
-        std::string name(std::max<std::size_t>(std::size_t(subkeys ? longestSubkey : longestValue) + 1, 256), '\0');
+        const std::uint32_t longest = subkeys ? counts.longestSubkey : counts.longestValueName;
+        std::string name(std::max<std::size_t>(std::size_t(longest) + 1, 256), '\0');
         for (std::uint32_t index = 0;;) {
             auto length = static_cast<std::uint32_t>(name.size());
             long status =
