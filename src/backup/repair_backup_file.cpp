@@ -489,57 +489,72 @@ bool BoundedFileReader::ReadText(std::string* text)
     return ReadU32(&length) && ReadBytes(length, text);
 }
 
+RepairBackupReader::RepairBackupReader(File& file) : in_(file) {}
+
+bool RepairBackupReader::ReadValues(RepairBackupVisitor& visitor)
+{
+    std::uint32_t count = 0;
+    if (!in_.ReadU32(&count))
+        return false;
+    // Each value takes at least twelve bytes, so a false count runs out of file quickly.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t type = 0;
+        if (!in_.ReadText(&name_) || !in_.ReadU32(&type) || !in_.ReadText(&data_))
+            return false;
+        visitor.OnValue(++row_, name_, type, data_);
+    }
+    return true;
+}
+
+RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& visitor)
+{
+    if (damaged_)
+        return Next::Damaged;
+    if (in_.AtEnd())
+        return Next::End;
+    damaged_ = true;  // until the record is read to its end
+    std::uint32_t root = 0;
+    std::string path;
+    if (!in_.ReadU32(&root) || !BackupRootName(root) || !in_.ReadText(&path))
+        return Next::Damaged;
+    visitor.OnRecord(++row_, root, path);
+
+    // Subkeys still to read at each open level; depth is bounded by the file's bytes.
+    std::vector<std::uint32_t> subkeysLeft;
+    std::uint32_t count = 0;
+    if (!ReadValues(visitor) || !in_.ReadU32(&count))
+        return Next::Damaged;
+    subkeysLeft.push_back(count);
+    while (!subkeysLeft.empty()) {
+        if (subkeysLeft.back() == 0) {
+            subkeysLeft.pop_back();
+            if (!subkeysLeft.empty())
+                visitor.OnSubkeyEnd();
+            continue;
+        }
+        --subkeysLeft.back();
+        if (!in_.ReadText(&name_))
+            return Next::Damaged;
+        visitor.OnSubkeyBegin(++row_, name_);
+        if (!ReadValues(visitor) || !in_.ReadU32(&count))
+            return Next::Damaged;
+        subkeysLeft.push_back(count);
+    }
+    visitor.OnRecordEnd();
+    damaged_ = false;
+    return Next::Record;
+}
+
 BackupParse ParseRepairBackup(File& file, RepairBackupVisitor& visitor)
 {
-    BoundedFileReader in(file);
-    int row = -1;
-    std::string name, data;
-
-    auto readValues = [&]() -> bool {
-        std::uint32_t count = 0;
-        if (!in.ReadU32(&count))
-            return false;
-        // Each value takes at least twelve bytes, so a false count runs out of file quickly.
-        for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint32_t type = 0;
-            if (!in.ReadText(&name) || !in.ReadU32(&type) || !in.ReadText(&data))
-                return false;
-            visitor.OnValue(++row, name, type, data);
+    RepairBackupReader reader(file);
+    for (;;) {
+        switch (reader.ReadRecord(visitor)) {
+        case RepairBackupReader::Next::Record: break;
+        case RepairBackupReader::Next::End: return BackupParse::Complete;
+        case RepairBackupReader::Next::Damaged: return BackupParse::Damaged;
         }
-        return true;
-    };
-
-    while (!in.AtEnd()) {
-        std::uint32_t root = 0;
-        std::string path;
-        if (!in.ReadU32(&root) || !BackupRootName(root) || !in.ReadText(&path))
-            return BackupParse::Damaged;
-        visitor.OnRecord(++row, root, path);
-
-        // Subkeys still to read at each open level; depth is bounded by the file's bytes.
-        std::vector<std::uint32_t> subkeysLeft;
-        std::uint32_t count = 0;
-        if (!readValues() || !in.ReadU32(&count))
-            return BackupParse::Damaged;
-        subkeysLeft.push_back(count);
-        while (!subkeysLeft.empty()) {
-            if (subkeysLeft.back() == 0) {
-                subkeysLeft.pop_back();
-                if (!subkeysLeft.empty())
-                    visitor.OnSubkeyEnd();
-                continue;
-            }
-            --subkeysLeft.back();
-            if (!in.ReadText(&name))
-                return BackupParse::Damaged;
-            visitor.OnSubkeyBegin(++row, name);
-            if (!readValues() || !in.ReadU32(&count))
-                return BackupParse::Damaged;
-            subkeysLeft.push_back(count);
-        }
-        visitor.OnRecordEnd();
     }
-    return BackupParse::Complete;
 }
 
 }  // namespace tw

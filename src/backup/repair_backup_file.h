@@ -156,4 +156,24 @@ private:
     bool eof_ = false;
 };
 
+// ParseRepairBackup one record at a time, for a reader that keeps pace with another (the
+// repair journal writes each record just before the deletion reaches it).
+class RepairBackupReader {
+public:
+    explicit RepairBackupReader(File& file);
+    enum class Next { Record, End, Damaged };
+    // Reports the next record, rows numbered on from the last one. After a damage every call
+    // answers Damaged.
+    Next ReadRecord(RepairBackupVisitor& visitor);
+
+private:
+    bool ReadValues(RepairBackupVisitor& visitor);
+
+    BoundedFileReader in_;
+    int row_ = -1;
+    bool damaged_ = false;
+    std::string name_;
+    std::string data_;
+};
+
 }  // namespace tw

@@ -242,15 +242,10 @@ ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const K
         }
         if (status != kSuccess)
             continue;
-        std::string n(name.data(), nameLength);
+        std::string_view n(name.data(), nameLength);
         if (seen)
             seen(n, type, data.data(), dataSize);
-        if (!n.empty())
-            listing.push_back({std::move(n), FormatValueText(type, data.data(), dataSize, codec), type});
-        else if (dataSize != 0)
-            listing.push_back({std::string(kDefaultValueName), FormatValueText(type, data.data(), dataSize, codec), type});
-        else
-            listing.push_back({std::string(kDefaultValueName), std::string(kValueNotSet), type});
+        listing.push_back(ValueEntryOf(n, type, data.data(), dataSize, codec));
     }
     return listing;
 }
@@ -298,9 +293,25 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const
     return listing;
 }
 
+ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                        TextCodec& codec)
+{
+    if (!name.empty())
+        return {std::string(name), FormatValueText(type, data, size, codec), type};
+    if (size != 0)
+        return {std::string(kDefaultValueName), FormatValueText(type, data, size, codec), type};
+    return {std::string(kDefaultValueName), std::string(kValueNotSet), type};
+}
+
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
 {
     ValueListing listing = ListUnsorted(registry, key, codec);
+    OrderForSnapshot(listing);
+    return listing;
+}
+
+void OrderForSnapshot(ValueListing& listing)
+{
     // Adjacent pairs are swapped when the first is not "(Default)" and sorts after the
     // second. Walking on from the pair before a swap (rather than from the front) gives
     // the same order: the pairs ahead of it have not changed.
@@ -317,7 +328,6 @@ ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
         }
     }
     InsertDefaultEntry(listing);
-    return listing;
 }
 
 namespace {

@@ -61,6 +61,13 @@ bool QueryKeyCounts(Registry& registry, HKey key, KeyCounts* counts);
 // Each value as the enumeration gives it: the name without a terminator and the data bytes.
 using RawValueVisit =
     std::function<void(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)>;
+// The entry of one enumerated value: "(Default)" for the unnamed one, "(value not set)" for
+// an unnamed one without data.
+ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                        TextCodec& codec);
+// Puts the entries of one key, in enumeration order, in the order of ListKeyValuesSorted.
+void OrderForSnapshot(ValueListing& listing);
+
 // ListKeyValues of a key whose counts were just asked; `seen`, when given, also receives each
 // value's raw data as it is enumerated.
 ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
