@@ -160,7 +160,8 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
                 return KeyWritten::Failed;
     }
 
-    for (std::uint32_t index = 0;; ++index) {
+    // A key that counts no subkeys is not asked for any: a round trip per key under Wine.
+    for (std::uint32_t index = 0; subkeys != 0; ++index) {
         std::uint32_t length = static_cast<std::uint32_t>(name.size());
         long status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
