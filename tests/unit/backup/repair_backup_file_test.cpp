@@ -288,7 +288,7 @@ TEST_F(RepairBackupFile, ValueItemsOfOneKeyReadTheKeyOnce)
     // The wide key is read twice (before and after the other key), the other once: each
     // read enumerates every value and the call that ends the list.
     EXPECT_EQ(2 * (n + 2) + 2, counting.count(CountingRegistry::kEnumValue));
-    EXPECT_EQ(0, registry.OpenHandleCount());
+    EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
 // A key with more subkeys than the backup keeps open at once: each subkey is still proven to
@@ -333,7 +333,7 @@ TEST_F(RepairBackupFile, AKeyOfThousandsOfSubkeysIsSavedWhole)
         }
     }
     EXPECT_EQ(expected, FileBytes(r));
-    EXPECT_EQ(0, registry.OpenHandleCount());
+    EXPECT_EQ(0u, registry.OpenHandleCount());
     // One query per key (and one of the parent, for the spelling of the item's name), and
     // each subkey opened once but for those past the handles kept.
     const std::size_t keys = 1 + n + 3;

@@ -263,7 +263,7 @@ TEST(RegistryWalk, EachKeyCostsOneOpenOneQueryAndItsEnumeration)
     EXPECT_EQ(values, counting.count(CountingRegistry::kEnumValue));
     // Each key that has subkeys: one call per subkey and the one that ends the list.
     EXPECT_EQ((keys - 1) + (inner + 1), counting.count(CountingRegistry::kEnumKey));
-    EXPECT_EQ(0, s.registry.OpenHandleCount());
+    EXPECT_EQ(0u, s.registry.OpenHandleCount());
 }
 
 // A link is told by its "SymbolicLinkValue" among the values the walk lists anyway; the
