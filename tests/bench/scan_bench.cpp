@@ -66,7 +66,9 @@ void CountCalls(Registry& registry, System& system, HKey root, const std::string
     WalkRegistryBranch(engine, ScanSection::CompleteRegistryScan, root, subkey.c_str(), fullPath);
     double scan = double(counting.total()) / double(keys);
     std::printf("  scan walk: %.2f registry calls per key (%s)\n", scan, counting.Summary().c_str());
-    SummaryRow("1 scan", "scan walk, registry calls per key", scan / plain, "plain walk, calls per key", 1.2);
+    std::string size = keys >= 1000000 ? "10^6 keys" : std::to_string(keys / 1000) + "k keys";
+    SummaryRow("1 scan", "scan walk, registry calls per key, " + size, scan / plain, "plain walk, calls per key",
+               1.2);
 }
 
 // The cost of one activity log line of a problem found, written as the scan writes them.
