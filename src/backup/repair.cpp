@@ -1,14 +1,114 @@
 #include "backup/repair.h"
 
 #include "backup/backup_catalogue.h"
+#include "backup/repair_backup_file.h"
 #include "platform/program_info.h"
+#include "scan/path_rules.h"
 #include "scan/scan_section.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_writer.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <set>
 
 namespace tw {
+
+namespace {
+
+// The journal entry of a "KEY" item, written from the item's record in the backup file: what
+// the backup saved complete is the key as it stands, so the registry need not be read again.
+// The backup file is read a second time, on its own handle, one record ahead of the deletion.
+class JournalFromBackup final : public RepairBackupVisitor {
+public:
+    JournalFromBackup(System& system, const std::string& backupPath)
+        : file_(backupPath.empty() ? nullptr : system.OpenFile(backupPath, FileMode::Read))
+    {
+        if (file_)
+            reader_.emplace(*file_);
+    }
+
+    // Writes record `number` as the branch at `fullKeyPath`; false, with nothing written,
+    // when the file does not give that record.
+    bool Write(XmlWriter& journal, TextCodec& codec, const std::string& fullKeyPath, int number)
+    {
+        if (!reader_ || number < next_)
+            return false;
+        while (next_ < number) {
+            stream_ = nullptr;  // records before it are passed over
+            if (reader_->ReadRecord(*this) != RepairBackupReader::Next::Record) {
+                reader_.reset();
+                return false;
+            }
+            ++next_;
+        }
+        ++next_;
+        WriteBranchFrom(journal, codec, fullKeyPath, [&](KeySnapshotStream& stream) {
+            stream_ = &stream;
+            bool read = reader_->ReadRecord(*this) == RepairBackupReader::Next::Record;
+            stream_ = nullptr;
+            if (!read)
+                reader_.reset();
+            return read;
+        });
+        return true;
+    }
+
+    void OnRecord(int, std::uint32_t, const std::string&) override
+    {
+        if (stream_)
+            stream_->BeginKey({});
+    }
+    void OnValue(int, const std::string& name, std::uint32_t type, const std::string& data) override
+    {
+        if (stream_)
+            stream_->Value(name, type, reinterpret_cast<const std::uint8_t*>(data.data()),
+                           static_cast<std::uint32_t>(data.size()));
+    }
+    void OnSubkeyBegin(int, const std::string& name) override
+    {
+        if (stream_)
+            stream_->BeginKey(name);
+    }
+    void OnSubkeyEnd() override
+    {
+        if (stream_)
+            stream_->EndKey();
+    }
+    void OnRecordEnd() override
+    {
+        if (stream_)
+            stream_->EndKey();
+    }
+
+private:
+    std::unique_ptr<File> file_;
+    std::optional<RepairBackupReader> reader_;
+    KeySnapshotStream* stream_ = nullptr;
+    int next_ = 0;  // the number of the record the reader reads next
+};
+
+// Whether a key above `path` is among the folded paths.
+bool Above(const std::set<std::string>& keys, const std::string& path)
+{
+    for (std::size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        if (keys.count(path.substr(0, slash)))
+            return true;
+    return false;
+}
+
+// Whether `path` or a key below it is among the folded paths.
+bool TouchedAtOrBelow(const std::set<std::string>& touched, const std::string& path)
+{
+    if (touched.count(path))
+        return true;
+    const std::string below = path + "\\";
+    auto it = touched.lower_bound(below);
+    return it != touched.end() && it->compare(0, below.size(), below) == 0;
+}
+
+}  // namespace
 
 RepairBackupResult WriteRepairBackup(Registry& registry, System& system, ActivityLog& log,
                                      std::string_view programFolder, ProblemList& problems)
@@ -74,9 +174,21 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         }
         XmlElement root("registry");
         root.WriteStartTag(journal, +1, true, true);
+        // A key's record is what the registry holds of it until an item deleted before it
+        // touched the key, a key below it or a key above it: then the journal reads the
+        // registry, as it does for values.
+        JournalFromBackup saved(system, outcome.backup.path);
+        std::set<std::string> touched, keys;  // the paths recorded so far, folded to lower case
         auto record = [&](const RepairBackupItem& item) {
-            const ValueEntry* single = item.deleteType == "KEY" ? nullptr : values[std::size_t(&item - items.data())];
-            WriteBranchSnapshot(journal, registry, system, item.keyPath, single);
+            const std::size_t i = std::size_t(&item - items.data());
+            const bool key = item.deleteType == "KEY";
+            std::string folded = Lowered(item.keyPath);
+            if (!key || TouchedAtOrBelow(touched, folded) || Above(keys, folded) ||
+                !saved.Write(journal, system, item.keyPath, outcome.backup.records[i]))
+                WriteBranchSnapshot(journal, registry, system, item.keyPath, key ? nullptr : values[i]);
+            if (key)
+                keys.insert(folded);
+            touched.insert(std::move(folded));
             journal.Flush();
         };
         outcome.counts = DeleteSavedItems(registry, system, log, items, excluded, outcome.backup, record);

@@ -160,12 +160,16 @@ bool RepairBackupWriter::Flush()
 
 bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
 {
-    std::uint32_t count = 0, longestName = 0, longestData = 0;
-    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
-                               &longestData, nullptr, nullptr) != kSuccess)
-        return false;
-    nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(longestName) + 1, 256}));
-    dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(longestData), 256}));
+    KeyCounts counts;
+    return QueryKeyCounts(registry_, key, &counts) && ReadValues(key, counts, values);
+}
+
+bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values)
+{
+    nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(counts.longestValueName) + 1, 256}));
+    dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(counts.longestValueData), 256}));
+    if (counts.values == 0)
+        return true;  // nothing to enumerate
 
     bool complete = true;
     for (std::uint32_t index = 0;; ++index) {
@@ -244,8 +248,11 @@ void RepairBackupWriter::PutValue(const ValueRecord& value)
 
 bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResult* result)
 {
+    // The key is asked for its counts once, for its values and its subkeys.
+    KeyCounts counts;
+    const bool queried = QueryKeyCounts(registry_, key, &counts);
     std::vector<ValueRecord> values;
-    bool complete = ReadValues(key, &values);
+    bool complete = queried && ReadValues(key, counts, &values);
     std::vector<bool> keep(values.size(), true);
     MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -263,16 +270,17 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResul
     values.clear();
     values.shrink_to_fit();
 
-    // The names of the subkeys that open; the count goes before the first of them.
+    // The names of the subkeys that open; the count goes before the first of them. The
+    // handle that proved a name opens is kept for writing its block, while the handles
+    // kept stay few; past that, the subkey is opened again when its turn comes.
     std::vector<std::string> names;
-    std::uint32_t longestSubkey = 0;
-    if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr) != kSuccess) {
+    std::vector<KeyHandle> opened;
+    if (!queried) {
         PutU32(0);
         return false;
     }
-    std::string name(std::max<std::size_t>(std::size_t(longestSubkey) + 1, 256), '\0');
-    for (std::uint32_t index = 0;; ++index) {
+    std::string name(std::max<std::size_t>(std::size_t(counts.longestSubkey) + 1, 256), '\0');
+    for (std::uint32_t index = 0; counts.subkeys != 0; ++index) {
         long status = kErrorMoreData;
         std::uint32_t length = 0;
         for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
@@ -302,27 +310,46 @@ bool RepairBackupWriter::WriteBlock(HKey key, const std::string& path, ItemResul
             continue;
         }
         names.push_back(std::move(subkey));
+        if (heldHandles_ < kMaxHeldHandles) {
+            ++heldHandles_;
+            opened.push_back(std::move(child));
+        } else {
+            opened.emplace_back(registry_);
+        }
     }
+    auto release = [&](KeyHandle& handle) {
+        if (handle) {
+            handle.Close();
+            --heldHandles_;
+        }
+    };
     keep.assign(names.size(), true);
     MarkSameNames(names, [](const std::string& n) -> const std::string& { return n; }, &keep);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (keep[i]) {
-            if (kept != i)
+            if (kept != i) {
                 names[kept] = std::move(names[i]);
+                opened[kept] = std::move(opened[i]);
+            }
             ++kept;
         } else {
+            release(opened[i]);
             result->notReadBack.push_back(path + "\\" + names[i]);
             complete = false;
         }
     }
     names.resize(kept);
+    opened.erase(opened.begin() + std::ptrdiff_t(kept), opened.end());
 
     PutU32(static_cast<std::uint32_t>(names.size()));
-    for (const std::string& subkey : names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const std::string& subkey = names[i];
         PutText(subkey);
-        KeyHandle child(registry_);
-        if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
+        KeyHandle child = std::move(opened[i]);
+        if (child) {
+            --heldHandles_;
+        } else if (registry_.OpenKeyEx(key, subkey.c_str(), 0, kKeyRead, child.Put()) != kSuccess) {
             // It opened a moment ago; keep the file well formed with an empty block.
             PutU32(0);
             PutU32(0);
@@ -350,32 +377,42 @@ RepairBackupWriter::ItemResult RepairBackupWriter::WriteValueItem(std::uint32_t 
                                                                   HKey key, std::string_view valueName)
 {
     ItemResult result;
-    std::vector<ValueRecord> values;
-    bool readAll = ReadValues(key, &values);
-    PutU32(rootCode);
-    PutText(subkeyPath);
-    auto match = std::find_if(values.begin(), values.end(),
-                              [&](const ValueRecord& v) { return v.name == valueName; });
-    bool readsBack = false;
-    if (match != values.end()) {
+    KeyValues& held = keyValues_;
+    if (!held.held || held.rootCode != rootCode || held.subkeyPath != subkeyPath) {
+        held.held = false;
+        held.values.clear();
+        held.byName.clear();
+        held.readAll = ReadValues(key, &held.values);
         // Another value that reads as the same name (a substitute for a character outside
         // the code page) would make the name address either of them.
-        std::vector<bool> keep(values.size(), true);
-        MarkSameNames(values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &keep);
-        readsBack = keep[std::size_t(match - values.begin())] && ReadsBack(key, *match);
+        held.unique.assign(held.values.size(), true);
+        MarkSameNames(held.values, [](const ValueRecord& v) -> const std::string& { return v.name; }, &held.unique);
+        for (std::size_t i = 0; i < held.values.size(); ++i)
+            held.byName.emplace(held.values[i].name, i);
+        held.rootCode = rootCode;
+        held.subkeyPath.assign(subkeyPath);
+        held.held = true;
+    }
+    PutU32(rootCode);
+    PutText(subkeyPath);
+    auto match = held.byName.find(std::string(valueName));
+    bool readsBack = false;
+    if (match != held.byName.end()) {
+        const ValueRecord& value = held.values[match->second];
+        readsBack = held.unique[match->second] && ReadsBack(key, value);
         if (!readsBack)
-            result.notReadBack.push_back(DisplayPath(rootCode, subkeyPath) + " [" + match->name + "]");
+            result.notReadBack.push_back(DisplayPath(rootCode, subkeyPath) + " [" + value.name + "]");
     }
     if (readsBack) {
         PutU32(1);
-        PutValue(*match);
+        PutValue(held.values[match->second]);
         result.valueFound = true;
     } else {
         PutU32(0);
     }
     PutU32(0);
     // A value that could not be read may be the one asked for: then it is not safely saved.
-    result.complete = !failed_ && (result.valueFound || (readAll && match == values.end()));
+    result.complete = !failed_ && (result.valueFound || (held.readAll && match == held.byName.end()));
     return result;
 }
 
@@ -452,57 +489,72 @@ bool BoundedFileReader::ReadText(std::string* text)
     return ReadU32(&length) && ReadBytes(length, text);
 }
 
+RepairBackupReader::RepairBackupReader(File& file) : in_(file) {}
+
+bool RepairBackupReader::ReadValues(RepairBackupVisitor& visitor)
+{
+    std::uint32_t count = 0;
+    if (!in_.ReadU32(&count))
+        return false;
+    // Each value takes at least twelve bytes, so a false count runs out of file quickly.
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t type = 0;
+        if (!in_.ReadText(&name_) || !in_.ReadU32(&type) || !in_.ReadText(&data_))
+            return false;
+        visitor.OnValue(++row_, name_, type, data_);
+    }
+    return true;
+}
+
+RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& visitor)
+{
+    if (damaged_)
+        return Next::Damaged;
+    if (in_.AtEnd())
+        return Next::End;
+    damaged_ = true;  // until the record is read to its end
+    std::uint32_t root = 0;
+    std::string path;
+    if (!in_.ReadU32(&root) || !BackupRootName(root) || !in_.ReadText(&path))
+        return Next::Damaged;
+    visitor.OnRecord(++row_, root, path);
+
+    // Subkeys still to read at each open level; depth is bounded by the file's bytes.
+    std::vector<std::uint32_t> subkeysLeft;
+    std::uint32_t count = 0;
+    if (!ReadValues(visitor) || !in_.ReadU32(&count))
+        return Next::Damaged;
+    subkeysLeft.push_back(count);
+    while (!subkeysLeft.empty()) {
+        if (subkeysLeft.back() == 0) {
+            subkeysLeft.pop_back();
+            if (!subkeysLeft.empty())
+                visitor.OnSubkeyEnd();
+            continue;
+        }
+        --subkeysLeft.back();
+        if (!in_.ReadText(&name_))
+            return Next::Damaged;
+        visitor.OnSubkeyBegin(++row_, name_);
+        if (!ReadValues(visitor) || !in_.ReadU32(&count))
+            return Next::Damaged;
+        subkeysLeft.push_back(count);
+    }
+    visitor.OnRecordEnd();
+    damaged_ = false;
+    return Next::Record;
+}
+
 BackupParse ParseRepairBackup(File& file, RepairBackupVisitor& visitor)
 {
-    BoundedFileReader in(file);
-    int row = -1;
-    std::string name, data;
-
-    auto readValues = [&]() -> bool {
-        std::uint32_t count = 0;
-        if (!in.ReadU32(&count))
-            return false;
-        // Each value takes at least twelve bytes, so a false count runs out of file quickly.
-        for (std::uint32_t i = 0; i < count; ++i) {
-            std::uint32_t type = 0;
-            if (!in.ReadText(&name) || !in.ReadU32(&type) || !in.ReadText(&data))
-                return false;
-            visitor.OnValue(++row, name, type, data);
+    RepairBackupReader reader(file);
+    for (;;) {
+        switch (reader.ReadRecord(visitor)) {
+        case RepairBackupReader::Next::Record: break;
+        case RepairBackupReader::Next::End: return BackupParse::Complete;
+        case RepairBackupReader::Next::Damaged: return BackupParse::Damaged;
         }
-        return true;
-    };
-
-    while (!in.AtEnd()) {
-        std::uint32_t root = 0;
-        std::string path;
-        if (!in.ReadU32(&root) || !BackupRootName(root) || !in.ReadText(&path))
-            return BackupParse::Damaged;
-        visitor.OnRecord(++row, root, path);
-
-        // Subkeys still to read at each open level; depth is bounded by the file's bytes.
-        std::vector<std::uint32_t> subkeysLeft;
-        std::uint32_t count = 0;
-        if (!readValues() || !in.ReadU32(&count))
-            return BackupParse::Damaged;
-        subkeysLeft.push_back(count);
-        while (!subkeysLeft.empty()) {
-            if (subkeysLeft.back() == 0) {
-                subkeysLeft.pop_back();
-                if (!subkeysLeft.empty())
-                    visitor.OnSubkeyEnd();
-                continue;
-            }
-            --subkeysLeft.back();
-            if (!in.ReadText(&name))
-                return BackupParse::Damaged;
-            visitor.OnSubkeyBegin(++row, name);
-            if (!readValues() || !in.ReadU32(&count))
-                return BackupParse::Damaged;
-            subkeysLeft.push_back(count);
-        }
-        visitor.OnRecordEnd();
     }
-    return BackupParse::Complete;
 }
 
 }  // namespace tw

@@ -17,12 +17,14 @@
 
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "registry/value_text.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tw {
@@ -58,7 +60,8 @@ public:
     ItemResult WriteKeyItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key);
     // A "VAL" item: the record with the one value whose name equals `valueName` byte for
     // byte (empty: the unnamed value), or a value count of 0 when there is none or when it
-    // does not read back.
+    // does not read back. The values of the key are read once for all the value items of
+    // that key (the same root code and path) that follow one another.
     ItemResult WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key,
                               std::string_view valueName);
 
@@ -75,6 +78,18 @@ private:
     };
     // Reads every value of the key; false when one could not be read.
     bool ReadValues(HKey key, std::vector<ValueRecord>* values);
+    bool ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values);
+    // The values of one key as the last value item read them, with what each value item of
+    // that key needs: which names stand for one value only, and where each name is.
+    struct KeyValues {
+        bool held = false;
+        std::uint32_t rootCode = 0;
+        std::string subkeyPath;
+        bool readAll = false;
+        std::vector<ValueRecord> values;
+        std::vector<bool> unique;
+        std::unordered_map<std::string, std::size_t> byName;  // the first value of each name
+    };
     // True when the value, queried again by its name, is the one read.
     bool ReadsBack(HKey key, const ValueRecord& value);
     bool WriteBlock(HKey key, const std::string& path, ItemResult* result);
@@ -90,6 +105,11 @@ private:
     std::string nameBuffer_;
     std::string dataBuffer_;
     std::string checkBuffer_;
+    KeyValues keyValues_;
+    // Subkey handles kept open between the check that a name opens and the writing of its
+    // block, over all levels of the walk.
+    static constexpr std::size_t kMaxHeldHandles = 2048;
+    std::size_t heldHandles_ = 0;
     bool failed_ = false;
     std::uint64_t written_ = 0;
 };
@@ -134,6 +154,26 @@ private:
     std::string chunk_;
     std::size_t pos_ = 0;
     bool eof_ = false;
+};
+
+// ParseRepairBackup one record at a time, for a reader that keeps pace with another (the
+// repair journal writes each record just before the deletion reaches it).
+class RepairBackupReader {
+public:
+    explicit RepairBackupReader(File& file);
+    enum class Next { Record, End, Damaged };
+    // Reports the next record, rows numbered on from the last one. After a damage every call
+    // answers Damaged.
+    Next ReadRecord(RepairBackupVisitor& visitor);
+
+private:
+    bool ReadValues(RepairBackupVisitor& visitor);
+
+    BoundedFileReader in_;
+    int row_ = -1;
+    bool damaged_ = false;
+    std::string name_;
+    std::string data_;
 };
 
 }  // namespace tw

@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
+#include "registry/value_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -66,14 +67,27 @@ public:
             return;
         Level& level = levels_.back();
         level.values.push_back(name);
-        if (level.key)
+        if (!level.key)
+            return;
+        if (!IsKeyItem())
             valueDeleted_ = DeleteValue(level.key.get(), level.path, name, type, data) == Outcome::Deleted;
+        else if (Check(level.key.get(), level.path, name, type, data) == Outcome::AsSaved)
+            // It goes with its key, or on its own once the key turns out to hold more.
+            level.pending.push_back(name);
+    }
+
+    // After a damaged file: the values found as saved go, as the record was read so far.
+    void DeletePendingValues()
+    {
+        for (Level& level : levels_)
+            DeletePending(level);
     }
 
     void OnSubkeyBegin(int, const std::string& name) override
     {
         if (!item_ || levels_.empty())
             return;
+        DeletePending(levels_.back());
         levels_.back().subkeys.push_back(name);
         HKey parent = levels_.back().key.get();
         std::string path = levels_.back().path + "\\" + name;
@@ -123,8 +137,11 @@ private:
         KeyHandle key;     // open for deleting; empty when it is not there or does not open
         bool gone = false;  // it was not there (any more): nothing of it is lost
         std::vector<std::string> values, subkeys;
+        // Values still as saved and not yet deleted: those of a key without subkeys go with
+        // the key itself, the others before its first subkey is visited.
+        std::vector<std::string> pending;
     };
-    enum class Outcome { Deleted, Gone, Stays };
+    enum class Outcome { Deleted, Gone, Stays, AsSaved };
 
     bool IsKeyItem() const { return item_->deleteType == "KEY"; }
 
@@ -147,6 +164,27 @@ private:
     Outcome DeleteValue(HKey key, const std::string& keyPath, const std::string& name, std::uint32_t type,
                         const std::string& data)
     {
+        Outcome outcome = Check(key, keyPath, name, type, data);
+        if (outcome != Outcome::AsSaved)
+            return outcome;
+        const long status = registry_.DeleteValue(key, name.c_str());
+        NoteDenied(status, keyPath + " [" + name + "]");
+        return status == kSuccess ? Outcome::Deleted : Outcome::Stays;
+    }
+
+    void DeletePending(Level& level)
+    {
+        for (const std::string& name : level.pending)
+            if (level.key)
+                NoteDenied(registry_.DeleteValue(level.key.get(), name.c_str()), level.path + " [" + name + "]");
+        level.pending.clear();
+    }
+
+    // Whether one value is still as the file holds it (AsSaved: it may go); a value that
+    // changed is named in the log.
+    Outcome Check(HKey key, const std::string& keyPath, const std::string& name, std::uint32_t type,
+                  const std::string& data)
+    {
         // Room for text in UTF-16 too, as Windows converts in the caller's buffer.
         buffer_.resize(std::max<std::size_t>(data.size() * 2 + 2, 1));
         std::uint32_t found = 0;
@@ -162,9 +200,7 @@ private:
             log_.Write("Left in place, as it changed after the backup: " + keyPath + " [" + name + "]");
             return Outcome::Stays;
         }
-        status = registry_.DeleteValue(key, name.c_str());
-        NoteDenied(status, keyPath + " [" + name + "]");
-        return status == kSuccess ? Outcome::Deleted : Outcome::Stays;
+        return Outcome::AsSaved;
     }
 
     // After its values and subkeys: the key itself, if nothing is left in it. What the
@@ -174,8 +210,25 @@ private:
     {
         if (level.gone)
             return Outcome::Gone;
+        KeyCounts counts;
+        if (!level.pending.empty()) {
+            // A key that holds nothing but the values still as saved goes with them at once.
+            if (QueryKeyCounts(registry_, level.key.get(), &counts) && counts.subkeys == 0 &&
+                counts.values == level.pending.size()) {
+                level.key.Close();
+                if (registry_.DeleteKey(level.parent, level.name.c_str()) == kSuccess) {
+                    level.pending.clear();
+                    return Outcome::Deleted;
+                }
+                Open(level, kKeyAccess);
+            }
+            DeletePending(level);
+        }
+        // One query tells whether anything is left; only then are the names listed.
         std::vector<std::string> values, subkeys;
-        if (!level.key || !ListNames(level.key.get(), false, &values) || !ListNames(level.key.get(), true, &subkeys))
+        if (!level.key || !QueryKeyCounts(registry_, level.key.get(), &counts) ||
+            (counts.values != 0 && !ListNames(level.key.get(), false, counts, &values)) ||
+            (counts.subkeys != 0 && !ListNames(level.key.get(), true, counts, &subkeys)))
             return Outcome::Stays;
         for (const std::string& value : values)
             if (!HoldsName(level.values, value))
@@ -192,13 +245,10 @@ private:
     }
 
     // The names of a key's values (or subkeys); false when they cannot all be read.
-    bool ListNames(HKey key, bool subkeys, std::vector<std::string>* names)
+    bool ListNames(HKey key, bool subkeys, const KeyCounts& counts, std::vector<std::string>* names)
     {
-        std::uint32_t longestSubkey = 0, longestValue = 0;
-        if (registry_.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, &longestSubkey, nullptr, nullptr,
-                                   &longestValue, nullptr, nullptr, nullptr) != kSuccess)
-            return false;
-        std::string name(std::max<std::size_t>(std::size_t(subkeys ? longestSubkey : longestValue) + 1, 256), '\0');
+        const std::uint32_t longest = subkeys ? counts.longestSubkey : counts.longestValueName;
+        std::string name(std::max<std::size_t>(std::size_t(longest) + 1, 256), '\0');
         for (std::uint32_t index = 0;;) {
             auto length = static_cast<std::uint32_t>(name.size());
             long status =
@@ -276,7 +326,8 @@ RepairCounts DeleteSavedItems(Registry& registry, System& system, ActivityLog& l
     // The file as it lies on disk is what a restore gives back: that is what may go.
     deletion.finished.assign(deletion.itemOfRecord.size(), false);
     if (std::unique_ptr<File> file = system.OpenFile(backup.path, FileMode::Read)) {
-        ParseRepairBackup(*file, deletion);
+        if (ParseRepairBackup(*file, deletion) == BackupParse::Damaged)
+            deletion.DeletePendingValues();
         file->Close();
     }
     for (std::size_t number = 0; number < deletion.itemOfRecord.size(); ++number) {

@@ -4,7 +4,8 @@
 // read again for that, record by record, so what goes is what a restore gives back, and
 // only one key's names are held at a time: its values go, each only while its type and
 // data are still those in the file; its subkeys go bottom up; a key goes last, and only once
-// nothing is left in it. A value or subkey that appeared after the backup, or a value that
+// nothing is left in it (a key without subkeys that holds nothing but values still as saved
+// goes with them in one deletion). A value or subkey that appeared after the backup, or a value that
 // changed, stays with the keys above it, and the log says so. Anything else stays in the
 // registry. The journal name is formed here too, so the repair and its tests agree on it.
 #pragma once

@@ -214,19 +214,19 @@ long SetValueFromText(Registry& registry, HKey key, const std::string& valueName
 
 namespace {
 
-ValueListing ListUnsorted(Registry& registry, HKey key, TextCodec& codec)
+ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
+                         const RawValueVisit& seen)
 {
     ValueListing listing;
-    std::uint32_t count = 0, maxName = 0, maxData = 0;
-    long status = registry.QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                                        &maxName, &maxData, nullptr, nullptr);
-    if (status != kSuccess || count == 0 || count == 0xFFFFFFFFu)
+    const std::uint32_t count = counts.values;
+    if (count == 0 || count == 0xFFFFFFFFu)
         return listing;
-    std::vector<char> name(static_cast<std::size_t>(maxName) + 1);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(maxData) + 1);
+    std::vector<char> name(static_cast<std::size_t>(counts.longestValueName) + 1);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(counts.longestValueData) + 1);
     listing.reserve(count);
     for (std::uint32_t index = 0; index < count; ++index) {
         std::uint32_t type = 0, nameLength = 0, dataSize = 0;
+        long status = kSuccess;
         for (int attempt = 0; attempt < 4; ++attempt) {
             name[0] = '\0';
             data[0] = 0;
@@ -242,15 +242,20 @@ ValueListing ListUnsorted(Registry& registry, HKey key, TextCodec& codec)
         }
         if (status != kSuccess)
             continue;
-        std::string n(name.data(), nameLength);
-        if (!n.empty())
-            listing.push_back({std::move(n), FormatValueText(type, data.data(), dataSize, codec), type});
-        else if (dataSize != 0)
-            listing.push_back({std::string(kDefaultValueName), FormatValueText(type, data.data(), dataSize, codec), type});
-        else
-            listing.push_back({std::string(kDefaultValueName), std::string(kValueNotSet), type});
+        std::string_view n(name.data(), nameLength);
+        if (seen)
+            seen(n, type, data.data(), dataSize);
+        listing.push_back(ValueEntryOf(n, type, data.data(), dataSize, codec));
     }
     return listing;
+}
+
+ValueListing ListUnsorted(Registry& registry, HKey key, TextCodec& codec)
+{
+    KeyCounts counts;
+    if (!QueryKeyCounts(registry, key, &counts))
+        return {};
+    return ListCounted(registry, key, codec, counts, {});
 }
 
 void InsertDefaultEntry(ValueListing& listing)
@@ -270,9 +275,43 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec)
     return listing;
 }
 
+bool QueryKeyCounts(Registry& registry, HKey key, KeyCounts* counts)
+{
+    KeyCounts c;
+    if (registry.QueryInfoKey(key, nullptr, nullptr, nullptr, &c.subkeys, &c.longestSubkey, nullptr, &c.values,
+                              &c.longestValueName, &c.longestValueData, nullptr, nullptr) != kSuccess)
+        return false;
+    *counts = c;
+    return true;
+}
+
+ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
+                           const RawValueVisit& seen)
+{
+    ValueListing listing = ListCounted(registry, key, codec, counts, seen);
+    InsertDefaultEntry(listing);
+    return listing;
+}
+
+ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                        TextCodec& codec)
+{
+    if (!name.empty())
+        return {std::string(name), FormatValueText(type, data, size, codec), type};
+    if (size != 0)
+        return {std::string(kDefaultValueName), FormatValueText(type, data, size, codec), type};
+    return {std::string(kDefaultValueName), std::string(kValueNotSet), type};
+}
+
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
 {
     ValueListing listing = ListUnsorted(registry, key, codec);
+    OrderForSnapshot(listing);
+    return listing;
+}
+
+void OrderForSnapshot(ValueListing& listing)
+{
     // Adjacent pairs are swapped when the first is not "(Default)" and sorts after the
     // second. Walking on from the pair before a swap (rather than from the front) gives
     // the same order: the pairs ahead of it have not changed.
@@ -289,7 +328,6 @@ ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
         }
     }
     InsertDefaultEntry(listing);
-    return listing;
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,33 @@ long SetValueFromText(Registry& registry, HKey key, const std::string& valueName
 // The values of an open key in enumeration order, with the "(Default)" entry first when the
 // key has no unnamed value.
 ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec);
+
+// What RegQueryInfoKeyA tells of a key that its listings need. A walk asks each key once
+// and hands the answer on: under Wine every question is a round trip to the registry server.
+struct KeyCounts {
+    std::uint32_t subkeys = 0;
+    std::uint32_t longestSubkey = 0;
+    std::uint32_t values = 0;
+    std::uint32_t longestValueName = 0;
+    std::uint32_t longestValueData = 0;
+};
+// False when the key cannot be queried.
+bool QueryKeyCounts(Registry& registry, HKey key, KeyCounts* counts);
+
+// Each value as the enumeration gives it: the name without a terminator and the data bytes.
+using RawValueVisit =
+    std::function<void(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)>;
+// The entry of one enumerated value: "(Default)" for the unnamed one, "(value not set)" for
+// an unnamed one without data.
+ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                        TextCodec& codec);
+// Puts the entries of one key, in enumeration order, in the order of ListKeyValuesSorted.
+void OrderForSnapshot(ValueListing& listing);
+
+// ListKeyValues of a key whose counts were just asked; `seen`, when given, also receives each
+// value's raw data as it is enumerated.
+ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
+                           const RawValueVisit& seen = {});
 // The same entries ordered for snapshots: the unnamed value first, then by name without
 // regard to case (names sorting below "(Default)" that come before it stay there).
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec);

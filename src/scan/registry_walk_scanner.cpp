@@ -39,6 +39,7 @@ constexpr std::array<std::string_view, 5> kExcluded = {
 
 // A link's target is written out in full; anything longer is no target.
 constexpr std::uint32_t kMaxLinkTargetSize = 0x10000;
+constexpr char kLinkValueName[] = "SymbolicLinkValue";
 
 struct BranchRoot {
     HKey parent;
@@ -114,15 +115,19 @@ private:
         KeyHandle key = OpenForReading(registry_, branch.parent, branch.subkey);
         if (!key)
             return;
-        Subtree(key.get(), branch.fullPath, false);
+        KeyCounts counts;
+        if (QueryKeyCounts(registry_, key.get(), &counts))
+            Subtree(key.get(), counts, branch.fullPath, false);
     }
 
-    // Walks below an open key whose path (lower case below the branch root) is `fullPath`;
-    // `thirtyTwoBit` when the key lies below a Wow6432Node key.
-    void Subtree(HKey key, const std::string& fullPath, bool thirtyTwoBit)
+    // Walks below an open key whose path (lower case below the branch root) is `fullPath`
+    // and whose counts were just asked; `thirtyTwoBit` when the key lies below a Wow6432Node
+    // key. Each subkey is asked for its counts once, and its values are listed once, before
+    // its own subkeys are walked (a link shows itself among them) and examined after.
+    void Subtree(HKey key, const KeyCounts& counts, const std::string& fullPath, bool thirtyTwoBit)
     {
         SubkeyEnumerator children(registry_, key);
-        if (!children.Init())
+        if (!children.Init(counts))
             return;
         std::string name;
         while (!run_.Stopped() && children.Next(&name)) {
@@ -134,26 +139,52 @@ private:
                 child.Release();
                 continue;
             }
+            KeyCounts childCounts;
             std::string target;
-            if (LinkTarget(child.get(), &target)) {
+            bool queried = false, link = false;
+            ValueListing values = Read(child.get(), &childCounts, &queried, &link, &target);
+            if (link) {
                 if (!FirstVisitThroughLink(target))
                     continue;
                 child = OpenForReading(registry_, key, name);
                 if (!child)
                     continue;
+                values = Read(child.get(), &childCounts, &queried, nullptr, nullptr);
             }
             const std::string lowered = Lowered(name);
             const std::string walkedPath = fullPath + "\\" + lowered;
             const bool below = thirtyTwoBit || lowered == "wow6432node";
-            if (!IsExcluded(walkedPath))
-                Subtree(child.get(), walkedPath, below);
-            Values(child.get(), fullPath + "\\" + name, below || IsTypeLibWin32(walkedPath));
+            if (queried && !IsExcluded(walkedPath))
+                Subtree(child.get(), childCounts, walkedPath, below);
+            Values(values, fullPath + "\\" + name, below || IsTypeLibWin32(walkedPath));
         }
     }
 
-    void Values(HKey key, const std::string& keyPath, bool thirtyTwoBit)
+    // Asks an open key for its counts and lists its values; with `link`, also tells whether
+    // the key (opened as itself) is a link, and to where.
+    ValueListing Read(HKey key, KeyCounts* counts, bool* queried, bool* link, std::string* target)
     {
-        for (const ValueEntry& entry : ListKeyValues(registry_, key, system_)) {
+        *queried = QueryKeyCounts(registry_, key, counts);
+        if (link)
+            *link = false;
+        if (!*queried) {
+            // Nothing to list; whether it is a link is asked the one way left.
+            if (link)
+                *link = LinkTarget(key, target);
+            return ListKeyValues(registry_, key, system_, KeyCounts{});
+        }
+        if (!link)
+            return ListKeyValues(registry_, key, system_, *counts);
+        return ListKeyValues(registry_, key, system_, *counts,
+                             [&](std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+                                 if (!*link && CompareTextNoCase(name, kLinkValueName) == 0)
+                                     *link = LinkTargetOf(type, data, size, target);
+                             });
+    }
+
+    void Values(const ValueListing& values, const std::string& keyPath, bool thirtyTwoBit)
+    {
+        for (const ValueEntry& entry : values) {
             run_.Status(keyPath + "[" + entry.name + "]");
             if (entry.text == kValueNotSet)
                 continue;
@@ -194,12 +225,19 @@ private:
     bool LinkTarget(HKey key, std::string* target)
     {
         std::uint32_t type = 0, size = 0;
-        if (registry_.QueryValueEx(key, "SymbolicLinkValue", nullptr, &type, nullptr, &size) != kSuccess ||
+        if (registry_.QueryValueEx(key, kLinkValueName, nullptr, &type, nullptr, &size) != kSuccess ||
             type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
             return false;
         std::vector<std::uint8_t> data(size);
-        if (registry_.QueryValueEx(key, "SymbolicLinkValue", nullptr, &type, data.data(), &size) != kSuccess ||
-            type != kRegLink)
+        if (registry_.QueryValueEx(key, kLinkValueName, nullptr, &type, data.data(), &size) != kSuccess)
+            return false;
+        return LinkTargetOf(type, data.data(), size, target);
+    }
+
+    // The target a "SymbolicLinkValue" of this type and data names; false when it names none.
+    bool LinkTargetOf(std::uint32_t type, const std::uint8_t* data, std::uint32_t size, std::string* target)
+    {
+        if (type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
             return false;
         std::u16string wide;
         for (std::size_t i = 0; i + 1 < size; i += 2)

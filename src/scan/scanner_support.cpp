@@ -78,6 +78,12 @@ bool SubkeyEnumerator::Init()
     return true;
 }
 
+bool SubkeyEnumerator::Init(const KeyCounts& counts)
+{
+    buffer_.assign(static_cast<std::size_t>(counts.longestSubkey) + 1, '\0');
+    return counts.subkeys != 0;
+}
+
 bool SubkeyEnumerator::Next(std::string* name)
 {
     for (;;) {

@@ -68,6 +68,9 @@ public:
     SubkeyEnumerator(Registry& registry, HKey key) : registry_(registry), key_(key) {}
     // Queries the key; false when it cannot be queried.
     bool Init();
+    // Takes the key's counts from a query just made; false when the key has no subkeys to
+    // enumerate.
+    bool Init(const KeyCounts& counts);
     // The next name (possibly empty); false when the enumeration ends or fails.
     bool Next(std::string* name);
 

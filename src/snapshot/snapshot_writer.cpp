@@ -106,21 +106,26 @@ struct Walk {
     std::string path;
 };
 
-bool WriteValue(Walk& walk, const ValueEntry& entry)
+bool WriteValueElement(XmlWriter& writer, TextCodec& codec, XmlElement& v, std::string& escaped,
+                       const ValueEntry& entry)
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
-    XmlElement& v = walk.v;
     v.ClearAttributes();
-    EscapeXmlTextInto(entry.name, walk.codec, walk.escaped);
-    v.SetAttribute("name", walk.escaped);
-    EscapeXmlTextInto(entry.text, walk.codec, walk.escaped);
-    v.SetAttribute("value", walk.escaped);
+    EscapeXmlTextInto(entry.name, codec, escaped);
+    v.SetAttribute("name", escaped);
+    EscapeXmlTextInto(entry.text, codec, escaped);
+    v.SetAttribute("value", escaped);
     if (entry.type != kRegSz && entry.type != kRegNone) {
-        EscapeXmlTextInto(TypeNameFromCode(entry.type), walk.codec, walk.escaped);
-        v.SetAttribute("type", walk.escaped);
+        EscapeXmlTextInto(TypeNameFromCode(entry.type), codec, escaped);
+        v.SetAttribute("type", escaped);
     }
-    return v.WriteEmptyTag(walk.writer, +1, true, true);
+    return v.WriteEmptyTag(writer, +1, true, true);
+}
+
+bool WriteValue(Walk& walk, const ValueEntry& entry)
+{
+    return WriteValueElement(walk.writer, walk.codec, walk.v, walk.escaped, entry);
 }
 
 enum class KeyWritten { Whole, Unreadable, Failed };
@@ -161,7 +166,8 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
                 return KeyWritten::Failed;
     }
 
-    for (std::uint32_t index = 0;; ++index) {
+    // A key that counts no subkeys is not asked for any: a round trip per key under Wine.
+    for (std::uint32_t index = 0; subkeys != 0; ++index) {
         std::uint32_t length = static_cast<std::uint32_t>(name.size());
         long status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
@@ -199,6 +205,23 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     return Result(!walk.writer.Failed());
 }
 
+// One "k" element for each component of a full key path.
+std::vector<XmlElement> PathElements(std::string_view fullKeyPath, TextCodec& codec)
+{
+    std::vector<XmlElement> components;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t slash = fullKeyPath.find('\\', start);
+        std::string_view component = fullKeyPath.substr(start, slash == std::string_view::npos ? slash : slash - start);
+        components.emplace_back("k");
+        components.back().SetAttribute("name", EscapeXmlText(component, codec));
+        if (slash == std::string_view::npos)
+            break;
+        start = slash + 1;
+    }
+    return components;
+}
+
 }  // namespace
 
 bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
@@ -223,18 +246,7 @@ bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec
         return false;
     }
 
-    std::vector<XmlElement> components;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t slash = fullKeyPath.find('\\', start);
-        std::string_view component = fullKeyPath.substr(start, slash == std::string_view::npos ? slash : slash - start);
-        components.emplace_back("k");
-        components.back().SetAttribute("name", EscapeXmlText(component, codec));
-        if (slash == std::string_view::npos)
-            break;
-        start = slash + 1;
-    }
-
+    std::vector<XmlElement> components = PathElements(fullKeyPath, codec);
     bool written = true;
     for (const XmlElement& k : components)
         written = k.WriteStartTag(writer, +1, true, true) && written;
@@ -257,6 +269,73 @@ bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec
     if (!writer.Flush())
         result = false;
     return result;
+}
+
+bool WriteBranchFrom(XmlWriter& writer, TextCodec& codec, std::string_view fullKeyPath,
+                     const std::function<bool(KeySnapshotStream&)>& writeKey)
+{
+    if (fullKeyPath.empty())
+        return false;
+    std::vector<XmlElement> components = PathElements(fullKeyPath, codec);
+    bool written = true;
+    for (const XmlElement& k : components)
+        written = k.WriteStartTag(writer, +1, true, true) && written;
+    KeySnapshotStream stream(writer, codec);
+    bool result = written && writeKey(stream) && !writer.Failed();
+    for (auto it = components.rbegin(); it != components.rend(); ++it)
+        it->WriteEndTag(writer, -1, true, true);
+    if (!writer.Flush())
+        result = false;
+    return result;
+}
+
+void KeySnapshotStream::BeginKey(std::string_view name)
+{
+    if (!levels_.empty() && !levels_.back().open)
+        Open(levels_.back());
+    levels_.emplace_back().name.assign(name);
+}
+
+void KeySnapshotStream::Value(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
+{
+    if (!levels_.empty())
+        levels_.back().values.push_back(ValueEntryOf(name, type, data, size, codec_));
+}
+
+void KeySnapshotStream::EndKey()
+{
+    if (levels_.empty())
+        return;
+    Level& level = levels_.back();
+    if (!level.open && !level.name.empty() && level.values.empty()) {
+        // Nothing in it: an empty-element tag, as the registry walk writes a key that counts
+        // no value and no subkey.
+        k_.ClearAttributes();
+        EscapeXmlTextInto(level.name, codec_, escaped_);
+        k_.SetAttribute("name", escaped_);
+        k_.WriteEmptyTag(writer_, +1, true, true);
+    } else {
+        if (!level.open)
+            Open(level);
+        if (!level.name.empty())
+            k_.WriteEndTag(writer_, -1, true, true);
+    }
+    levels_.pop_back();
+}
+
+void KeySnapshotStream::Open(Level& level)
+{
+    level.open = true;
+    if (!level.name.empty()) {
+        k_.ClearAttributes();
+        EscapeXmlTextInto(level.name, codec_, escaped_);
+        k_.SetAttribute("name", escaped_);
+        k_.WriteStartTag(writer_, +1, true, true);
+    }
+    OrderForSnapshot(level.values);
+    for (const ValueEntry& entry : level.values)
+        WriteValueElement(writer_, codec_, v_, escaped_, entry);
+    level.values = ValueListing();
 }
 
 }  // namespace tw

@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
@@ -43,5 +44,39 @@ bool WriteBranchSnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec
 // failure; subkeys that cannot be opened or queried are left out with their subtrees.
 bool WriteKeySnapshot(XmlWriter& writer, Registry& registry, TextCodec& codec, std::string_view keyName, HKey key,
                       const ValueEntry* singleValue = nullptr);
+
+// Writes a key read elsewhere (the repair journal writes what the pre-repair backup has just
+// read) as WriteKeySnapshot writes it from the registry: BeginKey, the key's values in
+// enumeration order, its subkeys (each BeginKey ... EndKey), EndKey. The first key, with an
+// empty name, is the branch's own key, which has no element. One key's values are held at a
+// time for each level.
+class KeySnapshotStream {
+public:
+    KeySnapshotStream(XmlWriter& writer, TextCodec& codec) : writer_(writer), codec_(codec) {}
+    void BeginKey(std::string_view name);
+    void Value(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size);
+    void EndKey();
+
+private:
+    struct Level {
+        std::string name;
+        ValueListing values;
+        bool open = false;  // its start tag and values are written
+    };
+    void Open(Level& level);
+
+    XmlWriter& writer_;
+    TextCodec& codec_;
+    std::vector<Level> levels_;
+    XmlElement k_{"k"};
+    XmlElement v_{"v"};
+    std::string escaped_;
+};
+
+// WriteBranchSnapshot of a key read elsewhere: the path's elements around what `writeKey`
+// hands the stream for the branch's own key (BeginKey with an empty name ... EndKey), then
+// flushed. False when the path is empty, `writeKey` fails or the file could not be written.
+bool WriteBranchFrom(XmlWriter& writer, TextCodec& codec, std::string_view fullKeyPath,
+                     const std::function<bool(KeySnapshotStream&)>& writeKey);
 
 }  // namespace tw

@@ -76,7 +76,12 @@ bool XmlWriter::FlushBuffer()
 
 bool XmlWriter::Flush()
 {
-    return FlushBuffer();
+    // Out of this process too (a file of the memory platform keeps a buffer of its own).
+    if (!FlushBuffer())
+        return false;
+    if (file_ && !file_->Flush())
+        failed_ = true;
+    return !failed_;
 }
 
 bool XmlWriter::Close()

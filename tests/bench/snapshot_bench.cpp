@@ -6,6 +6,7 @@
 //
 //   snapshot_bench [--keys N]...      natively: memory registry, files in the temp folder
 //   snapshot_bench.exe [--keys N]...  under Wine: the real registry, HKCU\Software\TarnwickBench
+#include "bench/support/bench_summary.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
 #include "snapshot/snapshot_reader.h"
@@ -361,6 +362,10 @@ int RunOne(std::size_t keys)
         std::printf("  restore / reg import:      %.2f   (reg import %.3f s)\n", restore.seconds / regImport, regImport);
     else
         std::printf("  reg import failed\n");
+    SummaryRow("4 full backup", "snapshot write", regExport > 0 ? write.seconds / regExport : -1,
+               "reg export of the branch", 1.0, true);
+    SummaryRow("4 full backup", "snapshot restore", regImport > 0 ? restore.seconds / regImport : -1,
+               "reg import of the branch", 1.0, true);
     system.RemoveFile(file);
     system.RemoveFile(regFile);
     return written && restored ? 0 : 1;
@@ -451,6 +456,12 @@ int RunOne(std::size_t keys)
     if (xmlSax > 0)
         std::printf("  xmllint --sax --noout:    %8.3f s, cpu %.3f s, %.1f MB/s (reader parse / xmllint cpu %.2f)\n",
                     xmlSax, saxCpu, Mb(static_cast<double>(bytes)) / saxCpu, parse.cpu / saxCpu);
+    std::string size = keys >= 1000000 ? "10^6 keys" : std::to_string(keys) + " keys";
+    SummaryRow("4 full backup", "snapshot write (cpu), " + size, write.cpu / walk.cpu, "plain walk (cpu)", 1.5);
+    SummaryRow("4 full backup", "reader parse (cpu), " + size, saxCpu > 0 ? parse.cpu / saxCpu : -1,
+               "xmllint --sax (cpu)", 1.0, true);
+    SummaryRow("5 memory", "snapshot write, restore: peak growth (MB), " + size,
+               Mb(double(std::max(write.growth, restore.growth))), "MB above what the process held", 8.0);
     std::filesystem::remove(hostFile);
     return written && restored ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "backup/repair_backup_file.h"
 #include "log/activity_log.h"
 #include "registry/key_path.h"
+#include "support/counting_registry.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "unit/backup/backup_test_support.h"
@@ -215,6 +216,129 @@ TEST_F(RepairBackupFile, UntickedRowsAreLeftAlone)
     Bytes data;
     EXPECT_FALSE(GetValue(registry, kCurrentUser, "Software\\T", "a", nullptr, &data));
     EXPECT_TRUE(GetValue(registry, kCurrentUser, "Software\\T\\Sub\\Deep", "c", nullptr, &data));
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+std::string Numbered(const char* prefix, std::size_t i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s %04zu", prefix, i);
+    return name;
+}
+
+// A record of one value item, as the file holds it.
+void AppendValueRecord(std::string& bytes, const std::string& subkey, const std::string* name, std::uint32_t type,
+                       const std::string& data)
+{
+    AppendU32(bytes, 0x80000001u);
+    AppendText(bytes, subkey);
+    AppendU32(bytes, name ? 1 : 0);
+    if (name) {
+        AppendText(bytes, *name);
+        AppendU32(bytes, type);
+        AppendText(bytes, data);
+    }
+    AppendU32(bytes, 0);
+}
+
+// Many value items in one key: the key's values are read once for all of them, and the file
+// holds the same records as when each item read the key on its own.
+TEST_F(RepairBackupFile, ValueItemsOfOneKeyReadTheKeyOnce)
+{
+    const std::size_t n = 300;
+    const std::string subkey = "Software\\Wide";
+    const std::string other = "Software\\Other";
+    for (std::size_t i = 0; i < n; ++i)
+        SetValue(registry, kCurrentUser, subkey, Numbered("Value", i).c_str(), kRegSz, Str("C:\\gone\\" + std::to_string(i)));
+    SetValue(registry, kCurrentUser, subkey, nullptr, kRegDword, B({7, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, other, "Value 0001", kRegSz, Str("other"));
+
+    std::vector<RepairBackupItem> items;
+    std::string expected;
+    for (std::size_t i = 0; i < n; i += 10) {
+        const std::string name = Numbered("Value", i);
+        items.push_back({"HKEY_CURRENT_USER\\" + subkey, "VAL", name});
+        AppendValueRecord(expected, subkey, &name, kRegSz, "C:\\gone\\" + std::to_string(i) + std::string(1, '\0'));
+    }
+    // A name the key does not hold, the unnamed value, and a value of another key between
+    // two of this one's.
+    items.push_back({"HKEY_CURRENT_USER\\" + subkey, "VAL", "Value 9999"});
+    AppendValueRecord(expected, subkey, nullptr, 0, "");
+    items.push_back({"HKEY_CURRENT_USER\\" + subkey, "VAL", ""});
+    const std::string unnamed;
+    AppendValueRecord(expected, subkey, &unnamed, kRegDword, std::string("\7\0\0\0", 4));
+    items.push_back({"HKEY_CURRENT_USER\\" + other, "VAL", "Value 0001"});
+    const std::string otherName = "Value 0001";
+    AppendValueRecord(expected, other, &otherName, kRegSz, std::string("other\0", 6));
+    items.push_back({"HKEY_CURRENT_USER\\" + subkey, "VAL", "Value 0001"});
+    AppendValueRecord(expected, subkey, &otherName, kRegSz, std::string("C:\\gone\\1\0", 10));
+
+    CountingRegistry counting(registry);
+    RepairBackupResult r = WriteRepairBackupItems(counting, machine.system, log, kFolder, items);
+    ASSERT_EQ(RepairBackupResult::Status::Written, r.status);
+    EXPECT_EQ(expected, FileBytes(r));
+    std::vector<bool> saved(items.size(), true);
+    saved[n / 10] = false;  // the name the key does not hold
+    EXPECT_EQ(saved, r.saved);
+    // The wide key is read twice (before and after the other key), the other once: each
+    // read enumerates every value and the call that ends the list.
+    EXPECT_EQ(2 * (n + 2) + 2, counting.count(CountingRegistry::kEnumValue));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+// A key with more subkeys than the backup keeps open at once: each subkey is still proven to
+// open by its name, saved whole, and every handle is closed again.
+TEST_F(RepairBackupFile, AKeyOfThousandsOfSubkeysIsSavedWhole)
+{
+    const std::size_t n = 2500;
+    const std::string subkey = "Software\\Many";
+    for (std::size_t i = 0; i < n; ++i) {
+        SetValue(registry, kCurrentUser, subkey + "\\" + Numbered("Sub", i), "v", kRegDword,
+                 B({std::uint8_t(i & 0xFF), 0, 0, 0}));
+        if (i % 1000 == 0)
+            SetValue(registry, kCurrentUser, subkey + "\\" + Numbered("Sub", i) + "\\Inner", nullptr, kRegSz, Str("x"));
+    }
+    CountingRegistry counting(registry);
+    RepairBackupResult r =
+        WriteRepairBackupItems(counting, machine.system, log, kFolder, {{"HKEY_CURRENT_USER\\" + subkey, "KEY", ""}});
+    ASSERT_EQ(RepairBackupResult::Status::Written, r.status);
+    EXPECT_EQ(std::vector<bool>{true}, r.saved);
+
+    std::string expected;
+    AppendU32(expected, 0x80000001u);
+    AppendText(expected, subkey);
+    AppendU32(expected, 0);
+    AppendU32(expected, std::uint32_t(n));
+    for (std::size_t i = 0; i < n; ++i) {
+        AppendText(expected, Numbered("Sub", i));
+        AppendU32(expected, 1);
+        AppendText(expected, "v");
+        AppendU32(expected, kRegDword);
+        AppendText(expected, std::string({char(i & 0xFF), 0, 0, 0}));
+        if (i % 1000 == 0) {
+            AppendU32(expected, 1);
+            AppendText(expected, "Inner");
+            AppendU32(expected, 1);
+            AppendText(expected, "");
+            AppendU32(expected, kRegSz);
+            AppendText(expected, std::string("x\0", 2));
+            AppendU32(expected, 0);
+        } else {
+            AppendU32(expected, 0);
+        }
+    }
+    EXPECT_EQ(expected, FileBytes(r));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+    // One query per key (and one of the parent, for the spelling of the item's name), and
+    // each subkey opened once but for those past the handles kept.
+    const std::size_t keys = 1 + n + 3;
+    EXPECT_EQ(keys + 1, counting.count(CountingRegistry::kQueryInfo));
+    EXPECT_LT(counting.count(CountingRegistry::kOpen), 2 * keys);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "backup/backup_restore.h"
 #include "backup/repair_deletion.h"
+#include "support/counting_registry.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "unit/backup/backup_test_support.h"
@@ -163,6 +164,47 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
             EXPECT_EQ(0u, registry.OpenHandleCount());
         }
     }
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A key without subkeys goes with its values in one deletion while it holds nothing else;
+// one that was given a value since the backup loses the saved values and keeps the new one.
+TEST(RepairDeletion, AKeyOfValuesGoesWholeUnlessItGainedOne)
+{
+    ScratchMachine machine;
+    ActivityLog log(machine.system);
+    log.Open();
+    MemoryRegistry registry;
+    for (const char* key : {"Software\\Whole\\Leaf", "Software\\Grown\\Leaf"}) {
+        SetValue(registry, kCurrentUser, key, "a", kRegSz, Str("x"));
+        SetValue(registry, kCurrentUser, key, "b", kRegDword, B({1, 0, 0, 0}));
+    }
+    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\Whole", "KEY", ""},
+                                           {"HKEY_CURRENT_USER\\Software\\Grown", "KEY", ""}};
+    RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
+    ASSERT_EQ((std::vector<bool>{true, true}), backup.saved);
+    SetValue(registry, kCurrentUser, "Software\\Grown\\Leaf", "late", kRegSz, Str("added"));
+
+    CountingRegistry counting(registry);
+    RepairCounts counts = DeleteSavedItems(counting, machine.system, log, items, {}, backup, {});
+    EXPECT_EQ(1, counts.keys);
+    EXPECT_EQ(1, counts.left);
+    EXPECT_FALSE(KeyExists(registry, kCurrentUser, "Software\\Whole"));
+    EXPECT_EQ("[Software\\Grown]\n"
+              "[Software\\Grown\\Leaf]\n"
+              "  \"late\" type 1 size 6: 61 64 64 65 64 00\n",
+              DumpBranch(registry, kCurrentUser, "Software\\Grown"));
+    // The whole key's values went with it; the grown key's one by one.
+    EXPECT_EQ(2u, counting.count(CountingRegistry::kDeleteValue));
+    EXPECT_NE(std::string::npos,
+              machine.dir.ReadFile(log.path())
+                  .find("Left in place, as it was added after the backup: HKEY_CURRENT_USER\\Software\\Grown\\Leaf [late]"));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
 }  // namespace

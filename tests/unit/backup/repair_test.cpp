@@ -1,5 +1,10 @@
 #include "backup/backup_restore.h"
 #include "backup/repair.h"
+#include "backup/repair_deletion.h"
+#include "platform/forwarding_registry.h"
+#include "platform/key_handle.h"
+#include "registry/key_path.h"
+#include "snapshot/snapshot_writer.h"
 #include "scan/scan_section.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
@@ -209,6 +214,132 @@ TEST_F(RepairProcedure, EmptySlotsAreDroppedAndAWrongContainerPathIsLeft)
     EXPECT_EQ(1u, engine.problems().size());
     EXPECT_EQ(0, outcome.counts.keys);
     EXPECT_TRUE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\a.exe"));
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// Reads the journal each time the repair deletes something: the last read holds every
+// entry, each written just before its item went.
+class JournalWatch final : public ForwardingRegistry {
+public:
+    JournalWatch(Registry& inner, TempDir& dir, std::string journal)
+        : ForwardingRegistry(inner), dir_(dir), journal_(std::move(journal))
+    {
+    }
+    long DeleteKey(HKey key, const char* subKey) override
+    {
+        Read();
+        return ForwardingRegistry::DeleteKey(key, subKey);
+    }
+    long DeleteValue(HKey key, const char* valueName) override
+    {
+        Read();
+        return ForwardingRegistry::DeleteValue(key, valueName);
+    }
+    std::string lastSeen;
+
+private:
+    void Read()
+    {
+        if (dir_.Exists(journal_))
+            lastSeen = dir_.ReadFile(journal_);
+    }
+    TempDir& dir_;
+    std::string journal_;
+};
+
+void SeedJournalCase(Registry& registry)
+{
+    SetValue(registry, kCurrentUser, "Software\\App", nullptr, kRegSz, Str("a & <b> \"c\""));
+    SetValue(registry, kCurrentUser, "Software\\App", "Zeta", kRegSz, Str("z"));
+    SetValue(registry, kCurrentUser, "Software\\App", "alpha", kRegDword, B({5, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, "Software\\App", "Bin", kRegBinary, B({1, 2, 0xFF}));
+    SetValue(registry, kCurrentUser, "Software\\App", "Multi", kRegMultiSz, B({'x', 0, 'y', 0, 0}));
+    CreateKey(registry, kCurrentUser, "Software\\App\\Empty");
+    SetValue(registry, kCurrentUser, "Software\\App\\Inner", "Path", kRegExpandSz, Str("%TEMP%\\x"));
+    SetValue(registry, kCurrentUser, "Software\\App\\Inner\\Deep", "Q", kRegQword, B({1, 0, 0, 0, 0, 0, 0, 0}));
+    SetValue(registry, kCurrentUser, "Software\\App\\Unset", nullptr, kRegSz, B({}));
+    SetValue(registry, kCurrentUser, "Software\\Two", "V", kRegSz, Str("C:\\gone.exe"));
+    SetValue(registry, kCurrentUser, "Software\\Two", "W", kRegSz, Str("stays"));
+    SetValue(registry, kCurrentUser, "Software\\Two\\Sub", "S", kRegSz, Str("s"));
+    SetValue(registry, kCurrentUser, "Software\\Three\\Child", "C", kRegSz, Str("c"));
+    SetValue(registry, kCurrentUser, "Software\\Three", "T", kRegSz, Str("t"));
+}
+
+// The journal holds each item as the registry holds it just before it goes, whether it is
+// written from the registry or from what the backup has just read: keys of every kind of
+// value, an empty key, a value item, a key below one already gone, the same key twice, and a
+// key whose child went first.
+TEST(RepairJournal, HoldsEachItemAsTheRegistryHeldItJustBeforeItWent)
+{
+    ScratchMachine machine;
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    const std::string journalPath = kBackups + "\\" + RepairJournalName(machine.system.GetLocalTime());
+    struct Item {
+        const char* path;
+        const char* type;
+        const char* value;
+    };
+    const std::vector<Item> list = {
+        {"HKEY_CURRENT_USER\\Software\\App", "KEY", nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Two", "VAL", "V"},
+        {"HKEY_CURRENT_USER\\Software\\App\\Inner", "KEY", nullptr},
+        {"HKEY_CURRENT_USER\\Software\\App", "KEY", nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Three\\Child", "KEY", nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Three", "KEY", nullptr},
+        {"HKEY_CURRENT_USER\\Software\\Two\\Sub", "KEY", nullptr},
+    };
+
+    // What the registry holds of each item just before it goes: the same registry, each
+    // item written from it and then removed.
+    MemoryRegistry model;
+    SeedJournalCase(model);
+    XmlWriter expectedWriter(machine.system);
+    expectedWriter.SetFileName("C:\\expected.xml");
+    XmlElement root("registry");
+    root.WriteStartTag(expectedWriter, +1, true, true);
+    KeyOperations keys(model, DeletionStyle::WindowsNT);
+    for (const Item& item : list) {
+        std::string subkey = item.path;
+        std::string rootName = SplitRootFromPath(subkey);
+        if (item.value) {
+            ValueEntry single{item.value, "", kRegSz};
+            WriteBranchSnapshot(expectedWriter, model, machine.system, item.path, &single);
+            KeyHandle key(model);
+            model.OpenKeyEx(kCurrentUser, subkey.c_str(), 0, kKeyAllAccess, key.Put());
+            model.DeleteValue(key.get(), item.value);
+        } else {
+            WriteBranchSnapshot(expectedWriter, model, machine.system, item.path);
+            keys.DeleteKeyTree(rootName, subkey);
+        }
+    }
+    expectedWriter.Close();
+
+    MemoryRegistry registry;
+    SeedJournalCase(registry);
+    JournalWatch watched(registry, machine.dir, journalPath);
+    ActivityLog log(machine.system);
+    ScanEngine engine(watched, machine.system, log);
+    CShortcut shortcuts(machine.system);
+    for (const Item& item : list) {
+        auto record = std::make_unique<ProblemRecord>();
+        record->keyPath = item.path;
+        record->deleteType = item.type;
+        if (item.value)
+            record->value = std::make_unique<ValueEntry>(ValueEntry{item.value, "", kRegSz});
+        engine.problems().push_back(std::move(record));
+    }
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    ASSERT_EQ(RepairBackupResult::Status::Written, outcome.backup.status);
+    EXPECT_EQ(4, outcome.counts.keys);  // the second App and App\Inner were gone already
+    EXPECT_EQ(1, outcome.counts.values);
+    EXPECT_EQ(machine.dir.ReadFile("C:\\expected.xml"), watched.lastSeen);
+    EXPECT_NE(std::string::npos, watched.lastSeen.find("Deep"));
+    EXPECT_EQ(DumpBranch(model, kCurrentUser, "Software"), DumpBranch(registry, kCurrentUser, "Software"));
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 #include "scan_test_support.h"
+#include "scan/scanners.h"
+#include "support/counting_registry.h"
 
 namespace tw::test {
 namespace {
@@ -221,6 +223,65 @@ TEST(RegistryWalk, SignalledStopEventEndsTheWalkPromptlyAndStillCountsAsRun)
     auto completed = s.Run(ScanSection::CompleteRegistryScan);
     EXPECT_TRUE(s.engine.problems().empty());
     EXPECT_EQ(1u, completed.size());
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// Under Wine every registry call is a round trip to the registry server: the walk asks each
+// key for its counts once, takes value data from the enumeration and opens each key once,
+// and a key with no subkeys is not asked for any.
+TEST(RegistryWalk, EachKeyCostsOneOpenOneQueryAndItsEnumeration)
+{
+    ScanMachine s;
+    const std::string branch = "SOFTWARE\\Vendor";
+    std::size_t keys = 1, values = 0, inner = 0;
+    for (int a = 0; a < 4; ++a) {
+        const std::string group = branch + "\\Group " + std::to_string(a);
+        ++keys;
+        ++inner;
+        for (int b = 0; b < 5; ++b) {
+            const std::string leaf = group + "\\Leaf " + std::to_string(b);
+            s.Text(kLocalMachine, leaf, "Path", "C:\\Gone\\" + std::to_string(a * 5 + b) + ".exe");
+            s.Text(kLocalMachine, leaf, nullptr, "plain words");
+            SetValue(s.registry, kLocalMachine, leaf, "Flags", kRegDword, B({1, 0, 0, 0}));
+            ++keys;
+            values += 3;
+        }
+    }
+    CountingRegistry counting(s.registry);
+    ScanEngine engine(counting, s.system, s.log);
+    WalkRegistryBranch(engine, ScanSection::CompleteRegistryScan, kLocalMachine, branch.c_str(),
+                       "HKEY_LOCAL_MACHINE\\" + branch);
+    EXPECT_EQ(20u, engine.problems().size());
+    EXPECT_EQ(keys, counting.count(CountingRegistry::kOpen));
+    EXPECT_EQ(keys, counting.count(CountingRegistry::kQueryInfo));
+    EXPECT_EQ(0u, counting.count(CountingRegistry::kQueryValue));
+    EXPECT_EQ(values, counting.count(CountingRegistry::kEnumValue));
+    // Each key that has subkeys: one call per subkey and the one that ends the list.
+    EXPECT_EQ((keys - 1) + (inner + 1), counting.count(CountingRegistry::kEnumKey));
+    EXPECT_EQ(0u, s.registry.OpenHandleCount());
+}
+
+// A link is told by its "SymbolicLinkValue" among the values the walk lists anyway; the
+// other values of a link key are not examined, and the key it leads to is, once.
+TEST(RegistryWalk, ALinkKeyIsToldFromItsListedValues)
+{
+    ScanMachine s;
+    s.Text(kUsers, "S-1-5-21-1000-2000-3000-1001_Classes\\App", "Icon", "C:\\Libs\\user.ico");
+    CreateLink(s.registry, kCurrentUser, "SOFTWARE\\Vendor\\Classes",
+               "\\REGISTRY\\USER\\S-1-5-21-1000-2000-3000-1001_Classes\\App");
+    s.Text(kCurrentUser, "SOFTWARE\\Vendor\\Plain", "SymbolicLinkValue", "C:\\Gone\\not a link.exe");
+    s.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ((Strings{
+                  "HKEY_CURRENT_USER\\SOFTWARE\\vendor\\Classes | Icon | C:\\Libs\\user.ico | C:\\Libs\\user.ico",
+                  "HKEY_CURRENT_USER\\SOFTWARE\\vendor\\Plain | SymbolicLinkValue | C:\\Gone\\not a link.exe | "
+                  "C:\\Gone\\not a link.exe",
+              }),
+              s.Found());
 }
 
 }  // namespace

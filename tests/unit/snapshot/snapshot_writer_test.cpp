@@ -3,6 +3,7 @@
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_text.h"
 #include "snapshot_test_support.h"
+#include "support/counting_registry.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -236,6 +237,37 @@ TEST(SnapshotWriter, BranchFailsWhenTheFileCannotBeWritten)
     EXPECT_FALSE(writer.Close());
     EXPECT_EQ(0u, r.OpenHandleCount());
 #endif
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// Under Wine every registry call is a round trip: the writer asks each key once, lists its
+// values from that answer and enumerates subkeys only of a key that counts some.
+TEST(SnapshotWriter, EachKeyIsAskedOnceAndALeafIsNotEnumerated)
+{
+    ScratchDrive drive;
+    MemoryRegistry registry;
+    for (int g = 0; g < 3; ++g)
+        for (int k = 0; k < 4; ++k)
+            SetValue(registry, kCurrentUser, "Software\\Many\\G" + std::to_string(g) + "\\K" + std::to_string(k), "v",
+                     kRegDword, B({std::uint8_t(k), 0, 0, 0}));
+    CountingRegistry counting(registry);
+    std::string text = WriteFile(drive, counting, {"HKEY_CURRENT_USER\\Software\\Many"});
+    EXPECT_EQ(12u, [&] {
+        std::size_t n = 0;
+        for (std::size_t at = text.find("<v name=\"v\""); at != std::string::npos; at = text.find("<v name=\"v\"", at + 1))
+            ++n;
+        return n;
+    }());
+    const std::size_t keys = 1 + 3 + 12;
+    EXPECT_EQ(keys, counting.count(CountingRegistry::kQueryInfo));
+    EXPECT_EQ(12u, counting.count(CountingRegistry::kEnumValue));
+    // The branch key and the three groups: a call per subkey and the one that ends the list.
+    EXPECT_EQ((3u + 1) + 3 * (4 + 1), counting.count(CountingRegistry::kEnumKey));
 }
 
 }  // namespace
