@@ -119,12 +119,12 @@ TEST_F(VersionRecordTest, AnotherFilesDetailsNeverShowUnderThisOnesName)
     ASSERT_TRUE(record.isAvailable());
 
     // A file with no company and no translation table.
-    BlockSpec spec;
-    spec.translation = false;
-    spec.language = 0;
-    spec.codePage = 0;
-    spec.strings = {{"ProductName", "Bare"}};
-    ASSERT_TRUE(record.LoadFromBlock(BuildVersionBlock(spec)));
+    BlockSpec shape;
+    shape.translation = false;
+    shape.language = 0;
+    shape.codePage = 0;
+    shape.strings = {{"ProductName", "Bare"}};
+    ASSERT_TRUE(record.LoadFromBlock(BuildVersionBlock(shape)));
     EXPECT_EQ("", record.companyName());
     EXPECT_EQ("Bare", record.productName());
     EXPECT_EQ(0, record.language());
@@ -186,12 +186,12 @@ TEST(FileVersionRecordBlocks, ADriverWithAnUnknownSubtypeHasNoTypeName)
 {
     MemorySystem system;
     FileVersionRecord record(system);
-    BlockSpec spec;
-    spec.fileType = 3;
-    spec.fileSubtype = 10;
-    spec.targetSystem = 0x12345;
-    spec.strings = {{"CompanyName", "Drivers Inc"}};
-    ASSERT_TRUE(record.LoadFromBlock(BuildVersionBlock(spec)));
+    BlockSpec shape;
+    shape.fileType = 3;
+    shape.fileSubtype = 10;
+    shape.targetSystem = 0x12345;
+    shape.strings = {{"CompanyName", "Drivers Inc"}};
+    ASSERT_TRUE(record.LoadFromBlock(BuildVersionBlock(shape)));
     EXPECT_EQ("", record.fileType());
     EXPECT_EQ("", record.operatingSystem());
     EXPECT_EQ("1.2.3.4", record.formattedFileVersion());
@@ -202,11 +202,11 @@ TEST(FileVersionRecordBlocks, StringsComeFromTheFirstTranslationsTable)
 {
     MemorySystem system;
     FileVersionRecord record(system);
-    BlockSpec spec;
-    spec.language = 0x0407;
-    spec.codePage = 0x04B0;
-    spec.strings = {{"companyname", "Lower Case GmbH"}, {"FileDescription", ""}};
-    std::vector<std::uint8_t> block = BuildVersionBlock(spec);
+    BlockSpec shape;
+    shape.language = 0x0407;
+    shape.codePage = 0x04B0;
+    shape.strings = {{"companyname", "Lower Case GmbH"}, {"FileDescription", ""}};
+    std::vector<std::uint8_t> block = BuildVersionBlock(shape);
     ASSERT_TRUE(record.LoadFromBlock(block));
     EXPECT_EQ(0x0407, record.language());
     EXPECT_EQ(0x04B0, record.codePage());
@@ -253,9 +253,9 @@ TEST(VersionBlockReader, ReadsThe16BitLayout)
 
 TEST(VersionBlockReader, MalformedBlocksFailTheQueryOnly)
 {
-    BlockSpec spec;
-    spec.strings = {{"CompanyName", "Whole"}};
-    std::vector<std::uint8_t> block = BuildVersionBlock(spec);
+    BlockSpec shape;
+    shape.strings = {{"CompanyName", "Whole"}};
+    std::vector<std::uint8_t> block = BuildVersionBlock(shape);
     Cp1252Codec codec;
     // Every truncation, and a root that claims more than is there.
     for (std::size_t size = 0; size < block.size(); ++size) {

@@ -81,22 +81,22 @@ std::vector<std::uint8_t> EncodeVersionNode(const VersionNode& node)
     return out;
 }
 
-std::vector<std::uint8_t> BuildVersionBlock(const BlockSpec& spec)
+std::vector<std::uint8_t> BuildVersionBlock(const BlockSpec& shape)
 {
     std::vector<std::uint8_t> fixed;
-    for (std::uint32_t v : {0xFEEF04BDu, 0x00010000u, spec.fileVersionHigh, spec.fileVersionLow, 0x00020006u, 0u,
-                            0x3Fu, 0u, spec.targetSystem, spec.fileType, spec.fileSubtype, 0u, 0u})
+    for (std::uint32_t v : {0xFEEF04BDu, 0x00010000u, shape.fileVersionHigh, shape.fileVersionLow, 0x00020006u, 0u,
+                            0x3Fu, 0u, shape.targetSystem, shape.fileType, shape.fileSubtype, 0u, 0u})
         AppendDword(fixed, v);
     char table[16];
-    std::snprintf(table, sizeof table, "%04x%04x", spec.language, spec.codePage);
+    std::snprintf(table, sizeof table, "%04x%04x", shape.language, shape.codePage);
     std::vector<VersionNode> strings;
-    for (const auto& [name, value] : spec.strings)
+    for (const auto& [name, value] : shape.strings)
         strings.push_back(TextNode(name, value));
     VersionNode root = BinaryNode("VS_VERSION_INFO", fixed);
     root.children.push_back(ParentNode("StringFileInfo", {ParentNode(table, strings)}));
-    if (spec.translation) {
+    if (shape.translation) {
         std::vector<std::uint8_t> translation;
-        AppendDword(translation, static_cast<std::uint32_t>(spec.language) | (static_cast<std::uint32_t>(spec.codePage) << 16));
+        AppendDword(translation, static_cast<std::uint32_t>(shape.language) | (static_cast<std::uint32_t>(shape.codePage) << 16));
         root.children.push_back(ParentNode("VarFileInfo", {BinaryNode("Translation", translation)}));
     }
     return EncodeVersionNode(root);

@@ -33,7 +33,7 @@ struct BlockSpec {
     std::vector<std::pair<std::string, std::string>> strings;
 };
 std::vector<std::uint8_t> EncodeVersionNode(const VersionNode& node);
-std::vector<std::uint8_t> BuildVersionBlock(const BlockSpec& spec);
+std::vector<std::uint8_t> BuildVersionBlock(const BlockSpec& shape);
 
 // The folder holding version_fixture.dll (built from tests/fixtures), as a host path.
 std::string FixtureFolder();
