@@ -154,7 +154,9 @@ private:
 
     void NoteDenied(long status, const std::string& what)
     {
-        if (status != kErrorAccessDenied)
+        // A key refused on the quick path is asked again on the slow one: named once.
+        if (status != kErrorAccessDenied ||
+            std::find(counts_.denied.begin(), counts_.denied.end(), what) != counts_.denied.end())
             return;
         log_.Write("Left in place, as access to it was denied: " + what);
         counts_.denied.push_back(what);

@@ -35,7 +35,7 @@ int RunFullBackup(Context& context, const Arguments& arguments)
         FullBackupJob job(context.registry, context.system, *steps, plan);
         job.RunHere();
         if (!plan.prepared)
-            context.err << "tarnwick-cli: cannot create " << plan.catalogueFile << " and the folder "
+            context.err << "tarnwick-cli: cannot create " << plan.catalogueFile << " or the folder "
                         << plan.backupFolder << "\n";
         context.out << plan.name << "\n";
         return Report(context, job, "was not written in full");
