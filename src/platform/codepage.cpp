@@ -106,6 +106,8 @@ int CompareTextNoCase(std::string_view a, std::string_view b)
 {
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i])
+            continue;
         unsigned char la = Cp1252Lower(static_cast<unsigned char>(a[i]));
         unsigned char lb = Cp1252Lower(static_cast<unsigned char>(b[i]));
         if (la != lb)

@@ -3,8 +3,10 @@
 #include "platform/codepage.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 namespace tw {
 namespace {
@@ -32,20 +34,6 @@ std::uint8_t HexPair(std::string_view text, std::size_t at)
 std::uint8_t ByteAt(const std::uint8_t* data, std::size_t size, std::size_t i)
 {
     return i < size ? data[i] : 0;
-}
-
-std::string Hex(std::uint8_t b)
-{
-    static const char kDigits[] = "0123456789abcdef";
-    return {kDigits[b >> 4], kDigits[b & 15]};
-}
-
-// A NUL-terminated 8-bit string that may lack its terminator: read up to the data size.
-std::string CString(const std::uint8_t* data, std::size_t size)
-{
-    const void* nul = size ? std::memchr(data, 0, size) : nullptr;
-    std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
-    return std::string(reinterpret_cast<const char*>(data), length);
 }
 
 }  // namespace
@@ -89,22 +77,33 @@ std::uint32_t TypeCodeFromName(std::string_view name)
     return kRegSz;
 }
 
-std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::size_t size, TextCodec& codec)
+void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
+                     TextCodec& codec)
 {
+    static constexpr char kDigits[] = "0123456789abcdef";
     if (!data)
         size = 0;
     switch (type) {
     case kRegBinary:
     case kRegResourceList:
     case kRegResourceRequirementsList: {
-        std::string text;
-        text.reserve(size * 3);
-        for (std::size_t i = 0; i < size; ++i) {
-            if (i)
-                text += ' ';
-            text += Hex(data[i]);
-        }
-        return text;
+        if (size == 0)
+            return;
+        // "xx xx xx": two digits a byte, a blank between bytes.
+        std::size_t at = text.size();
+        text.resize(at + size * 3 - 1, ' ');
+        static constexpr auto kPairs = [] {
+            std::array<char, 512> pairs{};
+            for (std::size_t b = 0; b < 256; ++b) {
+                pairs[2 * b] = kDigits[b >> 4];
+                pairs[2 * b + 1] = kDigits[b & 15];
+            }
+            return pairs;
+        }();
+        char* out = text.data() + at;
+        for (std::size_t i = 0; i < size; ++i, out += 3)
+            std::memcpy(out, &kPairs[2 * std::size_t(data[i])], 2);
+        return;
     }
     case kRegDword:
     case kRegDwordBigEndian: {
@@ -114,18 +113,38 @@ std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::s
         bool little = type == kRegDword;
         std::uint32_t v = little ? (b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24)
                                  : (b[3] | b[2] << 8 | b[1] << 16 | static_cast<std::uint32_t>(b[0]) << 24);
-        std::string text = "0x";
-        for (int i = 0; i < 4; ++i)
-            text += Hex(little ? b[3 - i] : b[i]);
-        char number[16];
-        std::snprintf(number, sizeof number, " (%d)", static_cast<std::int32_t>(v));
-        return text + number;
+        // "0x0000002a (42)": the hex digits of the bytes, then the number as a signed one.
+        char line[32] = {'0', 'x'};
+        for (int i = 0; i < 8; ++i)
+            line[2 + i] = kDigits[(v >> (28 - 4 * i)) & 15];
+        std::size_t length = 10;
+        line[length++] = ' ';
+        line[length++] = '(';
+        const bool negative = static_cast<std::int32_t>(v) < 0;
+        std::uint32_t magnitude = negative ? 0u - v : v;
+        char number[12];
+        std::size_t digits = 0;
+        do {
+            number[digits++] = char('0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        if (negative)
+            line[length++] = '-';
+        while (digits != 0)
+            line[length++] = number[--digits];
+        line[length++] = ')';
+        text.append(line, length);
+        return;
     }
     case kRegQword: {
-        std::string text = "0x";
-        for (int i = 7; i >= 0; --i)
-            text += Hex(ByteAt(data, size, static_cast<std::size_t>(i)));
-        return text;
+        char line[18] = {'0', 'x'};
+        for (int i = 7, at = 2; i >= 0; --i, at += 2) {
+            std::uint8_t b = ByteAt(data, size, static_cast<std::size_t>(i));
+            line[at] = kDigits[b >> 4];
+            line[at + 1] = kDigits[b & 15];
+        }
+        text.append(line, sizeof line);
+        return;
     }
     case kRegLink: {
         std::u16string wide;
@@ -135,23 +154,41 @@ std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::s
                 break;
             wide.push_back(c);
         }
-        return codec.Utf16ToAnsi(wide);
+        text += codec.Utf16ToAnsi(wide);
+        return;
     }
     case kRegMultiSz: {
+        // The strings joined by line ends; the list's two closing bytes are not shown.
         if (size <= 2)
-            return {};
-        std::string text;
-        for (std::size_t i = 0; i < size - 2; ++i) {
-            if (data[i] == 0)
-                text += "\r\n";
-            else
-                text += static_cast<char>(data[i]);
+            return;
+        const char* p = reinterpret_cast<const char*>(data);
+        const char* const end = p + (size - 2);
+        while (p != end) {
+            const void* nul = std::memchr(p, 0, std::size_t(end - p));
+            const char* stop = nul ? static_cast<const char*>(nul) : end;
+            text.append(p, std::size_t(stop - p));
+            if (stop == end)
+                break;
+            text += "\r\n";
+            p = stop + 1;
         }
-        return text;
+        return;
     }
-    default:
-        return CString(data, size);
+    default: {
+        // A NUL-terminated 8-bit string that may lack its terminator: read up to the data size.
+        const void* nul = size ? std::memchr(data, 0, size) : nullptr;
+        std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
+        text.append(reinterpret_cast<const char*>(data), length);
+        return;
     }
+    }
+}
+
+std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::size_t size, TextCodec& codec)
+{
+    std::string text;
+    AppendValueText(text, type, data, size, codec);
+    return text;
 }
 
 std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type)
@@ -214,16 +251,19 @@ long SetValueFromText(Registry& registry, HKey key, const std::string& valueName
 
 namespace {
 
-ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
-                         const RawValueVisit& seen)
+// Enumerates the `counts.values` values of a key into the buffers (grown to the sizes the
+// counts give, and further when a value grew since) and hands each one that reads to `visit`.
+template <class Visit>
+void EnumerateCounted(Registry& registry, HKey key, const KeyCounts& counts, std::vector<char>& name,
+                      std::vector<std::uint8_t>& data, Visit&& visit)
 {
-    ValueListing listing;
     const std::uint32_t count = counts.values;
     if (count == 0 || count == 0xFFFFFFFFu)
-        return listing;
-    std::vector<char> name(static_cast<std::size_t>(counts.longestValueName) + 1);
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(counts.longestValueData) + 1);
-    listing.reserve(count);
+        return;
+    if (name.size() < std::size_t(counts.longestValueName) + 1)
+        name.resize(std::size_t(counts.longestValueName) + 1);
+    if (data.size() < std::size_t(counts.longestValueData) + 1)
+        data.resize(std::size_t(counts.longestValueData) + 1);
     for (std::uint32_t index = 0; index < count; ++index) {
         std::uint32_t type = 0, nameLength = 0, dataSize = 0;
         long status = kSuccess;
@@ -240,13 +280,24 @@ ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const K
             if (dataSize + 1u > data.size())
                 data.resize(static_cast<std::size_t>(dataSize) + 1);
         }
-        if (status != kSuccess)
-            continue;
-        std::string_view n(name.data(), nameLength);
-        if (seen)
-            seen(n, type, data.data(), dataSize);
-        listing.push_back(ValueEntryOf(n, type, data.data(), dataSize, codec));
+        if (status == kSuccess)
+            visit(std::string_view(name.data(), nameLength), type, data.data(), dataSize);
     }
+}
+
+ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
+                         const RawValueVisit& seen)
+{
+    ValueListing listing;
+    listing.reserve(counts.values == 0xFFFFFFFFu ? 0 : counts.values);
+    std::vector<char> name;
+    std::vector<std::uint8_t> data;
+    EnumerateCounted(registry, key, counts, name, data,
+                     [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
+                         if (seen)
+                             seen(n, type, bytes, size);
+                         listing.push_back(ValueEntryOf(n, type, bytes, size, codec));
+                     });
     return listing;
 }
 
@@ -293,14 +344,28 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const
     return listing;
 }
 
+namespace {
+
+void AssignValueEntry(ValueEntry& entry, std::string_view name, std::uint32_t type, const std::uint8_t* data,
+                      std::uint32_t size, TextCodec& codec)
+{
+    entry.type = type;
+    entry.name.assign(name.empty() ? kDefaultValueName : name);
+    entry.text.clear();
+    if (name.empty() && size == 0)
+        entry.text.assign(kValueNotSet);
+    else
+        AppendValueText(entry.text, type, data, size, codec);
+}
+
+}  // namespace
+
 ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
                         TextCodec& codec)
 {
-    if (!name.empty())
-        return {std::string(name), FormatValueText(type, data, size, codec), type};
-    if (size != 0)
-        return {std::string(kDefaultValueName), FormatValueText(type, data, size, codec), type};
-    return {std::string(kDefaultValueName), std::string(kValueNotSet), type};
+    ValueEntry entry;
+    AssignValueEntry(entry, name, type, data, size, codec);
+    return entry;
 }
 
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
@@ -310,16 +375,20 @@ ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
     return listing;
 }
 
-void OrderForSnapshot(ValueListing& listing)
+namespace {
+
+// Adjacent pairs are swapped when the first is not "(Default)" and sorts after the second.
+// Walking on from the pair before a swap (rather than from the front) gives the same order:
+// the pairs ahead of it have not changed.
+void OrderEntries(std::span<ValueEntry> entries)
 {
-    // Adjacent pairs are swapped when the first is not "(Default)" and sorts after the
-    // second. Walking on from the pair before a swap (rather than from the front) gives
-    // the same order: the pairs ahead of it have not changed.
     std::size_t i = 0;
-    while (i + 1 < listing.size()) {
-        ValueEntry& e = listing[i];
-        ValueEntry& f = listing[i + 1];
-        if (CompareTextNoCase(e.name, kDefaultValueName) != 0 && CompareTextNoCase(e.name, f.name) > 0) {
+    while (i + 1 < entries.size()) {
+        ValueEntry& e = entries[i];
+        ValueEntry& f = entries[i + 1];
+        const bool isDefault = e.name.size() == kDefaultValueName.size() &&
+                               CompareTextNoCase(e.name, kDefaultValueName) == 0;
+        if (!isDefault && CompareTextNoCase(e.name, f.name) > 0) {
             std::swap(e, f);
             if (i > 0)
                 --i;
@@ -327,7 +396,29 @@ void OrderForSnapshot(ValueListing& listing)
             ++i;
         }
     }
+}
+
+}  // namespace
+
+void OrderForSnapshot(ValueListing& listing)
+{
+    OrderEntries(listing);
     InsertDefaultEntry(listing);
+}
+
+std::span<const ValueEntry> ValueLister::Sorted(Registry& registry, HKey key, TextCodec& codec,
+                                                const KeyCounts& counts)
+{
+    std::size_t filled = 0;
+    EnumerateCounted(registry, key, counts, name_, data_,
+                     [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
+                         if (filled == pool_.size())
+                             pool_.emplace_back();
+                         AssignValueEntry(pool_[filled++], n, type, bytes, size, codec);
+                     });
+    std::span<ValueEntry> entries(pool_.data(), filled);
+    OrderEntries(entries);
+    return entries;
 }
 
 namespace {

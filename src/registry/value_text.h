@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,9 @@ std::uint32_t TypeCodeFromName(std::string_view name);
 
 // REG_LINK data is UTF-16 and goes through the code page; everything else is bytes.
 std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::size_t size, TextCodec& codec);
+// The same, appended to `text`.
+void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
+                     TextCodec& codec);
 
 // The data a text stands for, or nothing for a type without a text form of its own.
 std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type);
@@ -75,6 +79,19 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const
 // The same entries ordered for snapshots: the unnamed value first, then by name without
 // regard to case (names sorting below "(Default)" that come before it stay there).
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec);
+
+// ListKeyValuesSorted key after key with its storage reused, for walks through many keys:
+// the same entries in the same order, but for the "(Default)" entry added for a key without
+// an unnamed value. The entries stay valid until the next call.
+class ValueLister {
+public:
+    std::span<const ValueEntry> Sorted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts);
+
+private:
+    ValueListing pool_;
+    std::vector<char> name_;
+    std::vector<std::uint8_t> data_;
+};
 
 // A string value (REG_SZ or REG_EXPAND_SZ) of any length, as stored, up to its first NUL;
 // nothing when it is missing, of another type or cannot be read.

@@ -1,6 +1,5 @@
 #include "snapshot/snapshot_writer.h"
 
-#include "platform/forwarding_registry.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
 #include "snapshot/xml_text.h"
@@ -15,80 +14,8 @@ namespace {
 // since, or a multibyte code page in which the ANSI name is longer than the counted one).
 constexpr std::uint32_t kLargestSubkeyName = 1024;
 
-// The registry as the writer passes it to the value listing: the listing queries the key
-// the writer has queried a moment before, and under Wine every question is a round trip to
-// the registry server, so the answer just given is given again. Everything else goes
-// straight through.
-class QueryOnceRegistry final : public ForwardingRegistry {
-public:
-    explicit QueryOnceRegistry(Registry& inner) : ForwardingRegistry(inner) {}
-
-    // Asks the registry for the key's counts and keeps them for the next query of that key.
-    long QueryCounts(HKey key, std::uint32_t* subkeys, std::uint32_t* longestSubkey, std::uint32_t* values)
-    {
-        held_ = false;
-        long status = inner_.QueryInfoKey(key, nullptr, nullptr, nullptr, &info_.subkeys, &info_.longestSubkey,
-                                          &info_.longestClass, &info_.values, &info_.longestValueName,
-                                          &info_.longestValue, &info_.securityDescriptor, &info_.lastWrite);
-        if (status != kSuccess)
-            return status;
-        held_ = true;
-        heldKey_ = key;
-        *subkeys = info_.subkeys;
-        *longestSubkey = info_.longestSubkey;
-        *values = info_.values;
-        return kSuccess;
-    }
-
-    long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
-                      std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
-                      std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
-                      std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override
-    {
-        if (!held_ || key != heldKey_ || keyClass || classLength || reserved)
-            return inner_.QueryInfoKey(key, keyClass, classLength, reserved, subKeys, maxSubKeyLength,
-                                       maxClassLength, values, maxValueNameLength, maxValueLength,
-                                       securityDescriptorSize, lastWriteTime);
-        held_ = false;  // one answer, once
-        Give(subKeys, info_.subkeys);
-        Give(maxSubKeyLength, info_.longestSubkey);
-        Give(maxClassLength, info_.longestClass);
-        Give(values, info_.values);
-        Give(maxValueNameLength, info_.longestValueName);
-        Give(maxValueLength, info_.longestValue);
-        Give(securityDescriptorSize, info_.securityDescriptor);
-        if (lastWriteTime)
-            *lastWriteTime = info_.lastWrite;
-        return kSuccess;
-    }
-
-    long CloseKey(HKey key) override
-    {
-        if (key == heldKey_)
-            held_ = false;  // a later handle may take the same value
-        return inner_.CloseKey(key);
-    }
-
-private:
-    static void Give(std::uint32_t* place, std::uint32_t value)
-    {
-        if (place)
-            *place = value;
-    }
-
-    struct Info {
-        std::uint32_t subkeys = 0, longestSubkey = 0, longestClass = 0, values = 0, longestValueName = 0,
-                      longestValue = 0, securityDescriptor = 0;
-        FileTime lastWrite;
-    };
-
-    Info info_;
-    bool held_ = false;
-    HKey heldKey_ = nullptr;
-};
-
-// What one walk reuses from key to key: the registry it asks, and elements and scratch text
-// kept between lines so that writing a value allocates nothing of its own.
+// What one walk reuses from key to key: the registry it asks, and the value listing whose
+// storage is kept between keys so that writing a value allocates nothing of its own.
 struct Walk {
     Walk(XmlWriter& w, Registry& r, TextCodec& c, const SkippedKeyReport* skipped = nullptr)
         : writer(w), registry(r), codec(c), onSkipped(skipped)
@@ -96,36 +23,86 @@ struct Walk {
     }
 
     XmlWriter& writer;
-    QueryOnceRegistry registry;
+    Registry& registry;
     TextCodec& codec;
-    XmlElement k{"k"};
-    XmlElement v{"v"};
-    std::string escaped;
+    ValueLister values;
     // Only kept when someone is told of the keys left out: the full path of the key at hand.
     const SkippedKeyReport* onSkipped;
     std::string path;
 };
 
-bool WriteValueElement(XmlWriter& writer, TextCodec& codec, XmlElement& v, std::string& escaped,
-                       const ValueEntry& entry)
+// True for the types whose text is hex digits, blanks and "0x" only: nothing to escape.
+bool HexText(std::uint32_t type)
+{
+    return type == kRegBinary || type == kRegResourceList || type == kRegResourceRequirementsList ||
+           type == kRegDword || type == kRegDwordBigEndian || type == kRegQword;
+}
+
+// `<v name="..." value="..." type="..."/>` on a line of its own, one level below the key: the
+// line XmlElement::WriteEmptyTag makes of a "v" element with these attributes, built here
+// straight into the file's bytes, since it is written for every value of a full backup.
+bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& entry)
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
-    v.ClearAttributes();
-    EscapeXmlTextInto(entry.name, codec, escaped);
-    v.SetAttribute("name", escaped);
-    EscapeXmlTextInto(entry.text, codec, escaped);
-    v.SetAttribute("value", escaped);
+    std::string* line = writer.BeginLine();
+    if (!line)
+        return false;
+    const int indent = writer.Indent() + 1;
+    if (indent > 0)
+        line->append(static_cast<std::size_t>(indent), ' ');
+    line->append("<v name=\"", 9);
+    AppendXmlText(entry.name, codec, *line);
+    line->append("\" value=\"", 9);
+    if (HexText(entry.type))
+        line->append(entry.text);
+    else
+        AppendXmlText(entry.text, codec, *line);
+    line->push_back('"');
     if (entry.type != kRegSz && entry.type != kRegNone) {
-        EscapeXmlTextInto(TypeNameFromCode(entry.type), codec, escaped);
-        v.SetAttribute("type", escaped);
+        line->append(" type=\"", 7);
+        line->append(TypeNameFromCode(entry.type));  // letters and '_' only
+        line->push_back('"');
     }
-    return v.WriteEmptyTag(writer, +1, true, true);
+    line->append("/>\r\n", 4);
+    return writer.EndLine();
+}
+
+// `<k name="...">` (one level deeper from here on) or `<k name="..."/>`, and `</k>` (one
+// level back up): the lines XmlElement makes of a "k" element, built in place as the values'
+// are, since a full backup writes them for every key.
+bool WriteKeyTag(XmlWriter& writer, TextCodec& codec, std::string_view name, bool empty)
+{
+    const int indent = writer.Indent() + 1;
+    if (!empty)
+        writer.SetIndent(indent);
+    std::string* line = writer.BeginLine();
+    if (!line)
+        return false;
+    if (indent > 0)
+        line->append(static_cast<std::size_t>(indent), ' ');
+    line->append("<k name=\"", 9);
+    AppendXmlText(name, codec, *line);
+    line->append(empty ? "\"/>\r\n" : "\">\r\n");
+    return writer.EndLine();
+}
+
+bool WriteKeyEndTag(XmlWriter& writer)
+{
+    const int indent = writer.Indent();
+    writer.SetIndent(indent - 1);
+    std::string* line = writer.BeginLine();
+    if (!line)
+        return false;
+    if (indent > 0)
+        line->append(static_cast<std::size_t>(indent), ' ');
+    line->append("</k>\r\n", 6);
+    return writer.EndLine();
 }
 
 bool WriteValue(Walk& walk, const ValueEntry& entry)
 {
-    return WriteValueElement(walk.writer, walk.codec, walk.v, walk.escaped, entry);
+    return WriteValueElement(walk.writer, walk.codec, entry);
 }
 
 enum class KeyWritten { Whole, Unreadable, Failed };
@@ -137,23 +114,21 @@ KeyWritten Result(bool ok)
 
 KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueEntry* singleValue)
 {
-    std::uint32_t subkeys = 0, longestSubkey = 0, values = 0;
-    if (walk.registry.QueryCounts(key, &subkeys, &longestSubkey, &values) != kSuccess)
+    // The key is asked once for what the walk needs of it: under Wine every question is a
+    // round trip to the registry server.
+    KeyCounts counts;
+    if (!QueryKeyCounts(walk.registry, key, &counts))
         return KeyWritten::Unreadable;
-    std::vector<char> name(static_cast<std::size_t>(longestSubkey) + 1);
-    const bool hasContents = subkeys != 0 || values != 0;
+    const std::uint32_t subkeys = counts.subkeys;
+    std::vector<char> name(static_cast<std::size_t>(counts.longestSubkey) + 1);
+    const bool hasContents = subkeys != 0 || counts.values != 0;
 
-    // One "k" element serves every level: an end tag needs only the element's name.
-    XmlElement& k = walk.k;
     if (!keyName.empty()) {
-        k.ClearAttributes();
-        EscapeXmlTextInto(keyName, walk.codec, walk.escaped);
-        k.SetAttribute("name", walk.escaped);
         if (!hasContents)
             // An empty-element tag holds nothing: whatever appeared in the key since the
             // query is left out rather than written where it would restore into the parent.
-            return Result(k.WriteEmptyTag(walk.writer, +1, true, true));
-        if (!k.WriteStartTag(walk.writer, +1, true, true))
+            return Result(WriteKeyTag(walk.writer, walk.codec, keyName, true));
+        if (!WriteKeyTag(walk.writer, walk.codec, keyName, false))
             return KeyWritten::Failed;
     }
 
@@ -161,7 +136,7 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
         if (!WriteValue(walk, *singleValue))
             return KeyWritten::Failed;
     } else {
-        for (const ValueEntry& entry : ListKeyValuesSorted(walk.registry, key, walk.codec))
+        for (const ValueEntry& entry : walk.values.Sorted(walk.registry, key, walk.codec, counts))
             if (!WriteValue(walk, entry))
                 return KeyWritten::Failed;
     }
@@ -201,7 +176,7 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     }
 
     if (!keyName.empty())
-        return Result(k.WriteEndTag(walk.writer, -1, true, true));
+        return Result(WriteKeyEndTag(walk.writer));
     return Result(!walk.writer.Failed());
 }
 
@@ -310,15 +285,12 @@ void KeySnapshotStream::EndKey()
     if (!level.open && !level.name.empty() && level.values.empty()) {
         // Nothing in it: an empty-element tag, as the registry walk writes a key that counts
         // no value and no subkey.
-        k_.ClearAttributes();
-        EscapeXmlTextInto(level.name, codec_, escaped_);
-        k_.SetAttribute("name", escaped_);
-        k_.WriteEmptyTag(writer_, +1, true, true);
+        WriteKeyTag(writer_, codec_, level.name, true);
     } else {
         if (!level.open)
             Open(level);
         if (!level.name.empty())
-            k_.WriteEndTag(writer_, -1, true, true);
+            WriteKeyEndTag(writer_);
     }
     levels_.pop_back();
 }
@@ -327,14 +299,11 @@ void KeySnapshotStream::Open(Level& level)
 {
     level.open = true;
     if (!level.name.empty()) {
-        k_.ClearAttributes();
-        EscapeXmlTextInto(level.name, codec_, escaped_);
-        k_.SetAttribute("name", escaped_);
-        k_.WriteStartTag(writer_, +1, true, true);
+        WriteKeyTag(writer_, codec_, level.name, false);
     }
     OrderForSnapshot(level.values);
     for (const ValueEntry& entry : level.values)
-        WriteValueElement(writer_, codec_, v_, escaped_, entry);
+        WriteValueElement(writer_, codec_, entry);
     level.values = ValueListing();
 }
 

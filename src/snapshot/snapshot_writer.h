@@ -68,9 +68,6 @@ private:
     XmlWriter& writer_;
     TextCodec& codec_;
     std::vector<Level> levels_;
-    XmlElement k_{"k"};
-    XmlElement v_{"v"};
-    std::string escaped_;
 };
 
 // WriteBranchSnapshot of a key read elsewhere: the path's elements around what `writeKey`

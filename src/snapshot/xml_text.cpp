@@ -2,6 +2,10 @@
 
 #include "platform/codepage.h"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+
 namespace tw {
 namespace {
 
@@ -32,37 +36,69 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
     text.swap(out);
 }
 
+// True when one of the eight bytes is '&', '"' or '<' or lies outside ASCII. The word XOR a
+// character repeated has a zero byte where that character is, and (x - 0x0101...) & ~x &
+// 0x8080... is non-zero exactly when x has a zero byte. Setting bit 2 of every byte first
+// makes '"' (0x22) read as '&' (0x26), and no other byte does.
+bool NeedsCare(std::uint64_t word)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kTops = 0x8080808080808080u;
+    auto zeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kTops; };
+    return ((word & kTops) | zeroByte((word | (kOnes * 0x04)) ^ (kOnes * '&')) | zeroByte(word ^ (kOnes * '<'))) != 0;
+}
+
 }  // namespace
+
+void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
+{
+    // Runs of characters that need neither escaping nor conversion (most of every name and
+    // value) are copied at once.
+    static constexpr auto kPlain = [] {
+        std::array<bool, 256> plain{};
+        for (int c = 0; c < 0x80; ++c)
+            plain[std::size_t(c)] = c != '&' && c != '"' && c != '<';
+        return plain;
+    }();
+    const std::size_t start = out.size();
+    bool ascii = true;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* run = p;
+        while (end - p >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, p, 8);
+            if (NeedsCare(word))
+                break;
+            p += 8;
+        }
+        while (p != end && kPlain[static_cast<unsigned char>(*p)])
+            ++p;
+        out.append(run, std::size_t(p - run));
+        if (p == end)
+            break;
+        switch (*p) {
+        case '&': out.append("&amp;", 5); break;
+        case '"': out.append("&quot;", 6); break;
+        case '<': out.append("&lt;", 4); break;
+        default:
+            ascii = false;
+            out += *p;
+        }
+        ++p;
+    }
+    // ASCII is the same in every ANSI code page and in UTF-8.
+    if (!ascii) {
+        std::string utf8 = Utf16ToUtf8(codec.AnsiToUtf16(std::string_view(out).substr(start)));
+        out.replace(start, std::string::npos, utf8);
+    }
+}
 
 void EscapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out)
 {
-    // Most names and values need neither escaping nor conversion: copy them at once.
-    std::size_t plain = 0;
-    while (plain < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[plain]);
-        if (c == '&' || c == '"' || c == '<' || c >= 0x80)
-            break;
-        ++plain;
-    }
-    out.assign(text.substr(0, plain));
-    if (plain == text.size())
-        return;
-
-    bool ascii = true;
-    for (char c : text.substr(plain)) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '<': out += "&lt;"; break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x80)
-                ascii = false;
-            out += c;
-        }
-    }
-    // ASCII is the same in every ANSI code page and in UTF-8.
-    if (!ascii)
-        out = Utf16ToUtf8(codec.AnsiToUtf16(out));
+    out.clear();
+    AppendXmlText(text, codec, out);
 }
 
 std::string EscapeXmlText(std::string_view text, TextCodec& codec)

@@ -15,6 +15,8 @@ std::string EscapeXmlText(std::string_view text, TextCodec& codec);
 
 // The same, into `out` (its storage reused), for the snapshot writer's inner loop.
 void EscapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out);
+// The same, appended to `out`.
+void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out);
 
 // UTF-8 -> ANSI code page, then "&lt;", "&quot;" and "&amp;" back, in that order, each pass
 // left to right without looking again at what it produced. Other entities stay as written.

@@ -1,5 +1,7 @@
 #include "snapshot/xml_writer.h"
 
+#include <cstring>
+
 namespace tw {
 namespace {
 
@@ -27,18 +29,18 @@ bool XmlWriter::SetFileName(std::string_view path)
     return true;
 }
 
-bool XmlWriter::Write(std::string_view text)
+std::string* XmlWriter::BeginLine()
 {
     if (!file_) {
         file_ = system_.OpenFile(fileName_, FileMode::Write);
         if (!file_)
-            return false;
+            return nullptr;
         declared_ = false;
         failed_ = false;
         buffer_.clear();
     }
     if (failed_)
-        return false;
+        return nullptr;
     if (!declared_) {
         declared_ = true;
         int saved = indent_;
@@ -48,20 +50,26 @@ bool XmlWriter::Write(std::string_view text)
         declaration.SetAttribute("encoding", "UTF-8");
         // Built here rather than through WriteDeclaration: that would reuse LineBuffer(),
         // which may hold the very text being written.
-        bool ok = Append(declaration.DeclarationLine(indent_));
+        buffer_ += declaration.DeclarationLine(indent_);
         indent_ = saved;
-        if (!ok)
-            return false;
     }
-    return Append(text);
+    return &buffer_;
 }
 
-bool XmlWriter::Append(std::string_view text)
+bool XmlWriter::EndLine()
 {
-    buffer_.append(text);
     if (buffer_.size() >= kBufferSize)
         return FlushBuffer();
-    return true;
+    return !failed_;
+}
+
+bool XmlWriter::Write(std::string_view text)
+{
+    std::string* line = BeginLine();
+    if (!line)
+        return false;
+    line->append(text);
+    return EndLine();
 }
 
 bool XmlWriter::FlushBuffer()
@@ -112,23 +120,38 @@ void XmlElement::SetAttribute(std::string_view name, std::string_view value)
         names_.emplace_back();
         values_.emplace_back();
     }
-    names_[count_].assign(name);
+    if (names_[count_] != name)  // an element reused line after line has it already
+        names_[count_].assign(name);
     values_[count_].assign(value);
     ++count_;
 }
 
 void XmlElement::AppendTag(std::string& line, int indent, bool indentOn) const
 {
-    if (indentOn)
-        AppendBlanks(line, indent);
-    line += '<';
-    line += name_;
+    // The line is sized once and filled: the snapshot writer builds one for every key and
+    // every value of a branch.
+    const std::size_t blanks = indentOn && indent > 0 ? static_cast<std::size_t>(indent) : 0;
+    std::size_t length = blanks + 1 + name_.size();
+    for (std::size_t i = 0; i < count_; ++i)
+        length += names_[i].size() + values_[i].size() + 4;  // ' ', '=', two quotes
+    std::size_t at = line.size();
+    line.resize(at + length);
+    char* out = line.data() + at;
+    auto put = [&out](const std::string& text) {
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+    };
+    std::memset(out, ' ', blanks);
+    out += blanks;
+    *out++ = '<';
+    put(name_);
     for (std::size_t i = 0; i < count_; ++i) {
-        line += ' ';
-        line += names_[i];
-        line += "=\"";
-        line += values_[i];
-        line += '"';
+        *out++ = ' ';
+        put(names_[i]);
+        *out++ = '=';
+        *out++ = '"';
+        put(values_[i]);
+        *out++ = '"';
     }
 }
 

@@ -31,6 +31,12 @@ public:
     // call tries again), writes the declaration if it has not gone out yet, then `text`.
     // False once any byte of this file could not be written.
     virtual bool Write(std::string_view text);
+    // Write in two steps, for a caller that builds its text in place: BeginLine creates the
+    // file and writes the declaration as Write does and gives the bytes waiting for the
+    // file, to append the text to (nullptr where Write would return false); EndLine then
+    // gives Write's result.
+    std::string* BeginLine();
+    bool EndLine();
     // Hands the buffered bytes to the file now (the repair journal wants each entry out
     // before the item it records is deleted). False when a write has failed.
     bool Flush();
@@ -50,7 +56,6 @@ public:
     std::string& LineBuffer() { return line_; }
 
 private:
-    bool Append(std::string_view text);
     bool FlushBuffer();
 
     System& system_;

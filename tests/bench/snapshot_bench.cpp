@@ -402,7 +402,8 @@ int RunOne(std::size_t keys)
     const std::string file = "C:\\bench_snapshot.xml";
     const std::string hostFile = (folder / "bench_snapshot.xml").string();
 
-    std::printf("snapshot benchmark, native, memory registry: %zu keys\n", KeyCount(shape));
+    std::printf("snapshot benchmark, native, memory registry: %zu keys (walk and write: best of %d rounds)\n",
+                KeyCount(shape), kRounds);
     WalkCount count;
     Phase walk, write;
     bool written = false;
@@ -412,12 +413,22 @@ int RunOne(std::size_t keys)
         auto start = Clock::now();
         GenerateBranch(registry, shape);
         std::printf("  generated in %.1f s\n", Seconds(start));
-        walk = Measure([&] {
-            KeyHandle branch(registry);
-            registry.OpenKey(kCurrentUser, kBranchPath, branch.Put());
-            Walk(registry, branch.get(), &count);
-        });
-        write = Measure([&] { written = WriteSnapshotFile(system, registry, file); });
+        // Best of a few rounds, the walk and the write taking turns, so that a busy moment of
+        // the machine does not decide the ratio.
+        written = true;
+        for (int round = 0; round < kRounds; ++round) {
+            Phase w = Measure([&] {
+                count = WalkCount{};
+                KeyHandle branch(registry);
+                registry.OpenKey(kCurrentUser, kBranchPath, branch.Put());
+                Walk(registry, branch.get(), &count);
+            });
+            bool ok = false;
+            Phase s = Measure([&] { ok = WriteSnapshotFile(system, registry, file); });
+            written = written && ok;
+            walk = round == 0 || w.cpu < walk.cpu ? w : walk;
+            write = round == 0 || s.cpu < write.cpu ? s : write;
+        }
         bytes = FileSize(system, file);
     }
     RestoreReport report;

@@ -84,6 +84,33 @@ TEST(SnapshotWriter, EscapesOnlyAmpersandQuoteAndLessThanThenWritesUtf8)
     EXPECT_EQ("<\"&", UnescapeXmlText("&lt;&quot;&amp;", codec));
 }
 
+TEST(SnapshotWriter, EscapesEachCharacterWhereverItStandsInTextsOfEveryLength)
+{
+    // Texts are scanned eight bytes at a time: a character that needs care must be caught in
+    // every position of a word and of the bytes after the last whole word, and no other
+    // character (those next to it in value, '!' '%' '$' ';' '=' '>', or 0x7F) may be taken
+    // for one.
+    Cp1252Codec codec;
+    const struct {
+        char ansi;
+        std::string file;
+    } specials[] = {{'&', "&amp;"}, {'"', "&quot;"}, {'<', "&lt;"}, {'\xE9', "\xC3\xA9"}, {'\x80', "\xE2\x82\xAC"},
+                    {'!', "!"},     {'%', "%"},      {'$', "$"},    {';', ";"},           {'=', "="},
+                    {'>', ">"},     {'\x7F', "\x7F"}, {'\x06', "\x06"}};
+    for (std::size_t length = 1; length <= 19; ++length) {
+        for (std::size_t at = 0; at < length; ++at) {
+            for (const auto& special : specials) {
+                std::string ansi(length, 'a');
+                ansi[at] = special.ansi;
+                std::string expected = std::string(at, 'a') + special.file + std::string(length - at - 1, 'a');
+                std::string out = "kept ";
+                AppendXmlText(ansi, codec, out);
+                ASSERT_EQ("kept " + expected, out) << "length " << length << ", at " << at;
+            }
+        }
+    }
+}
+
 TEST(SnapshotWriter, WritesTypesKeysAndTheUnnamedValueAsTheFormatSays)
 {
     ScratchDrive drive;
