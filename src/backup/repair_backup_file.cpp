@@ -171,8 +171,10 @@ bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vect
     if (counts.values == 0)
         return true;  // nothing to enumerate
 
+    // The values the query counted: one that appears after it is not saved, and so not
+    // deleted either (only what a backup holds is).
     bool complete = true;
-    for (std::uint32_t index = 0;; ++index) {
+    for (std::uint32_t index = 0; index < counts.values; ++index) {
         long status = kErrorMoreData;
         std::uint32_t nameLength = 0, type = 0, dataSize = 0;
         for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
@@ -210,33 +212,41 @@ bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vect
 
 bool RepairBackupWriter::ReadsBack(HKey key, const ValueRecord& value)
 {
-    // The ANSI query asks for room for the text in UTF-16 as well, as Windows converts in
-    // the caller's buffer; only the bytes it reports are compared.
-    const bool text = IsTextType(value.type);
-    checkBuffer_.resize(std::max<std::size_t>(text ? value.data.size() * 2 + 2 : value.data.size(), 1));
+    // One wide query answers for name, type and data. The name saved, widened as the registry
+    // widens an ANSI name, must find the value, and the value must hold what a restore would
+    // write back: text widened from the saved bytes (text that went through the code page
+    // with substitutes does not), other data as saved. The ANSI bytes saved were converted
+    // from that very text, so an ANSI query would tell nothing more.
+    std::u16string wideName = codec_.AnsiToUtf16(value.name);
+    std::u16string widened;
+    std::string_view expected = value.data;
+    if (IsTextType(value.type)) {
+        widened = codec_.AnsiToUtf16(value.data);
+        expected = std::string_view(reinterpret_cast<const char*>(widened.data()), widened.size() * sizeof(char16_t));
+    }
+    checkBuffer_.resize(std::max<std::size_t>(expected.size(), 2));
     std::uint32_t type = 0;
     auto size = static_cast<std::uint32_t>(checkBuffer_.size());
-    if (registry_.QueryValueEx(key, value.name.c_str(), nullptr, &type,
-                               reinterpret_cast<std::uint8_t*>(checkBuffer_.data()), &size) != kSuccess ||
-        type != value.type || size != value.data.size() ||
-        std::memcmp(checkBuffer_.data(), value.data.data(), value.data.size()) != 0)
-        return false;
-    if (!text)
-        return true;
-
-    // Text went through the code page: what a restore writes back (the saved bytes, widened)
-    // must be what the registry holds.
-    std::u16string wideName = codec_.AnsiToUtf16(value.name);
-    std::u16string expected = codec_.AnsiToUtf16(value.data);
-    const std::size_t expectedSize = expected.size() * sizeof(char16_t);
-    checkBuffer_.resize(std::max<std::size_t>(expectedSize, 2));
-    size = static_cast<std::uint32_t>(checkBuffer_.size());
     long status = registry_.QueryValueExW(key, wideName.c_str(), nullptr, &type,
                                           reinterpret_cast<std::uint8_t*>(checkBuffer_.data()), &size);
     if (status == kErrorCallNotImplemented)
-        return true;  // a registry that keeps ANSI text: nothing was converted
-    return status == kSuccess && type == value.type && size == expectedSize &&
-           std::memcmp(checkBuffer_.data(), expected.data(), expectedSize) == 0;
+        return ReadsBackAnsi(key, value);
+    return status == kSuccess && type == value.type && size == expected.size() &&
+           std::memcmp(checkBuffer_.data(), expected.data(), expected.size()) == 0;
+}
+
+bool RepairBackupWriter::ReadsBackAnsi(HKey key, const ValueRecord& value)
+{
+    // A registry that keeps ANSI text: nothing was converted, the bytes must be the same.
+    // (The ANSI query asks for room for the text in UTF-16 as well, as Windows converts in
+    // the caller's buffer; only the bytes it reports are compared.)
+    checkBuffer_.resize(std::max<std::size_t>(IsTextType(value.type) ? value.data.size() * 2 + 2 : value.data.size(), 1));
+    std::uint32_t type = 0;
+    auto size = static_cast<std::uint32_t>(checkBuffer_.size());
+    return registry_.QueryValueEx(key, value.name.c_str(), nullptr, &type,
+                                  reinterpret_cast<std::uint8_t*>(checkBuffer_.data()), &size) == kSuccess &&
+           type == value.type && size == value.data.size() &&
+           std::memcmp(checkBuffer_.data(), value.data.data(), value.data.size()) == 0;
 }
 
 void RepairBackupWriter::PutValue(const ValueRecord& value)

@@ -92,6 +92,7 @@ private:
     };
     // True when the value, queried again by its name, is the one read.
     bool ReadsBack(HKey key, const ValueRecord& value);
+    bool ReadsBackAnsi(HKey key, const ValueRecord& value);
     bool WriteBlock(HKey key, const std::string& path, ItemResult* result);
     void PutValue(const ValueRecord& value);
     void Put(std::string_view bytes);
