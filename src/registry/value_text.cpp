@@ -38,7 +38,7 @@ std::uint8_t ByteAt(const std::uint8_t* data, std::size_t size, std::size_t i)
 
 }  // namespace
 
-std::string TypeNameFromCode(std::uint32_t type)
+std::string_view TypeNameFromCode(std::uint32_t type)
 {
     switch (type) {
     case kRegNone:

@@ -28,7 +28,7 @@ using ValueListing = std::vector<ValueEntry>;
 inline constexpr std::string_view kDefaultValueName = "(Default)";
 inline constexpr std::string_view kValueNotSet = "(value not set)";
 
-std::string TypeNameFromCode(std::uint32_t type);
+std::string_view TypeNameFromCode(std::uint32_t type);
 std::uint32_t TypeCodeFromName(std::string_view name);
 
 // REG_LINK data is UTF-16 and goes through the code page; everything else is bytes.

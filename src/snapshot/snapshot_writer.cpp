@@ -4,6 +4,8 @@
 #include "registry/key_path.h"
 #include "snapshot/xml_text.h"
 
+#include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,10 @@ struct Walk {
     Registry& registry;
     TextCodec& codec;
     ValueLister values;
+    // A buffer for subkey names per level of the walk (a deque, so that a deeper level added
+    // leaves the ones in use where they are), and the level at hand.
+    std::deque<std::vector<char>> names;
+    std::size_t depth = 0;
     // Only kept when someone is told of the keys left out: the full path of the key at hand.
     const SkippedKeyReport* onSkipped;
     std::string path;
@@ -120,7 +126,11 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     if (!QueryKeyCounts(walk.registry, key, &counts))
         return KeyWritten::Unreadable;
     const std::uint32_t subkeys = counts.subkeys;
-    std::vector<char> name(static_cast<std::size_t>(counts.longestSubkey) + 1);
+    // The subkey names of this level, in storage kept for the level from key to key.
+    if (walk.names.size() <= walk.depth)
+        walk.names.resize(walk.depth + 1);
+    std::vector<char>& name = walk.names[walk.depth];
+    name.resize(std::max<std::size_t>(name.size(), static_cast<std::size_t>(counts.longestSubkey) + 1));
     const bool hasContents = subkeys != 0 || counts.values != 0;
 
     if (!keyName.empty()) {
@@ -166,8 +176,11 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
         // keeps everything else of the branch rather than ending at the first such key.
         KeyHandle subkey(walk.registry);
         KeyWritten written = KeyWritten::Unreadable;
-        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) == kSuccess)
+        if (walk.registry.OpenKey(key, name.data(), subkey.Put()) == kSuccess) {
+            ++walk.depth;
             written = WriteKey(walk, std::string_view(name.data(), length), subkey.get(), nullptr);
+            --walk.depth;
+        }
         if (written == KeyWritten::Unreadable && walk.onSkipped)
             (*walk.onSkipped)(walk.path);
         walk.path.resize(pathLength);
