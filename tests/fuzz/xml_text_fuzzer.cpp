@@ -1,0 +1,47 @@
+// libFuzzer target: any ANSI text is escaped for a snapshot file exactly as the rule says,
+// character by character ('&', '"' and '<' become entities, then the code page becomes
+// UTF-8), whatever the writer's word-at-a-time scan sees; appended text leaves what was
+// there before it; and the reader's unescaping gives the text back.
+#include "platform/codepage.h"
+#include "snapshot/xml_text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace {
+
+std::string EscapedOneByOne(std::string_view text, tw::TextCodec& codec)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        case '<': out += "&lt;"; break;
+        default: out += c;
+        }
+    }
+    return tw::Utf16ToUtf8(codec.AnsiToUtf16(out));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static tw::Cp1252Codec codec;
+    // The first byte says how much text stands before the appended part.
+    const std::size_t before = size ? data[0] % 16 : 0;
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (size)
+        text.remove_prefix(1);
+    const std::string kept(before, 'k');
+    std::string out = kept;
+    tw::AppendXmlText(text, codec, out);
+    if (out != kept + EscapedOneByOne(text, codec))
+        __builtin_trap();
+    if (tw::UnescapeXmlText(out.substr(before), codec) != text)
+        __builtin_trap();
+    return 0;
+}
