@@ -95,16 +95,10 @@ void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
     }
 }
 
-void EscapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out)
-{
-    out.clear();
-    AppendXmlText(text, codec, out);
-}
-
 std::string EscapeXmlText(std::string_view text, TextCodec& codec)
 {
     std::string out;
-    EscapeXmlTextInto(text, codec, out);
+    AppendXmlText(text, codec, out);
     return out;
 }
 

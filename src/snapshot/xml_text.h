@@ -13,9 +13,8 @@ namespace tw {
 // '&' -> "&amp;", '"' -> "&quot;", '<' -> "&lt;", then ANSI code page -> UTF-8.
 std::string EscapeXmlText(std::string_view text, TextCodec& codec);
 
-// The same, into `out` (its storage reused), for the snapshot writer's inner loop.
-void EscapeXmlTextInto(std::string_view text, TextCodec& codec, std::string& out);
-// The same, appended to `out`.
+// The same, appended to `out` (which `text` must not lie in), for the snapshot writer's
+// inner loop.
 void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out);
 
 // UTF-8 -> ANSI code page, then "&lt;", "&quot;" and "&amp;" back, in that order, each pass
