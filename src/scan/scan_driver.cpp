@@ -110,15 +110,19 @@ bool ScanDriver::Abort()
 
 void ScanDriver::Stop()
 {
-    if (stop_)
-        stop_->Set();
+    bool reporting = false;
     {
+        // The state changes before the worker is told to stop: a worker that ends its walk
+        // on the signal must find it changed, or it would report a completed scan.
         std::lock_guard guard(stateLock_);
-        if (state_ == State::Reporting)
-            return;
+        reporting = state_ == State::Reporting;
         if (state_ == State::Scanning)
             state_ = State::Stopping;  // the worker ends without reporting
     }
+    if (stop_)
+        stop_->Set();
+    if (reporting)
+        return;
     JoinWorker();
     std::lock_guard guard(stateLock_);
     state_ = State::Idle;

@@ -121,14 +121,22 @@ TEST(ScanDriver, TheStopEventIsResetAtTheStartOfEveryScan)
 }
 
 // Signals nothing itself: lets the test know when the walk is under way.
+// Holds the worker at its first status line until the driver's stop event is set, so that
+// a stop or an abort always finds the walk under way, however the threads are scheduled.
 class WatchedProgress : public ProgressTable {
 public:
+    explicit WatchedProgress(System& system) : stop_(system.MakeEvent(kStopEventName, true, false, nullptr)) {}
     void SetStatus(std::string_view text) override
     {
         ProgressTable::SetStatus(text);
-        statusSeen.store(true);
+        if (!statusSeen.exchange(true))
+            while (!stop_->IsSignalled())
+                std::this_thread::yield();
     }
     std::atomic<bool> statusSeen{false};
+
+private:
+    std::unique_ptr<Event> stop_;
 };
 
 // A walk long enough to be caught half-way: every key holds a broken path.
@@ -143,7 +151,7 @@ TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
     ScanMachine s;
     SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
-    WatchedProgress progress;
+    WatchedProgress progress(s.system);
     ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
     while (!progress.statusSeen.load())
         std::this_thread::yield();
@@ -215,7 +223,7 @@ TEST(ScanDriver, AScanStoppedByTheExitReportsNoCompletion)
     ScanMachine s;
     SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
-    WatchedProgress progress;
+    WatchedProgress progress(s.system);
     ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
     while (!progress.statusSeen.load())
         std::this_thread::yield();
