@@ -36,6 +36,22 @@ std::uint8_t ByteAt(const std::uint8_t* data, std::size_t size, std::size_t i)
     return i < size ? data[i] : 0;
 }
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// The byte's two lower-case hex digits at `out`.
+void PutHexPair(char* out, std::uint8_t b)
+{
+    static constexpr auto kPairs = [] {
+        std::array<char, 512> pairs{};
+        for (std::size_t i = 0; i < 256; ++i) {
+            pairs[2 * i] = kHexDigits[i >> 4];
+            pairs[2 * i + 1] = kHexDigits[i & 15];
+        }
+        return pairs;
+    }();
+    std::memcpy(out, &kPairs[2 * std::size_t(b)], 2);
+}
+
 }  // namespace
 
 std::string_view TypeNameFromCode(std::uint32_t type)
@@ -80,7 +96,6 @@ std::uint32_t TypeCodeFromName(std::string_view name)
 void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
                      TextCodec& codec)
 {
-    static constexpr char kDigits[] = "0123456789abcdef";
     if (!data)
         size = 0;
     switch (type) {
@@ -92,17 +107,9 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
         // "xx xx xx": two digits a byte, a blank between bytes.
         std::size_t at = text.size();
         text.resize(at + size * 3 - 1, ' ');
-        static constexpr auto kPairs = [] {
-            std::array<char, 512> pairs{};
-            for (std::size_t b = 0; b < 256; ++b) {
-                pairs[2 * b] = kDigits[b >> 4];
-                pairs[2 * b + 1] = kDigits[b & 15];
-            }
-            return pairs;
-        }();
         char* out = text.data() + at;
         for (std::size_t i = 0; i < size; ++i, out += 3)
-            std::memcpy(out, &kPairs[2 * std::size_t(data[i])], 2);
+            PutHexPair(out, data[i]);
         return;
     }
     case kRegDword:
@@ -116,7 +123,7 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
         // "0x0000002a (42)": the hex digits of the bytes, then the number as a signed one.
         char line[32] = {'0', 'x'};
         for (int i = 0; i < 8; ++i)
-            line[2 + i] = kDigits[(v >> (28 - 4 * i)) & 15];
+            line[2 + i] = kHexDigits[(v >> (28 - 4 * i)) & 15];
         std::size_t length = 10;
         line[length++] = ' ';
         line[length++] = '(';
@@ -138,11 +145,8 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
     }
     case kRegQword: {
         char line[18] = {'0', 'x'};
-        for (int i = 7, at = 2; i >= 0; --i, at += 2) {
-            std::uint8_t b = ByteAt(data, size, static_cast<std::size_t>(i));
-            line[at] = kDigits[b >> 4];
-            line[at + 1] = kDigits[b & 15];
-        }
+        for (int i = 7, at = 2; i >= 0; --i, at += 2)
+            PutHexPair(line + at, ByteAt(data, size, static_cast<std::size_t>(i)));
         text.append(line, sizeof line);
         return;
     }

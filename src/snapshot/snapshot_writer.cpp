@@ -44,6 +44,16 @@ bool HexText(std::uint32_t type)
            type == kRegDword || type == kRegDwordBigEndian || type == kRegQword;
 }
 
+// The writer's bytes with `blanks` blanks of indentation appended, ready for the rest of a
+// line (XmlWriter::BeginLine), or nullptr.
+std::string* BeginIndentedLine(XmlWriter& writer, int blanks)
+{
+    std::string* line = writer.BeginLine();
+    if (line && blanks > 0)
+        line->append(static_cast<std::size_t>(blanks), ' ');
+    return line;
+}
+
 // `<v name="..." value="..." type="..."/>` on a line of its own, one level below the key: the
 // line XmlElement::WriteEmptyTag makes of a "v" element with these attributes, built here
 // straight into the file's bytes, since it is written for every value of a full backup.
@@ -51,12 +61,9 @@ bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& en
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
-    std::string* line = writer.BeginLine();
+    std::string* line = BeginIndentedLine(writer, writer.Indent() + 1);
     if (!line)
         return false;
-    const int indent = writer.Indent() + 1;
-    if (indent > 0)
-        line->append(static_cast<std::size_t>(indent), ' ');
     line->append("<v name=\"", 9);
     AppendXmlText(entry.name, codec, *line);
     line->append("\" value=\"", 9);
@@ -82,11 +89,9 @@ bool WriteKeyTag(XmlWriter& writer, TextCodec& codec, std::string_view name, boo
     const int indent = writer.Indent() + 1;
     if (!empty)
         writer.SetIndent(indent);
-    std::string* line = writer.BeginLine();
+    std::string* line = BeginIndentedLine(writer, indent);
     if (!line)
         return false;
-    if (indent > 0)
-        line->append(static_cast<std::size_t>(indent), ' ');
     line->append("<k name=\"", 9);
     AppendXmlText(name, codec, *line);
     line->append(empty ? "\"/>\r\n" : "\">\r\n");
@@ -97,11 +102,9 @@ bool WriteKeyEndTag(XmlWriter& writer)
 {
     const int indent = writer.Indent();
     writer.SetIndent(indent - 1);
-    std::string* line = writer.BeginLine();
+    std::string* line = BeginIndentedLine(writer, indent);
     if (!line)
         return false;
-    if (indent > 0)
-        line->append(static_cast<std::size_t>(indent), ' ');
     line->append("</k>\r\n", 6);
     return writer.EndLine();
 }

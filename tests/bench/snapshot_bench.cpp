@@ -233,6 +233,26 @@ bool WriteSnapshotFile(System& system, Registry& registry, const std::string& fi
     return writer.Close() && ok;
 }
 
+// One round of the plain walk of the branch, counting what it sees.
+Phase MeasureWalk(Registry& registry, WalkCount* count)
+{
+    return Measure([&] {
+        *count = WalkCount{};
+        KeyHandle branch(registry);
+        registry.OpenKey(kCurrentUser, kBranchPath, branch.Put());
+        Walk(registry, branch.get(), count);
+    });
+}
+
+// One round of writing the branch's snapshot; `written` turns false when it fails.
+Phase MeasureWrite(System& system, Registry& registry, const std::string& file, bool* written)
+{
+    bool ok = false;
+    Phase phase = Measure([&] { ok = WriteSnapshotFile(system, registry, file); });
+    *written = *written && ok;
+    return phase;
+}
+
 std::size_t ParseFile(System& system, const std::string& file, std::string* error)
 {
     XmlReader reader(system);
@@ -312,15 +332,8 @@ int RunOne(std::size_t keys)
     std::string error;
     std::size_t tokens = 0;
     for (int round = 0; round < kRounds; ++round) {
-        Phase w = Measure([&] {
-            count = WalkCount{};
-            KeyHandle branch(registry);
-            registry.OpenKey(kCurrentUser, kBranchPath, branch.Put());
-            Walk(registry, branch.get(), &count);
-        });
-        bool ok = false;
-        Phase s = Measure([&] { ok = WriteSnapshotFile(system, registry, file); });
-        written = written && ok;
+        Phase w = MeasureWalk(registry, &count);
+        Phase s = MeasureWrite(system, registry, file, &written);
         double e = RunTimed(exportCommand);
         walk = round ? Best(walk, w) : w;
         write = round ? Best(write, s) : s;
@@ -417,15 +430,8 @@ int RunOne(std::size_t keys)
         // the machine does not decide the ratio.
         written = true;
         for (int round = 0; round < kRounds; ++round) {
-            Phase w = Measure([&] {
-                count = WalkCount{};
-                KeyHandle branch(registry);
-                registry.OpenKey(kCurrentUser, kBranchPath, branch.Put());
-                Walk(registry, branch.get(), &count);
-            });
-            bool ok = false;
-            Phase s = Measure([&] { ok = WriteSnapshotFile(system, registry, file); });
-            written = written && ok;
+            Phase w = MeasureWalk(registry, &count);
+            Phase s = MeasureWrite(system, registry, file, &written);
             walk = round == 0 || w.cpu < walk.cpu ? w : walk;
             write = round == 0 || s.cpu < write.cpu ? s : write;
         }
