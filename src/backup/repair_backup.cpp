@@ -69,6 +69,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         return result;
 
     result.status = RepairBackupResult::Status::Failed;
+    result.started = system.GetSystemTimeAsFileTime();
     std::string folder = RegistryBackupsPath(programFolder);
     if (!PathExists(system, folder))
         system.MakeDirectory(folder);

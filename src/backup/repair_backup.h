@@ -38,6 +38,8 @@ struct RepairBackupResult {
     // Per item: the number of its record in the file, from 0 in file order; -1 for none.
     std::vector<int> records;
     std::uint64_t bytes = 0;
+    // The system clock (UTC) before the backup read anything; zero when it read nothing.
+    FileTime started;
     // Items whose key the registry refused to open with "access denied": not saved, so not
     // repaired.
     std::vector<std::string> denied;

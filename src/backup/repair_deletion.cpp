@@ -3,6 +3,7 @@
 #include "backup/backup_catalogue.h"
 #include "backup/protected_keys.h"
 #include "backup/repair_backup_file.h"
+#include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
 #include "registry/key_path.h"
@@ -21,6 +22,10 @@ constexpr std::size_t kLongestName = std::size_t(1) << 20;
 
 constexpr std::uint32_t kKeyAccess = kKeyQueryValue | kKeySetValue | kKeyEnumerateSubKeys | kDelete;
 constexpr std::uint32_t kValueAccess = kKeyQueryValue | kKeySetValue;
+
+// How far a key's last-write time must lie before the backup began for the key to count as
+// untouched since it was read: more than the clock's resolution, on Windows and on Wine.
+constexpr std::uint64_t kUntouchedMargin = 2 * 10000000ull;  // 2 s in FILETIME ticks
 
 bool HoldsName(const std::vector<std::string>& names, const std::string& name)
 {
@@ -43,6 +48,9 @@ public:
     std::function<void(const RepairBackupItem&)> record;
     // Per record: read to its end (a damaged file ends early, perhaps within a record).
     std::vector<bool> finished;
+    // A key last written before this time (FILETIME ticks) has not changed since the backup
+    // read it, so its values are as saved without reading each again; zero trusts no key.
+    std::uint64_t untouchedBefore = 0;
 
     void OnRecord(int, std::uint32_t rootCode, const std::string& subkeyPath) override
     {
@@ -71,9 +79,10 @@ public:
             return;
         if (!IsKeyItem())
             valueDeleted_ = DeleteValue(level.key.get(), level.path, name, type, data) == Outcome::Deleted;
-        else if (Check(level.key.get(), level.path, name, type, data) == Outcome::AsSaved)
+        else if (level.untouched || Check(level.key.get(), level.path, name, type, data) == Outcome::AsSaved)
             // It goes with its key, or on its own once the key turns out to hold more.
             level.pending.push_back(name);
+        level.pendingUnread = level.untouched;
     }
 
     // After a damaged file: the values found as saved go, as the record was read so far.
@@ -136,10 +145,15 @@ private:
         std::string path;  // for the log
         KeyHandle key;     // open for deleting; empty when it is not there or does not open
         bool gone = false;  // it was not there (any more): nothing of it is lost
+        // Not written since before the backup began: its values are those saved, and
+        // `counts` (from just after it was opened) still tell what it holds.
+        bool untouched = false;
+        KeyCounts counts;
         std::vector<std::string> values, subkeys;
         // Values still as saved and not yet deleted: those of a key without subkeys go with
         // the key itself, the others before its first subkey is visited.
         std::vector<std::string> pending;
+        bool pendingUnread = false;  // taken as saved from the time, not read again
     };
     enum class Outcome { Deleted, Gone, Stays, AsSaved };
 
@@ -150,6 +164,14 @@ private:
         long status = registry_.OpenKeyEx(level.parent, level.name.c_str(), 0, access, level.key.Put());
         level.gone = status == kErrorFileNotFound;
         NoteDenied(status, level.path);
+        // A key of a "KEY" item is asked at once when it last changed. A registry that keeps
+        // no such time (zero) proves nothing: its values are then read again one by one.
+        level.untouched = false;
+        if (status == kSuccess && untouchedBefore != 0 && IsKeyItem() &&
+            QueryKeyCounts(registry_, level.key.get(), &level.counts)) {
+            const std::uint64_t written = FileTimeTicks(level.counts.lastWrite);
+            level.untouched = written != 0 && written < untouchedBefore;
+        }
     }
 
     void NoteDenied(long status, const std::string& what)
@@ -176,6 +198,12 @@ private:
 
     void DeletePending(Level& level)
     {
+        // Values vouched for by a time that has since moved on are not known to be as
+        // saved any more: they stay, and so does their key.
+        if (level.key && level.pendingUnread && !level.untouched && !level.pending.empty()) {
+            log_.Write("Left in place, as it changed after the backup: " + level.path);
+            level.pending.clear();
+        }
         for (const std::string& name : level.pending)
             if (level.key)
                 NoteDenied(registry_.DeleteValue(level.key.get(), name.c_str()), level.path + " [" + name + "]");
@@ -215,7 +243,11 @@ private:
         KeyCounts counts;
         if (!level.pending.empty()) {
             // A key that holds nothing but the values still as saved goes with them at once.
-            if (QueryKeyCounts(registry_, level.key.get(), &counts) && counts.subkeys == 0 &&
+            // Counts taken at the open still hold when nothing of the key was deleted since.
+            const bool counted = level.untouched && level.subkeys.empty();
+            if (counted)
+                counts = level.counts;
+            if ((counted || QueryKeyCounts(registry_, level.key.get(), &counts)) && counts.subkeys == 0 &&
                 counts.values == level.pending.size()) {
                 level.key.Close();
                 if (registry_.DeleteKey(level.parent, level.name.c_str()) == kSuccess) {
@@ -301,6 +333,11 @@ RepairCounts DeleteSavedItems(Registry& registry, System& system, ActivityLog& l
     RepairCounts counts;
     SavedItemDeletion deletion(registry, log, counts);
     deletion.record = record;
+    // Keys last written well before the backup began are as it read them, unless the clock
+    // has since gone back (then no time proves anything).
+    const std::uint64_t started = FileTimeTicks(backup.started);
+    if (started > kUntouchedMargin && FileTimeTicks(system.GetSystemTimeAsFileTime()) >= started)
+        deletion.untouchedBefore = started - kUntouchedMargin;
     for (std::size_t i = 0; i < items.size(); ++i) {
         const RepairBackupItem& item = items[i];
         if ((i < excluded.size() && excluded[i]) || item.keyPath.empty())

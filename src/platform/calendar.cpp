@@ -1,6 +1,27 @@
 #include "platform/calendar.h"
 
+#include <chrono>
+
 namespace tw {
+
+std::uint64_t FileTimeTicks(FileTime time)
+{
+    return (static_cast<std::uint64_t>(time.high) << 32) | time.low;
+}
+
+FileTime FileTimeFromTicks(std::uint64_t ticks)
+{
+    return FileTime{static_cast<std::uint32_t>(ticks), static_cast<std::uint32_t>(ticks >> 32)};
+}
+
+FileTime HostFileTimeNow()
+{
+    // 100-ns intervals between 1601-01-01 and 1970-01-01.
+    constexpr std::uint64_t kUnixEpoch = 116444736000000000ull;
+    auto since = std::chrono::system_clock::now().time_since_epoch();
+    auto ticks = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>>(since);
+    return FileTimeFromTicks(kUnixEpoch + static_cast<std::uint64_t>(ticks.count()));
+}
 
 FileTime FileTimeFromCalendar(const LocalTime& t)
 {
@@ -13,14 +34,13 @@ FileTime FileTimeFromCalendar(const LocalTime& t)
     int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     long long days1970 = static_cast<long long>(era) * 146097 + doe - 719468;
     long long seconds = days1970 * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
-    std::uint64_t v = static_cast<std::uint64_t>(seconds + 11644473600ll) * 10000000ull +
-                      static_cast<std::uint64_t>(t.milliseconds) * 10000ull;
-    return FileTime{static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(v >> 32)};
+    return FileTimeFromTicks(static_cast<std::uint64_t>(seconds + 11644473600ll) * 10000000ull +
+                             static_cast<std::uint64_t>(t.milliseconds) * 10000ull);
 }
 
 LocalTime CalendarFromFileTime(FileTime time)
 {
-    std::uint64_t v = (static_cast<std::uint64_t>(time.high) << 32) | time.low;
+    std::uint64_t v = FileTimeTicks(time);
     long long seconds = static_cast<long long>(v / 10000000ull) - 11644473600ll;
     LocalTime t;
     t.milliseconds = static_cast<std::uint16_t>((v / 10000ull) % 1000);
@@ -44,8 +64,7 @@ LocalTime CalendarFromFileTime(FileTime time)
 
 std::int64_t CalendarSeconds(const LocalTime& time)
 {
-    FileTime ft = FileTimeFromCalendar(time);
-    std::uint64_t v = (static_cast<std::uint64_t>(ft.high) << 32) | ft.low;
+    std::uint64_t v = FileTimeTicks(FileTimeFromCalendar(time));
     return static_cast<std::int64_t>(v / 10000000ull) - 11644473600ll;
 }
 

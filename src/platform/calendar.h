@@ -9,6 +9,12 @@
 
 namespace tw {
 
+// A FILETIME as one number of 100-ns intervals, and back.
+std::uint64_t FileTimeTicks(FileTime time);
+FileTime FileTimeFromTicks(std::uint64_t ticks);
+// The host's clock now, in UTC.
+FileTime HostFileTimeNow();
+
 FileTime FileTimeFromCalendar(const LocalTime& time);
 LocalTime CalendarFromFileTime(FileTime time);
 // Seconds since 1970-01-01 of the calendar fields (milliseconds dropped).

@@ -146,6 +146,8 @@ public:
 
     // ---- time
     virtual LocalTime GetLocalTime() = 0;
+    // GetSystemTimeAsFileTime: now in UTC, on the clock the registry stamps its keys with.
+    virtual FileTime GetSystemTimeAsFileTime() = 0;
     // FileTimeToLocalFileTime + FileTimeToSystemTime.
     virtual bool FileTimeToLocalTime(FileTime time, LocalTime* local) = 0;
 

@@ -334,7 +334,7 @@ bool QueryKeyCounts(Registry& registry, HKey key, KeyCounts* counts)
 {
     KeyCounts c;
     if (registry.QueryInfoKey(key, nullptr, nullptr, nullptr, &c.subkeys, &c.longestSubkey, nullptr, &c.values,
-                              &c.longestValueName, &c.longestValueData, nullptr, nullptr) != kSuccess)
+                              &c.longestValueName, &c.longestValueData, nullptr, &c.lastWrite) != kSuccess)
         return false;
     *counts = c;
     return true;

@@ -58,6 +58,7 @@ struct KeyCounts {
     std::uint32_t values = 0;
     std::uint32_t longestValueName = 0;
     std::uint32_t longestValueData = 0;
+    FileTime lastWrite;  // when the key or one of its values last changed
 };
 // False when the key cannot be queried.
 bool QueryKeyCounts(Registry& registry, HKey key, KeyCounts* counts);

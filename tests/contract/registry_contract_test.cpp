@@ -1,6 +1,7 @@
 // The registry interface's contract, run against every registry under test: the memory
 // registry natively, and the memory and real registries inside the Windows test program.
 // Where the two disagree, the real registry is right and the memory one is fixed.
+#include "platform/calendar.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -584,6 +585,44 @@ TEST_P(RegistryContract, ALinkLeadsToItsTargetUnlessItIsOpenedAsALink)
     EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Link")));
     EXPECT_TRUE(KeyExists(R(), kLocalMachine, target + "\\Below"));
     WipeKey(R(), kLocalMachine, target);
+}
+
+// A repair trusts a key last written well before its backup began to be as the backup read
+// it, so a change must stamp the key with the time of the change, and a read must not.
+TEST_P(RegistryContract, AValueChangedStampsItsKeyWithTheTimeAndAReadDoesNot)
+{
+    // The clock ticks in steps of up to 16 ms on Windows.
+    constexpr std::uint64_t kTick = 160000;
+    auto lastWrite = [&](HKey key) {
+        FileTime time;
+        EXPECT_EQ(kSuccess, R().QueryInfoKey(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, nullptr, nullptr, &time));
+        return FileTimeTicks(time);
+    };
+    SetValue(R(), kCurrentUser, P("Stamped"), "Old", kRegSz, Str("x"));
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Stamped").c_str(), 0, kKeyAllAccess, key.Put()));
+    const std::uint64_t made = lastWrite(key.get());
+    EXPECT_NE(0u, made);
+
+    char name[16];
+    std::uint32_t length = sizeof name, size = 0;
+    EXPECT_EQ(kSuccess, R().EnumValue(key.get(), 0, name, &length, nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(kSuccess, R().QueryValueEx(key.get(), "Old", nullptr, nullptr, nullptr, &size));
+    EXPECT_EQ(made, lastWrite(key.get()));
+
+    std::uint64_t before = FileTimeTicks(HostFileTimeNow());
+    const std::uint8_t dword[4] = {1, 0, 0, 0};
+    ASSERT_EQ(kSuccess, R().SetValueEx(key.get(), "New", 0, kRegDword, dword, 4));
+    std::uint64_t set = lastWrite(key.get());
+    EXPECT_GE(set + kTick, before);
+    EXPECT_LE(set, FileTimeTicks(HostFileTimeNow()) + kTick);
+
+    before = FileTimeTicks(HostFileTimeNow());
+    ASSERT_EQ(kSuccess, R().DeleteValue(key.get(), "Old"));
+    std::uint64_t deleted = lastWrite(key.get());
+    EXPECT_GE(deleted + kTick, before);
+    EXPECT_GE(deleted, set);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(RegistriesUnderTest()),

@@ -44,6 +44,7 @@ public:
         return inner_.GetFileCreationTime(path, time);
     }
     LocalTime GetLocalTime() override { return inner_.GetLocalTime(); }
+    FileTime GetSystemTimeAsFileTime() override { return inner_.GetSystemTimeAsFileTime(); }
     bool FileTimeToLocalTime(FileTime time, LocalTime* local) override { return inner_.FileTimeToLocalTime(time, local); }
     std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                      bool* alreadyExisted) override

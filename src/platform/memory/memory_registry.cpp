@@ -1,5 +1,6 @@
 #include "platform/memory/memory_registry.h"
 
+#include "platform/calendar.h"
 #include "platform/codepage.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ struct MemoryRegistry::Node {
     bool isRoot = false;
     bool isLink = false;
     bool refusesWrite = false;
-    std::uint64_t stamp = 0;
+    std::uint64_t stamp = 0;  // last-write time, in FILETIME ticks
 
     template <class Vec, class Get>
     static auto LowerBound(Vec& v, std::string_view name, Get get)
@@ -207,6 +208,19 @@ std::size_t MemoryRegistry::OpenHandleCount() const
     return handles_.size();
 }
 
+void MemoryRegistry::SetWriteTime(std::optional<FileTime> time)
+{
+    std::lock_guard lock(mutex_);
+    writeTime_.reset();
+    if (time)
+        writeTime_ = FileTimeTicks(*time);
+}
+
+std::uint64_t MemoryRegistry::WriteTime() const
+{
+    return writeTime_ ? *writeTime_ : FileTimeTicks(HostFileTimeNow());
+}
+
 std::size_t MemoryRegistry::KeyCount() const
 {
     std::lock_guard lock(mutex_);
@@ -287,6 +301,7 @@ long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view pa
                 if (n->refusesWrite)
                     return kErrorAccessDenied;  // no right to make a subkey here
                 next = n->AddSubkey(part, n);
+                next->stamp = n->stamp = WriteTime();
                 next->isLink = last && options.makeLink;
                 if (created)
                     *created = true;
@@ -465,7 +480,7 @@ long MemoryRegistry::EnumKeyEx(HKey key, std::uint32_t index, char* name, std::u
         *classLength = static_cast<std::uint32_t>(child.keyClass.size());
     }
     if (lastWriteTime)
-        *lastWriteTime = FileTime{static_cast<std::uint32_t>(child.stamp), 0};
+        *lastWriteTime = FileTimeFromTicks(child.stamp);
     return kSuccess;
 }
 
@@ -546,7 +561,7 @@ long MemoryRegistry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* class
     if (securityDescriptorSize)
         *securityDescriptorSize = 0;
     if (lastWriteTime)
-        *lastWriteTime = FileTime{static_cast<std::uint32_t>(n->stamp), 0};
+        *lastWriteTime = FileTimeFromTicks(n->stamp);
     return kSuccess;
 }
 
@@ -648,6 +663,7 @@ long MemoryRegistry::SetValueEx(HKey key, const char* valueName, std::uint32_t, 
     if (!data && dataSize)
         return kErrorNoAccessToData;
     n->SetValue(valueName ? valueName : "", type, data, data ? dataSize : 0);
+    n->stamp = WriteTime();
     return kSuccess;
 }
 
@@ -665,7 +681,9 @@ long MemoryRegistry::DeleteNode(const std::shared_ptr<Node>& node)
         for (const auto& k : n->subkeys)
             stack.push_back(k.get());
     }
-    node->parent.lock()->EraseSubkey(node.get());
+    std::shared_ptr<Node> parent = node->parent.lock();
+    parent->EraseSubkey(node.get());
+    parent->stamp = WriteTime();
     return kSuccess;
 }
 
@@ -693,7 +711,10 @@ long MemoryRegistry::DeleteValue(HKey key, const char* valueName)
     std::shared_ptr<Node> n;
     if (long status = Resolve(key, kKeySetValue, &n))
         return status;
-    return n->EraseValue(valueName ? valueName : "") ? kSuccess : kErrorFileNotFound;
+    if (!n->EraseValue(valueName ? valueName : ""))
+        return kErrorFileNotFound;
+    n->stamp = WriteTime();
+    return kSuccess;
 }
 
 long MemoryRegistry::CloseKey(HKey key)
@@ -742,6 +763,8 @@ long MemoryRegistry::CopyKey(HKey source, const char* subKey, HKey destination, 
             return kErrorAccessDenied;
         for (const auto& v : item.values)
             target->SetValue(v.name, v.type, v.data.data(), static_cast<std::uint32_t>(v.data.size()));
+        if (!item.values.empty())
+            target->stamp = WriteTime();
     }
     return kSuccess;
 }

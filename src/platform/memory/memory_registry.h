@@ -12,6 +12,9 @@
 // many system keys: it opens for reading, and an open that asks for the right to change it
 // (or a subkey created in it, or its deletion) is refused with 5. RegOpenKeyA and
 // RegCreateKeyA ask for what is allowed, so they open such a key for reading.
+//
+// Every change stamps the key it changes with its last-write time (a value set or deleted,
+// a subkey made or deleted, the key made), from the host's clock or a fixed time a test sets.
 #pragma once
 
 #include "platform/registry.h"
@@ -22,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -92,6 +96,8 @@ public:
     std::uint64_t CallCount(RegOp op) const;
     // Handles currently open (predefined roots not counted): lets tests find leaks.
     std::size_t OpenHandleCount() const;
+    // The last-write time every change stamps from now on; without one, the host's clock.
+    void SetWriteTime(std::optional<FileTime> time);
     // Keys in the whole registry, for benchmarks.
     std::size_t KeyCount() const;
 
@@ -128,6 +134,7 @@ private:
     long QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
                           std::uint8_t* data, std::uint32_t* dataSize);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
+    std::uint64_t WriteTime() const;
     long DeleteNode(const std::shared_ptr<Node>& node);
 
     mutable std::mutex mutex_;
@@ -137,6 +144,7 @@ private:
     std::shared_ptr<Node> currentUser_;
     std::map<std::uintptr_t, Handle> handles_;
     std::uintptr_t nextHandle_ = 0x1000;
+    std::optional<std::uint64_t> writeTime_;
     std::array<std::uint64_t, static_cast<std::size_t>(RegOp::Count)> calls_{};
     std::array<std::vector<Fault>, static_cast<std::size_t>(RegOp::Count)> faults_{};
 };

@@ -439,10 +439,12 @@ LocalTime MemorySystem::GetLocalTime()
 {
     if (fixedNow_)
         return *fixedNow_;
-    auto now = std::chrono::system_clock::now();
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-    std::uint64_t v = (static_cast<std::uint64_t>(ms) + 11644473600000ull) * 10000ull;
-    return CalendarFromFileTime(FileTime{static_cast<std::uint32_t>(v), static_cast<std::uint32_t>(v >> 32)});
+    return CalendarFromFileTime(HostFileTimeNow());
+}
+
+FileTime MemorySystem::GetSystemTimeAsFileTime()
+{
+    return fixedNow_ ? FileTimeFromCalendar(*fixedNow_) : HostFileTimeNow();
 }
 
 bool MemorySystem::FileTimeToLocalTime(FileTime time, LocalTime* local)

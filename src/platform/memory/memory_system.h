@@ -36,7 +36,8 @@ public:
     void SetUserSid(std::string sid) { userSid_ = std::move(sid); }
     // A 32-bit program on 64-bit Windows.
     void SetWow64(bool underWow64) { underWow64_ = underWow64; }
-    // A fixed clock; without one, the host's local time.
+    // A fixed clock; without one, the host's local time. The memory host has no time zone:
+    // the same fields are its UTC time.
     void SetLocalTime(const LocalTime& now) { fixedNow_ = now; }
     // Programs started through RunProgram, in order.
     const std::vector<std::string>& StartedPrograms() const { return started_; }
@@ -67,6 +68,7 @@ public:
     std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override;
     bool GetFileCreationTime(std::string_view path, FileTime* time) override;
     LocalTime GetLocalTime() override;
+    FileTime GetSystemTimeAsFileTime() override;
     bool FileTimeToLocalTime(FileTime time, LocalTime* local) override;
     std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;

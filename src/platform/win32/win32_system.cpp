@@ -328,6 +328,13 @@ LocalTime Win32System::GetLocalTime()
     return LocalTime{st.wYear, st.wMonth, st.wDayOfWeek, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
+FileTime Win32System::GetSystemTimeAsFileTime()
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return FileTime{now.dwLowDateTime, now.dwHighDateTime};
+}
+
 bool Win32System::FileTimeToLocalTime(FileTime time, LocalTime* local)
 {
     FILETIME ft{time.low, time.high}, lt;

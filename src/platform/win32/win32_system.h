@@ -29,6 +29,7 @@ public:
     std::unique_ptr<File> OpenFile(std::string_view path, FileMode mode) override;
     bool GetFileCreationTime(std::string_view path, FileTime* time) override;
     LocalTime GetLocalTime() override;
+    FileTime GetSystemTimeAsFileTime() override;
     bool FileTimeToLocalTime(FileTime time, LocalTime* local) override;
     std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;

@@ -3,6 +3,7 @@
 // which two repairs start in the same second.
 #pragma once
 
+#include "platform/calendar.h"
 #include "platform/registry.h"
 #include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
@@ -12,6 +13,12 @@
 #include <utility>
 
 namespace tw::test {
+
+// An hour before now: keys written then are untouched since long before a repair begins.
+inline FileTime AnHourAgo()
+{
+    return FileTimeFromTicks(FileTimeTicks(HostFileTimeNow()) - 3600ull * 10000000ull);
+}
 
 inline void SeedEveryKind(Registry& r, HKey root, const std::string& base, std::size_t largeSize = 100000)
 {
