@@ -249,8 +249,7 @@ private:
                 counts = level.counts;
             if ((counted || QueryKeyCounts(registry_, level.key.get(), &counts)) && counts.subkeys == 0 &&
                 counts.values == level.pending.size()) {
-                level.key.Close();
-                if (registry_.DeleteKey(level.parent, level.name.c_str()) == kSuccess) {
+                if (DeleteKey(level) == kSuccess) {
                     level.pending.clear();
                     return Outcome::Deleted;
                 }
@@ -272,10 +271,20 @@ private:
                 log_.Write("Left in place, as it was added after the backup: " + level.path + "\\" + subkey);
         if (!values.empty() || !subkeys.empty())
             return Outcome::Stays;
-        level.key.Close();
-        long status = registry_.DeleteKey(level.parent, level.name.c_str());
+        long status = DeleteKey(level);
         NoteDenied(status, level.path);
         return status == kSuccess ? Outcome::Deleted : Outcome::Stays;
+    }
+
+    // Deletes a level's key through its handle (then closed), or by name where the system
+    // cannot delete through a handle.
+    long DeleteKey(Level& level)
+    {
+        long status = registry_.DeleteOpenKey(level.key.get());
+        level.key.Close();
+        if (status == kErrorCallNotImplemented)
+            status = registry_.DeleteKey(level.parent, level.name.c_str());
+        return status;
     }
 
     // The names of a key's values (or subkeys); false when they cannot all be read.

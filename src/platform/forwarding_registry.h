@@ -97,6 +97,12 @@ public:
             return status;
         return inner_.DeleteKey(key, subKey);
     }
+    long DeleteOpenKey(HKey key) override
+    {
+        if (long status = Refuse())
+            return status;
+        return inner_.DeleteOpenKey(key);
+    }
     long DeleteValue(HKey key, const char* valueName) override
     {
         if (long status = Refuse())

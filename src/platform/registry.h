@@ -154,6 +154,11 @@ public:
                             const std::uint8_t* data, std::uint32_t dataSize) = 0;
     // RegDeleteKeyA
     virtual long DeleteKey(HKey key, const char* subKey) = 0;
+    // NtDeleteKey: deletes the key a handle is open on (with DELETE access) when it has no
+    // subkeys; the handle stays open, and every call on it but closing gives 1018. One call
+    // where RegDeleteKeyA opens the key, deletes it and closes it again. Windows 95/98/Me have
+    // no such call and answer 120 (not implemented): the key is then deleted by name.
+    virtual long DeleteOpenKey(HKey key) = 0;
     // RegDeleteValueA
     virtual long DeleteValue(HKey key, const char* valueName) = 0;
     // RegCloseKey

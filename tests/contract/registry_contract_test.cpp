@@ -625,6 +625,32 @@ TEST_P(RegistryContract, AValueChangedStampsItsKeyWithTheTimeAndAReadDoesNot)
     EXPECT_GE(deleted, set);
 }
 
+// A key is deleted through its own handle when it has no subkeys and the handle may delete;
+// the handle then answers 1018 until it is closed.
+TEST_P(RegistryContract, AnOpenKeyWithoutSubkeysIsDeletedThroughItsHandle)
+{
+    SetValue(R(), kCurrentUser, P("Leaf"), "v", kRegSz, Str("x"));
+    SetValue(R(), kCurrentUser, P("Parent\\Child"), "v", kRegSz, Str("y"));
+
+    KeyHandle reading(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Leaf").c_str(), 0, kKeyRead, reading.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteOpenKey(reading.get()));
+    KeyHandle parent(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Parent").c_str(), 0, kKeyAllAccess, parent.Put()));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteOpenKey(parent.get()));
+    EXPECT_TRUE(KeyExists(R(), kCurrentUser, P("Parent\\Child")));
+    EXPECT_EQ(kErrorAccessDenied, R().DeleteOpenKey(kCurrentUser));
+
+    KeyHandle leaf(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Leaf").c_str(), 0, kKeyAllAccess, leaf.Put()));
+    EXPECT_EQ(kSuccess, R().DeleteOpenKey(leaf.get()));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("Leaf")));
+    std::uint32_t values = 0;
+    EXPECT_EQ(kErrorKeyDeleted, R().QueryInfoKey(leaf.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                 &values, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(kSuccess, R().CloseKey(leaf.Release()));
+}
+
 INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(RegistriesUnderTest()),
                          [](const auto& info) { return info.param.name; });
 

@@ -123,6 +123,11 @@ public:
         ++counts_[kDeleteKey];
         return ForwardingRegistry::DeleteKey(key, subKey);
     }
+    long DeleteOpenKey(HKey key) override
+    {
+        ++counts_[kDeleteKey];
+        return ForwardingRegistry::DeleteOpenKey(key);
+    }
     long DeleteValue(HKey key, const char* valueName) override
     {
         ++counts_[kDeleteValue];

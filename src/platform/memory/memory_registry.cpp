@@ -703,6 +703,21 @@ long MemoryRegistry::DeleteKey(HKey key, const char* subKey)
     return DeleteNode(n);
 }
 
+long MemoryRegistry::DeleteOpenKey(HKey key)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::DeleteOpenKey))
+        return f;
+    if (style_ == DeletionStyle::Windows9x)
+        return kErrorCallNotImplemented;
+    if (IsPredefinedKey(key))
+        return kErrorAccessDenied;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kDelete, &n))
+        return status;
+    return DeleteNode(n);
+}
+
 long MemoryRegistry::DeleteValue(HKey key, const char* valueName)
 {
     std::lock_guard lock(mutex_);

@@ -48,6 +48,7 @@ enum class RegOp {
     CloseKey,
     CopyKey,
     QueryValueExW,
+    DeleteOpenKey,
     Count
 };
 
@@ -81,6 +82,8 @@ public:
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
     long DeleteKey(HKey key, const char* subKey) override;
+    // Answers 120 (not implemented) with the Windows 9x deletion style, as those systems do.
+    long DeleteOpenKey(HKey key) override;
     long DeleteValue(HKey key, const char* valueName) override;
     long CloseKey(HKey key) override;
     long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;

@@ -96,6 +96,31 @@ long Win32Registry::DeleteKey(HKey key, const char* subKey)
     return RegDeleteKeyA(H(key), subKey);
 }
 
+long Win32Registry::DeleteOpenKey(HKey key)
+{
+    // ntdll's own calls, looked up once: Windows 95/98/Me have neither.
+    struct NtCalls {
+        LONG(WINAPI* deleteKey)(HANDLE) = nullptr;
+        ULONG(WINAPI* statusToError)(LONG) = nullptr;
+    };
+    static const NtCalls calls = [] {
+        NtCalls found;
+        if (HMODULE ntdll = GetModuleHandleA("ntdll.dll")) {
+            found.deleteKey = reinterpret_cast<decltype(found.deleteKey)>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "NtDeleteKey")));
+            found.statusToError = reinterpret_cast<decltype(found.statusToError)>(
+                reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+        }
+        return found;
+    }();
+    if (!calls.deleteKey || !calls.statusToError)
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    // A predefined key is no handle of a key of its own.
+    if (IsPredefinedKey(key))
+        return ERROR_ACCESS_DENIED;
+    return static_cast<long>(calls.statusToError(calls.deleteKey(H(key))));
+}
+
 long Win32Registry::DeleteValue(HKey key, const char* valueName)
 {
     return RegDeleteValueA(H(key), valueName);

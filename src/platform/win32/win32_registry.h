@@ -1,5 +1,5 @@
 // The registry interface over advapi32 and shlwapi: each method is the call of the same name
-// (the ANSI one, but for QueryValueExW), nothing added.
+// (the ANSI one, but for QueryValueExW, and DeleteOpenKey from ntdll), nothing added.
 #pragma once
 
 #include "platform/registry.h"
@@ -31,6 +31,7 @@ public:
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
     long DeleteKey(HKey key, const char* subKey) override;
+    long DeleteOpenKey(HKey key) override;
     long DeleteValue(HKey key, const char* valueName) override;
     long CloseKey(HKey key) override;
     long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;

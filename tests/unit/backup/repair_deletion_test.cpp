@@ -263,6 +263,29 @@ TEST(RepairDeletion, AKeyUntouchedSinceLongBeforeGoesWithoutItsValuesReadAgain)
     EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
+// Windows 95/98/Me cannot delete a key through its handle: each key goes by its name.
+TEST(RepairDeletion, KeysGoByNameWhereNoHandleCanDeleteThem)
+{
+    ScratchMachine machine;
+    ActivityLog log(machine.system);
+    MemoryRegistry registry(DeletionStyle::Windows9x);
+    SeedEveryKind(registry, kCurrentUser, "Software\\K", 300);
+    const std::string before = DumpBranch(registry, kCurrentUser, "Software");
+    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\K", "KEY", ""}};
+    RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
+    ASSERT_EQ(std::vector<bool>{true}, backup.saved);
+
+    CountingRegistry counting(registry);
+    RepairCounts counts = DeleteSavedItems(counting, machine.system, log, items, {}, backup, {});
+    EXPECT_EQ(1, counts.keys);
+    EXPECT_FALSE(KeyExists(registry, kCurrentUser, "Software\\K"));
+    EXPECT_LT(0u, registry.CallCount(RegOp::DeleteKey));
+    EXPECT_EQ(registry.CallCount(RegOp::DeleteOpenKey), registry.CallCount(RegOp::DeleteKey));
+    RestoreRepairBackup(registry, machine.system, backup.path, {});
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software"));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
 // A clock set back during a repair: a change then takes a time from before the backup, so
 // no time proves a key unchanged, and each value is read again.
 class ClockSetBack final : public ForwardingSystem {
@@ -309,15 +332,18 @@ TEST(RepairDeletion, AClockSetBackProvesNoKeyUnchanged)
 class SubkeyAppearsAtDeletion final : public ForwardingRegistry {
 public:
     using ForwardingRegistry::ForwardingRegistry;
-    long DeleteKey(HKey key, const char* subKey) override
+    long DeleteOpenKey(HKey key) override
     {
-        if (std::string_view(subKey) == "Leaf") {
-            KeyHandle made(*this);
-            std::string late = std::string(subKey) + "\\Late";
-            ForwardingRegistry::CreateKey(key, late.c_str(), made.Put());
+        if (!made_) {
+            made_ = true;
+            KeyHandle late(*this);
+            ForwardingRegistry::CreateKey(key, "Late", late.Put());
         }
-        return ForwardingRegistry::DeleteKey(key, subKey);
+        return ForwardingRegistry::DeleteOpenKey(key);
     }
+
+private:
+    bool made_ = false;
 };
 
 TEST(RepairDeletion, ValuesKnownUnchangedByTimeStayWhenTheKeyChangesAtItsDeletion)

@@ -235,6 +235,11 @@ public:
         Read();
         return ForwardingRegistry::DeleteKey(key, subKey);
     }
+    long DeleteOpenKey(HKey key) override
+    {
+        Read();
+        return ForwardingRegistry::DeleteOpenKey(key);
+    }
     long DeleteValue(HKey key, const char* valueName) override
     {
         Read();
