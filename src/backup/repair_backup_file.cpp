@@ -167,6 +167,8 @@ bool RepairBackupWriter::ReadValues(HKey key, std::vector<ValueRecord>* values)
 bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values)
 {
     nameBuffer_.resize(std::max<std::size_t>({nameBuffer_.size(), std::size_t(counts.longestValueName) + 1, 256}));
+    wideNameBuffer_.resize(
+        std::max<std::size_t>({wideNameBuffer_.size(), std::size_t(counts.longestValueName) + 1, 256}));
     dataBuffer_.resize(std::max<std::size_t>({dataBuffer_.size(), std::size_t(counts.longestValueData), 256}));
     if (counts.values == 0)
         return true;  // nothing to enumerate
@@ -175,22 +177,11 @@ bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vect
     // deleted either (only what a backup holds is).
     bool complete = true;
     for (std::uint32_t index = 0; index < counts.values; ++index) {
-        long status = kErrorMoreData;
-        std::uint32_t nameLength = 0, type = 0, dataSize = 0;
-        for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
-            nameLength = static_cast<std::uint32_t>(nameBuffer_.size());
-            dataSize = static_cast<std::uint32_t>(dataBuffer_.size());
-            status = registry_.EnumValue(key, index, nameBuffer_.data(), &nameLength, nullptr, &type,
-                                         reinterpret_cast<std::uint8_t*>(dataBuffer_.data()), &dataSize);
-            if (status == kErrorMoreData) {
-                // Either buffer may be the short one; the data size, when given, says how much.
-                std::size_t nextName = std::min(nameBuffer_.size() * 2, kLargestRead);
-                std::size_t nextData = std::min(std::max<std::size_t>(dataBuffer_.size() * 2, dataSize), kLargestRead);
-                if (nextName == nameBuffer_.size() && nextData == dataBuffer_.size())
-                    break;
-                nameBuffer_.resize(nextName);
-                dataBuffer_.resize(nextData);
-            }
+        ValueRecord record;
+        long status = wideListing_ ? ReadValueWide(key, index, &record) : kErrorCallNotImplemented;
+        if (status == kErrorCallNotImplemented) {
+            wideListing_ = false;
+            status = ReadValueAnsi(key, index, &record);
         }
         if (status == kErrorNoMoreItems)
             break;
@@ -201,17 +192,85 @@ bool RepairBackupWriter::ReadValues(HKey key, const KeyCounts& counts, std::vect
                 break;
             continue;
         }
-        ValueRecord record;
-        record.name.assign(nameBuffer_.data(), std::min<std::size_t>(nameLength, nameBuffer_.size()));
-        record.type = type;
-        record.data.assign(dataBuffer_.data(), std::min<std::size_t>(dataSize, dataBuffer_.size()));
         values->push_back(std::move(record));
     }
     return complete;
 }
 
+namespace {
+
+// One enumeration call with its name and data buffers grown on "more data": either may be
+// the short one, and the data size, when given, says how much.
+template <class NameBuffer, class Call>
+long EnumGrowing(NameBuffer& name, std::string& data, std::uint32_t* nameLength, std::uint32_t* dataSize, Call call)
+{
+    long status = kErrorMoreData;
+    for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
+        *nameLength = static_cast<std::uint32_t>(name.size());
+        *dataSize = static_cast<std::uint32_t>(data.size());
+        status = call();
+        if (status == kErrorMoreData) {
+            std::size_t nextName = std::min(name.size() * 2, kLargestRead);
+            std::size_t nextData = std::min(std::max<std::size_t>(data.size() * 2, *dataSize), kLargestRead);
+            if (nextName == name.size() && nextData == data.size())
+                break;
+            name.resize(nextName);
+            data.resize(nextData);
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+long RepairBackupWriter::ReadValueAnsi(HKey key, std::uint32_t index, ValueRecord* record)
+{
+    std::uint32_t nameLength = 0, type = 0, dataSize = 0;
+    long status = EnumGrowing(nameBuffer_, dataBuffer_, &nameLength, &dataSize, [&] {
+        return registry_.EnumValue(key, index, nameBuffer_.data(), &nameLength, nullptr, &type,
+                                   reinterpret_cast<std::uint8_t*>(dataBuffer_.data()), &dataSize);
+    });
+    if (status != kSuccess)
+        return status;
+    record->name.assign(nameBuffer_.data(), std::min<std::size_t>(nameLength, nameBuffer_.size()));
+    record->type = type;
+    record->data.assign(dataBuffer_.data(), std::min<std::size_t>(dataSize, dataBuffer_.size()));
+    return kSuccess;
+}
+
+long RepairBackupWriter::ReadValueWide(HKey key, std::uint32_t index, ValueRecord* record)
+{
+    std::uint32_t nameLength = 0, type = 0, dataSize = 0;
+    long status = EnumGrowing(wideNameBuffer_, dataBuffer_, &nameLength, &dataSize, [&] {
+        return registry_.EnumValueW(key, index, wideNameBuffer_.data(), &nameLength, nullptr, &type,
+                                    reinterpret_cast<std::uint8_t*>(dataBuffer_.data()), &dataSize);
+    });
+    if (status != kSuccess)
+        return status;
+    // What the ANSI calls would give, and whether it names and holds the same when the
+    // registry widens it again, as a restore through those calls has it do.
+    std::u16string_view wideName(wideNameBuffer_.data(), std::min<std::size_t>(nameLength, wideNameBuffer_.size()));
+    record->name = codec_.Utf16ToAnsi(wideName);
+    bool same = codec_.AnsiToUtf16(record->name) == wideName;
+    record->type = type;
+    std::string_view raw(dataBuffer_.data(), std::min<std::size_t>(dataSize, dataBuffer_.size()));
+    if (IsTextType(type)) {
+        std::u16string text(raw.size() / 2, u'\0');
+        std::memcpy(text.data(), raw.data(), text.size() * sizeof(char16_t));
+        record->data = codec_.Utf16ToAnsi(text);
+        // An odd byte has no character to go through the code page as.
+        same = same && raw.size() % 2 == 0 && codec_.AnsiToUtf16(record->data) == text;
+    } else {
+        record->data.assign(raw);
+    }
+    record->readsBack = same;
+    return kSuccess;
+}
+
 bool RepairBackupWriter::ReadsBack(HKey key, const ValueRecord& value)
 {
+    if (value.readsBack)
+        return *value.readsBack;
     // One wide query answers for name, type and data. The name saved, widened as the registry
     // widens an ANSI name, must find the value, and the value must hold what a restore would
     // write back: text widened from the saved bytes (text that went through the code page

@@ -5,12 +5,14 @@
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
 // whether an item went into the file complete, since only a complete item may be deleted.
-// Complete means that what was saved reads back as the same item: each value is queried
-// again by the name saved (type and data compared, and string data compared with what the
-// registry keeps in UTF-16), each subkey opens again by the name saved, and no two names of
-// one key are the same. The ANSI calls give a character outside the code page as a
-// substitute, so such a name or text would otherwise be saved as something else. What does
-// not read back stays out of the file.
+// Complete means that what was saved reads back as the same item: each value's name and
+// text, as the registry keeps them in UTF-16, go through the code page and back unchanged
+// (the values are listed through the wide call, and what is saved is their ANSI form), each
+// subkey opens again by the name saved, and no two names of one key are the same. A
+// character outside the code page becomes a substitute, so such a name or text would
+// otherwise be saved as something else. What does not read back stays out of the file. A
+// registry without the wide calls (Windows 95/98/Me) keeps ANSI text: its values are listed
+// through the ANSI call and each is queried again by the name saved.
 // The parser never trusts a length: every length is bounded by the bytes left in the file,
 // nesting is walked without recursion, and a field that does not fit ends the file.
 #pragma once
@@ -75,7 +77,13 @@ private:
         std::string name;
         std::uint32_t type = 0;
         std::string data;
+        // Known from the wide listing: whether name and text survive the code page.
+        std::optional<bool> readsBack;
     };
+    // One value at an index, through the wide call (converted, and proved on the spot) or
+    // the ANSI one.
+    long ReadValueWide(HKey key, std::uint32_t index, ValueRecord* record);
+    long ReadValueAnsi(HKey key, std::uint32_t index, ValueRecord* record);
     // Reads every value of the key; false when one could not be read.
     bool ReadValues(HKey key, std::vector<ValueRecord>* values);
     bool ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values);
@@ -104,6 +112,8 @@ private:
     File& file_;
     std::string buffer_;
     std::string nameBuffer_;
+    std::u16string wideNameBuffer_;
+    bool wideListing_ = true;  // until the registry answers that it has no wide calls
     std::string dataBuffer_;
     std::string checkBuffer_;
     KeyValues keyValues_;

@@ -53,6 +53,14 @@ public:
             return status;
         return inner_.EnumValue(key, index, name, nameLength, reserved, type, data, dataSize);
     }
+    long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                    std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* dataSize) override
+    {
+        if (long status = Refuse())
+            return status;
+        return inner_.EnumValueW(key, index, name, nameLength, reserved, type, data, dataSize);
+    }
     long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
                       std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
                       std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,

@@ -1,7 +1,8 @@
 // The registry as the core sees it: one interface whose methods mirror the ANSI registry
-// calls the program makes, with the same arguments and the same status codes. win32/
-// forwards to advapi32 and shlwapi; memory/ is an in-memory registry with the same
-// behaviour, for native tests and benchmarks.
+// calls the program makes, with the same arguments and the same status codes (two wide
+// calls and one of ntdll are said where they stand). win32/ forwards to advapi32, shlwapi
+// and ntdll; memory/ is an in-memory registry with the same behaviour, for native tests
+// and benchmarks.
 #pragma once
 
 #include <cstdint>
@@ -132,6 +133,13 @@ public:
     virtual long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength,
                            std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
                            std::uint32_t* dataSize) = 0;
+    // RegEnumValueW: the name in UTF-16 (nameLength in characters, as RegEnumValueA has it)
+    // and string data as the registry keeps it. The repair backup lists values through it,
+    // so that it sees exactly what a name or text that went through the code page would
+    // lose. Windows 95/98/Me keep ANSI text and answer 120 (not implemented).
+    virtual long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                            std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                            std::uint32_t* dataSize) = 0;
     // RegQueryInfoKeyA
     virtual long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
                               std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
@@ -141,10 +149,10 @@ public:
     // RegQueryValueExA
     virtual long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                               std::uint8_t* data, std::uint32_t* dataSize) = 0;
-    // RegQueryValueExW, the one wide call: string data as the registry keeps it (UTF-16), so
-    // that the repair can prove that text it saved through the ANSI calls restores the same
-    // (a character outside the code page reaches the ANSI calls as a substitute). Windows
-    // 95/98/Me keep ANSI text and answer 120 (not implemented).
+    // RegQueryValueExW: string data as the registry keeps it (UTF-16), so that the repair can
+    // prove that text it saved through the ANSI calls restores the same (a character outside
+    // the code page reaches the ANSI calls as a substitute). Windows 95/98/Me keep ANSI text
+    // and answer 120 (not implemented).
     virtual long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
                                std::uint8_t* data, std::uint32_t* dataSize) = 0;
     // RegQueryValueA: the unnamed value of key\subKey as text; dataSize is a LONG in bytes.

@@ -488,7 +488,21 @@ long MemoryRegistry::EnumValue(HKey key, std::uint32_t index, char* name, std::u
                                std::uint32_t*, std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize)
 {
     std::lock_guard lock(mutex_);
-    if (long f = Begin(RegOp::EnumValue))
+    return EnumValueLocked(RegOp::EnumValue, key, index, false, name, nameLength, type, data, dataSize);
+}
+
+long MemoryRegistry::EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                                std::uint32_t*, std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize)
+{
+    std::lock_guard lock(mutex_);
+    return EnumValueLocked(RegOp::EnumValueW, key, index, true, name, nameLength, type, data, dataSize);
+}
+
+long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bool wide, void* name,
+                                     std::uint32_t* nameLength, std::uint32_t* type, std::uint8_t* data,
+                                     std::uint32_t* dataSize)
+{
+    if (long f = Begin(op))
         return f;
     std::shared_ptr<Node> n;
     if (long status = Resolve(key, kKeyQueryValue, &n))
@@ -500,19 +514,32 @@ long MemoryRegistry::EnumValue(HKey key, std::uint32_t index, char* name, std::u
     if (index >= n->values.size())
         return kErrorNoMoreItems;
     const Node::Value& v = n->values[index];
+    // Names are single bytes in code page 1252: as many characters either way.
     if (v.name.size() >= *nameLength)
         return kErrorMoreData;
+    std::u16string text;
+    const std::uint8_t* bytes = v.data.data();
     auto size = static_cast<std::uint32_t>(v.data.size());
+    if (wide && IsStringType(v.type)) {
+        text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
+        bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+        size = static_cast<std::uint32_t>(text.size() * sizeof(char16_t));
+    }
     if (data && size > *dataSize) {
         *dataSize = size;
         return kErrorMoreData;
     }
-    std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    if (wide) {
+        std::u16string wideName = Cp1252ToUtf16(v.name);
+        std::memcpy(name, wideName.c_str(), (wideName.size() + 1) * sizeof(char16_t));
+    } else {
+        std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    }
     *nameLength = static_cast<std::uint32_t>(v.name.size());
     if (type)
         *type = v.type;
     if (data && size)
-        std::memcpy(data, v.data.data(), size);
+        std::memcpy(data, bytes, size);
     if (dataSize)
         *dataSize = size;
     return kSuccess;

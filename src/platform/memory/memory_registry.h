@@ -49,6 +49,7 @@ enum class RegOp {
     CopyKey,
     QueryValueExW,
     DeleteOpenKey,
+    EnumValueW,
     Count
 };
 
@@ -68,6 +69,10 @@ public:
                    char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override;
     long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+    // Widens names and text from code page 1252, as the wide query does.
+    long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                    std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* dataSize) override;
     long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
                       std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
                       std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,
@@ -136,6 +141,9 @@ private:
     // 1252 cannot write) names no value.
     long QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
                           std::uint8_t* data, std::uint32_t* dataSize);
+    // RegEnumValue, ANSI or wide (name and text in UTF-16).
+    long EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bool wide, void* name, std::uint32_t* nameLength,
+                         std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     std::uint64_t WriteTime() const;
     long DeleteNode(const std::shared_ptr<Node>& node);

@@ -55,6 +55,15 @@ long Win32Registry::EnumValue(HKey key, std::uint32_t index, char* name, std::ui
     return RegEnumValueA(H(key), index, name, D(nameLength), D(reserved), D(type), data, D(dataSize));
 }
 
+long Win32Registry::EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                               std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                               std::uint32_t* dataSize)
+{
+    static_assert(sizeof(WCHAR) == sizeof(char16_t));
+    return RegEnumValueW(H(key), index, reinterpret_cast<WCHAR*>(name), D(nameLength), D(reserved), D(type), data,
+                         D(dataSize));
+}
+
 long Win32Registry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
                                  std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength,
                                  std::uint32_t* maxClassLength, std::uint32_t* values,

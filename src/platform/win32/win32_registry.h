@@ -1,5 +1,6 @@
 // The registry interface over advapi32 and shlwapi: each method is the call of the same name
-// (the ANSI one, but for QueryValueExW, and DeleteOpenKey from ntdll), nothing added.
+// (the ANSI one, but for EnumValueW and QueryValueExW, and DeleteOpenKey from ntdll),
+// nothing added.
 #pragma once
 
 #include "platform/registry.h"
@@ -19,6 +20,9 @@ public:
                    char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override;
     long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
+    long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
+                    std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* dataSize) override;
     long QueryInfoKey(HKey key, char* keyClass, std::uint32_t* classLength, std::uint32_t* reserved,
                       std::uint32_t* subKeys, std::uint32_t* maxSubKeyLength, std::uint32_t* maxClassLength,
                       std::uint32_t* values, std::uint32_t* maxValueNameLength, std::uint32_t* maxValueLength,

@@ -3,6 +3,7 @@
 #include "backup/repair_backup.h"
 #include "backup/repair_backup_file.h"
 #include "log/activity_log.h"
+#include "platform/forwarding_registry.h"
 #include "registry/key_path.h"
 #include "support/counting_registry.h"
 #include "support/registry_fixture.h"
@@ -10,6 +11,9 @@
 #include "unit/backup/backup_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace tw::test {
 namespace {
@@ -216,6 +220,94 @@ TEST_F(RepairBackupFile, UntickedRowsAreLeftAlone)
     Bytes data;
     EXPECT_FALSE(GetValue(registry, kCurrentUser, "Software\\T", "a", nullptr, &data));
     EXPECT_TRUE(GetValue(registry, kCurrentUser, "Software\\T\\Sub\\Deep", "c", nullptr, &data));
+}
+
+// Lists values as a registry holding names and texts outside the code page would: one name
+// in Cyrillic, one text in Chinese, and one text of an odd number of bytes.
+class OutsideTheCodePage final : public ForwardingRegistry {
+public:
+    using ForwardingRegistry::ForwardingRegistry;
+    long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override
+    {
+        long status = ForwardingRegistry::EnumValueW(key, index, name, nameLength, reserved, type, data, dataSize);
+        if (status != kSuccess)
+            return status;
+        const std::u16string_view found(name, *nameLength);
+        if (found == u"Outsider") {
+            std::u16string_view cyrillic = u"\u0418\u043c\u044f";
+            std::copy(cyrillic.begin(), cyrillic.end(), name);
+            name[cyrillic.size()] = u'\0';
+            *nameLength = static_cast<std::uint32_t>(cyrillic.size());
+        } else if (found == u"Chinese" && data) {
+            const char16_t text[] = u"\u4e2d";
+            std::memcpy(data, text, sizeof text);
+            *dataSize = sizeof text;
+        } else if (found == u"Odd" && data) {
+            *dataSize = 3;
+        }
+        return status;
+    }
+};
+
+// A name or text that the code page cannot write back is neither saved nor proved by a query
+// of its own: the wide listing shows it. The key is then incomplete, and the log names what
+// was left out; a value item of the same key that reads back is saved.
+TEST_F(RepairBackupFile, WhatTheCodePageCannotWriteBackIsLeftOutOfTheListing)
+{
+    log.Open();
+    for (const char* name : {"Outsider", "Chinese", "Odd", "Plain"})
+        SetValue(registry, kCurrentUser, "Software\\K", name, kRegSz, Str("ab"));
+    OutsideTheCodePage wide(registry);
+    CountingRegistry counting(wide);
+    RepairBackupResult r = WriteRepairBackupItems(counting, machine.system, log, kFolder,
+                                                  {{"HKEY_CURRENT_USER\\Software\\K", "VAL", "Plain"},
+                                                   {"HKEY_CURRENT_USER\\Software\\K", "KEY", ""}});
+    ASSERT_EQ(RepairBackupResult::Status::Written, r.status);
+    EXPECT_EQ((std::vector<bool>{true, false}), r.saved);
+    EXPECT_EQ(0u, counting.count(CountingRegistry::kQueryValueW));
+    const std::string text = machine.dir.ReadFile(log.path());
+    for (const char* left : {"Software\\K [???]", "Software\\K [Chinese]", "Software\\K [Odd]"})
+        EXPECT_NE(std::string::npos,
+                  text.find(std::string("Left out of the backup, as it does not read back as it was read: "
+                                        "HKEY_CURRENT_USER\\") + left))
+            << left;
+    EXPECT_EQ(std::string::npos, text.find("[Plain]"));
+}
+
+// Windows 95/98/Me have no wide calls: the values are listed through the ANSI call and each
+// is queried again by the name saved. The file is the same either way.
+class WithoutWideCalls final : public ForwardingRegistry {
+public:
+    using ForwardingRegistry::ForwardingRegistry;
+    long EnumValueW(HKey, std::uint32_t, char16_t*, std::uint32_t*, std::uint32_t*, std::uint32_t*, std::uint8_t*,
+                    std::uint32_t*) override
+    {
+        return kErrorCallNotImplemented;
+    }
+    long QueryValueExW(HKey, const char16_t*, std::uint32_t*, std::uint32_t*, std::uint8_t*, std::uint32_t*) override
+    {
+        return kErrorCallNotImplemented;
+    }
+};
+
+TEST_F(RepairBackupFile, WithoutWideCallsEachValueIsQueriedAgainAndTheFileIsTheSame)
+{
+    SeedEveryKind(registry, kCurrentUser, "Software\\K", 3000);
+    const std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\Software\\K", "VAL", "Sz"},
+                                                 {"HKEY_CURRENT_USER\\Software\\K", "KEY", ""}};
+    RepairBackupResult wide = Backup(items);
+    WithoutWideCalls ansiOnly(registry);
+    CountingRegistry counting(ansiOnly);
+    RepairBackupResult ansi = WriteRepairBackupItems(counting, machine.system, log, kFolder, items);
+    ASSERT_EQ((std::vector<bool>{true, true}), wide.saved);
+    ASSERT_EQ((std::vector<bool>{true, true}), ansi.saved);
+    EXPECT_NE(wide.path, ansi.path);
+    EXPECT_EQ(FileBytes(wide), FileBytes(ansi));
+    // The wide listing is asked once, and refuses; then one ANSI query for each value saved:
+    // the value item's, and the key's 16 (13 of its own, 3 in its subkeys).
+    EXPECT_EQ(1u + 13 + 16, counting.count(CountingRegistry::kEnumValue));
+    EXPECT_EQ(1u + 16, counting.count(CountingRegistry::kQueryValue));
 }
 
 }  // namespace

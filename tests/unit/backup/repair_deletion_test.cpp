@@ -159,9 +159,10 @@ TEST(RepairDeletion, EverythingGoneIsInTheBackupUnderFaults)
             for (std::size_t op = 0; op < calls.size(); ++op)
                 calls[op] = registry.CallCount(RegOp(op)) - start[op];
         }
-        // Every value is read back in UTF-16; the deletion reads each again, or only the two
-        // "VAL" items.
-        EXPECT_GT(calls[std::size_t(RegOp::QueryValueExW)], 10u);
+        // Every value is listed in UTF-16, and so proved without a query of its own; the
+        // deletion reads each again, or only the two "VAL" items.
+        EXPECT_GT(calls[std::size_t(RegOp::EnumValueW)], 10u);
+        EXPECT_EQ(0u, calls[std::size_t(RegOp::QueryValueExW)]);
         if (aged)
             EXPECT_EQ(2u, calls[std::size_t(RegOp::QueryValueEx)]);
         else
