@@ -89,6 +89,19 @@ bool IsStringType(std::uint32_t type)
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
+// A value's data as an ANSI or a wide call gives it: wide calls widen text from code page
+// 1252 (into `text`, which then holds the bytes). Returns the size in bytes.
+std::uint32_t DataAsCalled(const MemoryRegistry::Node::Value& v, bool wide, std::u16string* text, const std::uint8_t** bytes)
+{
+    if (wide && IsStringType(v.type)) {
+        *text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
+        *bytes = reinterpret_cast<const std::uint8_t*>(text->data());
+        return static_cast<std::uint32_t>(text->size() * sizeof(char16_t));
+    }
+    *bytes = v.data.data();
+    return static_cast<std::uint32_t>(v.data.size());
+}
+
 // The registry keeps strings as UTF-16: the size it reports as the longest data is that
 // of the stored form, twice the size of single-byte text.
 std::uint32_t StoredSize(const MemoryRegistry::Node::Value& v)
@@ -518,13 +531,8 @@ long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bo
     if (v.name.size() >= *nameLength)
         return kErrorMoreData;
     std::u16string text;
-    const std::uint8_t* bytes = v.data.data();
-    auto size = static_cast<std::uint32_t>(v.data.size());
-    if (wide && IsStringType(v.type)) {
-        text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
-        bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-        size = static_cast<std::uint32_t>(text.size() * sizeof(char16_t));
-    }
+    const std::uint8_t* bytes = nullptr;
+    const std::uint32_t size = DataAsCalled(v, wide, &text, &bytes);
     if (data && size > *dataSize) {
         *dataSize = size;
         return kErrorMoreData;
@@ -606,13 +614,8 @@ long MemoryRegistry::QueryValueLocked(RegOp op, HKey key, const std::string* nam
     if (!v)
         return kErrorFileNotFound;
     std::u16string text;
-    const std::uint8_t* bytes = v->data.data();
-    auto size = static_cast<std::uint32_t>(v->data.size());
-    if (wide && IsStringType(v->type)) {
-        text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size()));
-        bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-        size = static_cast<std::uint32_t>(text.size() * sizeof(char16_t));
-    }
+    const std::uint8_t* bytes = nullptr;
+    const std::uint32_t size = DataAsCalled(*v, wide, &text, &bytes);
     if (type)
         *type = v->type;
     if (data && size > *dataSize) {

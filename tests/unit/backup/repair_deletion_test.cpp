@@ -276,8 +276,7 @@ TEST(RepairDeletion, KeysGoByNameWhereNoHandleCanDeleteThem)
     RepairBackupResult backup = WriteRepairBackupItems(registry, machine.system, log, kProgram, items);
     ASSERT_EQ(std::vector<bool>{true}, backup.saved);
 
-    CountingRegistry counting(registry);
-    RepairCounts counts = DeleteSavedItems(counting, machine.system, log, items, {}, backup, {});
+    RepairCounts counts = DeleteSavedItems(registry, machine.system, log, items, {}, backup, {});
     EXPECT_EQ(1, counts.keys);
     EXPECT_FALSE(KeyExists(registry, kCurrentUser, "Software\\K"));
     EXPECT_LT(0u, registry.CallCount(RegOp::DeleteKey));
