@@ -5,18 +5,16 @@
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
 // whether an item went into the file complete, since only a complete item may be deleted.
-// Complete means that what was saved reads back as the same item: each value's name and
-// text, as the registry keeps them in UTF-16, go through the code page and back unchanged
-// (the values are listed through the wide call, and what is saved is their ANSI form), each
-// subkey opens again by the name saved, and no two names of one key are the same. A
-// character outside the code page becomes a substitute, so such a name or text would
-// otherwise be saved as something else. What does not read back stays out of the file. A
-// registry without the wide calls (Windows 95/98/Me) keeps ANSI text: its values are listed
-// through the ANSI call and each is queried again by the name saved.
+// Complete means that what was saved reads back as the same item (backup_key_reader.h says
+// how that is proved): a character outside the code page becomes a substitute, so such a
+// name or text would otherwise be saved as something else. What does not read back stays
+// out of the file. Keys may be read on a second thread ahead of the writing
+// (key_read_ahead.h); the file is the same either way.
 // The parser never trusts a length: every length is bounded by the bytes left in the file,
 // nesting is walked without recursion, and a field that does not fit ends the file.
 #pragma once
 
+#include "backup/key_read_ahead.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "registry/value_text.h"
@@ -73,20 +71,6 @@ public:
     std::uint64_t bytesWritten() const { return written_; }
 
 private:
-    struct ValueRecord {
-        std::string name;
-        std::uint32_t type = 0;
-        std::string data;
-        // Known from the wide listing: whether name and text survive the code page.
-        std::optional<bool> readsBack;
-    };
-    // One value at an index, through the wide call (converted, and proved on the spot) or
-    // the ANSI one.
-    long ReadValueWide(HKey key, std::uint32_t index, ValueRecord* record);
-    long ReadValueAnsi(HKey key, std::uint32_t index, ValueRecord* record);
-    // Reads every value of the key; false when one could not be read.
-    bool ReadValues(HKey key, std::vector<ValueRecord>* values);
-    bool ReadValues(HKey key, const KeyCounts& counts, std::vector<ValueRecord>* values);
     // The values of one key as the last value item read them, with what each value item of
     // that key needs: which names stand for one value only, and where each name is.
     struct KeyValues {
@@ -94,33 +78,21 @@ private:
         std::uint32_t rootCode = 0;
         std::string subkeyPath;
         bool readAll = false;
-        std::vector<ValueRecord> values;
+        std::vector<BackupValue> values;
         std::vector<bool> unique;
         std::unordered_map<std::string, std::size_t> byName;  // the first value of each name
     };
-    // True when the value, queried again by its name, is the one read.
-    bool ReadsBack(HKey key, const ValueRecord& value);
-    bool ReadsBackAnsi(HKey key, const ValueRecord& value);
-    bool WriteBlock(HKey key, const std::string& path, ItemResult* result);
-    void PutValue(const ValueRecord& value);
+    // Writes a key's block from its content, and its subkeys' blocks as the walk reaches them.
+    bool WriteBlock(KeyContent& content, const std::string& path, ItemResult* result);
+    void PutValue(const BackupValue& value);
     void Put(std::string_view bytes);
     void PutU32(std::uint32_t value);
     void PutText(std::string_view text);
 
-    Registry& registry_;
-    TextCodec& codec_;
+    KeyReadAhead readAhead_;
     File& file_;
     std::string buffer_;
-    std::string nameBuffer_;
-    std::u16string wideNameBuffer_;
-    bool wideListing_ = true;  // until the registry answers that it has no wide calls
-    std::string dataBuffer_;
-    std::string checkBuffer_;
     KeyValues keyValues_;
-    // Subkey handles kept open between the check that a name opens and the writing of its
-    // block, over all levels of the walk.
-    static constexpr std::size_t kMaxHeldHandles = 2048;
-    std::size_t heldHandles_ = 0;
     bool failed_ = false;
     std::uint64_t written_ = 0;
 };

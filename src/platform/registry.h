@@ -173,6 +173,11 @@ public:
     virtual long CloseKey(HKey key) = 0;
     // SHCopyKeyA: copies key\subKey with all its values and subkeys into `destination`.
     virtual long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) = 0;
+
+    // True when calls may come from several threads at once. The repair backup then reads
+    // keys ahead of its writer on a second thread: each call waits for the registry to
+    // answer (under Wine, for its server), and two threads keep the registry busier than one.
+    virtual bool ConcurrentCalls() const { return false; }
 };
 
 bool IsPredefinedKey(HKey key);

@@ -1,12 +1,14 @@
 // A registry that counts the calls passed on to another, by kind: under Wine every call is a
 // round trip to the registry server, so the count is what a walk costs there, and unlike a
 // time it does not change with the load of the machine. Tests pin a cost with it; the
-// benchmarks print it per key.
+// benchmarks print it per key. It may be called from several threads when the registry it
+// counts for may.
 #pragma once
 
 #include "platform/forwarding_registry.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,7 +32,11 @@ public:
             sum += c;
         return sum;
     }
-    void Reset() { counts_.fill(0); }
+    void Reset()
+    {
+        for (std::atomic<std::size_t>& c : counts_)
+            c = 0;
+    }
     // "open 3, enum key 4, ..." for the kinds that were called.
     std::string Summary() const
     {
@@ -43,7 +49,7 @@ public:
                 continue;
             if (!text.empty())
                 text += ", ";
-            text += std::string(kNames[i]) + " " + std::to_string(counts_[i]);
+            text += std::string(kNames[i]) + " " + std::to_string(counts_[i].load());
         }
         return text;
     }
@@ -150,9 +156,10 @@ public:
         ++counts_[kCopy];
         return ForwardingRegistry::CopyKey(source, subKey, destination, reserved);
     }
+    bool ConcurrentCalls() const override { return inner_.ConcurrentCalls(); }
 
 private:
-    std::array<std::size_t, kCallKinds> counts_{};
+    std::array<std::atomic<std::size_t>, kCallKinds> counts_{};
 };
 
 }  // namespace tw

@@ -92,6 +92,11 @@ public:
     long DeleteValue(HKey key, const char* valueName) override;
     long CloseKey(HKey key) override;
     long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;
+    // Every call takes one lock, so calls may come from several threads; callers are told so
+    // only after AllowConcurrentCalls(), since call counts and injected faults then follow the
+    // order in which the threads happen to call.
+    bool ConcurrentCalls() const override { return concurrent_; }
+    void AllowConcurrentCalls(bool allow = true) { concurrent_ = allow; }
 
     // The n-th next call (1 = the very next one) of `op` returns `status` and does nothing.
     // With `sticky`, that call and every later one of `op` fail, until ClearFaults().
@@ -149,6 +154,7 @@ private:
     long DeleteNode(const std::shared_ptr<Node>& node);
 
     mutable std::mutex mutex_;
+    bool concurrent_ = false;
     DeletionStyle style_;
     std::shared_ptr<Node> localMachine_;
     std::shared_ptr<Node> users_;

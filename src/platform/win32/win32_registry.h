@@ -39,6 +39,8 @@ public:
     long DeleteValue(HKey key, const char* valueName) override;
     long CloseKey(HKey key) override;
     long CopyKey(HKey source, const char* subKey, HKey destination, std::uint32_t reserved) override;
+    // The registry functions may be called from any thread.
+    bool ConcurrentCalls() const override { return true; }
 };
 
 }  // namespace tw
