@@ -72,13 +72,31 @@ unsigned char Cp1252Upper(unsigned char c)
     }
 }
 
+namespace {
+
+// Each byte's place in the registry's order: the Unicode code unit of its lower-case letter.
+struct SortKeys {
+    char16_t key[256];
+    SortKeys()
+    {
+        for (int c = 0; c < 256; ++c)
+            key[c] = ToUnicode(Cp1252Lower(static_cast<unsigned char>(c)));
+    }
+};
+
+}  // namespace
+
 int CompareNoCase1252(std::string_view a, std::string_view b)
 {
+    // Compare as Unicode code units of the lower-case letters, as Wine's registry does. Names
+    // compared while sorting mostly share a long start, which needs no table.
+    static const SortKeys sort;
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
-        // Compare as Unicode code units of the lower-case letters, as Wine's registry does.
-        char16_t ua = ToUnicode(Cp1252Lower(static_cast<unsigned char>(a[i])));
-        char16_t ub = ToUnicode(Cp1252Lower(static_cast<unsigned char>(b[i])));
+        if (a[i] == b[i])
+            continue;
+        char16_t ua = sort.key[static_cast<unsigned char>(a[i])];
+        char16_t ub = sort.key[static_cast<unsigned char>(b[i])];
         if (ua != ub)
             return ua < ub ? -1 : 1;
     }
