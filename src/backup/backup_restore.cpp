@@ -3,8 +3,11 @@
 #include "backup/backup_messages.h"
 #include "backup/repair_backup_file.h"
 #include "platform/key_handle.h"
+#include "registry/write_behind.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace tw {
@@ -63,18 +66,39 @@ private:
     std::vector<std::string> paths_;
 };
 
+// Creates the keys itself and hands their values and their closing to a RegistryWriteBehind.
 class RestoreVisitor final : public RepairBackupVisitor {
 public:
-    RestoreVisitor(Registry& registry, const std::vector<bool>& ticks, RestoreOutcome& outcome)
-        : registry_(registry), ticks_(ticks), outcome_(outcome)
+    RestoreVisitor(Registry& registry, RegistryWriteBehind& writes, const std::vector<bool>& ticks,
+                   RestoreOutcome& outcome)
+        : registry_(registry), writes_(writes), ticks_(ticks), outcome_(outcome)
     {
     }
+    // No handle is closed while a value handed over may still be written through it.
+    ~RestoreVisitor() override { HandOverTargets(); }
 
     bool allCreated() const { return allCreated_; }
 
+    // Waits for the values, and fills in what they came to: what was not written, in the
+    // order of the file's rows.
+    void Finish()
+    {
+        HandOverTargets();
+        writes_.Finish();
+        outcome_.values = writes_.written();
+        std::vector<RegistryWriteBehind::Failure> all;
+        const std::vector<RegistryWriteBehind::Failure>& values = writes_.failures();
+        all.reserve(notCreated_.size() + values.size());
+        std::merge(notCreated_.begin(), notCreated_.end(), values.begin(), values.end(), std::back_inserter(all),
+                   [](const auto& a, const auto& b) { return a.order < b.order; });
+        for (RegistryWriteBehind::Failure& failure : all)
+            outcome_.notWritten.push_back(std::move(failure.text));
+        notCreated_.clear();
+    }
+
     void OnRecord(int row, std::uint32_t rootCode, const std::string& subkeyPath) override
     {
-        targets_.clear();
+        HandOverTargets();
         paths_.clear();
         std::string path = BackupRootName(rootCode).value_or("");
         if (!subkeyPath.empty())
@@ -91,6 +115,7 @@ public:
                 ++outcome_.keys;
             }
         }
+        behind_.push_back(*target && writes_.HandNextKey());
         targets_.push_back(std::move(target));
     }
     void OnValue(int row, const std::string& name, std::uint32_t type, const std::string& data) override
@@ -100,11 +125,7 @@ public:
             return;
         // A value the registry refuses is skipped, as the other rows still deserve their turn.
         // It is named, and the restore is not reported as whole.
-        if (registry_.SetValueEx(target, name.c_str(), 0, type, reinterpret_cast<const std::uint8_t*>(data.data()),
-                                 static_cast<std::uint32_t>(data.size())) == kSuccess)
-            ++outcome_.values;
-        else
-            outcome_.notWritten.push_back(paths_.back() + " [" + name + "]");
+        writes_.SetValue(target, behind_.back(), name, type, data, row, paths_.back() + " [" + name + "]");
     }
     void OnSubkeyBegin(int row, const std::string& name) override
     {
@@ -117,29 +138,43 @@ public:
                 ++outcome_.keys;
             } else {
                 target->Release();
-                outcome_.notWritten.push_back(paths_.back());
+                notCreated_.push_back({row, paths_.back()});
             }
         }
+        behind_.push_back(*target && writes_.HandNextKey());
         targets_.push_back(std::move(target));
     }
     void OnSubkeyEnd() override
     {
+        writes_.Close(std::move(*targets_.back()), behind_.back());
         targets_.pop_back();
+        behind_.pop_back();
         paths_.pop_back();
     }
     void OnRecordEnd() override
     {
-        targets_.clear();
+        HandOverTargets();
         paths_.clear();
     }
 
 private:
+    void HandOverTargets()
+    {
+        while (!targets_.empty()) {
+            writes_.Close(std::move(*targets_.back()), behind_.back());
+            targets_.pop_back();
+            behind_.pop_back();
+        }
+    }
     bool Ticked(int row) const { return row < 0 || std::size_t(row) >= ticks_.size() || ticks_[std::size_t(row)]; }
 
     Registry& registry_;
+    RegistryWriteBehind& writes_;
     const std::vector<bool>& ticks_;
     RestoreOutcome& outcome_;
+    std::vector<RegistryWriteBehind::Failure> notCreated_;  // subkeys, by row
     std::vector<std::unique_ptr<KeyHandle>> targets_;
+    std::vector<bool> behind_;  // whether each target's values go to the second thread
     std::vector<std::string> paths_;  // of each target, for naming what could not be written
     bool allCreated_ = true;
 };
@@ -201,8 +236,10 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::ve
 {
     RestoreOutcome outcome;
     {
-        RestoreVisitor visitor(registry, ticks, outcome);
+        RegistryWriteBehind writes(registry);
+        RestoreVisitor visitor(registry, writes, ticks, outcome);
         bool complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
+        visitor.Finish();
         outcome.restored = complete && visitor.allCreated() && outcome.notWritten.empty();
     }
     outcome.messages.push_back(outcome.restored ? backup_text::kRestored : backup_text::kNotRestored);
