@@ -18,6 +18,9 @@ public:
 
     void Cancel() { cancelled_.store(true); }
     bool cancelled() const { return cancelled_.load(); }
+    // Cancelling is one atomic flag: calls may come from as many threads as the inner
+    // registry allows.
+    bool ConcurrentCalls() const override { return inner_.ConcurrentCalls(); }
 
 protected:
     long Refuse() override { return cancelled() ? kErrorCancelled : kSuccess; }

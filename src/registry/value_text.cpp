@@ -239,19 +239,20 @@ std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, s
     }
 }
 
-long SetValueFromText(Registry& registry, HKey key, const std::string& valueName, std::string_view text,
-                      std::string_view typeName)
+std::optional<TextValue> ParseTextValue(const std::string& valueName, std::string_view text,
+                                        std::string_view typeName)
 {
-    if (!key)
-        return kSuccess;
-    bool unnamed = CompareTextNoCase(valueName, kDefaultValueName) == 0;
-    std::uint32_t type = TypeCodeFromName(typeName);
-    auto data = ParseValueText(text, type);
+    TextValue value;
+    value.type = TypeCodeFromName(typeName);
+    auto data = ParseValueText(text, value.type);
     if (!data || data->empty())
-        return kErrorInvalidFunction;
-    return registry.SetValueEx(key, unnamed ? nullptr : valueName.c_str(), 0, type, data->data(),
-                               static_cast<std::uint32_t>(data->size()));
+        return std::nullopt;
+    value.data = std::move(*data);
+    if (CompareTextNoCase(valueName, kDefaultValueName) != 0)
+        value.name = valueName;
+    return value;
 }
+
 
 namespace {
 

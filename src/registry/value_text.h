@@ -40,11 +40,16 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
 // The data a text stands for, or nothing for a type without a text form of its own.
 std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type);
 
-// Writes one value from its text form. Returns the registry's status, kErrorInvalidFunction
-// (1) when the text gives no data for the type, and does nothing for an absent key. The
-// program shows the arrow cursor again when this fails; the caller does that.
-long SetValueFromText(Registry& registry, HKey key, const std::string& valueName, std::string_view text,
-                      std::string_view typeName);
+// A value as its text form in a snapshot gives it: the name to write (empty for the unnamed
+// value, which the file calls "(Default)"), the type and the data; nothing when the text
+// gives no data for the type.
+struct TextValue {
+    std::string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+std::optional<TextValue> ParseTextValue(const std::string& valueName, std::string_view text,
+                                        std::string_view typeName);
 
 // The values of an open key in enumeration order, with the "(Default)" entry first when the
 // key has no unnamed value.

@@ -45,7 +45,7 @@ bool RegistryWriteBehind::HandNextKey()
     return jobs_.size() < kEnoughWaiting;
 }
 
-void RegistryWriteBehind::SetValue(HKey key, bool behind, std::string name, std::uint32_t type, std::string data,
+long RegistryWriteBehind::SetValue(HKey key, bool behind, std::string name, std::uint32_t type, std::string data,
                                    int order, std::string failure)
 {
     Job job;
@@ -56,9 +56,8 @@ void RegistryWriteBehind::SetValue(HKey key, bool behind, std::string name, std:
     job.order = order;
     job.failure = std::move(failure);
     if (behind)
-        Hand(std::move(job));
-    else
-        Do(job, &ownWritten_, &ownFailures_);
+        return Hand(std::move(job));
+    return Do(job, &ownWritten_, &ownFailures_);
 }
 
 void RegistryWriteBehind::Close(KeyHandle key, bool behind)
@@ -74,12 +73,10 @@ void RegistryWriteBehind::Close(KeyHandle key, bool behind)
         Do(job, &ownWritten_, &ownFailures_);
 }
 
-void RegistryWriteBehind::Hand(Job job)
+long RegistryWriteBehind::Hand(Job job)
 {
-    if (!concurrent_ || helperFailed_) {
-        Do(job, &ownWritten_, &ownFailures_);
-        return;
-    }
+    if (!concurrent_ || helperFailed_)
+        return Do(job, &ownWritten_, &ownFailures_);
     std::unique_lock<std::mutex> lock(mutex_);
     if (!helper_.joinable()) {
         try {
@@ -87,8 +84,7 @@ void RegistryWriteBehind::Hand(Job job)
         } catch (...) {
             helperFailed_ = true;  // nothing was handed over yet: everything is done here
             lock.unlock();
-            Do(job, &ownWritten_, &ownFailures_);
-            return;
+            return Do(job, &ownWritten_, &ownFailures_);
         }
     }
     auto room = [this] { return jobs_.size() < kMaxJobs && (queuedBytes_ < kMaxBytes || jobs_.empty()); };
@@ -101,21 +97,24 @@ void RegistryWriteBehind::Hand(Job job)
     jobs_.push_back(std::move(job));
     if (helperIdle_)
         workWaits_.notify_one();
+    return kSuccess;
 }
 
-void RegistryWriteBehind::Do(Job& job, std::size_t* written, std::vector<Failure>* failures)
+long RegistryWriteBehind::Do(Job& job, std::size_t* written, std::vector<Failure>* failures)
 {
     if (job.close) {
         if (!IsPredefinedKey(job.key))
             registry_.CloseKey(job.key);
-        return;
+        return kSuccess;
     }
-    if (registry_.SetValueEx(job.key, job.name.c_str(), 0, job.type,
-                             reinterpret_cast<const std::uint8_t*>(job.data.data()),
-                             static_cast<std::uint32_t>(job.data.size())) == kSuccess)
+    long status = registry_.SetValueEx(job.key, job.name.c_str(), 0, job.type,
+                                       reinterpret_cast<const std::uint8_t*>(job.data.data()),
+                                       static_cast<std::uint32_t>(job.data.size()));
+    if (status == kSuccess)
         ++*written;
     else
         failures->push_back({job.order, std::move(job.failure)});
+    return status;
 }
 
 void RegistryWriteBehind::Loop()

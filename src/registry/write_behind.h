@@ -37,8 +37,9 @@ public:
     bool HandNextKey();
     // RegSetValueExA on `key`, which must stay open until it is handed to Close. A value the
     // registry refuses is remembered with `order` (a number that grows as the caller goes)
-    // and `failure`, the text that names it.
-    void SetValue(HKey key, bool behind, std::string name, std::uint32_t type, std::string data, int order,
+    // and `failure`, the text that names it. Returns the registry's status when the value
+    // was written at once, success when it was handed over.
+    long SetValue(HKey key, bool behind, std::string name, std::uint32_t type, std::string data, int order,
                   std::string failure);
     // Closes the key once its values are written.
     void Close(KeyHandle key, bool behind);
@@ -63,8 +64,8 @@ private:
         int order = 0;
         std::string failure;
     };
-    void Hand(Job job);
-    void Do(Job& job, std::size_t* written, std::vector<Failure>* failures);
+    long Hand(Job job);
+    long Do(Job& job, std::size_t* written, std::vector<Failure>* failures);
     void Loop();
 
     Registry& registry_;

@@ -3,6 +3,7 @@
 #include "platform/codepage.h"
 #include "registry/key_path.h"
 #include "registry/value_text.h"
+#include "registry/write_behind.h"
 #include "snapshot/xml_text.h"
 
 namespace tw {
@@ -13,12 +14,14 @@ bool NameIs(std::string_view name, std::string_view expected)
     return CompareTextNoCase(name, expected) == 0;
 }
 
-// Closes the top key, unless its handle is its parent's, which stays open for the parent's
-// remaining values and keys.
-void PopKey(KeyStack& stack)
+// Closes the top key once its values are written, unless its handle is its parent's, which
+// stays open for the parent's remaining values and keys.
+void PopKey(KeyStack& stack, RegistryWriteBehind& writes)
 {
     if (stack.back().parentsHandle)
         stack.back().key.Release();
+    else
+        writes.Close(std::move(stack.back().key), stack.back().behind);
     stack.pop_back();
 }
 
@@ -95,7 +98,10 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
     Registry& registry = target.registry;
 
     reader.SetFileName(filePath);
+    // Declared first, the stack outlives the writes: no handle closes while a value waits.
     KeyStack stack;
+    RegistryWriteBehind writes(registry);
+    std::size_t failedAtOnce = 0;  // values the registry refused as they were handed over
     std::string valueName, valueText, typeName;
     std::string attributeName, attributeValue, elementName;
     bool goOn = true;
@@ -129,6 +135,9 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 *stack.back().key.Put() = key;
                 stack.back().created = created;
                 stack.back().parentsHandle = stack.size() >= 2 && key == stack[stack.size() - 2].key.get();
+                // A key that shares its parent's handle writes its values as the parent does.
+                stack.back().behind =
+                    stack.back().parentsHandle ? stack[stack.size() - 2].behind : writes.HandNextKey();
                 ++out.keys;
             } else if (NameIs(attributeName, "name")) {
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueName);
@@ -147,16 +156,24 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 break;  // more end tags than start tags, or a value outside any key
             UnescapeXmlTextInto(reader.ElementName(), target.codec, elementName);
             if (NameIs(elementName, "k")) {
-                PopKey(stack);
+                PopKey(stack, writes);
             } else if (NameIs(elementName, "v")) {
-                long status = SetValueFromText(registry, stack.back().key.get(), valueName, valueText, typeName);
-                if (status == kSuccess) {
-                    ++out.values;
-                } else {
-                    ++out.valuesFailed;
-                    if (target.showArrowCursor)
-                        target.showArrowCursor();
+                // What the writes make of it is counted when they are done.
+                const KeyStackEntry& entry = stack.back();
+                std::optional<TextValue> value;
+                bool failed = false;
+                if (!entry.key) {
+                    ++out.values;  // nothing to write into
+                } else if (!(value = ParseTextValue(valueName, valueText, typeName))) {
+                    ++out.valuesFailed;  // the text gives no data for its type
+                    failed = true;
+                } else if (writes.SetValue(entry.key.get(), entry.behind, std::move(value->name), value->type,
+                                           std::string(value->data.begin(), value->data.end()), 0, {}) != kSuccess) {
+                    ++failedAtOnce;
+                    failed = true;
                 }
+                if (failed && target.showArrowCursor)
+                    target.showArrowCursor();
                 valueName.clear();
                 valueText.clear();
                 typeName.clear();
@@ -169,7 +186,12 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
     if (reader.IsOpen())
         out.fileOpened = true;
     while (!stack.empty())
-        PopKey(stack);
+        PopKey(stack, writes);
+    writes.Finish();
+    out.values += writes.written();
+    out.valuesFailed += writes.failures().size();
+    if (writes.failures().size() > failedAtOnce && target.showArrowCursor)
+        target.showArrowCursor();
     reader.Close();
     return goOn;
 }

@@ -2,7 +2,9 @@
 // describes into the registry. Keys that do not exist are created, values named in the file
 // are created or overwritten, and nothing that is in the registry but not in the file is
 // touched. A parse error ends the file, keeping what was restored before it; a key that can
-// be neither opened nor created ends it too, and that alone makes the restore fail.
+// be neither opened nor created ends it too, and that alone makes the restore fail. Values
+// may be written on a second thread while the keys after them are opened
+// (RegistryWriteBehind); all are written when the restore of a file returns.
 #pragma once
 
 #include "platform/key_handle.h"
@@ -47,6 +49,8 @@ struct KeyStackEntry {
     // The handle is the parent's own: an empty key name opens the parent itself, and
     // RegOpenKeyA then hands back the parent's handle. The parent's entry closes it.
     bool parentsHandle = false;
+    // The key's values and its closing are handed to a second thread (RegistryWriteBehind).
+    bool behind = false;
 };
 using KeyStack = std::vector<KeyStackEntry>;
 

@@ -128,53 +128,28 @@ TEST(ParseValueText, EveryTextFormRoundTrips)
     EXPECT_EQ(multi, Parse(Format(kRegMultiSz, multi), kRegMultiSz));
 }
 
-class ValueWriting : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(kSuccess, registry.CreateKey(kCurrentUser, "K", key.Put())); }
-    Bytes Read(const char* name, std::uint32_t* type)
-    {
-        Bytes data;
-        EXPECT_TRUE(GetValue(registry, kCurrentUser, "K", name, type, &data)) << name;
-        return data;
-    }
-    MemoryRegistry registry;
-    KeyHandle key{registry};
-};
-
-TEST_F(ValueWriting, TypesComeBackAsTheirNamesSay)
+// A value as a snapshot's text gives it: what the restore writes.
+TEST(TextValue, TypesComeBackAsTheirNamesSay)
 {
-    std::uint32_t type = 0;
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "big", "0x00000100 (256)", "REG_DWORD"));
-    EXPECT_EQ(B({0, 1, 0, 0}), Read("big", &type));
-    EXPECT_EQ(kRegDword, type);
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "link", "target", "REG_SZ"));
-    EXPECT_EQ(Str("target"), Read("link", &type));
-    EXPECT_EQ(kRegSz, type);
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "full", "x", ""));
-    EXPECT_EQ(kRegSz, (Read("full", &type), type));
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "bin", "", "REG_BINARY"));
-    EXPECT_EQ(B({0}), Read("bin", &type));
+    std::optional<TextValue> big = ParseTextValue("big", "0x00000100 (256)", "REG_DWORD");
+    ASSERT_TRUE(big);
+    EXPECT_EQ("big", big->name);
+    EXPECT_EQ(kRegDword, big->type);
+    EXPECT_EQ(B({0, 1, 0, 0}), big->data);
+    std::optional<TextValue> link = ParseTextValue("link", "target", "REG_SZ");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(kRegSz, link->type);
+    EXPECT_EQ(Str("target"), link->data);
+    // No type is text; an empty binary is one zero byte.
+    EXPECT_EQ(kRegSz, ParseTextValue("full", "x", "")->type);
+    EXPECT_EQ(B({0}), ParseTextValue("bin", "", "REG_BINARY")->data);
 }
 
-TEST_F(ValueWriting, DefaultMeansTheUnnamedValueAndExistingValuesAreOverwritten)
+TEST(TextValue, DefaultNamesTheUnnamedValueInAnyCase)
 {
-    std::uint32_t type = 0;
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "(default)", "first", "REG_SZ"));
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, key.get(), "(Default)", "second", "REG_EXPAND_SZ"));
-    EXPECT_EQ(Str("second"), Read(nullptr, &type));
-    EXPECT_EQ(kRegExpandSz, type);
-    Bytes none;
-    EXPECT_FALSE(GetValue(registry, kCurrentUser, "K", "(Default)", &type, &none));
-}
-
-TEST_F(ValueWriting, FailuresAreReportedAndAnAbsentKeyIsLeftAlone)
-{
-    EXPECT_EQ(kSuccess, SetValueFromText(registry, nullptr, "x", "1", "REG_SZ"));
-    registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
-    EXPECT_EQ(kErrorAccessDenied, SetValueFromText(registry, key.get(), "x", "1", "REG_SZ"));
-    std::uint32_t type = 0;
-    Bytes data;
-    EXPECT_FALSE(GetValue(registry, kCurrentUser, "K", "x", &type, &data));
+    EXPECT_EQ("", ParseTextValue("(default)", "first", "REG_SZ")->name);
+    EXPECT_EQ("", ParseTextValue("(Default)", "second", "REG_EXPAND_SZ")->name);
+    EXPECT_EQ("(Default) ", ParseTextValue("(Default) ", "x", "REG_SZ")->name);
 }
 
 class Listing : public ::testing::Test {

@@ -488,6 +488,50 @@ TEST(SnapshotRestoreFaults, KeyOrValueTheRegistryRefuses)
     EXPECT_EQ(0u, r.OpenHandleCount());
 }
 
+// Where the registry takes calls from several threads, values are written on a second
+// thread while the restore goes on opening keys: the registry and the report come out as
+// from a restore on one thread, refusals and keys that share their parent's handle included.
+TEST(SnapshotRestoreFaults, ARestoreOnTwoThreadsEndsAsOneOnOneThread)
+{
+    ScratchDrive drive;
+    std::string file = kHead + "<k name=\"HKEY_CURRENT_USER\"><k name=\"Software\"><k name=\"Many\">\r\n";
+    for (int i = 0; i < 600; ++i) {
+        std::string n = std::to_string(i);
+        file += "<k name=\"K" + n + "\"><v name=\"(Default)\" value=\"text " + n + "\"/>";
+        file += "<v name=\"v\" value=\"" + n + "\" type=\"REG_DWORD\"/>";
+        if (i % 10 == 0)
+            file += "<k name=\"\"><v name=\"shared\" value=\"on the parent\"/></k><v name=\"after\" value=\"x\"/>";
+        file += "</k>\r\n";
+    }
+    file += "</k></k></k>\r\n" + kTail;
+    drive.Put("many.xml", file);
+
+    std::string contents[2];
+    RestoreReport reports[2];
+    for (bool concurrent : {false, true}) {
+        MemoryRegistry r;
+        r.AllowConcurrentCalls(concurrent);
+        for (int i = 3; i < 600; i += 50) {
+            CreateKey(r, kCurrentUser, "Software\\Many\\K" + std::to_string(i));
+            r.RefuseWriteAccess(kCurrentUser, "Software\\Many\\K" + std::to_string(i));
+        }
+        XmlReader reader(drive.system());
+        int arrows = 0;
+        RestoreTarget target{r, drive.system(), [&] { ++arrows; }};
+        EXPECT_TRUE(RestoreSnapshotFile(reader, "C:\\many.xml", target, &reports[concurrent]));
+        EXPECT_GT(arrows, 0);
+        EXPECT_EQ(0u, r.OpenHandleCount());
+        contents[concurrent] = Contents(r, "Software\\Many");
+    }
+    EXPECT_EQ(contents[0], contents[1]);
+    EXPECT_NE(std::string::npos, contents[1].find("[Software\\Many\\K590] \"shared\""));
+    EXPECT_EQ(reports[0].keys, reports[1].keys);
+    EXPECT_EQ(reports[0].values, reports[1].values);
+    // Two values in each of twelve refused keys.
+    EXPECT_EQ(24u, reports[1].valuesFailed);
+    EXPECT_EQ(600u * 2 + 60 * 2 - 24, reports[1].values);
+}
+
 TEST(SnapshotRestoreFaults, OpenOrCreateKeyPathNamesTheStacksPath)
 {
     MemoryRegistry r;
