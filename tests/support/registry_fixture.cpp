@@ -174,6 +174,13 @@ void DeleteLink(Registry& registry, HKey root, const std::string& path)
     registry.DeleteKey(link.get(), "");
 }
 
+std::string Numbered(const char* prefix, std::size_t i)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%s %04zu", prefix, i);
+    return name;
+}
+
 void RefuseWriteAccess(Registry& registry, HKey root, const std::string& path, bool refuse)
 {
     if (auto* memory = dynamic_cast<MemoryRegistry*>(&registry)) {

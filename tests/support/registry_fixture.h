@@ -39,6 +39,9 @@ void DeleteLink(Registry& registry, HKey root, const std::string& path);
 // change it), or takes it back; by the means of the registry under test.
 void RefuseWriteAccess(Registry& registry, HKey root, const std::string& path, bool refuse = true);
 
+// "<prefix> 0042": names that sort in the order of their numbers, for generated keys.
+std::string Numbered(const char* prefix, std::size_t i);
+
 // A complete dump of a branch (paths, value names, types, data), for comparing registries.
 std::string DumpBranch(Registry& registry, HKey root, const std::string& path);
 

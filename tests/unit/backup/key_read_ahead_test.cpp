@@ -25,13 +25,6 @@ const char* const kFolder = "C:\\Program Files\\Tarnwick";
 const char* const kItem = "HKEY_CURRENT_USER\\Software\\Tree";
 const char* const kTree = "Software\\Tree";
 
-std::string Numbered(const char* prefix, std::size_t i)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%s %04zu", prefix, i);
-    return name;
-}
-
 // More subkeys than are read ahead or held open at once, some with deep subtrees and
 // values of every kind.
 void SeedTree(Registry& registry, std::size_t subkeys)

@@ -316,13 +316,6 @@ TEST_F(RepairBackupFile, WithoutWideCallsEachValueIsQueriedAgainAndTheFileIsTheS
 namespace tw::test {
 namespace {
 
-std::string Numbered(const char* prefix, std::size_t i)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%s %04zu", prefix, i);
-    return name;
-}
-
 // A record of one value item, as the file holds it.
 void AppendValueRecord(std::string& bytes, const std::string& subkey, const std::string* name, std::uint32_t type,
                        const std::string& data)

@@ -13,13 +13,6 @@
 namespace tw::test {
 namespace {
 
-std::string Numbered(const char* prefix, std::size_t i)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%s %04zu", prefix, i);
-    return name;
-}
-
 // Keys whose number ends in 3 refuse to be written: their values fail.
 std::vector<std::string> WriteMany(MemoryRegistry& registry, std::size_t keys, std::size_t* written)
 {
