@@ -178,12 +178,30 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
         }
         return;
     }
+    default:
+        text.append(*StoredText(type, data, size));
+        return;
+    }
+}
+
+std::optional<std::string_view> StoredText(std::uint32_t type, const std::uint8_t* data, std::size_t size)
+{
+    switch (type) {
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList:
+    case kRegDword:
+    case kRegDwordBigEndian:
+    case kRegQword:
+    case kRegLink:
+    case kRegMultiSz: return std::nullopt;
     default: {
         // A NUL-terminated 8-bit string that may lack its terminator: read up to the data size.
+        if (!data)
+            return std::string_view();
         const void* nul = size ? std::memchr(data, 0, size) : nullptr;
         std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
-        text.append(reinterpret_cast<const char*>(data), length);
-        return;
+        return std::string_view(reinterpret_cast<const char*>(data), length);
     }
     }
 }
@@ -351,16 +369,14 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const
 
 namespace {
 
-void AssignValueEntry(ValueEntry& entry, std::string_view name, std::uint32_t type, const std::uint8_t* data,
-                      std::uint32_t size, TextCodec& codec)
+// The text of an enumerated value: "(value not set)" for the unnamed one without data.
+void AppendEntryText(std::string& text, bool unnamed, std::uint32_t type, const std::uint8_t* data,
+                     std::uint32_t size, TextCodec& codec)
 {
-    entry.type = type;
-    entry.name.assign(name.empty() ? kDefaultValueName : name);
-    entry.text.clear();
-    if (name.empty() && size == 0)
-        entry.text.assign(kValueNotSet);
+    if (unnamed && size == 0)
+        text.append(kValueNotSet);
     else
-        AppendValueText(entry.text, type, data, size, codec);
+        AppendValueText(text, type, data, size, codec);
 }
 
 }  // namespace
@@ -369,8 +385,16 @@ ValueEntry ValueEntryOf(std::string_view name, std::uint32_t type, const std::ui
                         TextCodec& codec)
 {
     ValueEntry entry;
-    AssignValueEntry(entry, name, type, data, size, codec);
+    entry.type = type;
+    entry.name.assign(name.empty() ? kDefaultValueName : name);
+    AppendEntryText(entry.text, name.empty(), type, data, size, codec);
     return entry;
+}
+
+void AppendRawValueText(std::string& text, const RawValue& value, TextCodec& codec)
+{
+    AppendEntryText(text, value.unnamed, value.type, value.data.data(), static_cast<std::uint32_t>(value.data.size()),
+                    codec);
 }
 
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
@@ -385,12 +409,13 @@ namespace {
 // Adjacent pairs are swapped when the first is not "(Default)" and sorts after the second.
 // Walking on from the pair before a swap (rather than from the front) gives the same order:
 // the pairs ahead of it have not changed.
-void OrderEntries(std::span<ValueEntry> entries)
+template <class Entry>
+void OrderEntries(std::span<Entry> entries)
 {
     std::size_t i = 0;
     while (i + 1 < entries.size()) {
-        ValueEntry& e = entries[i];
-        ValueEntry& f = entries[i + 1];
+        Entry& e = entries[i];
+        Entry& f = entries[i + 1];
         const bool isDefault = e.name.size() == kDefaultValueName.size() &&
                                CompareTextNoCase(e.name, kDefaultValueName) == 0;
         if (!isDefault && CompareTextNoCase(e.name, f.name) > 0) {
@@ -407,23 +432,36 @@ void OrderEntries(std::span<ValueEntry> entries)
 
 void OrderForSnapshot(ValueListing& listing)
 {
-    OrderEntries(listing);
+    OrderEntries(std::span<ValueEntry>(listing));
     InsertDefaultEntry(listing);
 }
 
-std::span<const ValueEntry> ValueLister::Sorted(Registry& registry, HKey key, TextCodec& codec,
-                                                const KeyCounts& counts)
+std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, const KeyCounts& counts)
 {
-    std::size_t filled = 0;
+    // Each value's name and data go to the end of one store; the views into it are made once
+    // the store has stopped growing.
+    values_.clear();
+    store_.clear();
+    offsets_.clear();
     EnumerateCounted(registry, key, counts, name_, data_,
                      [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
-                         if (filled == pool_.size())
-                             pool_.emplace_back();
-                         AssignValueEntry(pool_[filled++], n, type, bytes, size, codec);
+                         offsets_.push_back(store_.size());
+                         store_.insert(store_.end(), n.begin(), n.end());
+                         offsets_.push_back(store_.size());
+                         store_.insert(store_.end(), bytes, bytes + size);
+                         values_.push_back(RawValue{{}, n.empty(), type, {}});
                      });
-    std::span<ValueEntry> entries(pool_.data(), filled);
-    OrderEntries(entries);
-    return entries;
+    offsets_.push_back(store_.size());
+    const char* const text = reinterpret_cast<const char*>(store_.data());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        RawValue& v = values_[i];
+        const std::size_t name = offsets_[2 * i], data = offsets_[2 * i + 1], next = offsets_[2 * i + 2];
+        v.name = v.unnamed ? kDefaultValueName : std::string_view(text + name, data - name);
+        v.data = std::span<const std::uint8_t>(store_.data() + data, next - data);
+    }
+    std::span<RawValue> sorted(values_);
+    OrderEntries(sorted);
+    return sorted;
 }
 
 namespace {

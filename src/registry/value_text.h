@@ -86,15 +86,34 @@ ValueListing ListKeyValues(Registry& registry, HKey key, TextCodec& codec, const
 // regard to case (names sorting below "(Default)" that come before it stay there).
 ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec);
 
+// The text of a value of a type whose text is its own bytes (REG_SZ, REG_EXPAND_SZ, REG_NONE
+// and the types without a text form of their own): the data up to its first NUL, or all of
+// it when it lacks one. Nothing for the other types.
+std::optional<std::string_view> StoredText(std::uint32_t type, const std::uint8_t* data, std::size_t size);
+
+// One enumerated value as a ValueLister holds it: the name as a listing shows it ("(Default)"
+// for the unnamed value) and the data as read.
+struct RawValue {
+    std::string_view name;
+    bool unnamed = false;
+    std::uint32_t type = 0;
+    std::span<const std::uint8_t> data;
+};
+// The text a listing gives the value (ValueEntryOf's), appended to `text`.
+void AppendRawValueText(std::string& text, const RawValue& value, TextCodec& codec);
+
 // ListKeyValuesSorted key after key with its storage reused, for walks through many keys:
-// the same entries in the same order, but for the "(Default)" entry added for a key without
-// an unnamed value. The entries stay valid until the next call.
+// the same values in the same order, but for the "(Default)" entry added for a key without
+// an unnamed value, and as read rather than as text, so that a caller writing each value
+// out makes its text once, where it goes. The values stay valid until the next call.
 class ValueLister {
 public:
-    std::span<const ValueEntry> Sorted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts);
+    std::span<const RawValue> Sorted(Registry& registry, HKey key, const KeyCounts& counts);
 
 private:
-    ValueListing pool_;
+    std::vector<RawValue> values_;
+    std::vector<std::uint8_t> store_;      // the names and data of the key at hand, one after another
+    std::vector<std::size_t> offsets_;     // where each name and each data begins in the store
     std::vector<char> name_;
     std::vector<std::uint8_t> data_;
 };

@@ -28,6 +28,7 @@ struct Walk {
     Registry& registry;
     TextCodec& codec;
     ValueLister values;
+    std::string scratch;  // the text of a value that is made before it is escaped
     // A buffer for subkey names per level of the walk (a deque, so that a deeper level added
     // leaves the ones in use where they are), and the level at hand.
     std::deque<std::vector<char>> names;
@@ -57,28 +58,63 @@ std::string* BeginIndentedLine(XmlWriter& writer, int blanks)
 // `<v name="..." value="..." type="..."/>` on a line of its own, one level below the key: the
 // line XmlElement::WriteEmptyTag makes of a "v" element with these attributes, built here
 // straight into the file's bytes, since it is written for every value of a full backup.
-bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& entry)
+// `appendValue` appends the value attribute's text, escaped.
+template <class AppendValue>
+bool WriteValueLine(XmlWriter& writer, TextCodec& codec, std::string_view name, std::uint32_t type,
+                    AppendValue&& appendValue)
 {
-    if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
-        return true;  // the unnamed value without data is not written
     std::string* line = BeginIndentedLine(writer, writer.Indent() + 1);
     if (!line)
         return false;
     line->append("<v name=\"", 9);
-    AppendXmlText(entry.name, codec, *line);
+    AppendXmlText(name, codec, *line);
     line->append("\" value=\"", 9);
-    if (HexText(entry.type))
-        line->append(entry.text);
-    else
-        AppendXmlText(entry.text, codec, *line);
+    appendValue(*line);
     line->push_back('"');
-    if (entry.type != kRegSz && entry.type != kRegNone) {
+    if (type != kRegSz && type != kRegNone) {
         line->append(" type=\"", 7);
-        line->append(TypeNameFromCode(entry.type));  // letters and '_' only
+        line->append(TypeNameFromCode(type));  // letters and '_' only
         line->push_back('"');
     }
     line->append("/>\r\n", 4);
     return writer.EndLine();
+}
+
+bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& entry)
+{
+    if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
+        return true;  // the unnamed value without data is not written
+    return WriteValueLine(writer, codec, entry.name, entry.type, [&](std::string& line) {
+        if (HexText(entry.type))
+            line.append(entry.text);
+        else
+            AppendXmlText(entry.text, codec, line);
+    });
+}
+
+// The same line for a value as the registry gave it: its text is made where it goes, and a
+// string's bytes are escaped straight from the data.
+bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const RawValue& value, std::string& scratch)
+{
+    if (value.name == kDefaultValueName) {
+        // "(Default)" reading "(value not set)": the unnamed value without data, or a value
+        // that names and reads itself so. Neither is written, as with a listing's entry.
+        scratch.clear();
+        AppendRawValueText(scratch, value, codec);
+        if (scratch == kValueNotSet)
+            return true;
+    }
+    return WriteValueLine(writer, codec, value.name, value.type, [&](std::string& line) {
+        if (HexText(value.type)) {
+            AppendRawValueText(line, value, codec);
+        } else if (auto text = StoredText(value.type, value.data.data(), value.data.size())) {
+            AppendXmlText(*text, codec, line);
+        } else {
+            scratch.clear();
+            AppendRawValueText(scratch, value, codec);
+            AppendXmlText(scratch, codec, line);
+        }
+    });
 }
 
 // `<k name="...">` (one level deeper from here on) or `<k name="..."/>`, and `</k>` (one
@@ -107,11 +143,6 @@ bool WriteKeyEndTag(XmlWriter& writer)
         return false;
     line->append("</k>\r\n", 6);
     return writer.EndLine();
-}
-
-bool WriteValue(Walk& walk, const ValueEntry& entry)
-{
-    return WriteValueElement(walk.writer, walk.codec, entry);
 }
 
 enum class KeyWritten { Whole, Unreadable, Failed };
@@ -146,11 +177,11 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     }
 
     if (singleValue) {
-        if (!WriteValue(walk, *singleValue))
+        if (!WriteValueElement(walk.writer, walk.codec, *singleValue))
             return KeyWritten::Failed;
     } else {
-        for (const ValueEntry& entry : walk.values.Sorted(walk.registry, key, walk.codec, counts))
-            if (!WriteValue(walk, entry))
+        for (const RawValue& value : walk.values.Sorted(walk.registry, key, counts))
+            if (!WriteValueElement(walk.writer, walk.codec, value, walk.scratch))
                 return KeyWritten::Failed;
     }
 

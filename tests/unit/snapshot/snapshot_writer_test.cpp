@@ -1,5 +1,6 @@
 // The snapshot format byte for byte, the text encoding, and the writer's failure rules.
 #include "platform/codepage.h"
+#include "platform/key_handle.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_text.h"
 #include "snapshot_test_support.h"
@@ -7,6 +8,8 @@
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace tw::test {
 namespace {
@@ -271,6 +274,82 @@ TEST(SnapshotWriter, BranchFailsWhenTheFileCannotBeWritten)
 
 namespace tw::test {
 namespace {
+
+// The repair journal writes a key from what the backup read of it (KeySnapshotStream); the
+// full backup writes it from the registry. A key holding every kind of value comes out the
+// same both ways, and as the format gives each kind.
+TEST(SnapshotWriter, TheRegistryWalkAndTheJournalStreamWriteEveryKindAlike)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    const std::string base = "Software\\Every";
+    SetValue(r, kCurrentUser, base, "sz", kRegSz, Str("a&b\"c<d>\xe9"));
+    SetValue(r, kCurrentUser, base, "Multi", kRegMultiSz, B({'x', '&', 0, 0xe9, 0, 0}));
+    SetValue(r, kCurrentUser, base, "link", kRegLink, B({'L', 0, 0xe9, 0, '<', 0, 0, 0}));
+    SetValue(r, kCurrentUser, base, "big", kRegDwordBigEndian, B({0, 0, 1, 2}));
+    SetValue(r, kCurrentUser, base, "neg", kRegDword, B({0xff, 0xff, 0xff, 0xff}));
+    SetValue(r, kCurrentUser, base, "q", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8}));
+    SetValue(r, kCurrentUser, base, "res", kRegResourceList, B({0xde, 0xad}));
+    SetValue(r, kCurrentUser, base, "nul", kRegSz, B({'t', 0, 'u', 0}));
+    SetValue(r, kCurrentUser, base, "unended", kRegExpandSz, B({'%', 'X', '%'}));
+    SetValue(r, kCurrentUser, base, "empty", kRegBinary, {});
+    // Named as the unnamed value is shown, and reading as an unset one does: left out, as
+    // the unnamed value without data is.
+    SetValue(r, kCurrentUser, base, "(Default)", kRegSz, Str("(value not set)"));
+    SetValue(r, kCurrentUser, base + "\\Unset", nullptr, kRegSz, {});
+    SetValue(r, kCurrentUser, base + "\\Unset", "after", kRegSz, Str("1"));
+    SetValue(r, kCurrentUser, base + "\\Set", nullptr, kRegDword, B({7, 0, 0, 0}));
+
+    const std::string walked = WriteFile(drive, r, {"HKEY_CURRENT_USER\\" + base});
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"sz\" value=\"a&amp;b&quot;c&lt;d>\xc3\xa9\"/>\r\n")) << walked;
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"Multi\" value=\"x&amp;\r\n\xc3\xa9\" type=\"REG_MULTI_SZ\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"link\" value=\"L\xc3\xa9&lt;\" type=\"REG_SZ\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"big\" value=\"0x00000102 (258)\" type=\"REG_DWORD\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"neg\" value=\"0xffffffff (-1)\" type=\"REG_DWORD\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"q\" value=\"0x0807060504030201\" type=\"REG_QWORD\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"res\" value=\"de ad\" type=\"REG_RESOURCE_LIST\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"nul\" value=\"t\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"unended\" value=\"%X%\" type=\"REG_EXPAND_SZ\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"empty\" value=\"\" type=\"REG_BINARY\"/>"));
+    EXPECT_EQ(std::string::npos, walked.find("(value not set)"));
+    EXPECT_NE(std::string::npos, walked.find("<k name=\"Unset\">\r\n      <v name=\"after\""));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"(Default)\" value=\"0x00000007 (7)\" type=\"REG_DWORD\"/>"));
+
+    // The same key through the stream, fed in enumeration order as the backup reads it.
+    std::function<void(KeySnapshotStream&, HKey, std::string_view)> feed = [&](KeySnapshotStream& stream, HKey key,
+                                                                                 std::string_view name) {
+        stream.BeginKey(name);
+        KeyCounts counts;
+        ASSERT_TRUE(QueryKeyCounts(r, key, &counts));
+        ListKeyValues(r, key, drive.system(), counts,
+                      [&](std::string_view n, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+                          stream.Value(n, type, data, size);
+                      });
+        char sub[256];
+        for (std::uint32_t i = 0;; ++i) {
+            std::uint32_t length = sizeof sub;
+            if (r.EnumKeyEx(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+                break;
+            KeyHandle child(r);
+            ASSERT_EQ(kSuccess, r.OpenKey(key, sub, child.Put()));
+            feed(stream, child.get(), std::string_view(sub, length));
+        }
+        stream.EndKey();
+    };
+    XmlWriter writer(drive.system());
+    writer.SetFileName("C:\\snap.xml");
+    XmlElement root("registry");
+    root.WriteStartTag(writer, +1, true, true);
+    KeyHandle key(r);
+    ASSERT_EQ(kSuccess, r.OpenKey(kCurrentUser, base.c_str(), key.Put()));
+    EXPECT_TRUE(WriteBranchFrom(writer, drive.system(), "HKEY_CURRENT_USER\\" + base, [&](KeySnapshotStream& stream) {
+        feed(stream, key.get(), {});
+        return true;
+    }));
+    root.WriteEndTag(writer, -1, true, true);
+    EXPECT_TRUE(writer.Close());
+    EXPECT_EQ(walked, drive.Read("snap.xml"));
+}
 
 // Under Wine every registry call is a round trip: the writer asks each key once, lists its
 // values from that answer and enumerates subkeys only of a key that counts some.
