@@ -18,11 +18,14 @@ class InputFile {
 public:
     InputFile()
     {
-        // Memory-backed where there is such a place: a file is written for every input.
+        // The folder the caller names (TMPDIR: the run script gives each run one and removes
+        // it afterwards, as libFuzzer may end the process without running exit handlers),
+        // else a memory-backed one where there is one: a file is written for every input.
         std::error_code ec;
-        std::filesystem::path scratch = std::filesystem::is_directory("/dev/shm", ec)
-                                            ? std::filesystem::path("/dev/shm")
-                                            : std::filesystem::temp_directory_path();
+        const char* named = std::getenv("TMPDIR");
+        std::filesystem::path scratch = (named && *named) || !std::filesystem::is_directory("/dev/shm", ec)
+                                            ? std::filesystem::temp_directory_path()
+                                            : std::filesystem::path("/dev/shm");
         host_ = scratch / ("tarnwick-fuzz-" + std::to_string(getpid()));
         std::filesystem::create_directories(host_);
         system_.MapDrive('C', host_.string());
