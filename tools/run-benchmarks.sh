@@ -20,6 +20,12 @@ for b in "$root"/build/win64/tests/*_bench.exe; do
   # A display for the benchmarks that open windows.
   "$here/with-xvfb.sh" "$here/wine-run.sh" "$b" | tr -d '\r' | tee -a "$out" || echo "bench $(basename "$b") failed"
 done
+# Scripts that time the programs themselves as a user runs them, in a 64-bit tree.
+for b in "$root"/tests/bench/*_bench.sh; do
+  [[ -n $filter && $(basename "$b") != *$filter* ]] && continue
+  echo "== bench (wine, 64-bit): $(basename "$b")"
+  "$b" "$root/build/win64" | tee -a "$out" || echo "bench $(basename "$b") failed"
+done
 echo
 echo "== summary (ratio: the work over its reference, measured in the same run)"
 {

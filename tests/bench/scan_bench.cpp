@@ -126,7 +126,7 @@ void NativeRun(std::size_t keyCount, double* perKey)
     fs::remove_all(host);
 }
 
-int Main()
+int Main(int, char**)
 {
     double small = 0, large = 0;
     NativeRun(100000, &small);
@@ -157,19 +157,35 @@ double RegExport(const std::string& key, const std::string& file)
     return seconds;
 }
 
-int Main()
+const std::string kWineSubkey = "SOFTWARE\\TarnwickScanBench";
+const std::string kWineFolder = "C:\\tarnwick-bench";
+
+// The branch of 10^5 keys and the files its values name, made anew.
+GeneratedBranch SeedWineBranch(Registry& registry, System& system)
+{
+    KeyOperations keys(registry, DeletionStyle::WindowsNT);
+    keys.DeleteKeyTree("HKEY_CURRENT_USER", kWineSubkey);
+    MakeBenchFiles(system, kWineFolder);
+    GeneratedBranch branch;
+    double made = Seconds([&] { branch = GenerateScanBranch(registry, kCurrentUser, kWineSubkey, 100000, kWineFolder); });
+    std::printf("Wine registry, HKEY_CURRENT_USER\\%s\n", kWineSubkey.c_str());
+    PrintBranch(branch, made);
+    return branch;
+}
+
+int Main(int argc, char** argv)
 {
     Win32Registry registry;
     Win32System system;
-    const std::string subkey = "SOFTWARE\\TarnwickScanBench";
-    const std::string folder = "C:\\tarnwick-bench";
+    if (argc > 1 && std::string(argv[1]) == "--seed") {
+        // Only the branch, left in place for cli_bench.sh to time the programs themselves on.
+        SeedWineBranch(registry, system);
+        return 0;
+    }
+    const std::string& subkey = kWineSubkey;
+    const std::string& folder = kWineFolder;
     KeyOperations keys(registry, DeletionStyle::WindowsNT);
-    keys.DeleteKeyTree("HKEY_CURRENT_USER", subkey);
-    MakeBenchFiles(system, folder);
-    GeneratedBranch branch;
-    double made = Seconds([&] { branch = GenerateScanBranch(registry, kCurrentUser, subkey, 100000, folder); });
-    std::printf("Wine registry, HKEY_CURRENT_USER\\%s\n", subkey.c_str());
-    PrintBranch(branch, made);
+    GeneratedBranch branch = SeedWineBranch(registry, system);
 
     double plain = 1e9, scan = 1e9, scanLogged = 1e9, unqueried = 1e9;
     std::size_t walked = 0, problems = 0, peakScan = 0;
@@ -237,7 +253,7 @@ int Main()
 }  // namespace
 }  // namespace tw::bench
 
-int main()
+int main(int argc, char** argv)
 {
-    return tw::bench::Main();
+    return tw::bench::Main(argc, argv);
 }
