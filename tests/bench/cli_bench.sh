@@ -25,8 +25,6 @@ trap finish EXIT
 finish
 mkdir -p "$bench"
 "$tools/wine-prefix.sh" "$WINEPREFIX" win64
-# One registry server for the whole run, so that no command pays for starting it.
-wineserver -p
 drive=$WINEPREFIX/drive_c
 run() { "$tools/wine-run.sh" "$@"; }
 
@@ -41,28 +39,21 @@ timed() {
     echo -1
   fi
 }
-ratio() { python3 -c "a, b = $1, $2; print(f'{a / b:.3g}' if a > 0 and b > 0 else -1)"; }
+py() { python3 -c "$1"; }
+best() { py "a, b = $1, $2; print(min(a, b) if a > 0 and b > 0 else max(a, b))"; }
+ratio() { py "a, b = $1, $2; print(f'{a / b:.3g}' if a > 0 and b > 0 else -1)"; }
 # summary|target|where|work|ratio|reference|limit|met, as SummaryRow prints it.
 summary() {  # target work ratio reference op limit
   local met
-  met=$(python3 -c "r, l = $3, $6; print('not measured' if r < 0 else 'met' if (r < l if '$5' == '<' else r <= l) else 'NOT met')")
+  met=$(py "r, l = $3, $6; print('not measured' if r < 0 else 'met' if (r < l if '$5' == '<' else r <= l) else 'NOT met')")
   echo "summary|$1|wine|$2|$3|$4|$5 $6|$met"
 }
 
 echo "tarnwick-cli under Wine, 64-bit build, prefix $WINEPREFIX"
+# Both registries are seeded first: the scan benchmark's branch, and an App Paths entry
+# naming a program that is not there, holding 10^4 subkeys of values of several types
+# (brought in by Wine's own reg import). The complete scan and its reference both walk it.
 run "$tree/tests/scan_bench.exe" --seed | tr -d '\r'
-scan=$(timed run "$tree/src/tarnwick-cli.exe" scan CompleteRegistryScan)
-problems=$(grep -c . "$bench/last.out" || true)
-export_lm=$(timed wine reg export 'HKEY_LOCAL_MACHINE\SOFTWARE' 'C:\lm.reg' /y /reg:64)
-export_cu=$(timed wine reg export 'HKEY_CURRENT_USER\SOFTWARE' 'C:\cu.reg' /y /reg:64)
-exported=$(python3 -c "a, b = $export_lm, $export_cu; print(f'{a + b:.2f}' if a > 0 and b > 0 else -1)")
-echo "  scan CompleteRegistryScan: $scan s ($problems lines of output)"
-echo "  reg export HKLM\\SOFTWARE: $export_lm s, HKCU\\SOFTWARE: $export_cu s; together $exported s"
-summary "1 scan" "tarnwick-cli scan CompleteRegistryScan" "$(ratio "$scan" "$exported")" \
-  "reg export of HKLM and HKCU\\SOFTWARE" "<" 1
-
-# An App Paths entry naming a program that is not there, holding 10^4 subkeys of values of
-# several types, brought in by Wine's own reg import.
 key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\TwCliBench.exe'
 python3 - "$drive/seed.reg" "$key" <<'PY'
 import sys
@@ -76,6 +67,28 @@ with open(path, 'w', newline='') as out:
                   f'"Where"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n\r\n')
 PY
 wine reg import 'C:\seed.reg' /reg:64 >/dev/null 2>&1
+# The registry server saves a changed registry some seconds later, and a save of one this
+# size would land in a timed command: it is let go (it saves as it ends), and one server
+# then serves every timed command, so that none pays for starting it either.
+wineserver -w
+wineserver -p
+wine reg query 'HKEY_CURRENT_USER\SOFTWARE' >/dev/null 2>&1 || true
+
+# Two rounds each, taking turns, the better kept.
+scan=-1 export_lm=-1 export_cu=-1
+for round in 1 2; do
+  scan=$(best "$scan" "$(timed run "$tree/src/tarnwick-cli.exe" scan CompleteRegistryScan)")
+  problems=$(grep -c . "$bench/last.out" || true)
+  export_lm=$(best "$export_lm" "$(timed wine reg export 'HKEY_LOCAL_MACHINE\SOFTWARE' 'C:\lm.reg' /y /reg:64)")
+  export_cu=$(best "$export_cu" "$(timed wine reg export 'HKEY_CURRENT_USER\SOFTWARE' 'C:\cu.reg' /y /reg:64)")
+done
+exported=$(py "a, b = $export_lm, $export_cu; print(f'{a + b:.2f}' if a > 0 and b > 0 else -1)")
+echo "  scan CompleteRegistryScan: $scan s ($problems lines of output)"
+echo "  reg export HKLM\\SOFTWARE: $export_lm s, HKCU\\SOFTWARE: $export_cu s; together $exported s"
+summary "1 scan" "tarnwick-cli scan CompleteRegistryScan" "$(ratio "$scan" "$exported")" \
+  "reg export of HKLM and HKCU\\SOFTWARE" "<" 1
+
+# The repair changes the registry: it comes last, once.
 reference=$(timed wine reg export "$key" 'C:\key.reg' /y /reg:64)
 repair=$(timed run "$tree/src/tarnwick-cli.exe" repair ApplicationPaths)
 gone=yes
