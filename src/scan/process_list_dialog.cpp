@@ -118,10 +118,8 @@ void ProcessListDialog::OnTimer(UINT_PTR id)
 INT_PTR ProcessListDialog::OnMessage(UINT message, WPARAM, LPARAM, bool* handled)
 {
     *handled = message == kScanCompletedMessage;
-    if (*handled) {
-        ShowRows();  // the last counts before the message box covers them
+    if (*handled)
         model_->OnScanCompleted();
-    }
     return 0;
 }
 
@@ -178,6 +176,10 @@ void ProcessListDialog::StopProgressTimer()
 
 void ProcessListDialog::ShowMessage(const std::string& text)
 {
+    // The counts as the scan left them, before the message box covers them: after a
+    // completion, and after an abort, whose worker may have found more since the last
+    // timer drew the rows.
+    ShowRows();
     MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK);
 }
 
