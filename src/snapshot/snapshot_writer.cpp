@@ -96,24 +96,27 @@ bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& en
 // string's bytes are escaped straight from the data.
 bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const RawValue& value, std::string& scratch)
 {
+    const bool hex = HexText(value.type);
+    const std::optional<std::string_view> stored =
+        hex ? std::nullopt : StoredText(value.type, value.data.data(), value.data.size());
+    if (!hex && !stored) {
+        scratch.clear();
+        AppendRawValueText(scratch, value, codec);
+    }
     if (value.name == kDefaultValueName) {
         // "(Default)" reading "(value not set)": the unnamed value without data, or a value
         // that names and reads itself so. Neither is written, as with a listing's entry.
-        scratch.clear();
-        AppendRawValueText(scratch, value, codec);
-        if (scratch == kValueNotSet)
+        // Hex text never reads so.
+        if (value.unnamed && value.data.empty())
+            return true;
+        if (!hex && (stored ? *stored : std::string_view(scratch)) == kValueNotSet)
             return true;
     }
     return WriteValueLine(writer, codec, value.name, value.type, [&](std::string& line) {
-        if (HexText(value.type)) {
+        if (hex)
             AppendRawValueText(line, value, codec);
-        } else if (auto text = StoredText(value.type, value.data.data(), value.data.size())) {
-            AppendXmlText(*text, codec, line);
-        } else {
-            scratch.clear();
-            AppendRawValueText(scratch, value, codec);
-            AppendXmlText(scratch, codec, line);
-        }
+        else
+            AppendXmlText(stored ? *stored : std::string_view(scratch), codec, line);
     });
 }
 
