@@ -274,28 +274,6 @@ std::size_t FileSize(System& system, const std::string& file)
     return size > 0 ? static_cast<std::size_t>(size) : 0;
 }
 
-// Writing `bytes` bytes of the snapshot to a new file, 64 KB a call as the writer hands them
-// on, and nothing else: the file system's part of a snapshot write.
-Phase MeasureFileWrite(System& system, const std::string& snapshot, std::size_t bytes)
-{
-    std::vector<char> piece(64 * 1024);
-    {
-        auto in = system.OpenFile(snapshot, FileMode::Read);
-        piece.resize(in ? in->Read(piece.data(), piece.size()) : 0);
-    }
-    const std::string copy = snapshot + ".copy";
-    system.RemoveFile(copy);
-    Phase phase = Measure([&] {
-        auto out = system.OpenFile(copy, FileMode::Write);
-        for (std::size_t done = 0; out && !piece.empty() && done < bytes; done += piece.size())
-            out->Write(piece.data(), std::min(piece.size(), bytes - done));
-        if (out)
-            out->Close();
-    });
-    system.RemoveFile(copy);
-    return phase;
-}
-
 #ifdef _WIN32
 
 // Runs a command line inside Wine (reg.exe), waits, gives its time or -1.
@@ -410,6 +388,28 @@ int RunOne(std::size_t keys)
 }
 
 #else
+
+// Writing `bytes` bytes of the snapshot to a new file, 64 KB a call as the writer hands them
+// on, and nothing else: the file system's part of a snapshot write.
+Phase MeasureFileWrite(System& system, const std::string& snapshot, std::size_t bytes)
+{
+    std::vector<char> piece(64 * 1024);
+    {
+        auto in = system.OpenFile(snapshot, FileMode::Read);
+        piece.resize(in ? in->Read(piece.data(), piece.size()) : 0);
+    }
+    const std::string copy = snapshot + ".copy";
+    system.RemoveFile(copy);
+    Phase phase = Measure([&] {
+        auto out = system.OpenFile(copy, FileMode::Write);
+        for (std::size_t done = 0; out && !piece.empty() && done < bytes; done += piece.size())
+            out->Write(piece.data(), std::min(piece.size(), bytes - done));
+        if (out)
+            out->Close();
+    });
+    system.RemoveFile(copy);
+    return phase;
+}
 
 double ChildrenCpuSeconds()
 {
