@@ -93,25 +93,24 @@ std::uint32_t TypeCodeFromName(std::string_view name)
     return kRegSz;
 }
 
-void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
-                     TextCodec& codec)
+bool IsHexTextType(std::uint32_t type)
+{
+    return type == kRegBinary || type == kRegResourceList || type == kRegResourceRequirementsList ||
+           type == kRegDword || type == kRegDwordBigEndian || type == kRegQword;
+}
+
+std::size_t HexTextBound(std::size_t size)
+{
+    // Three characters a byte of a binary value; "0x" and 16 digits for a QWORD; "0x", 8
+    // digits, " (", a sign, 10 digits and ")" for a DWORD.
+    return size * 3 > 24 ? size * 3 : 24;
+}
+
+char* PutHexText(char* out, std::uint32_t type, const std::uint8_t* data, std::size_t size)
 {
     if (!data)
         size = 0;
     switch (type) {
-    case kRegBinary:
-    case kRegResourceList:
-    case kRegResourceRequirementsList: {
-        if (size == 0)
-            return;
-        // "xx xx xx": two digits a byte, a blank between bytes.
-        std::size_t at = text.size();
-        text.resize(at + size * 3 - 1, ' ');
-        char* out = text.data() + at;
-        for (std::size_t i = 0; i < size; ++i, out += 3)
-            PutHexPair(out, data[i]);
-        return;
-    }
     case kRegDword:
     case kRegDwordBigEndian: {
         std::uint8_t b[4];
@@ -121,12 +120,12 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
         std::uint32_t v = little ? (b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24)
                                  : (b[3] | b[2] << 8 | b[1] << 16 | static_cast<std::uint32_t>(b[0]) << 24);
         // "0x0000002a (42)": the hex digits of the bytes, then the number as a signed one.
-        char line[32] = {'0', 'x'};
+        *out++ = '0';
+        *out++ = 'x';
         for (int i = 0; i < 8; ++i)
-            line[2 + i] = kHexDigits[(v >> (28 - 4 * i)) & 15];
-        std::size_t length = 10;
-        line[length++] = ' ';
-        line[length++] = '(';
+            *out++ = kHexDigits[(v >> (28 - 4 * i)) & 15];
+        *out++ = ' ';
+        *out++ = '(';
         const bool negative = static_cast<std::int32_t>(v) < 0;
         std::uint32_t magnitude = negative ? 0u - v : v;
         char number[12];
@@ -136,20 +135,43 @@ void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* 
             magnitude /= 10;
         } while (magnitude != 0);
         if (negative)
-            line[length++] = '-';
+            *out++ = '-';
         while (digits != 0)
-            line[length++] = number[--digits];
-        line[length++] = ')';
-        text.append(line, length);
+            *out++ = number[--digits];
+        *out++ = ')';
+        return out;
+    }
+    case kRegQword:
+        *out++ = '0';
+        *out++ = 'x';
+        for (int i = 7; i >= 0; --i, out += 2)
+            PutHexPair(out, ByteAt(data, size, static_cast<std::size_t>(i)));
+        return out;
+    default:
+        // "xx xx xx": two digits a byte, a blank between bytes.
+        if (size == 0)
+            return out;
+        for (std::size_t i = 0; i < size; ++i, out += 3) {
+            PutHexPair(out, data[i]);
+            out[2] = ' ';
+        }
+        return out - 1;
+    }
+}
+
+void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
+                     TextCodec& codec)
+{
+    if (!data)
+        size = 0;
+    if (IsHexTextType(type)) {
+        const std::size_t at = text.size();
+        text.resize(at + HexTextBound(size));
+        char* begin = text.data();
+        text.resize(static_cast<std::size_t>(PutHexText(begin + at, type, data, size) - begin));
         return;
     }
-    case kRegQword: {
-        char line[18] = {'0', 'x'};
-        for (int i = 7, at = 2; i >= 0; --i, at += 2)
-            PutHexPair(line + at, ByteAt(data, size, static_cast<std::size_t>(i)));
-        text.append(line, sizeof line);
-        return;
-    }
+    switch (type) {
     case kRegLink: {
         std::u16string wide;
         for (std::size_t i = 0; i + 1 < size; i += 2) {

@@ -37,6 +37,13 @@ std::string FormatValueText(std::uint32_t type, const std::uint8_t* data, std::s
 void AppendValueText(std::string& text, std::uint32_t type, const std::uint8_t* data, std::size_t size,
                      TextCodec& codec);
 
+// The types whose text is hex digits, blanks and numbers only (binary data, resource lists,
+// DWORDs and QWORDs): AppendValueText's text of them, written straight to a buffer. At `out`
+// there must be room for HexTextBound(size) bytes; PutHexText gives the end of the text.
+bool IsHexTextType(std::uint32_t type);
+std::size_t HexTextBound(std::size_t size);
+char* PutHexText(char* out, std::uint32_t type, const std::uint8_t* data, std::size_t size);
+
 // The data a text stands for, or nothing for a type without a text form of its own.
 std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type);
 

@@ -5,6 +5,7 @@
 #include "snapshot/xml_text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
@@ -16,87 +17,162 @@ namespace {
 // since, or a multibyte code page in which the ANSI name is longer than the counted one).
 constexpr std::uint32_t kLargestSubkeyName = 1024;
 
-// What one walk reuses from key to key: the registry it asks, and the value listing whose
-// storage is kept between keys so that writing a value allocates nothing of its own.
-struct Walk {
-    Walk(XmlWriter& w, Registry& r, TextCodec& c, const SkippedKeyReport* skipped = nullptr)
-        : writer(w), registry(r), codec(c), onSkipped(skipped)
+// One line after another built in place in the writer's buffer (XmlWriter::Room). Each Put
+// makes its room first: a comparison, as the buffer almost always holds it. A text too long
+// for the room the writer hands out at once goes in pieces.
+class LineOut {
+public:
+    LineOut(XmlWriter& writer, TextCodec& codec) : writer_(writer), codec_(codec) {}
+    LineOut(const LineOut&) = delete;
+    LineOut& operator=(const LineOut&) = delete;
+
+    // The start of a line: `blanks` blanks of indentation, a fixed number of them stored at
+    // once, of which as many as are wanted count.
+    bool Begin(int blanks)
     {
+        std::size_t n = blanks > 0 ? static_cast<std::size_t>(blanks) : 0;
+        for (;;) {
+            if (!Reserve(kFewBlanks))
+                return false;
+            std::memcpy(at_, kBlanks, kFewBlanks);
+            const std::size_t put = std::min(n, kFewBlanks);
+            at_ += put;
+            n -= put;
+            if (n == 0)
+                return true;
+        }
     }
 
-    XmlWriter& writer;
-    Registry& registry;
-    TextCodec& codec;
-    ValueLister values;
-    std::string scratch;  // the text of a value that is made before it is escaped
-    // A buffer for subkey names per level of the walk (a deque, so that a deeper level added
-    // leaves the ones in use where they are), and the level at hand.
-    std::deque<std::vector<char>> names;
-    std::size_t depth = 0;
-    // Only kept when someone is told of the keys left out: the full path of the key at hand.
-    const SkippedKeyReport* onSkipped;
-    std::string path;
+    // Text the caller knows to be fit for the file as it stands.
+    template <std::size_t N>
+    bool Put(const char (&literal)[N])
+    {
+        if (!Reserve(N - 1))
+            return false;
+        std::memcpy(at_, literal, N - 1);
+        at_ += N - 1;
+        return true;
+    }
+    bool PutBytes(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const std::size_t piece = std::min(bytes.size(), kPiece);
+            if (!Reserve(piece))
+                return false;
+            std::memcpy(at_, bytes.data(), piece);
+            at_ += piece;
+            bytes.remove_prefix(piece);
+        }
+        return true;
+    }
+
+    // A registry name or text: escaped, and from the code page to UTF-8 (AppendXmlText).
+    bool PutText(std::string_view text)
+    {
+        if (text.size() <= kPiece) {
+            if (!Reserve(kXmlTextGrowth * text.size()))
+                return false;
+            if (char* end = PutAsciiXmlText(text, at_)) {
+                at_ = end;
+                return true;
+            }
+        }
+        escaped_.clear();
+        AppendXmlText(text, codec_, escaped_);
+        return PutBytes(escaped_);
+    }
+
+    // The text of a value whose text is hex digits and numbers (IsHexTextType): a number
+    // reads only its first bytes, binary data of any length goes in pieces.
+    bool PutHex(std::uint32_t type, std::span<const std::uint8_t> data)
+    {
+        if (type == kRegDword || type == kRegDwordBigEndian || type == kRegQword) {
+            if (!Reserve(HexTextBound(0)))
+                return false;
+            at_ = PutHexText(at_, type, data.data(), data.size());
+            return true;
+        }
+        constexpr std::size_t kBytes = kPiece / 3;
+        for (std::size_t done = 0; done < data.size(); done += kBytes) {
+            const std::size_t piece = std::min(data.size() - done, kBytes);
+            if (!Reserve(HexTextBound(piece) + 1))
+                return false;
+            if (done != 0)
+                *at_++ = ' ';
+            at_ = PutHexText(at_, type, data.data() + done, piece);
+        }
+        return true;
+    }
+
+    // The line is whole: it goes to the writer (and on to the file when the buffer is full).
+    bool End()
+    {
+        if (!at_)
+            return false;
+        const bool ok = writer_.Commit(at_);
+        at_ = end_ = nullptr;
+        return ok;
+    }
+
+private:
+    static constexpr std::size_t kFewBlanks = 16;
+    static constexpr char kBlanks[kFewBlanks + 1] = "                ";
+    // The most a single Put asks the writer for at once.
+    static constexpr std::size_t kPiece = XmlWriter::kRoomLimit / kXmlTextGrowth;
+
+    bool Reserve(std::size_t bytes)
+    {
+        if (at_ && static_cast<std::size_t>(end_ - at_) >= bytes)
+            return true;
+        if (at_ && !writer_.Commit(at_)) {
+            at_ = end_ = nullptr;
+            return false;
+        }
+        std::size_t free = 0;
+        at_ = writer_.Room(bytes, &free);
+        end_ = at_ ? at_ + free : nullptr;
+        return at_ != nullptr;
+    }
+
+    XmlWriter& writer_;
+    TextCodec& codec_;
+    char* at_ = nullptr;
+    char* end_ = nullptr;
+    std::string escaped_;  // a text that is not ASCII only, escaped and converted
 };
-
-// True for the types whose text is hex digits, blanks and "0x" only: nothing to escape.
-bool HexText(std::uint32_t type)
-{
-    return type == kRegBinary || type == kRegResourceList || type == kRegResourceRequirementsList ||
-           type == kRegDword || type == kRegDwordBigEndian || type == kRegQword;
-}
-
-// The writer's bytes with `blanks` blanks of indentation appended, ready for the rest of a
-// line (XmlWriter::BeginLine), or nullptr.
-std::string* BeginIndentedLine(XmlWriter& writer, int blanks)
-{
-    std::string* line = writer.BeginLine();
-    if (line && blanks > 0)
-        line->append(static_cast<std::size_t>(blanks), ' ');
-    return line;
-}
 
 // `<v name="..." value="..." type="..."/>` on a line of its own, one level below the key: the
 // line XmlElement::WriteEmptyTag makes of a "v" element with these attributes, built here
 // straight into the file's bytes, since it is written for every value of a full backup.
-// `appendValue` appends the value attribute's text, escaped.
-template <class AppendValue>
-bool WriteValueLine(XmlWriter& writer, TextCodec& codec, std::string_view name, std::uint32_t type,
-                    AppendValue&& appendValue)
+// `putValue` puts the value attribute's text, escaped.
+template <class PutValue>
+bool WriteValueLine(XmlWriter& writer, LineOut& line, std::string_view name, std::uint32_t type, PutValue&& putValue)
 {
-    std::string* line = BeginIndentedLine(writer, writer.Indent() + 1);
-    if (!line)
+    if (!line.Begin(writer.Indent() + 1) || !line.Put("<v name=\"") || !line.PutText(name) ||
+        !line.Put("\" value=\"") || !putValue() || !line.Put("\""))
         return false;
-    line->append("<v name=\"", 9);
-    AppendXmlText(name, codec, *line);
-    line->append("\" value=\"", 9);
-    appendValue(*line);
-    line->push_back('"');
     if (type != kRegSz && type != kRegNone) {
-        line->append(" type=\"", 7);
-        line->append(TypeNameFromCode(type));  // letters and '_' only
-        line->push_back('"');
+        if (!line.Put(" type=\"") || !line.PutBytes(TypeNameFromCode(type)) || !line.Put("\""))  // letters and '_'
+            return false;
     }
-    line->append("/>\r\n", 4);
-    return writer.EndLine();
+    return line.Put("/>\r\n") && line.End();
 }
 
-bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const ValueEntry& entry)
+bool WriteValueElement(XmlWriter& writer, LineOut& line, const ValueEntry& entry)
 {
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
-    return WriteValueLine(writer, codec, entry.name, entry.type, [&](std::string& line) {
-        if (HexText(entry.type))
-            line.append(entry.text);
-        else
-            AppendXmlText(entry.text, codec, line);
+    return WriteValueLine(writer, line, entry.name, entry.type, [&] {
+        return IsHexTextType(entry.type) ? line.PutBytes(entry.text) : line.PutText(entry.text);
     });
 }
 
 // The same line for a value as the registry gave it: its text is made where it goes, and a
 // string's bytes are escaped straight from the data.
-bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const RawValue& value, std::string& scratch)
+bool WriteValueElement(XmlWriter& writer, LineOut& line, TextCodec& codec, const RawValue& value,
+                       std::string& scratch)
 {
-    const bool hex = HexText(value.type);
+    const bool hex = IsHexTextType(value.type);
     const std::optional<std::string_view> stored =
         hex ? std::nullopt : StoredText(value.type, value.data.data(), value.data.size());
     if (!hex && !stored) {
@@ -112,41 +188,55 @@ bool WriteValueElement(XmlWriter& writer, TextCodec& codec, const RawValue& valu
         if (!hex && (stored ? *stored : std::string_view(scratch)) == kValueNotSet)
             return true;
     }
-    return WriteValueLine(writer, codec, value.name, value.type, [&](std::string& line) {
+    return WriteValueLine(writer, line, value.name, value.type, [&] {
         if (hex)
-            AppendRawValueText(line, value, codec);
-        else
-            AppendXmlText(stored ? *stored : std::string_view(scratch), codec, line);
+            return line.PutHex(value.type, value.data);
+        return line.PutText(stored ? *stored : std::string_view(scratch));
     });
 }
 
 // `<k name="...">` (one level deeper from here on) or `<k name="..."/>`, and `</k>` (one
 // level back up): the lines XmlElement makes of a "k" element, built in place as the values'
 // are, since a full backup writes them for every key.
-bool WriteKeyTag(XmlWriter& writer, TextCodec& codec, std::string_view name, bool empty)
+bool WriteKeyTag(XmlWriter& writer, LineOut& line, std::string_view name, bool empty)
 {
     const int indent = writer.Indent() + 1;
     if (!empty)
         writer.SetIndent(indent);
-    std::string* line = BeginIndentedLine(writer, indent);
-    if (!line)
+    if (!line.Begin(indent) || !line.Put("<k name=\"") || !line.PutText(name))
         return false;
-    line->append("<k name=\"", 9);
-    AppendXmlText(name, codec, *line);
-    line->append(empty ? "\"/>\r\n" : "\">\r\n");
-    return writer.EndLine();
+    return (empty ? line.Put("\"/>\r\n") : line.Put("\">\r\n")) && line.End();
 }
 
-bool WriteKeyEndTag(XmlWriter& writer)
+bool WriteKeyEndTag(XmlWriter& writer, LineOut& line)
 {
     const int indent = writer.Indent();
     writer.SetIndent(indent - 1);
-    std::string* line = BeginIndentedLine(writer, indent);
-    if (!line)
-        return false;
-    line->append("</k>\r\n", 6);
-    return writer.EndLine();
+    return line.Begin(indent) && line.Put("</k>\r\n") && line.End();
 }
+
+// What one walk reuses from key to key: the registry it asks, and the value listing whose
+// storage is kept between keys so that writing a value allocates nothing of its own.
+struct Walk {
+    Walk(XmlWriter& w, Registry& r, TextCodec& c, const SkippedKeyReport* skipped = nullptr)
+        : writer(w), line(w, c), registry(r), codec(c), onSkipped(skipped)
+    {
+    }
+
+    XmlWriter& writer;
+    LineOut line;
+    Registry& registry;
+    TextCodec& codec;
+    ValueLister values;
+    std::string scratch;  // the text of a value that is made before it is escaped
+    // A buffer for subkey names per level of the walk (a deque, so that a deeper level added
+    // leaves the ones in use where they are), and the level at hand.
+    std::deque<std::vector<char>> names;
+    std::size_t depth = 0;
+    // Only kept when someone is told of the keys left out: the full path of the key at hand.
+    const SkippedKeyReport* onSkipped;
+    std::string path;
+};
 
 enum class KeyWritten { Whole, Unreadable, Failed };
 
@@ -174,17 +264,17 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
         if (!hasContents)
             // An empty-element tag holds nothing: whatever appeared in the key since the
             // query is left out rather than written where it would restore into the parent.
-            return Result(WriteKeyTag(walk.writer, walk.codec, keyName, true));
-        if (!WriteKeyTag(walk.writer, walk.codec, keyName, false))
+            return Result(WriteKeyTag(walk.writer, walk.line, keyName, true));
+        if (!WriteKeyTag(walk.writer, walk.line, keyName, false))
             return KeyWritten::Failed;
     }
 
     if (singleValue) {
-        if (!WriteValueElement(walk.writer, walk.codec, *singleValue))
+        if (!WriteValueElement(walk.writer, walk.line, *singleValue))
             return KeyWritten::Failed;
     } else {
         for (const RawValue& value : walk.values.Sorted(walk.registry, key, counts))
-            if (!WriteValueElement(walk.writer, walk.codec, value, walk.scratch))
+            if (!WriteValueElement(walk.writer, walk.line, walk.codec, value, walk.scratch))
                 return KeyWritten::Failed;
     }
 
@@ -226,7 +316,7 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     }
 
     if (!keyName.empty())
-        return Result(WriteKeyEndTag(walk.writer));
+        return Result(WriteKeyEndTag(walk.writer, walk.line));
     return Result(!walk.writer.Failed());
 }
 
@@ -335,12 +425,15 @@ void KeySnapshotStream::EndKey()
     if (!level.open && !level.name.empty() && level.values.empty()) {
         // Nothing in it: an empty-element tag, as the registry walk writes a key that counts
         // no value and no subkey.
-        WriteKeyTag(writer_, codec_, level.name, true);
+        LineOut line(writer_, codec_);
+        WriteKeyTag(writer_, line, level.name, true);
     } else {
         if (!level.open)
             Open(level);
-        if (!level.name.empty())
-            WriteKeyEndTag(writer_);
+        if (!level.name.empty()) {
+            LineOut line(writer_, codec_);
+            WriteKeyEndTag(writer_, line);
+        }
     }
     levels_.pop_back();
 }
@@ -348,12 +441,12 @@ void KeySnapshotStream::EndKey()
 void KeySnapshotStream::Open(Level& level)
 {
     level.open = true;
-    if (!level.name.empty()) {
-        WriteKeyTag(writer_, codec_, level.name, false);
-    }
+    LineOut line(writer_, codec_);
+    if (!level.name.empty())
+        WriteKeyTag(writer_, line, level.name, false);
     OrderForSnapshot(level.values);
     for (const ValueEntry& entry : level.values)
-        WriteValueElement(writer_, codec_, entry);
+        WriteValueElement(writer_, line, entry);
     level.values = ValueListing();
 }
 

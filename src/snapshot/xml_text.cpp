@@ -50,49 +50,66 @@ bool NeedsCare(std::uint64_t word)
 
 }  // namespace
 
-void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
+char* PutAsciiXmlText(std::string_view text, char* out)
 {
-    // Runs of characters that need neither escaping nor conversion (most of every name and
-    // value) are copied at once.
+    // Runs of characters that need no escaping (most of every name and value) are copied at
+    // once.
     static constexpr auto kPlain = [] {
         std::array<bool, 256> plain{};
         for (int c = 0; c < 0x80; ++c)
             plain[std::size_t(c)] = c != '&' && c != '"' && c != '<';
         return plain;
     }();
-    const std::size_t start = out.size();
-    bool ascii = true;
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end) {
-        const char* run = p;
+        // Eight plain bytes at a time, stored as they are read; the rest of the run byte by
+        // byte.
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
             if (NeedsCare(word))
                 break;
+            std::memcpy(out, &word, 8);
             p += 8;
+            out += 8;
         }
         while (p != end && kPlain[static_cast<unsigned char>(*p)])
-            ++p;
-        out.append(run, std::size_t(p - run));
+            *out++ = *p++;
         if (p == end)
             break;
         switch (*p) {
-        case '&': out.append("&amp;", 5); break;
-        case '"': out.append("&quot;", 6); break;
-        case '<': out.append("&lt;", 4); break;
-        default:
-            ascii = false;
-            out += *p;
+        case '&': std::memcpy(out, "&amp;", 5); out += 5; break;
+        case '"': std::memcpy(out, "&quot;", 6); out += 6; break;
+        case '<': std::memcpy(out, "&lt;", 4); out += 4; break;
+        default: return nullptr;  // outside ASCII
         }
         ++p;
     }
-    // ASCII is the same in every ANSI code page and in UTF-8.
-    if (!ascii) {
-        std::string utf8 = Utf16ToUtf8(codec.AnsiToUtf16(std::string_view(out).substr(start)));
-        out.replace(start, std::string::npos, utf8);
+    return out;
+}
+
+void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
+{
+    const std::size_t start = out.size();
+    out.resize(start + kXmlTextGrowth * text.size());
+    if (char* end = PutAsciiXmlText(text, out.data() + start)) {
+        out.resize(static_cast<std::size_t>(end - out.data()));
+        return;
     }
+    // A byte outside ASCII: escaped as it stands, then the whole text from the code page to
+    // UTF-8 (ASCII is the same in every ANSI code page and in UTF-8).
+    out.resize(start);
+    for (char c : text) {
+        switch (c) {
+        case '&': out.append("&amp;", 5); break;
+        case '"': out.append("&quot;", 6); break;
+        case '<': out.append("&lt;", 4); break;
+        default: out += c;
+        }
+    }
+    std::string utf8 = Utf16ToUtf8(codec.AnsiToUtf16(std::string_view(out).substr(start)));
+    out.replace(start, std::string::npos, utf8);
 }
 
 std::string EscapeXmlText(std::string_view text, TextCodec& codec)

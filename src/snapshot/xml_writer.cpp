@@ -5,10 +5,6 @@
 namespace tw {
 namespace {
 
-// Bytes gathered before they go to the file: large enough that a snapshot of hundreds of
-// megabytes is written in few calls, small enough that memory stays flat.
-constexpr std::size_t kBufferSize = 64 * 1024;
-
 void AppendBlanks(std::string& line, int count)
 {
     if (count > 0)
@@ -29,56 +25,65 @@ bool XmlWriter::SetFileName(std::string_view path)
     return true;
 }
 
-std::string* XmlWriter::BeginLine()
+char* XmlWriter::RoomAfterFlush(std::size_t bytes, std::size_t* free)
 {
+    // The file is created, the declaration goes out or the buffer is full.
     if (!file_) {
         file_ = system_.OpenFile(fileName_, FileMode::Write);
         if (!file_)
             return nullptr;
         declared_ = false;
         failed_ = false;
-        buffer_.clear();
+        used_ = 0;
+        if (!buffer_)
+            buffer_ = std::make_unique<char[]>(kCapacity);
     }
-    if (failed_)
+    if (failed_ || bytes > kRoomLimit)
         return nullptr;
     if (!declared_) {
         declared_ = true;
-        int saved = indent_;
-        indent_ = 0;
         XmlElement declaration("xml");
         declaration.SetAttribute("version", "1.0");
         declaration.SetAttribute("encoding", "UTF-8");
         // Built here rather than through WriteDeclaration: that would reuse LineBuffer(),
         // which may hold the very text being written.
-        buffer_ += declaration.DeclarationLine(indent_);
-        indent_ = saved;
+        const std::string line = declaration.DeclarationLine(0);
+        if (used_ + line.size() > kCapacity && !FlushBuffer())
+            return nullptr;
+        std::memcpy(buffer_.get() + used_, line.data(), line.size());
+        used_ += line.size();
     }
-    return &buffer_;
-}
-
-bool XmlWriter::EndLine()
-{
-    if (buffer_.size() >= kBufferSize)
-        return FlushBuffer();
-    return !failed_;
+    if (used_ + bytes > kCapacity && !FlushBuffer())
+        return nullptr;
+    *free = kCapacity - used_;
+    return buffer_.get() + used_;
 }
 
 bool XmlWriter::Write(std::string_view text)
 {
-    std::string* line = BeginLine();
-    if (!line)
-        return false;
-    line->append(text);
-    return EndLine();
+    // In pieces of what Room hands out at once; an empty text still creates the file.
+    do {
+        const std::size_t piece = text.size() < kRoomLimit ? text.size() : kRoomLimit;
+        std::size_t free = 0;
+        char* out = Room(piece, &free);
+        if (!out)
+            return false;
+        if (piece != 0)
+            std::memcpy(out, text.data(), piece);
+        if (!Commit(out + piece))
+            return false;
+        text.remove_prefix(piece);
+    } while (!text.empty());
+    return true;
 }
 
 bool XmlWriter::FlushBuffer()
 {
     if (!file_ || failed_)
         return !failed_;
-    if (!buffer_.empty() && !file_->Write(buffer_.data(), buffer_.size()))
+    if (used_ != 0 && !file_->Write(buffer_.get(), used_))
         failed_ = true;
-    buffer_.clear();
+    used_ = 0;
     return !failed_;
 }
 
@@ -101,7 +106,7 @@ bool XmlWriter::Close()
             ok = false;
         file_.reset();
     }
-    buffer_.clear();
+    used_ = 0;
     declared_ = false;
     failed_ = false;
     indent_ = 0;

@@ -31,12 +31,25 @@ public:
     // call tries again), writes the declaration if it has not gone out yet, then `text`.
     // False once any byte of this file could not be written.
     virtual bool Write(std::string_view text);
-    // Write in two steps, for a caller that builds its text in place: BeginLine creates the
-    // file and writes the declaration as Write does and gives the bytes waiting for the
-    // file, to append the text to (nullptr where Write would return false); EndLine then
-    // gives Write's result.
-    std::string* BeginLine();
-    bool EndLine();
+    // Writing in place, for a caller that builds much text (a full backup): Room creates the
+    // file and writes the declaration as Write does, and gives where the next `bytes` bytes
+    // go (at most kRoomLimit), with `*free` set to how many fit there in all; nullptr where
+    // Write would return false. Commit then takes the bytes up to `end` as written and gives
+    // Write's result. Nothing else may be written between the two.
+    static constexpr std::size_t kRoomLimit = 16 * 1024;
+    char* Room(std::size_t bytes, std::size_t* free)
+    {
+        if (declared_ && !failed_ && bytes <= kCapacity - used_) {  // almost always
+            *free = kCapacity - used_;
+            return buffer_.get() + used_;
+        }
+        return RoomAfterFlush(bytes, free);
+    }
+    bool Commit(const char* end)
+    {
+        used_ = static_cast<std::size_t>(end - buffer_.get());
+        return used_ < kBufferSize ? !failed_ : FlushBuffer();
+    }
     // Hands the buffered bytes to the file now (the repair journal wants each entry out
     // before the item it records is deleted). False when a write has failed.
     bool Flush();
@@ -56,12 +69,21 @@ public:
     std::string& LineBuffer() { return line_; }
 
 private:
+    // Bytes gathered before they go to the file: large enough that a snapshot of hundreds of
+    // megabytes is written in few calls, small enough that memory stays flat. The buffer
+    // goes to the file once this much is in it, and holds room beyond for what Room hands
+    // out.
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    static constexpr std::size_t kCapacity = kBufferSize + kRoomLimit;
+
+    char* RoomAfterFlush(std::size_t bytes, std::size_t* free);
     bool FlushBuffer();
 
     System& system_;
     std::unique_ptr<File> file_;
     std::string fileName_;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;  // bytes waiting for the file: used_ of them
+    std::size_t used_ = 0;
     std::string line_;
     bool declared_ = false;
     bool failed_ = false;

@@ -34,6 +34,45 @@ std::string WriteFile(ScratchDrive& drive, Registry& registry, const std::vector
     return drive.Read("snap.xml");
 }
 
+// The branch HKEY_CURRENT_USER\`base` written as the repair journal writes a key it has read:
+// through the stream, fed in enumeration order.
+std::string WriteThroughStream(ScratchDrive& drive, Registry& r, const std::string& base)
+{
+    std::function<void(KeySnapshotStream&, HKey, std::string_view)> feed = [&](KeySnapshotStream& stream, HKey key,
+                                                                                 std::string_view name) {
+        stream.BeginKey(name);
+        KeyCounts counts;
+        ASSERT_TRUE(QueryKeyCounts(r, key, &counts));
+        ListKeyValues(r, key, drive.system(), counts,
+                      [&](std::string_view n, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+                          stream.Value(n, type, data, size);
+                      });
+        char sub[256];
+        for (std::uint32_t i = 0;; ++i) {
+            std::uint32_t length = sizeof sub;
+            if (r.EnumKeyEx(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
+                break;
+            KeyHandle child(r);
+            ASSERT_EQ(kSuccess, r.OpenKey(key, sub, child.Put()));
+            feed(stream, child.get(), std::string_view(sub, length));
+        }
+        stream.EndKey();
+    };
+    XmlWriter writer(drive.system());
+    writer.SetFileName("C:\\snap.xml");
+    XmlElement root("registry");
+    root.WriteStartTag(writer, +1, true, true);
+    KeyHandle key(r);
+    EXPECT_EQ(kSuccess, r.OpenKey(kCurrentUser, base.c_str(), key.Put()));
+    EXPECT_TRUE(WriteBranchFrom(writer, drive.system(), "HKEY_CURRENT_USER\\" + base, [&](KeySnapshotStream& stream) {
+        feed(stream, key.get(), {});
+        return true;
+    }));
+    root.WriteEndTag(writer, -1, true, true);
+    EXPECT_TRUE(writer.Close());
+    return drive.Read("snap.xml");
+}
+
 void SeedDemo(Registry& r)
 {
     SetValue(r, kCurrentUser, "Software\\Demo", "Count", kRegDword, B({3, 0, 0, 0}));
@@ -316,39 +355,45 @@ TEST(SnapshotWriter, TheRegistryWalkAndTheJournalStreamWriteEveryKindAlike)
     EXPECT_NE(std::string::npos, walked.find("<v name=\"(Default)\" value=\"0x00000007 (7)\" type=\"REG_DWORD\"/>"));
 
     // The same key through the stream, fed in enumeration order as the backup reads it.
-    std::function<void(KeySnapshotStream&, HKey, std::string_view)> feed = [&](KeySnapshotStream& stream, HKey key,
-                                                                                 std::string_view name) {
-        stream.BeginKey(name);
-        KeyCounts counts;
-        ASSERT_TRUE(QueryKeyCounts(r, key, &counts));
-        ListKeyValues(r, key, drive.system(), counts,
-                      [&](std::string_view n, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
-                          stream.Value(n, type, data, size);
-                      });
-        char sub[256];
-        for (std::uint32_t i = 0;; ++i) {
-            std::uint32_t length = sizeof sub;
-            if (r.EnumKeyEx(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
-                break;
-            KeyHandle child(r);
-            ASSERT_EQ(kSuccess, r.OpenKey(key, sub, child.Put()));
-            feed(stream, child.get(), std::string_view(sub, length));
-        }
-        stream.EndKey();
-    };
-    XmlWriter writer(drive.system());
-    writer.SetFileName("C:\\snap.xml");
-    XmlElement root("registry");
-    root.WriteStartTag(writer, +1, true, true);
-    KeyHandle key(r);
-    ASSERT_EQ(kSuccess, r.OpenKey(kCurrentUser, base.c_str(), key.Put()));
-    EXPECT_TRUE(WriteBranchFrom(writer, drive.system(), "HKEY_CURRENT_USER\\" + base, [&](KeySnapshotStream& stream) {
-        feed(stream, key.get(), {});
-        return true;
-    }));
-    root.WriteEndTag(writer, -1, true, true);
-    EXPECT_TRUE(writer.Close());
-    EXPECT_EQ(walked, drive.Read("snap.xml"));
+    EXPECT_EQ(walked, WriteThroughStream(drive, r, base));
+}
+
+// Values far longer than the writer's buffer: binary data, a string with characters to
+// escape, and one that is not ASCII, each on one whole line in the file, with the same text
+// a listing gives it, whether walked or streamed.
+TEST(SnapshotWriter, ValuesLongerThanTheBufferAreWrittenWhole)
+{
+    ScratchDrive drive;
+    MemoryRegistry r;
+    const std::string base = "Software\\Long";
+    std::vector<std::uint8_t> binary(70001);
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<std::uint8_t>(i * 7);
+    std::string escaped;
+    for (int i = 0; i < 9000; ++i)
+        escaped += "ab&c\"d<";
+    std::string accented;
+    for (int i = 0; i < 30000; ++i)
+        accented += i % 3 ? 'x' : '\xe9';
+    SetValue(r, kCurrentUser, base, "bin", kRegBinary, binary);
+    SetValue(r, kCurrentUser, base, "esc", kRegSz, Str(escaped));
+    SetValue(r, kCurrentUser, base, "acc", kRegSz, Str(accented));
+    // A number reads its first bytes only, however many more the value holds.
+    std::vector<std::uint8_t> longNumber(70000, 0x11);
+    SetValue(r, kCurrentUser, base, "num", kRegDword, longNumber);
+
+    const std::string walked = WriteFile(drive, r, {"HKEY_CURRENT_USER\\" + base});
+    const std::string indent(5, ' ');
+    EXPECT_NE(std::string::npos, walked.find(indent + "<v name=\"bin\" value=\"" +
+                                             FormatValueText(kRegBinary, binary.data(), binary.size(), drive.system()) +
+                                             "\" type=\"REG_BINARY\"/>\r\n"));
+    EXPECT_NE(std::string::npos,
+              walked.find(indent + "<v name=\"esc\" value=\"" + EscapeXmlText(escaped, drive.system()) + "\"/>\r\n"));
+    EXPECT_NE(std::string::npos,
+              walked.find(indent + "<v name=\"acc\" value=\"" + EscapeXmlText(accented, drive.system()) + "\"/>\r\n"));
+    EXPECT_NE(std::string::npos,
+              walked.find(indent + "<v name=\"num\" value=\"0x11111111 (286331153)\" type=\"REG_DWORD\"/>\r\n"));
+    EXPECT_EQ(walked, WriteThroughStream(drive, r, base));
 }
 
 // Under Wine every registry call is a round trip: the writer asks each key once, lists its

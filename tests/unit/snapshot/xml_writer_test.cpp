@@ -86,6 +86,21 @@ TEST(XmlWriter, IsReusableAfterCloseAndTruncatesAnOlderFile)
     EXPECT_FALSE(std::filesystem::exists(drive.host() / "ignored.xml"));
 }
 
+TEST(XmlWriter, TextLongerThanTheBufferArrivesWholeAndInOrder)
+{
+    ScratchDrive drive;
+    XmlWriter writer(drive.system());
+    writer.SetFileName("C:\\long.xml");
+    std::string text;
+    for (int i = 0; text.size() < 200000; ++i)
+        text += std::to_string(i) + ' ';
+    EXPECT_TRUE(writer.Write("<a>"));
+    EXPECT_TRUE(writer.Write(text));
+    EXPECT_TRUE(writer.Write("</a>"));
+    EXPECT_TRUE(writer.Close());
+    EXPECT_EQ(kDeclaration + "<a>" + text + "</a>", drive.Read("long.xml"));
+}
+
 TEST(XmlWriter, FileThatCannotBeCreatedWritesNothingAndIsTriedAgain)
 {
     ScratchDrive drive;
