@@ -48,9 +48,11 @@ bool NeedsCare(std::uint64_t word)
     return ((word & kTops) | zeroByte((word | (kOnes * 0x04)) ^ (kOnes * '&')) | zeroByte(word ^ (kOnes * '<'))) != 0;
 }
 
-}  // namespace
-
-char* PutAsciiXmlText(std::string_view text, char* out)
+// '&', '"' and '<' of `text` escaped, written at `out` (room for kXmlTextGrowth bytes a byte):
+// the end of what was written. A byte outside ASCII is copied as it stands, or with
+// `stopOutsideAscii` ends the work: nullptr.
+template <bool stopOutsideAscii>
+char* PutEscaped(std::string_view text, char* out)
 {
     // Runs of characters that need no escaping (most of every name and value) are copied at
     // once.
@@ -82,11 +84,21 @@ char* PutAsciiXmlText(std::string_view text, char* out)
         case '&': std::memcpy(out, "&amp;", 5); out += 5; break;
         case '"': std::memcpy(out, "&quot;", 6); out += 6; break;
         case '<': std::memcpy(out, "&lt;", 4); out += 4; break;
-        default: return nullptr;  // outside ASCII
+        default:
+            if (stopOutsideAscii)
+                return nullptr;
+            *out++ = *p;
         }
         ++p;
     }
     return out;
+}
+
+}  // namespace
+
+char* PutAsciiXmlText(std::string_view text, char* out)
+{
+    return PutEscaped<true>(text, out);
 }
 
 void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
@@ -99,15 +111,7 @@ void AppendXmlText(std::string_view text, TextCodec& codec, std::string& out)
     }
     // A byte outside ASCII: escaped as it stands, then the whole text from the code page to
     // UTF-8 (ASCII is the same in every ANSI code page and in UTF-8).
-    out.resize(start);
-    for (char c : text) {
-        switch (c) {
-        case '&': out.append("&amp;", 5); break;
-        case '"': out.append("&quot;", 6); break;
-        case '<': out.append("&lt;", 4); break;
-        default: out += c;
-        }
-    }
+    out.resize(static_cast<std::size_t>(PutEscaped<false>(text, out.data() + start) - out.data()));
     std::string utf8 = Utf16ToUtf8(codec.AnsiToUtf16(std::string_view(out).substr(start)));
     out.replace(start, std::string::npos, utf8);
 }

@@ -47,9 +47,7 @@ char* XmlWriter::RoomAfterFlush(std::size_t bytes, std::size_t* free)
         declaration.SetAttribute("encoding", "UTF-8");
         // Built here rather than through WriteDeclaration: that would reuse LineBuffer(),
         // which may hold the very text being written.
-        const std::string line = declaration.DeclarationLine(0);
-        if (used_ + line.size() > kCapacity && !FlushBuffer())
-            return nullptr;
+        const std::string line = declaration.DeclarationLine(0);  // first in an empty buffer
         std::memcpy(buffer_.get() + used_, line.data(), line.size());
         used_ += line.size();
     }
