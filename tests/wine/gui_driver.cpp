@@ -32,6 +32,31 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
+void WaitUntilIdle(HWND window, std::chrono::milliseconds timeout)
+{
+    DWORD processId = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &processId);
+    if (thread == 0)
+        return;
+    if (thread == GetCurrentThreadId()) {
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        return;
+    }
+    auto milliseconds = static_cast<UINT>(timeout.count());
+    // A message sent is handled before anything posted: the round trip proves the thread is
+    // pumping; the idle wait, that what was posted before it is done as well.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, milliseconds, &answer);
+    if (processId == GetCurrentProcessId()) {
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        return;
+    }
+    if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
+        WaitForInputIdle(process, milliseconds);
+        CloseHandle(process);
+    }
+}
+
 std::string WindowText(HWND window)
 {
     int length = GetWindowTextLengthA(window);
@@ -347,8 +372,7 @@ bool SaveScreenshot(HWND window, const std::string& name)
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return false;
-    // Let the window finish painting first.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    WaitUntilIdle(window);
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info{};

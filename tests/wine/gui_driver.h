@@ -21,6 +21,11 @@ std::string TestFolder();
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
 
+// Waits until the thread of `window` has handled everything queued for it, painting
+// included, and waits for input again: what a posted click or a moved pointer set off is then
+// done. A window of the caller's own thread is brought up to date instead.
+void WaitUntilIdle(HWND window, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
 // A top-level window of `processId` with this title (and class, when given), or null.
 HWND FindProcessWindow(DWORD processId, const std::string& title, const char* className = "#32770",
                        bool visibleOnly = true);

@@ -279,8 +279,8 @@ TEST_F(GuiTest, TheStartUpScanOpensTheScanPageOnceTheWindowIsShown)
     }));
     Click(viewer, 1029);
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main); }));
-    // Once only.
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Once only: nothing more is opened once the program has handled all it was sent.
+    WaitUntilIdle(main);
     EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick version 2.6"));
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());
