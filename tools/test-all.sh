@@ -48,15 +48,19 @@ background() {
   local log=build/${name// /-}.log
   echo "== $name: started in the background (its output follows when it ends)"
   bg_start[$name]=$SECONDS bg_log[$name]=$log
-  "$@" >"$log" 2>&1 &
+  rm -f "$log.end"
+  # The phase's own end, which may come long before it is waited for.
+  ( "$@" >"$log" 2>&1; rc=$?; echo "$SECONDS" >"$log.end"; exit $rc ) &
   bg_pid[$name]=$!
 }
 finish() {
-  local name=$1 rc=0
+  local name=$1 rc=0 result=ok ended
   wait "${bg_pid[$name]}" || rc=$?
   echo "== $name (ran in the background)"
   cat "${bg_log[$name]}"
-  record "$name" $((SECONDS - bg_start[$name])) "$([ $rc = 0 ] && echo ok || echo FAILED)"
+  ended=$(cat "${bg_log[$name]}.end" 2>/dev/null || echo $SECONDS)
+  if [ $rc != 0 ]; then result=FAILED; elif grep -q '^== tests: .* skipped: ' "${bg_log[$name]}"; then result=skipped; fi
+  record "$name" $((ended - bg_start[$name])) "$result"
 }
 
 build_tree() {
