@@ -145,7 +145,7 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         return outcome;
     }
 
-    std::unique_ptr<Event> stop = system.MakeEvent(kStopEventName, true, false, nullptr);
+    std::unique_ptr<Event> stop = system.MakeEvent(StopEventName(system), true, false, nullptr);
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterBackup = true;
         return outcome;

@@ -97,6 +97,11 @@ int RunScan(Context& context, const Arguments& arguments)
         else
             context.out << "Windows Shortcuts\t" << shortcut.path << "\n";
     }
+    // What a scan that was stopped found is printed, but it is not a scan's result.
+    if (!driver.Finished()) {
+        context.err << "tarnwick-cli: the scan was stopped before it finished\n";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 

@@ -156,6 +156,8 @@ public:
     virtual std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                                bool* alreadyExisted) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // GetCurrentProcessId: names of objects that belong to this process alone.
+    virtual std::uint32_t ProcessId() = 0;
 
     // ---- shell and version resources
     // Loads a shortcut file read-only and gives the file-system path of its target

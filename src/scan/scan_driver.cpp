@@ -5,7 +5,7 @@ namespace tw {
 ScanDriver::ScanDriver(Registry& registry, System& system, ActivityLog& log, WorkerWait* wait)
     : engine_(registry, system, log),
       shortcuts_(system),
-      stop_(system.MakeEvent(kStopEventName, true, false, nullptr)),
+      stop_(system.MakeEvent(StopEventName(system), true, false, nullptr)),
       wait_(wait)
 {
 }
@@ -58,6 +58,7 @@ void ScanDriver::RunWorker(ScanProgress* progress)
         if (state_ == State::Idle)
             state_ = State::Scanning;  // run on the caller's thread
     }
+    finished_ = false;
     engine_.SetProgress(progress);
     completed_.clear();
     engine_.RunRequestedSections(completed_, request_);
@@ -65,16 +66,25 @@ void ScanDriver::RunWorker(ScanProgress* progress)
         shortcuts_.SetProgress(progress, engine_.currentRow());
         request_[ScanSection::Shortcuts] = kSectionRunning;
         shortcuts_.FindBrokenShortcuts();
-        request_[ScanSection::Shortcuts] = kSectionDone;
-        engine_.ShowSectionCount(shortcuts_.brokenCount);
-        engine_.MarkSectionFinished();
+        if (!shortcuts_.Stopped()) {
+            request_[ScanSection::Shortcuts] = kSectionDone;
+            engine_.ShowSectionCount(shortcuts_.brokenCount);
+            engine_.MarkSectionFinished();
+        }
     }
+    // A section that saw the stop left its state "running": the scan did not finish.
+    bool cutShort = false;
+    for (std::int32_t flag : request_.flags)
+        cutShort = cutShort || flag == kSectionRunning || flag == kSectionRequested;
     bool report = false;
     {
         std::lock_guard guard(stateLock_);
-        if (state_ == State::Scanning) {
+        if (state_ == State::Scanning && !cutShort) {
             state_ = State::Reporting;
             report = true;
+            finished_ = true;
+        } else if (state_ == State::Scanning) {
+            state_ = State::Idle;  // stopped from elsewhere in this process: nothing to report
         }
     }
     if (report && progress) {

@@ -53,6 +53,9 @@ public:
     void Wait();
     // True while the worker is inside its completion report.
     bool IsReporting() const;
+    // True when the last scan ran every requested section to its end. A scan cut short by a
+    // stop that its own driver did not ask for (an abort or an exit) reports no completion.
+    bool Finished() const { return finished_.load(); }
 
     // Read these only while no worker runs.
     ScanEngine& engine() { return engine_; }
@@ -78,6 +81,7 @@ private:
     State state_ = State::Idle;
     WorkerWait* wait_;
     std::atomic<bool> workerRunning_{false};
+    std::atomic<bool> finished_{false};
     std::thread worker_;
 };
 

@@ -10,7 +10,7 @@ ScanEngine::ScanEngine(Registry& registry, System& system, ActivityLog& log)
       system_(system),
       log_(log),
       windows9x_(DeletionStyleFromVersion(system.GetVersion()) == DeletionStyle::Windows9x),
-      stop_(system.MakeEvent(kStopEventName, true, false, nullptr))
+      stop_(system.MakeEvent(StopEventName(system), true, false, nullptr))
 {
 }
 

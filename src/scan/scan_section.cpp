@@ -1,5 +1,7 @@
 #include "scan/scan_section.h"
 
+#include "platform/system.h"
+
 #include "platform/codepage.h"
 
 namespace tw {
@@ -85,6 +87,11 @@ const std::array<ScanSection, kSectionCount>& SectionsInSaveOrder()
 {
     static const auto order = SortedBy<&SectionInfo::saveOrder>();
     return order;
+}
+
+std::string StopEventName(System& system)
+{
+    return std::string(kStopEventName) + "." + std::to_string(system.ProcessId());
 }
 
 std::optional<ScanSection> SectionFromName(std::string_view name)

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tw {
@@ -69,8 +70,13 @@ int ResultsGroupOf(std::string_view problemText);
 
 inline constexpr std::string_view kDeleteKey = "KEY";
 inline constexpr std::string_view kDeleteValue = "VAL";
-// The manual-reset event that tells every scanner (and the repair) to stop.
+// The manual-reset event that tells every scanner (and the repair) of one process to stop:
+// "TARNWICKSTOPSCANNING" and the process id (StopEventName). A name shared by every process
+// let a command-line run that ended, or a window leaving its scan page, cut short every other
+// scan on the machine.
 inline constexpr std::string_view kStopEventName = "TARNWICKSTOPSCANNING";
+class System;
+std::string StopEventName(System& system);
 
 struct ScanRequest {
     std::array<std::int32_t, kSectionCount> flags{};

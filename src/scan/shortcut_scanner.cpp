@@ -12,7 +12,7 @@ constexpr std::uint32_t kFileAttributeReparsePoint = 0x400;
 
 }  // namespace
 
-CShortcut::CShortcut(System& system) : system_(system), stop_(system.MakeEvent(kStopEventName, true, false, nullptr))
+CShortcut::CShortcut(System& system) : system_(system), stop_(system.MakeEvent(StopEventName(system), true, false, nullptr))
 {
 }
 

@@ -46,13 +46,15 @@ public:
     // cleared first).
     void DeleteBrokenShortcuts();
 
+    // True once the stop event was seen: the search did not cover every drive.
+    bool Stopped();
+
     int brokenCount = 0;
     std::vector<BrokenShortcut> brokenList;
     bool deleted = false;
     int deletedCount = 0;
 
 private:
-    bool Stopped();
     bool TargetIsMissing(const std::string& target);
 
     System& system_;

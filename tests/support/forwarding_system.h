@@ -52,6 +52,7 @@ public:
         return inner_.MakeEvent(name, manualReset, initialState, alreadyExisted);
     }
     void Sleep(std::uint32_t milliseconds) override { inner_.Sleep(milliseconds); }
+    std::uint32_t ProcessId() override { return inner_.ProcessId(); }
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override
     {
         return inner_.GetShortcutTarget(linkPath, target);

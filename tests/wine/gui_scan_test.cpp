@@ -445,7 +445,8 @@ TEST_F(GuiLongScanTest, AbortShowsTheMessageThenTheResultsAndResetsTheStopEvent)
     ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) == 1; }));
     // The last record found was dropped.
     EXPECT_EQ(std::to_string(shown - 1) + " Problems Found", ReportRows(list)[0].count);
-    HANDLE stop = OpenEventA(SYNCHRONIZE, FALSE, "TARNWICKSTOPSCANNING");
+    const std::string stopName = "TARNWICKSTOPSCANNING." + std::to_string(run.processId());
+    HANDLE stop = OpenEventA(SYNCHRONIZE, FALSE, stopName.c_str());
     ASSERT_NE(nullptr, stop);
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stop, 0));
     CloseHandle(stop);

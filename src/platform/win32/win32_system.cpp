@@ -163,6 +163,11 @@ std::string Win32System::Wow64SystemDirectory()
     return GrowString([get](char* b, DWORD n) { return static_cast<DWORD>(get(b, n)); });
 }
 
+std::uint32_t Win32System::ProcessId()
+{
+    return GetCurrentProcessId();
+}
+
 bool Win32System::RunningUnderWow64()
 {
     using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);

@@ -34,6 +34,7 @@ public:
     std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t ProcessId() override;
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
     bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
     bool RunProgram(std::string_view commandLine) override;

@@ -126,7 +126,7 @@ TEST_F(RepairProcedure, AStopSignalledBeforehandLeavesEverythingAfterTheBackup)
     shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
     std::string before = Dump();
     bool existed = false;
-    std::unique_ptr<Event> stop = machine.system.MakeEvent(kStopEventName, true, false, &existed);
+    std::unique_ptr<Event> stop = machine.system.MakeEvent(StopEventName(machine.system), true, false, &existed);
     stop->Set();
     RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
     EXPECT_TRUE(outcome.stoppedAfterBackup);

@@ -121,7 +121,7 @@ TEST_F(FileAssociations, SignalledStopEventEndsTheSectionAtOnceWithoutAnEntry)
 {
     s.Key(kClassesRoot, ".abc");
     bool existed = false;
-    auto stop = s.system.MakeEvent(kStopEventName, true, false, &existed);
+    auto stop = s.system.MakeEvent(StopEventName(s.system), true, false, &existed);
     stop->Set();
     auto completed = s.Run(ScanSection::FileAssociations);
     EXPECT_TRUE(completed.empty());

@@ -218,7 +218,7 @@ TEST(RegistryWalk, SignalledStopEventEndsTheWalkPromptlyAndStillCountsAsRun)
     ScanMachine s;
     for (int i = 0; i < 200; ++i)
         s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
-    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    auto stop = s.system.MakeEvent(StopEventName(s.system), true, false, nullptr);
     stop->Set();
     auto completed = s.Run(ScanSection::CompleteRegistryScan);
     EXPECT_TRUE(s.engine.problems().empty());

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "platform/forwarding_registry.h"
 #include "scan_test_support.h"
 
 #include <sstream>
@@ -33,6 +34,44 @@ TEST(ScanCommand, UnknownSectionsAndOptionsAreUsageErrors)
     EXPECT_EQ(cli::kExitUsage, cli::Run(context, {"scan", "Everything"}));
     EXPECT_EQ(cli::kExitUsage, cli::Run(context, {"scan", "--fast"}));
     EXPECT_TRUE(out.str().empty());
+}
+
+// Signals the stop event of the scanning process at the hundredth subkey the walk asks for.
+class StopsHalfWay final : public ForwardingRegistry {
+public:
+    StopsHalfWay(Registry& inner, System& system) : ForwardingRegistry(inner), system_(system) {}
+    long EnumKeyEx(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
+                   char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override
+    {
+        if (++calls_ == 100)
+            system_.MakeEvent(StopEventName(system_), true, false, nullptr)->Set();
+        return ForwardingRegistry::EnumKeyEx(key, index, name, nameLength, reserved, keyClass, classLength,
+                                             lastWriteTime);
+    }
+
+private:
+    System& system_;
+    int calls_ = 0;
+};
+
+TEST(ScanCommand, AScanStoppedBeforeItFinishedFailsAndSaysSo)
+{
+    ScanMachine s;
+    for (int i = 0; i < 500; ++i)
+        s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
+    StopsHalfWay registry(s.registry, s.system);
+    std::ostringstream out, err;
+    cli::Context context{registry, s.system, out, err};
+    EXPECT_EQ(cli::kExitFailed, cli::Run(context, {"scan", "CompleteRegistryScan"}));
+    EXPECT_NE(std::string::npos, err.str().find("tarnwick-cli: the scan was stopped before it finished"));
+    EXPECT_EQ(std::string::npos, err.str().find("Finished"));
+
+    // The same scan left alone finishes, and says nothing of a stop.
+    std::ostringstream out2, err2;
+    cli::Context alone{s.registry, s.system, out2, err2};
+    EXPECT_EQ(cli::kExitOk, cli::Run(alone, {"scan", "CompleteRegistryScan"}));
+    EXPECT_EQ(std::string::npos, err2.str().find("stopped"));
+    EXPECT_GT(out2.str().size(), out.str().size());
 }
 
 }  // namespace

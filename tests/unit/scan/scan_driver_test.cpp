@@ -110,7 +110,7 @@ TEST(ScanDriver, TheStopEventIsResetAtTheStartOfEveryScan)
 {
     ScanMachine s;
     SeedOneProblemPerSection(s);
-    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    auto stop = s.system.MakeEvent(StopEventName(s.system), true, false, nullptr);
     stop->Set();  // left signalled by an earlier run
     ScanDriver driver(s.registry, s.system, s.log);
     ProgressTable progress;
@@ -125,7 +125,7 @@ TEST(ScanDriver, TheStopEventIsResetAtTheStartOfEveryScan)
 // a stop or an abort always finds the walk under way, however the threads are scheduled.
 class WatchedProgress : public ProgressTable {
 public:
-    explicit WatchedProgress(System& system) : stop_(system.MakeEvent(kStopEventName, true, false, nullptr)) {}
+    explicit WatchedProgress(System& system) : stop_(system.MakeEvent(StopEventName(system), true, false, nullptr)) {}
     void SetStatus(std::string_view text) override
     {
         ProgressTable::SetStatus(text);
@@ -166,7 +166,7 @@ TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
     EXPECT_LT(shown, 3000);
     // The row counted the last record; the list no longer holds it.
     EXPECT_EQ(static_cast<std::size_t>(shown > 0 ? shown - 1 : 0), driver.engine().problems().size());
-    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    auto stop = s.system.MakeEvent(StopEventName(s.system), true, false, nullptr);
     EXPECT_FALSE(stop->IsSignalled());
     EXPECT_FALSE(driver.Abort());  // nothing runs any more
     // The walk was cut short and nothing after it ran: every row still reads "Scanning".
@@ -253,6 +253,70 @@ TEST(ScanDriver, ExitWhileTheCompletionIsShownDoesNotWaitForTheReportingWorker)
         progress.release = true;  // the completion handler returns
     }  // and the driver's end waits for the worker
     EXPECT_TRUE(progress.Completed());
+}
+
+// At its first status line, plays another process of the same session whose scan ends: that
+// process's driver goes, signalling its own stop event as it does.
+class AnotherProcessEndsItsScan : public ProgressTable {
+public:
+    AnotherProcessEndsItsScan(MemoryRegistry& registry, MemorySystem& system, ActivityLog& log)
+        : registry_(registry), system_(system), log_(log)
+    {
+    }
+    void SetStatus(std::string_view text) override
+    {
+        ProgressTable::SetStatus(text);
+        if (done_)
+            return;
+        done_ = true;
+        const std::uint32_t self = system_.ProcessId();
+        system_.SetProcessId(self + 1);
+        {
+            ScanDriver other(registry_, system_, log_);
+            other.RunWorker(nullptr);
+        }
+        system_.SetProcessId(self);
+    }
+
+private:
+    MemoryRegistry& registry_;
+    MemorySystem& system_;
+    ActivityLog& log_;
+    bool done_ = false;
+};
+
+TEST(ScanDriver, AnotherProcessEndingItsScanDoesNotStopThisOne)
+{
+    ScanMachine s;
+    SeedLongWalk(s);
+    ScanDriver driver(s.registry, s.system, s.log);
+    AnotherProcessEndsItsScan progress(s.registry, s.system, s.log);
+    ScanRequest request = ScanRequest::None();
+    request[ScanSection::CompleteRegistryScan] = kSectionRequested;
+    ASSERT_TRUE(driver.Start(request, &progress));
+    driver.Wait();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(progress.Completed());
+    EXPECT_EQ(3000u, driver.engine().problems().size());
+}
+
+TEST(ScanDriver, AScanCutShortByAStopItDidNotAskForNeverSaysItCompleted)
+{
+    ScanMachine s;
+    SeedLongWalk(s);
+    ScanDriver driver(s.registry, s.system, s.log);
+    WatchedProgress progress(s.system);
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    while (!progress.statusSeen.load())
+        std::this_thread::yield();
+    // Someone else in this process signals the stop (neither an abort nor an exit).
+    s.system.MakeEvent(StopEventName(s.system), true, false, nullptr)->Set();
+    driver.Wait();
+    EXPECT_FALSE(driver.Finished());
+    EXPECT_FALSE(progress.Completed());
+    EXPECT_FALSE(driver.IsScanning());
+    EXPECT_LT(driver.engine().problems().size(), 3000u);
+    EXPECT_EQ(kSectionRunning, driver.request()[ScanSection::CompleteRegistryScan]);
 }
 
 }  // namespace

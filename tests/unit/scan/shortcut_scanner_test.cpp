@@ -110,7 +110,7 @@ TEST_F(Shortcuts, SignalledStopEventEndsTheSearchInsideAFolder)
         Event* stop = nullptr;
         void SetStatus(std::string_view) override { stop->Set(); }
     } progress;
-    auto stop = machine.system.MakeEvent(kStopEventName, true, false, nullptr);
+    auto stop = machine.system.MakeEvent(StopEventName(machine.system), true, false, nullptr);
     progress.stop = stop.get();
     shortcuts.SetProgress(&progress, 0);
     shortcuts.FindBrokenShortcuts();
