@@ -52,10 +52,19 @@ void ActivityLog::Open()
     LocalTime now = system_.GetLocalTime();
     std::string folder = JoinPath(ProgramFolder(system_), "Log");
     system_.MakeDirectory(folder);
-    path_ = JoinPath(folder, LogFileName(now));
+    const std::string name = LogFileName(now);
+    path_ = JoinPath(folder, name);
     file_ = system_.OpenFile(path_, FileMode::Append);
     if (!file_) {
         MakeParentFolders(system_, path_);
+        file_ = system_.OpenFile(path_, FileMode::Append);
+    }
+    // Another process started in the same second writes that file and shares it for reading
+    // only: this one takes a name of its own ("..._2.twlog", ...), as backups do. A run that
+    // follows a finished one in the same second still appends to its file.
+    const std::string stem = name.substr(0, name.rfind('.')), extension = name.substr(name.rfind('.'));
+    for (int n = 2; !file_ && n <= kMaxLogsPerSecond && PathExists(system_, path_); ++n) {
+        path_ = JoinPath(folder, stem + "_" + std::to_string(n) + extension);
         file_ = system_.OpenFile(path_, FileMode::Append);
     }
 }

@@ -17,6 +17,8 @@ class ActivityLog {
 public:
     // Longest message written; a longer one is cut there.
     static constexpr std::size_t kMaxMessage = 1023;
+    // Processes that may start within one second and each keep a log.
+    static constexpr int kMaxLogsPerSecond = 99;
 
     explicit ActivityLog(System& system) : system_(system) {}
     ~ActivityLog() { Close(); }
@@ -24,7 +26,8 @@ public:
     ActivityLog& operator=(const ActivityLog&) = delete;
 
     // Makes the Log folder and opens "log_YYYY_MM_DD_hh_mm_ss.twlog" for appending, named
-    // after the local time now. A log that cannot be opened stays closed: writes do nothing.
+    // after the local time now ("..._2.twlog" and on while another process writes that one).
+    // A log that cannot be opened stays closed: writes do nothing.
     void Open();
     // Appends "YYYY/MM/DD hh:mm:ss:mmm \t<message>" and a line break, flushed at once.
     void Write(std::string_view message);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 #include <thread>
 
@@ -83,7 +84,7 @@ FileTime ToFileTime(std::time_t t)
 
 class HostFile final : public File {
 public:
-    explicit HostFile(std::FILE* f) : f_(f) {}
+    explicit HostFile(std::FILE* f, std::function<void()> onClose = {}) : f_(f), onClose_(std::move(onClose)) {}
     ~HostFile() override { Close(); }
     std::size_t Read(void* buffer, std::size_t size) override { return f_ ? std::fread(buffer, 1, size, f_) : 0; }
     bool Write(const void* data, std::size_t size) override
@@ -107,6 +108,8 @@ public:
         if (std::fclose(f_) != 0)
             failed_ = true;
         f_ = nullptr;
+        if (onClose_)
+            onClose_();
         return !failed_;
     }
     std::int64_t Size() override
@@ -121,6 +124,7 @@ public:
 
 private:
     std::FILE* f_;
+    std::function<void()> onClose_;
     bool failed_ = false;
 };
 
@@ -410,6 +414,19 @@ std::unique_ptr<File> MemorySystem::OpenFile(std::string_view path, FileMode mod
     std::error_code ec;
     if (fs::is_directory(*host, ec))
         return nullptr;
+    std::function<void()> release;
+    if (mode != FileMode::Read) {
+        std::string key = fs::weakly_canonical(*host, ec).string();
+        if (ec)
+            key = *host;
+        std::lock_guard lock(writers_->mutex);
+        if (!writers_->paths.insert(key).second)
+            return nullptr;  // ERROR_SHARING_VIOLATION
+        release = [writers = writers_, key] {
+            std::lock_guard lock(writers->mutex);
+            writers->paths.erase(key);
+        };
+    }
     std::FILE* f = nullptr;
     if (mode == FileMode::CreateNew) {
         // Made and opened in one step, so two writers never both take the name.
@@ -419,9 +436,12 @@ std::unique_ptr<File> MemorySystem::OpenFile(std::string_view path, FileMode mod
     } else {
         f = std::fopen(host->c_str(), mode == FileMode::Read ? "rb" : mode == FileMode::Write ? "wb" : "ab");
     }
-    if (!f)
+    if (!f) {
+        if (release)
+            release();
         return nullptr;
-    return std::make_unique<HostFile>(f);
+    }
+    return std::make_unique<HostFile>(f, std::move(release));
 }
 
 bool MemorySystem::GetFileCreationTime(std::string_view path, FileTime* time)

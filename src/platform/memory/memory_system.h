@@ -8,6 +8,8 @@
 #include "platform/system.h"
 
 #include <map>
+#include <memory>
+#include <set>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -36,6 +38,9 @@ public:
     void SetUserSid(std::string sid) { userSid_ = std::move(sid); }
     // A 32-bit program on 64-bit Windows.
     void SetWow64(bool underWow64) { underWow64_ = underWow64; }
+    // Named events are shared by everything that uses this system, as by the processes of
+    // one Windows session; a test plays a second process by changing the id in between.
+    void SetProcessId(std::uint32_t id) { processId_ = id; }
     // A fixed clock; without one, the host's local time. The memory host has no time zone:
     // the same fields are its UTC time.
     void SetLocalTime(const LocalTime& now) { fixedNow_ = now; }
@@ -73,6 +78,7 @@ public:
     std::unique_ptr<Event> MakeEvent(std::string_view name, bool manualReset, bool initialState,
                                        bool* alreadyExisted) override;
     void Sleep(std::uint32_t milliseconds) override;
+    std::uint32_t ProcessId() override { return processId_; }
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
     bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
     bool RunProgram(std::string_view commandLine) override;
@@ -100,9 +106,17 @@ private:
     std::string userName_ = "User";
     std::string userSid_ = "S-1-5-21-1000-2000-3000-1001";
     bool underWow64_ = false;
+    std::uint32_t processId_ = 1000;
     std::optional<LocalTime> fixedNow_;
     std::vector<std::string> started_;
     std::mutex eventsMutex_;
+    // Host paths open for writing. A writer shares its file for reading only, as the Windows
+    // system's does, so a second writer of the same file is refused while the first is open.
+    struct Writers {
+        std::mutex mutex;
+        std::set<std::string> paths;
+    };
+    std::shared_ptr<Writers> writers_ = std::make_shared<Writers>();
     std::map<std::string, std::shared_ptr<EventState>> events_;  // upper-case name
 };
 

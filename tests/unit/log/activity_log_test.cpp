@@ -68,6 +68,31 @@ TEST(ActivityLog, ARunStartedInTheSameSecondAppendsToTheSameFile)
     EXPECT_NE(std::string::npos, text.find("\trun\r\n"));
 }
 
+TEST(ActivityLog, RunsOpenInTheSameSecondEachKeepALogOfTheirOwn)
+{
+    ScratchMachine m;
+    m.system.SetLocalTime(At(2005, 3, 7, 14, 5, 9));
+    ActivityLog first(m.system), second(m.system), third(m.system);
+    first.Open();
+    second.Open();  // while the first still writes its file
+    third.Open();
+    ASSERT_TRUE(first.IsOpen() && second.IsOpen() && third.IsOpen());
+    EXPECT_EQ(kLog, first.path());
+    const std::string folder = "C:\\Program Files\\Tarnwick\\Log\\";
+    EXPECT_EQ(folder + "log_2005_03_07_14_05_09_2.twlog", second.path());
+    EXPECT_EQ(folder + "log_2005_03_07_14_05_09_3.twlog", third.path());
+    first.Write("one");
+    second.Write("two");
+    third.Write("three");
+    first.Close();
+    second.Close();
+    third.Close();
+    EXPECT_NE(std::string::npos, m.dir.ReadFile(kLog).find("\tone\r\n"));
+    EXPECT_NE(std::string::npos, m.dir.ReadFile(second.path()).find("\ttwo\r\n"));
+    EXPECT_NE(std::string::npos, m.dir.ReadFile(third.path()).find("\tthree\r\n"));
+    EXPECT_EQ(std::string::npos, m.dir.ReadFile(kLog).find("two"));
+}
+
 TEST(ActivityLog, LongMessagesAreCutAt1023Characters)
 {
     ScratchMachine m;

@@ -62,5 +62,26 @@ TEST(MemorySystem, NamedEventsAreSharedByNameAndReportThatTheyExisted)
     EXPECT_FALSE(first->IsSignalled());
 }
 
+// A writer shares its file for reading only, as CreateFileA with FILE_SHARE_READ does: a
+// second writer of the same file is refused until the first has closed it; readers are not.
+TEST(MemorySystem, ASecondWriterOfAFileIsRefusedWhileTheFirstHasItOpen)
+{
+    ScratchMachine m;
+    const std::string path = "C:\\held.txt";
+    auto writer = m.system.OpenFile(path, FileMode::Append);
+    ASSERT_NE(nullptr, writer);
+    EXPECT_EQ(nullptr, m.system.OpenFile(path, FileMode::Append));
+    EXPECT_EQ(nullptr, m.system.OpenFile(path, FileMode::Write));
+    EXPECT_NE(nullptr, m.system.OpenFile(path, FileMode::Read));
+    EXPECT_NE(nullptr, m.system.OpenFile("C:\\other.txt", FileMode::Write));
+    ASSERT_TRUE(writer->Write("a", 1));
+    writer->Close();
+    auto next = m.system.OpenFile(path, FileMode::Append);
+    ASSERT_NE(nullptr, next);
+    EXPECT_TRUE(next->Write("b", 1));
+    next.reset();
+    EXPECT_EQ("ab", m.dir.ReadFile(path));
+}
+
 }  // namespace
 }  // namespace tw::test
