@@ -2,6 +2,9 @@
 // place so that the windows and the command line say the same thing.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace tw::backup_text {
 
 inline constexpr const char* kCaption = "Tarnwick";
@@ -15,6 +18,7 @@ inline constexpr const char* kCantCreateKey = "Can't create key. Error code = %d
 inline constexpr const char* kRestored = "Backup restored!";
 inline constexpr const char* kNotRestored = "Backup was not restored!";
 inline constexpr const char* kNoBackups = "No backups present for restore.";
+inline constexpr const char* kRowsLeftOut = "The backup holds more rows than can be listed: %s rows are left out.";
 
 // Date picker for removing a backup.
 inline constexpr const char* kRemoveTitle = "Remove Backup";
@@ -37,8 +41,19 @@ inline constexpr const char* kNotRestoredFully = "Full registry backup was not c
 inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
 inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
 
-// The repair itself tells nothing, except that it did not dare to delete.
+// The repair itself tells nothing, except that it did not dare to delete, or that it left
+// ticked items where they were.
 inline constexpr const char* kBackupNotWritten =
     "The registry backup could not be written, so nothing was repaired.";
+
+// "3 of the ticked items were left in place ..." and where the activity log names each.
+inline std::string RepairLeftText(int left, std::string_view logPath)
+{
+    std::string text = std::to_string(left) + (left == 1 ? " of the ticked items was" : " of the ticked items were") +
+                       " left in place: not saved completely, changed since the scan, or refused by the registry.";
+    if (!logPath.empty())
+        text += "\nThe activity log names each one:\n" + std::string(logPath);
+    return text;
+}
 
 }  // namespace tw::backup_text

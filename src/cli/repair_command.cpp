@@ -1,8 +1,9 @@
 // tarnwick-cli repair [SECTION...]: scans like scan (all fourteen sections when none is
 // named), then repairs every finding as the program's repair does: the dated pre-repair
 // backup first, then the deletions and the broken shortcut files. Prints the backup file and
-// what was removed; exit status 1 when the backup could not be written (nothing is removed)
-// or the registry denied access to an item (each one is named).
+// what was removed; exit status 1 when the backup could not be written (nothing is removed),
+// the scan or the repair was stopped, or a ticked item was left in place (the registry denied
+// access to it, it changed since the scan, or it was not saved whole; each is named).
 #include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
@@ -36,6 +37,11 @@ int RunRepair(Context& context, const Arguments& arguments)
         return kExitFailed;
     }
     driver.Wait();
+    // Findings of a scan that did not finish are not what the user asked to repair.
+    if (!driver.Finished()) {
+        context.err << "tarnwick-cli: the scan was stopped before it finished, so nothing was repaired\n";
+        return kExitFailed;
+    }
     std::size_t problems = driver.engine().problems().size();
     std::size_t shortcuts = driver.shortcuts().brokenList.size();
 
@@ -65,7 +71,12 @@ int RunRepair(Context& context, const Arguments& arguments)
         context.err << "tarnwick-cli: access denied: " << path << " (not saved, not repaired)\n";
     for (const std::string& path : outcome.counts.denied)
         context.err << "tarnwick-cli: access denied: " << path << " (left in place)\n";
-    return outcome.backup.denied.empty() && outcome.counts.denied.empty() ? kExitOk : kExitFailed;
+    if (outcome.counts.left > 0)
+        context.err << "tarnwick-cli: " << backup_text::RepairLeftText(outcome.counts.left, log.path()) << "\n";
+    const bool stopped = outcome.stoppedAfterBackup || outcome.stoppedAfterDeletion;
+    return outcome.backup.denied.empty() && outcome.counts.denied.empty() && outcome.counts.left == 0 && !stopped
+               ? kExitOk
+               : kExitFailed;
 }
 
 }  // namespace tw::cli

@@ -147,6 +147,8 @@ void ScanPageModel::Repair()
     view_->SetWaitCursor(false);
     if (outcome.backupFailed)
         view_->ShowMessage(backup_text::kBackupNotWritten);
+    else if (outcome.counts.left > 0)
+        view_->ShowMessage(backup_text::RepairLeftText(outcome.counts.left, driver_.engine().log().path()));
 }
 
 }  // namespace tw

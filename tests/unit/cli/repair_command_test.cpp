@@ -84,6 +84,10 @@ TEST_F(RepairCommand, AccessDeniedIsNamedAndFailsTheCommand)
     EXPECT_TRUE(KeyExists(registry, kLocalMachine, appPaths + "\\Locked.exe"));
     EXPECT_TRUE(KeyExists(registry, kLocalMachine, appPaths + "\\Deep.exe\\Sub"));
     EXPECT_NE(std::string::npos, r.out.find("Left in place: 2\n")) << r.out;
+    // How many were left, and which log names them.
+    EXPECT_NE(std::string::npos, r.err.find("tarnwick-cli: 2 of the ticked items were left in place")) << r.err;
+    EXPECT_NE(std::string::npos, r.err.find("The activity log names each one:\nC:\\Program Files\\Tarnwick\\Log\\log_"))
+        << r.err;
 
     // A restore whose values the registry refuses says which, and is not reported as done.
     registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);

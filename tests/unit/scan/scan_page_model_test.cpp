@@ -119,7 +119,7 @@ TEST_F(ScanPage, AbortingShowsItsMessageAndTheResultsAndThePageStays)
     EXPECT_TRUE(view.ended.empty());
     EXPECT_TRUE(view.shown[kScanAbort]);  // the buttons stay as they were
     EXPECT_FALSE(view.shown[kScanRepair]);
-    auto stop = s.system.MakeEvent(kStopEventName, true, false, nullptr);
+    auto stop = s.system.MakeEvent(StopEventName(s.system), true, false, nullptr);
     EXPECT_FALSE(stop->IsSignalled());
     // Pressed again, with no worker running, it ends the page.
     model->OnCommand(kScanAbort);
@@ -200,6 +200,38 @@ TEST_F(ScanPage, TheRepairForTheResultsBacksUpDeletesTheTickedAndThenClosesThePa
     EXPECT_TRUE(GetValue(s.registry, kLocalMachine, run, "Kept", &type, &data));
     EXPECT_EQ(1u, s.system.FindFiles("C:\\Tarnwick\\Registry Backups\\*.reg").size());
     EXPECT_EQ(std::vector<int>{0}, view.ended);
+}
+
+// The registry refuses to delete one ticked entry: the repair removes the others and then
+// says how many it left and which log names them, before the page closes.
+TEST_F(ScanPage, ARepairThatLeftItemsSaysHowManyAndWhereTheLogNamesThem)
+{
+    const std::string run = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+    const std::string runOnce = "Software\\Vendor\\Locked";
+    s.Text(kLocalMachine, run, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kLocalMachine, runOnce, "P", "C:\\Gone\\locked.exe");
+    ASSERT_TRUE(s.registry.RefuseWriteAccess(kLocalMachine, runOnce));
+    ScanRequest request;
+    request[ScanSection::StartupPrograms] = kSectionRequested;
+    request[ScanSection::CompleteRegistryScan] = kSectionRequested;
+    s.system.MakeDirectory("C:\\Tarnwick");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.duringResults = [&] {
+        model->Repair();
+        model->StopOrClose();
+    };
+    model->OnScanCompleted();
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_FALSE(GetValue(s.registry, kLocalMachine, run, "Gone", &type, &data));
+    EXPECT_TRUE(GetValue(s.registry, kLocalMachine, runOnce, "P", &type, &data));
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ("1 of the ticked items was left in place: not saved completely, changed since the scan, or refused by "
+              "the registry.\nThe activity log names each one:\n" + s.log.path(),
+              view.messages.back());
+    EXPECT_FALSE(s.log.path().empty());
 }
 
 }  // namespace
