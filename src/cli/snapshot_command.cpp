@@ -60,7 +60,11 @@ int RestoreSnapshot(Context& context, const Arguments& rest)
             context.err << "tarnwick-cli: " << file << ": " << reader.Error() << "\n";
             status = kExitFailed;
         }
-        if (!ok) {
+        if (!ok && !report.malformed.empty()) {
+            context.err << "tarnwick-cli: " << file << ": line " << report.failedLine << ": " << report.malformed
+                        << "; nothing after it was restored\n";
+            status = kExitFailed;
+        } else if (!ok) {
             context.err << "tarnwick-cli: " << file << ": line " << report.failedLine << ": cannot open or create "
                         << report.failedKeyPath << " (error " << report.failedStatus << ")\n";
             status = kExitFailed;

@@ -105,10 +105,27 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
     std::string valueName, valueText, typeName;
     std::string attributeName, attributeValue, elementName;
     bool goOn = true;
+    // A key element's name comes as its attribute. Its end tag closes the key it opened, so
+    // one without a name would close its parent instead.
+    bool keyNamePending = false;
+    int keyLine = 0;
 
     while (goOn && reader.ReadNext()) {
         out.fileOpened = true;
+        if (keyNamePending && reader.Token() != XmlToken::Attribute && reader.Token() != XmlToken::None) {
+            out.malformed = "a key element without a name";
+            out.failedKeyPath = KeyStackPath(stack);
+            out.failedLine = keyLine;
+            goOn = false;
+            break;
+        }
         switch (reader.Token()) {
+        case XmlToken::StartElement:
+            if (NameIs(reader.ElementName(), "k")) {
+                keyNamePending = true;
+                keyLine = reader.LineNumber();
+            }
+            break;
         case XmlToken::Attribute: {
             const std::string& element = reader.ElementName();
             const bool isKey = NameIs(element, "k");
@@ -116,8 +133,9 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 break;
             UnescapeXmlTextInto(reader.AttributeName(), target.codec, attributeName);
             if (isKey) {
-                if (!NameIs(attributeName, "name"))
+                if (!NameIs(attributeName, "name") || !keyNamePending)
                     break;
+                keyNamePending = false;
                 stack.push_back({{}, KeyHandle(registry), false});
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, stack.back().name);
                 long status = kSuccess;

@@ -39,6 +39,10 @@ struct RestoreReport {
     std::string failedKeyPath;
     long failedStatus = kSuccess;
     int failedLine = 0;
+    // Set, with failedLine, when the file holds something no snapshot writes and that would
+    // put what follows it in the wrong place (a key element without a name): the restore
+    // stops there, so nothing lands outside the keys the file names.
+    std::string malformed;
 };
 
 // One open key of the file's nesting: its name as found in the file and its handle.

@@ -409,6 +409,32 @@ TEST_P(SnapshotRestore, AnEmptyKeyNameLeavesItsParentOpenForTheRest)
     }
 }
 
+TEST_P(SnapshotRestore, AKeyElementWithoutANameStopsTheRestoreBeforeAnythingLandsElsewhere)
+{
+    // Its end tag would close "A" instead, and "late" and "B" would land in the base key.
+    RestoreReport report;
+    const std::string file = kHead + Open() +
+                             "<k name=\"A\">\r\n"
+                             " <v name=\"early\" value=\"1\"/>\r\n"
+                             " <k><v name=\"inner\" value=\"2\"/></k>\r\n"
+                             " <v name=\"late\" value=\"3\"/>\r\n"
+                             "</k>\r\n"
+                             "<k name=\"B\"><v name=\"x\" value=\"4\"/></k>\r\n" +
+                             Close() + kTail;
+    EXPECT_FALSE(Restore(file, &report));
+    EXPECT_EQ("a key element without a name", report.malformed);
+    EXPECT_EQ(7 + static_cast<int>(std::count(base_.begin(), base_.end(), '\\')), report.failedLine);
+    EXPECT_EQ(std::string("1\0", 2), Value("A", "early"));
+    EXPECT_EQ("(missing)", Value("A", "late"));
+    EXPECT_EQ("(missing)", Value("", "inner"));
+    EXPECT_EQ("(missing)", Value("", "late"));
+    EXPECT_EQ("(missing)", Value("", "x"));
+    EXPECT_FALSE(KeyExists(R(), kCurrentUser, P("B")));
+    if (auto* memory = dynamic_cast<MemoryRegistry*>(&R())) {
+        EXPECT_EQ(0u, memory->OpenHandleCount());
+    }
+}
+
 TEST_P(SnapshotRestore, FailureTable)
 {
     XmlReader& reader = reader_;
