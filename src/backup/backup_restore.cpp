@@ -23,23 +23,28 @@ std::string FormatCreateFailure(long status, std::uint32_t root, const std::stri
     return text;
 }
 
+// Every row holds its key's full path, which the file stores once per key: a crafted file
+// of deep keys with many values asks for far more memory than its size. The rows are listed
+// up to a budget of bytes in proportion to the file; the rest are counted, not kept.
 class ListingVisitor final : public RepairBackupVisitor {
 public:
-    explicit ListingVisitor(std::vector<BackupItem>& items) : items_(items) {}
+    ListingVisitor(std::vector<BackupItem>& items, std::size_t budget) : items_(items), budget_(budget) {}
 
     void OnRecord(int, std::uint32_t rootCode, const std::string& subkeyPath) override
     {
-        std::string path = BackupRootName(rootCode).value_or("");
+        path_ = BackupRootName(rootCode).value_or("");
         if (!subkeyPath.empty())
-            path += "\\" + subkeyPath;
-        paths_.assign(1, path);
-        AddKey(path);
+            path_ += "\\" + subkeyPath;
+        levels_.clear();
+        AddKey();
     }
     void OnValue(int, const std::string& name, std::uint32_t type, const std::string& data) override
     {
+        if (!Afford(path_.size() + name.size() * 2 + data.size() + 3))
+            return;
         BackupItem item;
         item.kind = BackupItem::Kind::Value;
-        item.path = paths_.back() + " [" + name + "]";
+        item.path = path_ + " [" + name + "]";
         item.name = name;
         item.type = type;
         item.data = data;
@@ -47,23 +52,51 @@ public:
     }
     void OnSubkeyBegin(int, const std::string& name) override
     {
-        paths_.push_back(paths_.back() + "\\" + name);
-        AddKey(paths_.back());
+        levels_.push_back(path_.size());
+        path_ += "\\" + name;
+        AddKey();
     }
-    void OnSubkeyEnd() override { paths_.pop_back(); }
-    void OnRecordEnd() override { paths_.clear(); }
+    void OnSubkeyEnd() override
+    {
+        if (!levels_.empty()) {
+            path_.resize(levels_.back());
+            levels_.pop_back();
+        }
+    }
+    void OnRecordEnd() override
+    {
+        path_.clear();
+        levels_.clear();
+    }
+    std::size_t rowsLeftOut() const { return rowsLeftOut_; }
 
 private:
-    void AddKey(const std::string& path)
+    void AddKey()
     {
+        if (!Afford(path_.size()))
+            return;
         BackupItem item;
         item.kind = BackupItem::Kind::Key;
-        item.path = path;
+        item.path = path_;
         items_.push_back(std::move(item));
+    }
+    bool Afford(std::size_t bytes)
+    {
+        bytes += sizeof(BackupItem);
+        if (rowsLeftOut_ || bytes > budget_ - used_) {
+            ++rowsLeftOut_;
+            return false;
+        }
+        used_ += bytes;
+        return true;
     }
 
     std::vector<BackupItem>& items_;
-    std::vector<std::string> paths_;
+    std::string path_;                 // the key being read
+    std::vector<std::size_t> levels_;  // path_'s length at each open subkey
+    const std::size_t budget_;
+    std::size_t used_ = 0;
+    std::size_t rowsLeftOut_ = 0;
 };
 
 // Creates the keys itself and hands their values and their closing to a RegistryWriteBehind.
@@ -212,8 +245,12 @@ BackupListing ListRepairBackupItems(File& file)
 {
     BackupListing listing;
     listing.opened = true;
-    ListingVisitor visitor(listing.items);
-    listing.complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
+    const std::int64_t size = file.Size();
+    const std::size_t budget = kListingBaseBytes + kListingBytesPerFileByte * static_cast<std::size_t>(size > 0 ? size : 0);
+    ListingVisitor visitor(listing.items, budget);
+    listing.complete = ParseRepairBackup(file, visitor) == BackupParse::Complete && visitor.rowsLeftOut() == 0;
+    if (visitor.rowsLeftOut())
+        listing.messages.push_back(FormatText(backup_text::kRowsLeftOut, std::to_string(visitor.rowsLeftOut())));
     return listing;
 }
 

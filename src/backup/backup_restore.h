@@ -37,6 +37,10 @@ struct BackupListing {
     std::vector<std::string> messages;
 };
 
+// The rows' text is bounded by a budget of kListingBaseBytes and kListingBytesPerFileByte for
+// each byte of the file; rows past it are left out of the listing (and it is not complete).
+inline constexpr std::size_t kListingBaseBytes = 16u << 20;
+inline constexpr std::size_t kListingBytesPerFileByte = 16;
 BackupListing ListRepairBackupItems(System& system, std::string_view filePath);
 // The same over a file already open (from its start).
 BackupListing ListRepairBackupItems(File& file);

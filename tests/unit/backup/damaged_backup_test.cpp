@@ -128,5 +128,72 @@ TEST(DamagedBackup, AKeyThatCannotBeCreatedIsReportedWithItsCode)
               outcome.messages);
 }
 
+// A crafted file of one long key path with a great many empty values: every row names the
+// path, so listing them all would take thousands of times the file's size. The listing
+// keeps within its budget, says how many rows it left out, and is not complete.
+TEST(DamagedBackup, AListingStaysWithinABudgetInProportionToTheFile)
+{
+    const std::string path = "Software\\" + std::string(60000, 'k');
+    const std::uint32_t values = 60000;
+    std::string bytes;
+    AppendU32(bytes, 0x80000001u);
+    AppendText(bytes, path);
+    AppendU32(bytes, values);
+    for (std::uint32_t i = 0; i < values; ++i) {
+        AppendText(bytes, "");
+        AppendU32(bytes, kRegBinary);
+        AppendText(bytes, "");
+    }
+    AppendU32(bytes, 0);
+    ScratchMachine machine;
+    machine.dir.WriteFile(kFile, bytes);
+
+    BackupListing listing = ListRepairBackupItems(machine.system, kFile);
+    EXPECT_TRUE(listing.opened);
+    EXPECT_FALSE(listing.complete);
+    std::size_t kept = 0;
+    for (const BackupItem& item : listing.items)
+        kept += item.path.size() + item.name.size() + item.data.size();
+    EXPECT_LE(kept, kListingBaseBytes + kListingBytesPerFileByte * bytes.size());
+    ASSERT_GT(listing.items.size(), 1u);
+    EXPECT_LT(listing.items.size(), std::size_t(values));
+    EXPECT_EQ("HKEY_CURRENT_USER\\" + path, listing.items[0].path);
+    EXPECT_EQ("HKEY_CURRENT_USER\\" + path + " []", listing.items[1].path);
+    ASSERT_EQ(1u, listing.messages.size());
+    EXPECT_EQ("The backup holds more rows than can be listed: " + std::to_string(values + 1 - listing.items.size()) +
+                  " rows are left out.",
+              listing.messages[0]);
+}
+
+// Deeply nested keys: each row's path is built from its parent's, never kept per level.
+TEST(DamagedBackup, DeepKeysAreListedWithTheirWholePaths)
+{
+    const int depth = 3000;
+    std::string bytes;
+    AppendU32(bytes, 0x80000001u);
+    AppendText(bytes, "Software");
+    for (int i = 0; i < depth; ++i) {
+        AppendU32(bytes, 0);  // no values
+        AppendU32(bytes, 1);  // one subkey
+        AppendText(bytes, "d");
+    }
+    AppendU32(bytes, 1);
+    AppendText(bytes, "v");
+    AppendU32(bytes, kRegSz);
+    AppendText(bytes, std::string("1\0", 2));
+    AppendU32(bytes, 0);
+    ScratchMachine machine;
+    machine.dir.WriteFile(kFile, bytes);
+
+    BackupListing listing = ListRepairBackupItems(machine.system, kFile);
+    EXPECT_TRUE(listing.complete);
+    ASSERT_EQ(std::size_t(depth) + 2, listing.items.size());
+    std::string deepest = "HKEY_CURRENT_USER\\Software";
+    for (int i = 0; i < depth; ++i)
+        deepest += "\\d";
+    EXPECT_EQ(deepest, listing.items[depth].path);
+    EXPECT_EQ(deepest + " [v]", listing.items[depth + 1].path);
+}
+
 }  // namespace
 }  // namespace tw::test
