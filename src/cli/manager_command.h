@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/commands.h"
+#include "managers/removed_entry_store.h"
 
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ struct ManagerCommand {
     bool (*matches)(const Entry& entry, const std::string& argument);
     // How a moved entry is named in the report.
     std::string (*id)(const Entry& entry);
-    bool (*move)(Registry& registry, const Entry& entry, bool toStore);
+    MoveResult (*move)(Registry& registry, const Entry& entry, bool toStore);
     // An argument's usage error, or the empty text; may be null.
     std::string (*checkArgument)(const std::string& argument) = nullptr;
 };
@@ -73,10 +74,12 @@ int RunManagerCommand(Context& context, const Arguments& arguments, const Manage
             status = kExitFailed;
             continue;
         }
-        if (command.move(context.registry, *entry, toStore)) {
+        const MoveResult result = command.move(context.registry, *entry, toStore);
+        if (result == MoveResult::Moved) {
             context.out << action << "d " << command.id(*entry) << "\n";
         } else {
-            context.err << "tarnwick-cli: could not " << action << " " << command.id(*entry) << "\n";
+            context.err << "tarnwick-cli: could not " << action << " " << command.id(*entry) << ": "
+                        << MoveResultText(result, toStore) << "\n";
             status = kExitFailed;
         }
     }

@@ -50,12 +50,12 @@ void ListUninstallEntries(Registry& registry, const std::string& parent, std::ve
     }
 }
 
-bool RemoveInstalledProgram(Registry& registry, const std::string& subkey)
+MoveResult RemoveInstalledProgram(Registry& registry, const std::string& subkey)
 {
     return MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, subkey);
 }
 
-bool RestoreInstalledProgram(Registry& registry, const std::string& subkey)
+MoveResult RestoreInstalledProgram(Registry& registry, const std::string& subkey)
 {
     return MoveRegistryKey(registry, kUninstallKeyPath, kAddRemoveStoreKeyPath, subkey);
 }
@@ -106,10 +106,10 @@ void AddRemoveManagerModel::FillList(bool store)
     }
 }
 
-bool AddRemoveManagerModel::MoveEntry(std::size_t entry, bool toStore)
+MoveResult AddRemoveManagerModel::MoveEntry(std::size_t entry, bool toStore)
 {
     if (entry >= entries_.size())
-        return false;
+        return MoveResult::NotMoved;
     return toStore ? RemoveInstalledProgram(registry_, entries_[entry].subkey)
                    : RestoreInstalledProgram(registry_, entries_[entry].subkey);
 }

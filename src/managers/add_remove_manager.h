@@ -23,8 +23,8 @@ inline constexpr std::uint32_t kUninstallBufferSize = 260;
 // each readable into kUninstallBufferSize bytes.
 void ListUninstallEntries(Registry& registry, const std::string& parent, std::vector<UninstallEntry>* entries);
 
-bool RemoveInstalledProgram(Registry& registry, const std::string& subkey);
-bool RestoreInstalledProgram(Registry& registry, const std::string& subkey);
+MoveResult RemoveInstalledProgram(Registry& registry, const std::string& subkey);
+MoveResult RestoreInstalledProgram(Registry& registry, const std::string& subkey);
 
 class AddRemoveManagerModel final : public ManagerModel {
 public:
@@ -42,7 +42,7 @@ protected:
     bool HasDetails() const override { return false; }
     void FillList(bool store) override;
     void ClearEntries() override { entries_.clear(); }
-    bool MoveEntry(std::size_t entry, bool toStore) override;
+    MoveResult MoveEntry(std::size_t entry, bool toStore) override;
 
 private:
     std::vector<UninstallEntry> entries_;

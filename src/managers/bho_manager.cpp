@@ -48,12 +48,12 @@ void ListBrowserHelperObjects(Registry& registry, const std::string& parent, std
     }
 }
 
-bool RemoveBrowserHelperObject(Registry& registry, const std::string& classId)
+MoveResult RemoveBrowserHelperObject(Registry& registry, const std::string& classId)
 {
     return MoveRegistryKey(registry, kBhoStoreKeyPath, kBrowserHelperObjectsKeyPath, classId);
 }
 
-bool RestoreBrowserHelperObject(Registry& registry, const std::string& classId)
+MoveResult RestoreBrowserHelperObject(Registry& registry, const std::string& classId)
 {
     return MoveRegistryKey(registry, kBrowserHelperObjectsKeyPath, kBhoStoreKeyPath, classId);
 }
@@ -104,10 +104,10 @@ void BhoManagerModel::FillList(bool store)
     }
 }
 
-bool BhoManagerModel::MoveEntry(std::size_t entry, bool toStore)
+MoveResult BhoManagerModel::MoveEntry(std::size_t entry, bool toStore)
 {
     if (entry >= entries_.size())
-        return false;
+        return MoveResult::NotMoved;
     return toStore ? RemoveBrowserHelperObject(registry_, entries_[entry].classId)
                    : RestoreBrowserHelperObject(registry_, entries_[entry].classId);
 }

@@ -23,8 +23,8 @@ inline constexpr std::uint32_t kBhoBufferSize = 260;
 // (kBhoBufferSize bytes at most).
 void ListBrowserHelperObjects(Registry& registry, const std::string& parent, std::vector<BhoEntry>* entries);
 
-bool RemoveBrowserHelperObject(Registry& registry, const std::string& classId);
-bool RestoreBrowserHelperObject(Registry& registry, const std::string& classId);
+MoveResult RemoveBrowserHelperObject(Registry& registry, const std::string& classId);
+MoveResult RestoreBrowserHelperObject(Registry& registry, const std::string& classId);
 
 class BhoManagerModel final : public ManagerModel {
 public:
@@ -42,7 +42,7 @@ protected:
     bool HasDetails() const override { return true; }
     void FillList(bool store) override;
     void ClearEntries() override { entries_.clear(); }
-    bool MoveEntry(std::size_t entry, bool toStore) override;
+    MoveResult MoveEntry(std::size_t entry, bool toStore) override;
     std::string DetailsPath(const ManagerRow& row) const override;
 
 private:

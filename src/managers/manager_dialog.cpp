@@ -154,7 +154,7 @@ void ManagerDialog::Press(ManagerButtonRole role)
     if (action == ManagerAction::ShowNoBackupsMessage)
         MessageBoxA(hwnd(), kNoBackupsMessage, kManagerMessageCaption, MB_OK | MB_ICONINFORMATION);
     else if (action == ManagerAction::ShowMoveFailedMessage)
-        MessageBoxA(hwnd(), kMoveFailedMessage, kManagerMessageCaption, MB_OK | MB_ICONWARNING);
+        MessageBoxA(hwnd(), model_->moveFailedText().c_str(), kManagerMessageCaption, MB_OK | MB_ICONWARNING);
 }
 
 bool ManagerDialog::OnCommand(int id, int code, HWND control)

@@ -110,13 +110,20 @@ void ManagerModel::EnterRestoreView()
 void ManagerModel::MoveTickedRows(bool toStore)
 {
     failedMoves_ = 0;
+    moveFailedText_ = kMoveFailedMessage;
     std::vector<bool> moved(rows_.size(), false);
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         if (!rows_[i].ticked)
             continue;
-        moved[i] = MoveEntry(rows_[i].entry, toStore);
-        if (!moved[i])
-            ++failedMoves_;
+        const MoveResult result = MoveEntry(rows_[i].entry, toStore);
+        moved[i] = result == MoveResult::Moved;
+        if (moved[i])
+            continue;
+        ++failedMoves_;
+        // The row's first text names the entry (the check box column is empty).
+        const std::vector<std::string>& texts = rows_[i].texts;
+        moveFailedText_ += "\n" + (texts.size() > 1 ? texts[1] : std::string()) + ": " +
+                           MoveResultText(result, toStore) + ".";
     }
     // The moved rows leave the list; a row whose move failed stays, still ticked, since its
     // entry is still where it was. The entry array keeps its indices.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "managers/file_version_record.h"
+#include "managers/removed_entry_store.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -109,6 +110,9 @@ public:
     virtual bool RunSelected(int /*selectionMark*/) { return false; }
     // Moves that failed in the last removal or restore.
     std::size_t failedMoves() const { return failedMoves_; }
+    // The message of ShowMoveFailedMessage: kMoveFailedMessage and, a line each, the entry
+    // whose move failed and why.
+    const std::string& moveFailedText() const { return moveFailedText_; }
 
     // The selection poll: `selectionMark` is the list's selection mark (-1 for none). True
     // when the details changed to another row's and the panel must be repainted.
@@ -133,7 +137,7 @@ protected:
     virtual void FillList(bool store) = 0;
     virtual void ClearEntries() = 0;
     // Moves one entry into the store (toStore) or back.
-    virtual bool MoveEntry(std::size_t entry, bool toStore) = 0;
+    virtual MoveResult MoveEntry(std::size_t entry, bool toStore) = 0;
     // The file whose details a row shows.
     virtual std::string DetailsPath(const ManagerRow& row) const;
 
@@ -155,6 +159,7 @@ private:
     std::string description_;
     std::vector<ManagerRow> rows_;
     std::size_t failedMoves_ = 0;
+    std::string moveFailedText_;
     FileVersionRecord record_;
     VersionDetails details_;
     int lastShown_ = -1;

@@ -4,7 +4,10 @@
 // value keeps its name and command text and stays under the root it came from.
 //
 // Both moves copy first and delete the source only after the copy succeeded, so a failure
-// never loses the entry.
+// never loses the entry. Neither writes over an entry of the same name at the destination: a
+// stored copy is never replaced, and a restore never overwrites an entry Windows has again.
+// A source that could not be deleted is put back whole and the copy taken away, so an entry
+// is never reported moved while it is still where it was.
 #pragma once
 
 #include "platform/registry.h"
@@ -24,17 +27,26 @@ inline constexpr const char* kStartupStoreKeyPath = "SOFTWARE\\Tarnwick\\Startup
 inline constexpr const char* kBhoStoreKeyPath = "SOFTWARE\\Tarnwick\\BhoManager";
 inline constexpr const char* kAddRemoveStoreKeyPath = "SOFTWARE\\Tarnwick\\AddRemoveProgram";
 
-// Moves HKEY_LOCAL_MACHINE\sourceParent\name, with all its values and subkeys, to
-// HKEY_LOCAL_MACHINE\destinationParent\name (merging into a key of that name that is already
-// there). The source is removed with its whole subtree once the copy succeeded. False, with
-// the source untouched, when the source cannot be opened with full access or the copy fails.
-bool MoveRegistryKey(Registry& registry, const std::string& destinationParent, const std::string& sourceParent,
-                     const std::string& name);
+// How a move between the place Windows reads and the store ended.
+enum class MoveResult {
+    Moved,
+    NameTaken,     // the destination already holds an entry of that name: nothing changed
+    NotMoved,      // the source could not be opened with full access, or the copy failed
+    SourceStayed,  // the source could not be deleted: it was put back and the copy removed
+};
+// Why a move did not happen, as the windows and the command line say it: toStore for a
+// removal, false for a restore. Empty for Moved.
+const char* MoveResultText(MoveResult result, bool toStore);
 
-// Writes `text` as the string value `valueName` of root\destinationKey and then deletes the
-// value from root\sourceKey. False, with the source untouched, when the source key cannot be
-// opened with full access or the write fails.
-bool MoveRegistryValue(Registry& registry, HKey root, const std::string& destinationKey,
-                       const std::string& sourceKey, const std::string& valueName, const std::string& text);
+// Moves HKEY_LOCAL_MACHINE\sourceParent\name, with all its values and subkeys, to
+// HKEY_LOCAL_MACHINE\destinationParent\name, which must not exist yet. The source is removed
+// with its whole subtree once the copy succeeded.
+MoveResult MoveRegistryKey(Registry& registry, const std::string& destinationParent, const std::string& sourceParent,
+                           const std::string& name);
+
+// Writes `text` as the string value `valueName` of root\destinationKey, which must not hold a
+// value of that name yet, and then deletes the value from root\sourceKey.
+MoveResult MoveRegistryValue(Registry& registry, HKey root, const std::string& destinationKey,
+                             const std::string& sourceKey, const std::string& valueName, const std::string& text);
 
 }  // namespace tw

@@ -58,12 +58,12 @@ std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry)
     return entries;
 }
 
-bool RemoveStartupProgram(Registry& registry, const StartupEntry& entry)
+MoveResult RemoveStartupProgram(Registry& registry, const StartupEntry& entry)
 {
     return MoveRegistryValue(registry, entry.root, kStartupStoreKeyPath, kRunKeyPath, entry.name, entry.command);
 }
 
-bool RestoreStartupProgram(Registry& registry, const StartupEntry& entry)
+MoveResult RestoreStartupProgram(Registry& registry, const StartupEntry& entry)
 {
     return MoveRegistryValue(registry, entry.root, kRunKeyPath, kStartupStoreKeyPath, entry.name, entry.command);
 }
@@ -145,10 +145,10 @@ void StartupManagerModel::FillList(bool store)
     }
 }
 
-bool StartupManagerModel::MoveEntry(std::size_t entry, bool toStore)
+MoveResult StartupManagerModel::MoveEntry(std::size_t entry, bool toStore)
 {
     if (entry >= entries_.size())
-        return false;
+        return MoveResult::NotMoved;
     return toStore ? RemoveStartupProgram(registry_, entries_[entry]) : RestoreStartupProgram(registry_, entries_[entry]);
 }
 

@@ -30,8 +30,8 @@ std::vector<StartupEntry> ListStartupPrograms(Registry& registry);
 // The store of HKEY_CURRENT_USER, then HKEY_LOCAL_MACHINE.
 std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry);
 
-bool RemoveStartupProgram(Registry& registry, const StartupEntry& entry);
-bool RestoreStartupProgram(Registry& registry, const StartupEntry& entry);
+MoveResult RemoveStartupProgram(Registry& registry, const StartupEntry& entry);
+MoveResult RestoreStartupProgram(Registry& registry, const StartupEntry& entry);
 
 // The program file of a command text: leading blanks dropped; a quoted path is the text
 // between the quotes; otherwise the text up to and including its last ".exe", or, when it
@@ -57,7 +57,7 @@ protected:
     bool HasRunButton() const override { return true; }
     void FillList(bool store) override;
     void ClearEntries() override { entries_.clear(); }
-    bool MoveEntry(std::size_t entry, bool toStore) override;
+    MoveResult MoveEntry(std::size_t entry, bool toStore) override;
     std::string DetailsPath(const ManagerRow& row) const override;
 
 private:

@@ -264,7 +264,8 @@ TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
         HKEY probe = nullptr;
         ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &probe));
         SetListChecked(list, 1, true);
-        EXPECT_EQ("Some entries could not be moved. They are still listed.",
+        EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
+                  "Twin: it could not be opened for moving, or not copied.",
                   PressForMessage(run, dialog, IDC_STARTUP_REMOVE));
         EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick"));
         ASSERT_EQ(2, ListRowCount(list));

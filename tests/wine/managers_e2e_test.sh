@@ -71,6 +71,20 @@ expect_in "$(reg query "HKCU\\$run" /v $name)" 'REG_SZ' "restored as a string va
 expect_in "$(reg query "HKCU\\$run" /v $name)" '"C:\Program Files\User\agent.exe" -q' "restored text"
 expect_not_in "$(reg query 'HKCU\Software\Tarnwick\StartupManager' /v $name)" "$name" "store emptied"
 
+# ---- the same name removed twice: the program put its entry back since. The stored copy is
+# not replaced, the live one is not overwritten on restore, and the command says why.
+cli startup remove "HKEY_CURRENT_USER\\$name" >/dev/null
+reg add "HKCU\\$run" /v $name /t REG_SZ /d 'C:\again\agent.exe' /f >/dev/null
+if out=$(cli startup remove "HKEY_CURRENT_USER\\$name" 2>&1); then fail "a second removal of $name succeeded"; fi
+expect_in "$out" "is still stored; restore that one first" "second removal says why"
+if out=$(cli startup restore "HKEY_CURRENT_USER\\$name" 2>&1); then fail "a restore over the live $name succeeded"; fi
+expect_in "$out" "in its place again; the stored one is kept" "restore over a live entry says why"
+expect_in "$(reg query 'HKCU\Software\Tarnwick\StartupManager' /v $name)" 'agent.exe" -q' "the stored copy kept"
+expect_in "$(reg query "HKCU\\$run" /v $name)" 'C:\again\agent.exe' "the live entry kept"
+reg delete "HKCU\\$run" /v $name /f >/dev/null
+cli startup restore "HKEY_CURRENT_USER\\$name" >/dev/null || fail "restore once the name is free"
+expect_in "$(reg query "HKCU\\$run" /v $name)" '"C:\Program Files\User\agent.exe" -q' "restored after all"
+
 # ---- a browser helper object: the subkey moves, the class registration stays
 reg add "$bho\\$clsid" /v NoExplorer /t REG_DWORD /d 1 /f >/dev/null
 reg add "HKCR\\CLSID\\$clsid\\InprocServer32" /ve /d 'C:\Program Files\Bar\bar.dll' /f >/dev/null

@@ -95,8 +95,8 @@ TEST_P(ManagerListing, TheSameProgramUnderBothRootsGivesTwoRowsMachineFirst)
     EXPECT_EQ(kCurrentUser, ours[1].root);
 
     // Removing the user's row moves that value alone; the store lists the user's root first.
-    ASSERT_TRUE(RemoveStartupProgram(R(), ours[1]));
-    ASSERT_TRUE(RemoveStartupProgram(R(), ours[0]));
+    ASSERT_EQ(MoveResult::Moved, RemoveStartupProgram(R(), ours[1]));
+    ASSERT_EQ(MoveResult::Moved, RemoveStartupProgram(R(), ours[0]));
     std::vector<StartupEntry> stored = ListStoredStartupPrograms(R());
     std::vector<StartupEntry> ourStored;
     std::copy_if(stored.begin(), stored.end(), std::back_inserter(ourStored),
@@ -106,7 +106,7 @@ TEST_P(ManagerListing, TheSameProgramUnderBothRootsGivesTwoRowsMachineFirst)
     EXPECT_EQ("C:\\user.exe", ourStored[0].command);
     EXPECT_EQ(kLocalMachine, ourStored[1].root);
     for (const StartupEntry& e : ourStored)
-        EXPECT_TRUE(RestoreStartupProgram(R(), e));
+        EXPECT_EQ(MoveResult::Moved, RestoreStartupProgram(R(), e));
     Bytes data;
     std::uint32_t type = 0;
     ASSERT_TRUE(GetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), &type, &data));

@@ -138,6 +138,9 @@ TEST_F(ManagerModelTest, AFailedMoveKeepsItsRowTickedAndWarnsOnce)
     registry_.InjectFault(RegOp::CopyKey, 2, kErrorAccessDenied);
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRemove());
     EXPECT_STREQ("Some entries could not be moved. They are still listed.", kMoveFailedMessage);
+    EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
+              "B: it could not be opened for moving, or not copied.",
+              model.moveFailedText());
     EXPECT_EQ(1u, model.failedMoves());
     ASSERT_EQ((Texts{"B"}), Column(model, 1)) << "only the refused entry stays listed";
     EXPECT_TRUE(model.rows()[0].ticked) << "ready to try again";
@@ -300,6 +303,44 @@ TEST_F(ManagerModelTest, BhoDetailsEmptyWhenTheNewSelectionHasNone)
     model.PressRestore();
     EXPECT_TRUE(KeyExists(registry_, kLocalMachine, objects + "\\{A}"));
     EXPECT_EQ(2u, model.rows().size());
+}
+
+// A program put its entry back after it was removed: removing it again would replace the
+// stored copy, restoring the stored one would replace the live one. Both are refused, the
+// message says why, and both copies stay.
+TEST_F(ManagerModelTest, AnEntryRemovedTwiceOrRestoredOverItsReturnKeepsBothCopies)
+{
+    const std::string live = std::string(kUninstallKeyPath) + "\\App";
+    const std::string stored = std::string(kAddRemoveStoreKeyPath) + "\\App";
+    SetValue(registry_, kLocalMachine, live, "DisplayName", kRegSz, Str("App 1"));
+    SetValue(registry_, kLocalMachine, live, "UninstallString", kRegSz, Str("un.exe"));
+    AddRemoveManagerModel model(registry_, system_);
+    model.Open();
+    model.SetTicked(0, true);
+    ASSERT_EQ(ManagerAction::None, model.PressRemove());
+    SetValue(registry_, kLocalMachine, live, "DisplayName", kRegSz, Str("App 2"));
+    SetValue(registry_, kLocalMachine, live, "UninstallString", kRegSz, Str("un.exe"));
+
+    AddRemoveManagerModel again(registry_, system_);
+    again.Open();
+    again.SetTicked(0, true);
+    EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRemove());
+    EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
+              "App 2: an entry of this name was removed before and is still stored; restore that one first.",
+              again.moveFailedText());
+
+    EXPECT_EQ(ManagerAction::None, again.PressRestore());  // the restore view
+    again.SetTicked(0, true);
+    EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRestore());
+    EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
+              "App 1: an entry of this name is in its place again; the stored one is kept.",
+              again.moveFailedText());
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry_, kLocalMachine, stored, "DisplayName", &type, &data));
+    EXPECT_EQ(Str("App 1"), data);
+    ASSERT_TRUE(GetValue(registry_, kLocalMachine, live, "DisplayName", &type, &data));
+    EXPECT_EQ(Str("App 2"), data);
 }
 
 }  // namespace

@@ -66,39 +66,51 @@ TEST_P(RemovedEntryStore, AKeyWithValuesAndSubkeysComesBackExactly)
     SetValue(R(), kLocalMachine, Source() + "\\Deeper", nullptr, kRegSz, Str("default"));
     const std::string before = Relative(DumpBranch(R(), kLocalMachine, Source()), Source());
 
-    ASSERT_TRUE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
     EXPECT_FALSE(KeyExists(R(), kLocalMachine, Source())) << "the whole subtree leaves the source";
     EXPECT_EQ(before, Relative(DumpBranch(R(), kLocalMachine, Stored()), Stored()));
 
-    ASSERT_TRUE(MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
     EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
     EXPECT_TRUE(KeyExists(R(), kLocalMachine, kAddRemoveStoreKeyPath)) << "the store key itself stays";
     EXPECT_EQ(before, Relative(DumpBranch(R(), kLocalMachine, Source()), Source()));
 }
 
-TEST_P(RemovedEntryStore, RestoringOverAnEntryOfTheSameNameMergesIntoIt)
+// An entry that came back since it was removed (the program put it there again) is not
+// overwritten by a restore, and the stored copy is not overwritten by a second removal: both
+// stay, each where it is, and the move says why it did not happen.
+TEST_P(RemovedEntryStore, AMoveOntoAnEntryOfTheSameNameIsRefusedAndBothStay)
 {
     SetValue(R(), kLocalMachine, Source(), "DisplayName", kRegSz, Str("Old"));
     SetValue(R(), kLocalMachine, Source(), "OnlyOld", kRegSz, Str("1"));
-    ASSERT_TRUE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
     SetValue(R(), kLocalMachine, Source(), "DisplayName", kRegSz, Str("New"));
-    SetValue(R(), kLocalMachine, Source(), "OnlyNew", kRegSz, Str("2"));
+    const std::string stored = Relative(DumpBranch(R(), kLocalMachine, Stored()), Stored());
+    const std::string live = Relative(DumpBranch(R(), kLocalMachine, Source()), Source());
 
-    ASSERT_TRUE(MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
-    std::uint32_t type = 0;
-    Bytes data;
-    ASSERT_TRUE(GetValue(R(), kLocalMachine, Source(), "DisplayName", &type, &data));
-    EXPECT_EQ(Str("Old"), data) << "the stored copy overwrites";
-    EXPECT_TRUE(GetValue(R(), kLocalMachine, Source(), "OnlyOld", &type, &data));
-    EXPECT_TRUE(GetValue(R(), kLocalMachine, Source(), "OnlyNew", &type, &data));
-    EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
+    EXPECT_EQ(MoveResult::NameTaken, MoveRegistryKey(R(), kUninstallKeyPath, kAddRemoveStoreKeyPath, name_));
+    EXPECT_EQ(MoveResult::NameTaken, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    EXPECT_EQ(stored, Relative(DumpBranch(R(), kLocalMachine, Stored()), Stored()));
+    EXPECT_EQ(live, Relative(DumpBranch(R(), kLocalMachine, Source()), Source()));
+
+    SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("first.exe"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "first.exe"));
+    SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("second.exe"));
+    EXPECT_EQ(MoveResult::NameTaken,
+              MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "second.exe"));
+    EXPECT_EQ(MoveResult::NameTaken,
+              MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "first.exe"));
+    EXPECT_EQ(std::string("first.exe") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
+    EXPECT_EQ(std::string("second.exe") + '\0', RunValue(kCurrentUser, kRunKeyPath));
+    EXPECT_STREQ("an entry of this name was removed before and is still stored; restore that one first",
+                 MoveResultText(MoveResult::NameTaken, true));
 }
 
 TEST_P(RemovedEntryStore, MovingAMissingKeyChangesNothing)
 {
-    EXPECT_FALSE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, name_));
     EXPECT_FALSE(KeyExists(R(), kLocalMachine, Stored()));
-    EXPECT_FALSE(MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, ""));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, ""));
 }
 
 TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackAsAString)
@@ -106,13 +118,13 @@ TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackAsAString
     SetValue(R(), kLocalMachine, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\machine.exe"));
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegExpandSz, Str("%windir%\\user.exe /q"));
 
-    ASSERT_TRUE(MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "%windir%\\user.exe /q"));
     EXPECT_EQ("(missing)", RunValue(kCurrentUser, kRunKeyPath));
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ("(missing)", RunValue(kLocalMachine, kStartupStoreKeyPath)) << "never under the other root";
     EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath)) << "the twin stays";
 
-    ASSERT_TRUE(MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "%windir%\\user.exe /q"));
     std::uint32_t type = 0;
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kRunKeyPath, &type));
     EXPECT_EQ(kRegSz, type) << "a value of another type comes back as a string";
@@ -132,21 +144,21 @@ TEST(RemovedEntryStoreFailures, AFailedCopyOrWriteDeletesNothing)
     const std::string before = DumpBranch(registry, kLocalMachine, source);
 
     registry.InjectFault(RegOp::CopyKey, 1, kErrorWriteFault);
-    EXPECT_FALSE(MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
     EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, source));
 
     registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);  // a restricted account
-    EXPECT_FALSE(MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
     EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, source));
 
     SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
     registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
-    EXPECT_FALSE(MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
     registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
-    EXPECT_FALSE(MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
 }
 
@@ -156,10 +168,37 @@ TEST(RemovedEntryStoreFailures, KeysWithSubkeysMoveWholeOnBothDeletionStyles)
         MemoryRegistry registry(style);
         const std::string source = std::string(kBrowserHelperObjectsKeyPath) + "\\{1}";
         SetValue(registry, kLocalMachine, source + "\\a\\b", "v", kRegSz, Str("x"));
-        ASSERT_TRUE(MoveRegistryKey(registry, kBhoStoreKeyPath, kBrowserHelperObjectsKeyPath, "{1}"));
+        ASSERT_EQ(MoveResult::Moved, MoveRegistryKey(registry, kBhoStoreKeyPath, kBrowserHelperObjectsKeyPath, "{1}"));
         EXPECT_FALSE(KeyExists(registry, kLocalMachine, source));
         EXPECT_TRUE(KeyExists(registry, kLocalMachine, std::string(kBhoStoreKeyPath) + "\\{1}\\a\\b"));
     }
+}
+
+// A source the registry will not delete: the entry is not reported moved, it is whole where
+// it was, and no copy is left in the store.
+TEST(RemovedEntryStoreFailures, ASourceThatCannotBeDeletedStaysWholeAndNothingIsStored)
+{
+    MemoryRegistry registry;
+    const std::string source = std::string(kUninstallKeyPath) + "\\App";
+    SetValue(registry, kLocalMachine, source, "v", kRegSz, Str("x"));
+    SetValue(registry, kLocalMachine, source + "\\A", "a", kRegSz, Str("1"));
+    SetValue(registry, kLocalMachine, source + "\\B", "b", kRegSz, Str("2"));
+    const std::string before = DumpBranch(registry, kLocalMachine, source);
+    // The second deletion fails: one subkey has gone by then, and comes back from the copy.
+    registry.InjectFault(RegOp::DeleteKey, 2, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed, MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, source));
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+
+    SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
+    registry.InjectFault(RegOp::DeleteValue, 1, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed,
+              MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
+    EXPECT_FALSE(GetValue(registry, kCurrentUser, kStartupStoreKeyPath, "Prog", &type, &data));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
 }  // namespace
