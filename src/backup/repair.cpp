@@ -145,6 +145,16 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         return outcome;
     }
 
+    // Held from here until the deletion has read it back: what it deletes is what the file
+    // says was saved, and no other program may change the file in between.
+    std::unique_ptr<File> held;
+    if (outcome.backup.status == RepairBackupResult::Status::Written &&
+        !(held = system.OpenFile(outcome.backup.path, FileMode::ReadDenyWrite))) {
+        log.Write("Registry backup failed: another program opened " + outcome.backup.path + " for writing");
+        outcome.backupFailed = true;
+        return outcome;
+    }
+
     std::unique_ptr<Event> stop = system.MakeEvent(StopEventName(system), true, false, nullptr);
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterBackup = true;
@@ -192,6 +202,7 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
             journal.Flush();
         };
         outcome.counts = DeleteSavedItems(registry, system, log, items, excluded, outcome.backup, record);
+        held.reset();  // read back whole: other programs may open it again
         root.WriteEndTag(journal, -1, true, true);
         journal.Close();
         if (!outcome.journalPath.empty())

@@ -78,6 +78,7 @@ enum class FileMode {
     Write,      // created or truncated
     Append,     // created if missing, writes go to the end
     CreateNew,  // created only when no file of that name exists (CREATE_NEW); fails otherwise
+    ReadDenyWrite,  // existing file, read; while open no one may write it (FILE_SHARE_READ only)
 };
 
 // A kernel event, by name or unnamed. Signalled / reset as CreateEvent's events are.

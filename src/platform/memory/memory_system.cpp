@@ -434,7 +434,8 @@ std::unique_ptr<File> MemorySystem::OpenFile(std::string_view path, FileMode mod
         if (fd >= 0 && !(f = fdopen(fd, "wb")))
             close(fd);
     } else {
-        f = std::fopen(host->c_str(), mode == FileMode::Read ? "rb" : mode == FileMode::Write ? "wb" : "ab");
+        const bool reading = mode == FileMode::Read || mode == FileMode::ReadDenyWrite;
+        f = std::fopen(host->c_str(), reading ? "rb" : mode == FileMode::Write ? "wb" : "ab");
     }
     if (!f) {
         if (release)

@@ -110,8 +110,9 @@ private:
     std::optional<LocalTime> fixedNow_;
     std::vector<std::string> started_;
     std::mutex eventsMutex_;
-    // Host paths open for writing. A writer shares its file for reading only, as the Windows
-    // system's does, so a second writer of the same file is refused while the first is open.
+    // Host paths open for writing, or held against writers (ReadDenyWrite). Either shares its
+    // file for reading only, as the Windows system's handles do, so a writer of the same file
+    // is refused while one is open.
     struct Writers {
         std::mutex mutex;
         std::set<std::string> paths;

@@ -302,9 +302,10 @@ std::vector<DirEntry> Win32System::FindFiles(std::string_view pattern)
 
 std::unique_ptr<File> Win32System::OpenFile(std::string_view path, FileMode mode)
 {
-    DWORD access = mode == FileMode::Read ? GENERIC_READ : GENERIC_WRITE;
+    const bool reading = mode == FileMode::Read || mode == FileMode::ReadDenyWrite;
+    DWORD access = reading ? GENERIC_READ : GENERIC_WRITE;
     DWORD share = mode == FileMode::Read ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-    DWORD disposition = mode == FileMode::Read        ? OPEN_EXISTING
+    DWORD disposition = reading                       ? OPEN_EXISTING
                         : mode == FileMode::Write     ? CREATE_ALWAYS
                         : mode == FileMode::CreateNew ? CREATE_NEW
                                                       : OPEN_ALWAYS;

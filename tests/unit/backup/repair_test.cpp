@@ -119,6 +119,41 @@ TEST_F(RepairProcedure, RemovesExactlyTheFindingsAndTheBackupUndoesIt)
     EXPECT_EQ(before, Dump());
 }
 
+// Another program that tries to change the backup between its writing and the deletion that
+// reads it back finds it held: it cannot open it for writing until the deletion is done.
+class TriesToChangeTheBackup final : public ForwardingRegistry {
+public:
+    TriesToChangeTheBackup(Registry& inner, System& system) : ForwardingRegistry(inner), system_(system) {}
+    long DeleteValue(HKey key, const char* name) override
+    {
+        for (const DirEntry& file : system_.FindFiles(kBackups + "\\*.reg")) {
+            ++attempts;
+            if (system_.OpenFile(kBackups + "\\" + file.name, FileMode::Append))
+                ++opened;
+        }
+        return ForwardingRegistry::DeleteValue(key, name);
+    }
+    int attempts = 0, opened = 0;
+
+private:
+    System& system_;
+};
+
+TEST_F(RepairProcedure, NoOtherProgramCanChangeTheBackupWhileTheRepairDeletes)
+{
+    SeedEverySection();
+    TriesToChangeTheBackup watched(registry, machine.system);
+    ScanEngine watchedEngine{watched, machine.system, log};
+    for (auto& p : engine.problems())
+        watchedEngine.problems().push_back(std::move(p));
+    RepairOutcome outcome = Repair(watchedEngine, shortcuts, kProgram);
+    ASSERT_FALSE(outcome.backupFailed);
+    EXPECT_EQ(8, outcome.counts.values);
+    EXPECT_GT(watched.attempts, 0);
+    EXPECT_EQ(0, watched.opened);
+    EXPECT_NE(nullptr, machine.system.OpenFile(outcome.backup.path, FileMode::Append)) << "let go at the end";
+}
+
 TEST_F(RepairProcedure, AStopSignalledBeforehandLeavesEverythingAfterTheBackup)
 {
     SeedEverySection();
