@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the pre-repair backup reader: the listing of rows and a restore
 // into an empty memory registry must end cleanly, whatever the lengths and counts say, and
-// close every key it opened exactly once.
+// close every key it opened exactly once; the listing keeps within its budget of memory.
 #include "backup/backup_restore.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/system.h"
@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -36,6 +37,29 @@ private:
 
 }  // namespace
 
+// Inputs up to 1 MiB from the start, unless the run says otherwise: a crafted file's harm
+// (rows that each copy a long key path) shows only at sizes well past libFuzzer's default.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static std::vector<char*> args;
+    static char maxLen[] = "-max_len=1048576";
+    static char lenControl[] = "-len_control=0";
+    args.assign(*argv, *argv + *argc);
+    auto given = [&](const char* flag) {
+        return std::any_of(args.begin(), args.end(),
+                           [flag](const char* a) { return std::strncmp(a, flag, std::strlen(flag)) == 0; });
+    };
+    const bool maxLenGiven = given("-max_len="), lenControlGiven = given("-len_control=");
+    if (!maxLenGiven)
+        args.insert(args.begin() + 1, maxLen);
+    if (!lenControlGiven)
+        args.insert(args.begin() + 1, lenControl);
+    args.push_back(nullptr);
+    *argc = static_cast<int>(args.size()) - 1;
+    *argv = args.data();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     BytesFile listed(data, size, true);
@@ -43,6 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A file whose size the platform cannot tell must be just as safe.
     BytesFile unsized(data, size, false);
     tw::ListRepairBackupItems(unsized);
+    std::size_t kept = 0;
+    for (const tw::BackupItem& item : listing.items)
+        kept += item.path.size() + item.name.size() + item.data.size();
+    if (kept > tw::kListingBaseBytes + tw::kListingBytesPerFileByte * size)
+        __builtin_trap();  // the rows outgrew what the file's size allows
     if (listing.items.size() < 2000) {
         tw::MemoryRegistry memory;
         tw::fuzz::StrictCloseRegistry registry(memory);
