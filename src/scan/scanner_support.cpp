@@ -1,5 +1,6 @@
 #include "scan/scanner_support.h"
 
+#include "platform/codepage.h"
 #include "registry/key_path.h"
 
 namespace tw {
@@ -100,6 +101,54 @@ bool SubkeyEnumerator::Next(std::string* name)
         name->assign(buffer_.data(), length);
         return true;
     }
+}
+
+namespace {
+
+// A link's target is written out in full; anything longer is no target.
+constexpr std::uint32_t kMaxLinkTargetSize = 0x10000;
+
+}  // namespace
+
+bool LinkTargetOf(TextCodec& codec, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                  std::string* target)
+{
+    if (type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
+        return false;
+    std::u16string wide;
+    for (std::size_t i = 0; i + 1 < size; i += 2)
+        wide.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+    while (!wide.empty() && wide.back() == u'\0')
+        wide.pop_back();
+    *target = codec.Utf16ToAnsi(wide);
+    return true;
+}
+
+bool ReadLinkTarget(Registry& registry, TextCodec& codec, HKey key, std::string* target)
+{
+    std::uint32_t type = 0, size = 0;
+    if (registry.QueryValueEx(key, kLinkValueName, nullptr, &type, nullptr, &size) != kSuccess || type != kRegLink ||
+        size == 0 || size > kMaxLinkTargetSize)
+        return false;
+    std::vector<std::uint8_t> data(size);
+    if (registry.QueryValueEx(key, kLinkValueName, nullptr, &type, data.data(), &size) != kSuccess)
+        return false;
+    return LinkTargetOf(codec, type, data.data(), size, target);
+}
+
+std::string RegistryPlaceOf(System& system, HKey root)
+{
+    if (root == kLocalMachine)
+        return "\\REGISTRY\\MACHINE";
+    if (root == kUsers)
+        return "\\REGISTRY\\USER";
+    if (root == kClassesRoot)
+        return "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
+    if (root == kCurrentUser) {
+        std::string sid = system.UserSid();
+        return sid.empty() ? std::string() : "\\REGISTRY\\USER\\" + sid;
+    }
+    return {};
 }
 
 }  // namespace tw

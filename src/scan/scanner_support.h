@@ -1,8 +1,8 @@
 // What the section scanners share: one section's run (its count, its status line, the
-// problem report with the section's setter order), opening a key by its full path, and
-// enumerating subkeys with a name buffer sized from the key's own query. Scanners open keys
-// for reading only: many system keys grant administrators no more than that, and a scan
-// never changes a key.
+// problem report with the section's setter order), opening a key by its full path,
+// enumerating subkeys with a name buffer sized from the key's own query, and telling link
+// keys. Scanners open keys for reading only: many system keys grant administrators no more
+// than that, and a scan never changes a key.
 #pragma once
 
 #include "platform/key_handle.h"
@@ -80,6 +80,19 @@ private:
     std::vector<char> buffer_;
     std::uint32_t index_ = 0;
 };
+
+// ---- link keys
+
+// The value a link key holds its target in (REG_LINK, UTF-16, "\REGISTRY\MACHINE\...").
+constexpr char kLinkValueName[] = "SymbolicLinkValue";
+// The target a "SymbolicLinkValue" of this type and data names; false when it names none.
+bool LinkTargetOf(TextCodec& codec, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                  std::string* target);
+// The target of a key opened as itself (kRegOptionOpenLink); false for a key that is no link.
+bool ReadLinkTarget(Registry& registry, TextCodec& codec, HKey key, std::string* target);
+// The name the registry gives the place of a predefined key ("\REGISTRY\MACHINE"), in which
+// link targets are written; empty when it cannot be told.
+std::string RegistryPlaceOf(System& system, HKey root);
 
 // Hands the values of the key at `fullPath` to `visit` in enumeration order, until the run
 // is stopped; nothing when the key does not open.
