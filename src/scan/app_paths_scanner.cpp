@@ -1,5 +1,6 @@
 // Application paths: each App Paths subkey's default names a program; a subkey whose
-// program is missing is reported and removed whole by repair.
+// program is missing is reported and removed whole by repair. The machine's programs in
+// both views and the ones registered for the user alone are read.
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
 #include "scan/scanners.h"
@@ -8,16 +9,16 @@ namespace tw {
 
 void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
 {
-    static constexpr std::string_view kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    static const std::vector<ScanPlace> kPlaces =
+        SoftwarePlaces({"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"}, kEveryView);
     SectionRun run(engine, ScanSection::ApplicationPaths);
     if (run.StopAtStart())
         return;
     Registry& registry = engine.registry();
     System& system = engine.system();
-    const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(registry, kKey);
-    if (key) {
-        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey program) {
+    bool listed = ForEachPlace(run, kPlaces, [&](const OpenPlace& place) {
+        const std::string subkeyPath = place.subkeyPath();
+        return ForEachSubkey(run, registry, place.key(), [&](const std::string& name, HKey program) {
             for (const ValueEntry& entry : ListKeyValues(registry, program, system)) {
                 if (run.Stopped())
                     break;
@@ -30,23 +31,23 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
                     if (!Contains(path, "%")) {
                         missing = true;
                     } else {
-                        path = ExpandFirstVariable(system, path);
+                        path = place.Seen(ExpandFirstVariable(system, path));
                         missing = !PathExists(system, path);
                     }
                 } else {
+                    path = place.Seen(std::move(path));
                     missing = !EndsWith(path, "\\") && !Contains(path, ";") && path.size() > 3 &&
                               !PathExists(system, path);
                 }
                 if (missing) {
-                    run.Report(entry, std::string(kKey) + "\\" + Lowered(name), path);
+                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path);
                     break;  // the rest of this subkey is not examined
                 }
             }
         });
-        if (!listed)
-            return;
-    }
-    run.Complete(completed);
+    });
+    if (listed)
+        run.Complete(completed);
 }
 
 }  // namespace tw

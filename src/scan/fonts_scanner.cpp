@@ -1,5 +1,6 @@
-// Fonts: every value of the Fonts key names a font file, bare names in the Windows fonts
-// folder; a font file that is not there is reported.
+// Fonts: every value of a Fonts key names a font file, bare names in the Windows fonts
+// folder; a font file that is not there is reported. The machine's fonts and, on NT, the
+// ones installed for the user alone (full paths into the user's profile) are read.
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
 #include "scan/scanners.h"
@@ -8,25 +9,28 @@ namespace tw {
 
 void ScanFonts(ScanEngine& engine, CompletedSectionList& completed)
 {
-    static constexpr std::string_view kNtKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-    static constexpr std::string_view k9xKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+    static const std::vector<ScanPlace> kNtPlaces =
+        SoftwarePlaces({"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"}, kMachineView | kUserView);
+    static const std::vector<ScanPlace> k9xPlaces =
+        SoftwarePlaces({"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts"}, kMachineView);
     SectionRun run(engine, ScanSection::Fonts);
     if (run.StopAtStart())
         return;
     System& system = engine.system();
-    const std::string_view keyPath = engine.isWindows9x() ? k9xKey : kNtKey;
-    const std::string subkeyPath = SubkeyPathOf(keyPath);
-    ForEachValue(run, engine, keyPath, [&](const ValueEntry& entry) {
-        if (entry.text == kValueNotSet)
-            return;
-        std::string path = CutAtSwitch(StripQuotes(entry.text));
-        if (Contains(path, "%"))
-            path = ExpandFirstVariable(system, path);
-        else if (!Contains(path, "\\"))
-            path = PrefixWindowsDirectory(system, path, "\\fonts\\");
-        run.Status(subkeyPath + "[" + entry.name + "]");
-        if (!PathExists(system, path))
-            run.Report(entry, std::string(keyPath), path);
+    ForEachPlace(run, engine.isWindows9x() ? k9xPlaces : kNtPlaces, [&](const OpenPlace& place) {
+        const std::string subkeyPath = place.subkeyPath();
+        return ForEachValue(run, place, [&](const ValueEntry& entry) {
+            if (entry.text == kValueNotSet)
+                return;
+            std::string path = CutAtSwitch(StripQuotes(entry.text));
+            if (Contains(path, "%"))
+                path = ExpandFirstVariable(system, path);
+            else if (!Contains(path, "\\"))
+                path = PrefixWindowsDirectory(system, path, "\\fonts\\");
+            run.Status(subkeyPath + "[" + entry.name + "]");
+            if (!PathExists(system, path))
+                run.Report(entry, place.fullPath(), path);
+        });
     });
     run.Complete(completed);
 }

@@ -1,5 +1,6 @@
 // Help files: the values of the "Help" and "HTML Help" keys name a help file (the value
-// name) and its directory (the text); a help file that is not there is reported.
+// name) and its directory (the text); a help file that is not there is reported. 32-bit
+// programs register theirs in the 32-bit view, which is read too.
 #include "platform/program_info.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
@@ -9,16 +10,16 @@ namespace tw {
 
 void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
 {
-    static constexpr std::string_view kKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows";
+    static const std::vector<ScanPlace> kPlaces =
+        SoftwarePlaces({"SOFTWARE\\Microsoft\\Windows"}, kMachineView | kMachine32View);
     SectionRun run(engine, ScanSection::HelpFiles);
     if (run.StopAtStart())
         return;
     Registry& registry = engine.registry();
     System& system = engine.system();
-    const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(registry, kKey);
-    if (key) {
-        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey help) {
+    bool listed = ForEachPlace(run, kPlaces, [&](const OpenPlace& place) {
+        const std::string subkeyPath = place.subkeyPath();
+        return ForEachSubkey(run, registry, place.key(), [&](const std::string& name, HKey help) {
             const std::string lowered = Lowered(name);
             if (lowered != "help" && lowered != "html help")
                 return;
@@ -35,15 +36,14 @@ void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
                     directory = PrefixSystemDirectory(system, directory);
                 // One backslash between the directory and the name, whether or not the
                 // directory text ends with one.
-                std::string path = JoinPath(directory, entry.name);
+                std::string path = place.Seen(JoinPath(directory, entry.name));
                 if (!PathExists(system, path))
-                    run.Report(entry, std::string(kKey) + "\\" + lowered, path);
+                    run.Report(entry, place.fullPath() + "\\" + lowered, path);
             }
         });
-        if (!listed)
-            return;
-    }
-    run.Complete(completed);
+    });
+    if (listed)
+        run.Complete(completed);
 }
 
 }  // namespace tw

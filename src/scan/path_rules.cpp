@@ -116,12 +116,37 @@ std::string Lowered(std::string_view text)
     return out;
 }
 
-bool FoundOnSearchPath(System& system, std::string_view fileName)
+bool IsWithin(std::string_view path, std::string_view place)
+{
+    return !place.empty() && path.size() >= place.size() &&
+           CompareTextNoCase(path.substr(0, place.size()), place) == 0 &&
+           (path.size() == place.size() || path[place.size()] == '\\');
+}
+
+SystemFolderView::SystemFolderView(System& system, bool thirtyTwoBit)
+{
+    if (!thirtyTwoBit)
+        return;
+    redirectedTo_ = system.Wow64SystemDirectory();
+    if (!redirectedTo_.empty())
+        systemDirectory_ = system.SystemDirectory();
+    if (systemDirectory_.empty())
+        redirectedTo_.clear();
+}
+
+std::string SystemFolderView::Seen(std::string path) const
+{
+    if (systemDirectory_.empty() || !IsWithin(path, systemDirectory_))
+        return path;
+    return redirectedTo_ + path.substr(systemDirectory_.size());
+}
+
+bool FoundOnSearchPath(System& system, std::string_view fileName, const SystemFolderView& view)
 {
     if (fileName.empty())
         return false;
-    if (PathExists(system, JoinPath(system.SystemDirectory(), fileName)) ||
-        PathExists(system, JoinPath(system.WindowsDirectory(), fileName)))
+    auto there = [&](const std::string& directory) { return PathExists(system, view.Seen(JoinPath(directory, fileName))); };
+    if (there(system.SystemDirectory()) || there(system.WindowsDirectory()))
         return true;
     std::string path;
     if (!system.FindEnvironmentVariable("PATH", &path))
@@ -132,11 +157,75 @@ bool FoundOnSearchPath(System& system, std::string_view fileName)
         if (end == std::string::npos)
             end = path.size();
         std::string directory = StripQuotes(std::string_view(path).substr(at, end - at));
-        if (!directory.empty() && PathExists(system, JoinPath(directory, fileName)))
+        if (!directory.empty() && there(directory))
             return true;
         at = end + 1;
     }
     return false;
+}
+
+bool HoldsNonPathCharacter(std::string_view text)
+{
+    // Past a drive ("C:"); a name such as "\\?\C:\..." is no drive path either way.
+    return text.size() > 2 && text.find_first_of("|<>*?\"", 2) != std::string_view::npos;
+}
+
+namespace {
+
+bool IsDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+bool LocalPathIn(std::string_view text, std::string* out)
+{
+    std::string path = StripQuotes(text);
+    if (!Contains(path, "\\") || HoldsNonPathCharacter(path))
+        return false;
+    if (path.size() > 2 && path[path.size() - 2] == '\\')
+        path.resize(path.size() - 2);
+    if (path.size() > 1 && path.back() == '\\')
+        path.pop_back();
+    std::string last = LastComponent(path);
+    std::size_t dot = last.rfind('.');
+    if (dot != std::string::npos && last.size() - dot != 4 && path.size() > last.size() + 1)
+        path.resize(path.size() - last.size() - 1);
+    std::size_t slash = path.find('\\');
+    // A drive letter, not a shell name such as "::{GUID}\{GUID}".
+    if (path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != ':' || slash == std::string::npos || slash == 0 ||
+        path.find(':', 2) != std::string::npos)
+        return false;
+    *out = std::move(path);
+    return true;
+}
+
+std::vector<std::string> LocalPathsIn(std::string_view text)
+{
+    std::vector<std::string> paths;
+    std::string path;
+    if (!Contains(text, ";")) {
+        if (LocalPathIn(text, &path))
+            paths.push_back(std::move(path));
+        return paths;
+    }
+    // A list such as a search path; blanks around an element are no part of it.
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        std::size_t end = text.find(';', at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view element = text.substr(at, end - at);
+        while (!element.empty() && element.front() == ' ')
+            element.remove_prefix(1);
+        while (!element.empty() && element.back() == ' ')
+            element.remove_suffix(1);
+        if (LocalPathIn(element, &path))
+            paths.push_back(std::move(path));
+        at = end + 1;
+    }
+    return paths;
 }
 
 }  // namespace tw

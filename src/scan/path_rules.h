@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
@@ -51,8 +52,41 @@ inline bool EndsWith(std::string_view text, std::string_view part)
     return text.size() >= part.size() && text.substr(text.size() - part.size()) == part;
 }
 
+// True when `path` is `place` or lies below it (without regard to case).
+bool IsWithin(std::string_view path, std::string_view place);
+
+// The system folder as the program an entry belongs to sees it. 64-bit Windows gives a
+// 32-bit program a system folder of its own (SysWOW64) under the name of the system folder,
+// so a path that a 32-bit registration gives in the system folder is tested there. On
+// 32-bit Windows, and for 64-bit entries, paths stay as they are.
+class SystemFolderView {
+public:
+    SystemFolderView() = default;
+    // `thirtyTwoBit`: the entry belongs to a 32-bit program.
+    SystemFolderView(System& system, bool thirtyTwoBit);
+    // The path where that program finds it.
+    std::string Seen(std::string path) const;
+
+private:
+    std::string systemDirectory_;  // both empty: nothing is redirected
+    std::string redirectedTo_;
+};
+
 // True when a bare file name exists where Windows looks for a program: the system
-// directory, the Windows directory, then each directory of PATH.
-bool FoundOnSearchPath(System& system, std::string_view fileName);
+// directory, the Windows directory, then each directory of PATH (as `view` sees them).
+bool FoundOnSearchPath(System& system, std::string_view fileName, const SystemFolderView& view = {});
+
+// True when the text holds, past its drive, a character no Windows path may hold
+// (| < > * ? "): a suffix such as "|0", a placeholder such as "<LANGFOLDER>".
+bool HoldsNonPathCharacter(std::string_view text);
+// The full local path a value's text names, cut back to what can be tested: quotes removed,
+// a trailing backslash (with one character after it) dropped, a last component whose
+// extension is not a dot and three characters (arguments, resource numbers) dropped. False
+// when it is no full path on a drive letter (relative, network, URL, shell name) or holds a
+// character no path may hold.
+bool LocalPathIn(std::string_view text, std::string* path);
+// The full local paths a value's text names: its one path, or, for a list separated by
+// ";", each element that is a full path. Empty when it names none.
+std::vector<std::string> LocalPathsIn(std::string_view text);
 
 }  // namespace tw

@@ -8,11 +8,13 @@
 // The current user's profile is the folder the profile list records for the user's
 // security identifier, or the USERPROFILE variable: the profiles directory followed by the
 // user name is wrong for renamed accounts and for name.DOMAIN folders. The all-users folder
-// lies in the profiles directory on older systems (the profile list names it); newer ones
-// give the variable the ProgramData folder (the environment, or the profile list's
-// "ProgramData"). The default user's profile lies in the profiles directory on older
-// systems and is the profile list's "Default" on newer ones. A key whose profile folder
-// cannot be made out is skipped; the others are still checked.
+// is the one the ALLUSERSPROFILE variable holds where this process has it: ProgramData on
+// newer systems, whatever the profile list's "AllUsersProfile" says (Wine names "Public"
+// there). Without the variable it lies in the profiles directory on older systems (the
+// profile list names it), and is the profile list's "ProgramData" on newer ones. The
+// default user's profile lies in the profiles directory on older systems and is the
+// profile list's "Default" on newer ones. A key whose profile folder cannot be made out is
+// skipped; the others are still checked.
 #include "registry/key_path.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
@@ -110,9 +112,9 @@ void ScanRegistryIntegrity(ScanEngine& engine, CompletedSectionList&)
     }
     if (!currentUser)
         currentUser = variable("USERPROFILE");
-    std::optional<std::string> allUsers = allUsersName ? inProfiles(allUsersName) : variable("ALLUSERSPROFILE");
+    std::optional<std::string> allUsers = variable("ALLUSERSPROFILE");
     if (!allUsers)
-        allUsers = expanded(ReadStringValue(registry, profiles.get(), "ProgramData"));
+        allUsers = allUsersName ? inProfiles(allUsersName) : expanded(ReadStringValue(registry, profiles.get(), "ProgramData"));
     std::optional<std::string> defaultUser =
         defaultUserName ? inProfiles(defaultUserName) : withDrive(ReadStringValue(registry, profiles.get(), "Default"));
 

@@ -1,10 +1,12 @@
 // The registry walk behind the complete registry scan (HKLM\SOFTWARE and HKCU\SOFTWARE) and
 // the program identifier section (HKCR\TypeLib): every value below the branch that looks
 // like a full path on a present fixed drive is tested, and one whose file or folder is
-// missing is reported against the key that holds it. Depth-first, one name buffer per
-// level; each key is opened once, for reading, its subtree walked first and its own values
-// examined after. The stop event is polled between subkeys so that an abort ends the walk
-// promptly.
+// missing is reported against the key that holds it. A value that lists paths (";") is
+// reported only when none of them is there; a text holding a character no path may hold
+// ("...\Sketches|0", "<LANGFOLDER>\Tutorial") is no path and is not judged. Depth-first,
+// one name buffer per level; each key is opened once, for reading, its subtree walked
+// first and its own values examined after. The stop event is polled between subkeys so
+// that an abort ends the walk promptly.
 //
 // Each key is examined once per section. A link key leads to a key that has a path of its
 // own: when that path lies in a branch the section walks, the key is examined there and the
@@ -37,20 +39,11 @@ constexpr std::array<std::string_view, 5> kExcluded = {
     "hkey_local_machine\\software\\wow6432node\\microsoft\\windows nt",
 };
 
-// A link's target is written out in full; anything longer is no target.
-constexpr std::uint32_t kMaxLinkTargetSize = 0x10000;
-constexpr char kLinkValueName[] = "SymbolicLinkValue";
-
 struct BranchRoot {
     HKey parent;
     const char* subkey;
     std::string fullPath;
 };
-
-bool IsDriveLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 bool IsExcluded(std::string_view fullPath)
 {
@@ -58,14 +51,6 @@ bool IsExcluded(std::string_view fullPath)
         if (fullPath.size() == excluded.size() && CompareTextNoCase(fullPath, excluded) == 0)
             return true;
     return false;
-}
-
-// True when `path` is `place` or lies below it (without regard to case).
-bool IsWithin(std::string_view path, std::string_view place)
-{
-    return !place.empty() && path.size() >= place.size() &&
-           CompareTextNoCase(path.substr(0, place.size()), place) == 0 &&
-           (path.size() == place.size() || path[place.size()] == '\\');
 }
 
 // A type library version's 32-bit entry: TypeLib\{id}\version\locale\win32.
@@ -91,11 +76,10 @@ public:
           system_(run.system()),
           exists_(system_),
           branches_(std::move(branches)),
-          systemDirectory_(system_.SystemDirectory()),
-          wow64SystemDirectory_(system_.Wow64SystemDirectory())
+          thirtyTwoBitView_(system_, true)
     {
         for (const BranchRoot& branch : branches_) {
-            std::string place = PlaceOf(branch.parent);
+            std::string place = RegistryPlaceOf(system_, branch.parent);
             if (!place.empty())
                 walkedPlaces_.push_back(place + "\\" + branch.subkey);
         }
@@ -170,7 +154,7 @@ private:
         if (!*queried) {
             // Nothing to list; whether it is a link is asked the one way left.
             if (link)
-                *link = LinkTarget(key, target);
+                *link = ReadLinkTarget(registry_, system_, key, target);
             return ListKeyValues(registry_, key, system_, KeyCounts{});
         }
         if (!link)
@@ -178,23 +162,38 @@ private:
         return ListKeyValues(registry_, key, system_, *counts,
                              [&](std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
                                  if (!*link && CompareTextNoCase(name, kLinkValueName) == 0)
-                                     *link = LinkTargetOf(type, data, size, target);
+                                     *link = LinkTargetOf(system_, type, data, size, target);
                              });
     }
 
+    // A list of paths (";") is sound while one of its paths is there, and a finding names
+    // the paths that are not.
     void Values(const ValueListing& values, const std::string& keyPath, bool thirtyTwoBit)
     {
         for (const ValueEntry& entry : values) {
             run_.Status(keyPath + "[" + entry.name + "]");
             if (entry.text == kValueNotSet)
                 continue;
-            std::string path;
-            if (!LooksLikeLocalPath(entry.text, &path) || !OnFixedDrive(path))
+            std::vector<std::string> paths = LocalPathsIn(entry.text);
+            if (paths.empty())
                 continue;
-            if (thirtyTwoBit)
-                path = InThirtyTwoBitSystemFolder(std::move(path));
-            if (!exists_.Exists(path)) {
-                run_.Report(entry, keyPath, path);
+            bool sound = false;
+            std::string missing;
+            for (std::string& path : paths) {
+                if (!OnFixedDrive(path)) {
+                    sound = true;
+                    break;
+                }
+                if (thirtyTwoBit)
+                    path = thirtyTwoBitView_.Seen(std::move(path));
+                if (exists_.Exists(path)) {
+                    sound = true;
+                    break;
+                }
+                missing += (missing.empty() ? "" : ";") + path;
+            }
+            if (!sound) {
+                run_.Report(entry, keyPath, missing);
                 run_.engine().walkProblemCount = run_.count();
             }
         }
@@ -211,43 +210,6 @@ private:
         return known->second;
     }
 
-    // The system folder of a 32-bit registration is the 32-bit one, where 64-bit Windows
-    // has one.
-    std::string InThirtyTwoBitSystemFolder(std::string path) const
-    {
-        if (wow64SystemDirectory_.empty() || systemDirectory_.empty() || !IsWithin(path, systemDirectory_))
-            return path;
-        return wow64SystemDirectory_ + path.substr(systemDirectory_.size());
-    }
-
-    // The target of a key opened as a link ("SymbolicLinkValue", REG_LINK); false for a
-    // key that is no link.
-    bool LinkTarget(HKey key, std::string* target)
-    {
-        std::uint32_t type = 0, size = 0;
-        if (registry_.QueryValueEx(key, kLinkValueName, nullptr, &type, nullptr, &size) != kSuccess ||
-            type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
-            return false;
-        std::vector<std::uint8_t> data(size);
-        if (registry_.QueryValueEx(key, kLinkValueName, nullptr, &type, data.data(), &size) != kSuccess)
-            return false;
-        return LinkTargetOf(type, data.data(), size, target);
-    }
-
-    // The target a "SymbolicLinkValue" of this type and data names; false when it names none.
-    bool LinkTargetOf(std::uint32_t type, const std::uint8_t* data, std::uint32_t size, std::string* target)
-    {
-        if (type != kRegLink || size == 0 || size > kMaxLinkTargetSize)
-            return false;
-        std::u16string wide;
-        for (std::size_t i = 0; i + 1 < size; i += 2)
-            wide.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-        while (!wide.empty() && wide.back() == u'\0')
-            wide.pop_back();
-        *target = system_.Utf16ToAnsi(wide);
-        return true;
-    }
-
     // Whether a link leads to a key not examined otherwise in this section.
     bool FirstVisitThroughLink(const std::string& target)
     {
@@ -261,56 +223,12 @@ private:
         return true;
     }
 
-    // The name the registry gives the place of a predefined key ("\REGISTRY\MACHINE"), in
-    // which link targets are written; empty when it cannot be told.
-    std::string PlaceOf(HKey root)
-    {
-        if (root == kLocalMachine)
-            return "\\REGISTRY\\MACHINE";
-        if (root == kUsers)
-            return "\\REGISTRY\\USER";
-        if (root == kClassesRoot)
-            return "\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
-        if (root == kCurrentUser) {
-            std::string sid = system_.UserSid();
-            return sid.empty() ? std::string() : "\\REGISTRY\\USER\\" + sid;
-        }
-        return {};
-    }
-
-    // The path a value's text names, cut back to what can be tested: quotes removed, a
-    // trailing backslash (with one character after it) dropped, a last component whose
-    // extension is not a dot and three characters (arguments, resource numbers) dropped.
-    // True when it is a full path on a drive.
-    static bool LooksLikeLocalPath(const std::string& text, std::string* out)
-    {
-        std::string path = StripQuotes(text);
-        if (!Contains(path, "\\"))
-            return false;
-        if (path.size() > 2 && path[path.size() - 2] == '\\')
-            path.resize(path.size() - 2);
-        if (path.size() > 1 && path.back() == '\\')
-            path.pop_back();
-        std::string last = LastComponent(path);
-        std::size_t dot = last.rfind('.');
-        if (dot != std::string::npos && last.size() - dot != 4 && path.size() > last.size() + 1)
-            path.resize(path.size() - last.size() - 1);
-        std::size_t slash = path.find('\\');
-        // A drive letter, not a shell name such as "::{GUID}\{GUID}".
-        if (path.size() < 2 || !IsDriveLetter(path[0]) || path[1] != ':' || slash == std::string::npos || slash == 0 ||
-            path.find(':', 2) != std::string::npos)
-            return false;
-        *out = std::move(path);
-        return true;
-    }
-
     SectionRun& run_;
     Registry& registry_;
     System& system_;
     ExistenceCache exists_;
     std::vector<BranchRoot> branches_;
-    std::string systemDirectory_;
-    std::string wow64SystemDirectory_;
+    SystemFolderView thirtyTwoBitView_;
     std::vector<std::string> walkedPlaces_;     // the branches, as link targets name them
     std::vector<std::string> followedTargets_;  // keys outside them, walked through a link
     std::map<char, bool> fixedDrives_;

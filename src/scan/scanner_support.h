@@ -1,14 +1,25 @@
 // What the section scanners share: one section's run (its count, its status line, the
-// problem report with the section's setter order), opening a key by its full path, and
-// enumerating subkeys with a name buffer sized from the key's own query. Scanners open keys
-// for reading only: many system keys grant administrators no more than that, and a scan
-// never changes a key.
+// problem report with the section's setter order), opening a key by its full path,
+// enumerating subkeys with a name buffer sized from the key's own query, telling link keys,
+// and the places a section reads. Scanners open keys for reading only: many system keys
+// grant administrators no more than that, and a scan never changes a key.
+//
+// Current Windows keeps what one section is about in several places: the machine's keys,
+// their 32-bit view below SOFTWARE\Wow6432Node on 64-bit Windows, and the user's own keys.
+// A section lists its places (`ScanPlace`) and `ForEachPlace` hands it each one that exists,
+// open, with its full path for the findings and the system folder as the programs
+// registered there see it. A place missing on this system (the 32-bit view on 32-bit
+// Windows, a key the user never got) is passed over. 64-bit Windows shows some keys in
+// both views through a link: the place is the same key, and it is examined once, under
+// the name of the place listed first.
 #pragma once
 
 #include "platform/key_handle.h"
 #include "registry/value_text.h"
+#include "scan/path_rules.h"
 #include "scan/scan_engine.h"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -80,6 +91,107 @@ private:
     std::vector<char> buffer_;
     std::uint32_t index_ = 0;
 };
+
+// ---- link keys
+
+// The value a link key holds its target in (REG_LINK, UTF-16, "\REGISTRY\MACHINE\...").
+constexpr char kLinkValueName[] = "SymbolicLinkValue";
+// The target a "SymbolicLinkValue" of this type and data names; false when it names none.
+bool LinkTargetOf(TextCodec& codec, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
+                  std::string* target);
+// The target of a key opened as itself (kRegOptionOpenLink); false for a key that is no link.
+bool ReadLinkTarget(Registry& registry, TextCodec& codec, HKey key, std::string* target);
+// The name the registry gives the place of a predefined key ("\REGISTRY\MACHINE"), in which
+// link targets are written; empty when it cannot be told.
+std::string RegistryPlaceOf(System& system, HKey root);
+
+// ---- the places a section reads
+
+struct ScanPlace {
+    HKey root;
+    std::string subkey;
+    bool thirtyTwoBit = false;  // below Wow6432Node: what 32-bit programs registered
+};
+
+enum ScanViews : unsigned {
+    kMachineView = 1,    // HKEY_LOCAL_MACHINE\SOFTWARE\...
+    kMachine32View = 2,  // HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\...
+    kUserView = 4,       // HKEY_CURRENT_USER\Software\...
+    kEveryView = 7,
+};
+
+// The places of keys below SOFTWARE (each given as "SOFTWARE\...", spelt as the section's
+// findings show it) in the views asked for: for each key, the machine's, the machine's
+// 32-bit one, the user's.
+std::vector<ScanPlace> SoftwarePlaces(std::initializer_list<std::string_view> keys, unsigned views);
+
+// One place, open for reading.
+class OpenPlace {
+public:
+    explicit OpenPlace(Registry& registry) : key_(registry) {}
+
+    HKey key() const { return key_.get(); }
+    // "HKEY_CURRENT_USER\Software\...": where a finding lives.
+    const std::string& fullPath() const { return fullPath_; }
+    // The full path without its root name, as the status line shows it.
+    std::string subkeyPath() const { return SubkeyPathOf(fullPath_); }
+    // A path an entry here names, where the program it belongs to finds it.
+    std::string Seen(std::string path) const { return view_.Seen(std::move(path)); }
+    const SystemFolderView& view() const { return view_; }
+
+private:
+    friend class PlaceOpener;
+    KeyHandle key_;
+    std::string fullPath_;
+    SystemFolderView view_;
+};
+
+// Opens places and remembers which keys they were, so that a key shown in two places
+// through a link is examined once.
+class PlaceOpener {
+public:
+    PlaceOpener(Registry& registry, System& system) : registry_(registry), system_(system) {}
+    // False when the place does not exist, or is a key already opened under another name.
+    bool Open(const ScanPlace& place, OpenPlace* out);
+
+private:
+    // Opens root\subkey a key at a time and gives the name the registry knows the key by,
+    // links followed.
+    bool OpenResolved(const ScanPlace& place, KeyHandle* key, std::string* name);
+
+    Registry& registry_;
+    System& system_;
+    std::vector<std::string> opened_;
+};
+
+// Hands each place that exists to `visit` (which returns false to end the section without
+// its completed entry), until the run is stopped. False when a visit said so.
+template <class Visit>
+bool ForEachPlace(SectionRun& run, const std::vector<ScanPlace>& places, Visit visit)
+{
+    PlaceOpener opener(run.registry(), run.system());
+    for (const ScanPlace& place : places) {
+        if (run.Stopped())
+            break;
+        OpenPlace open(run.registry());
+        if (opener.Open(place, &open) && !visit(static_cast<const OpenPlace&>(open)))
+            return false;
+    }
+    return true;
+}
+
+// Hands the values of an open place to `visit` in enumeration order, until the run is
+// stopped; true, so that a value scanner's visit of a place can end with it.
+template <class Visit>
+bool ForEachValue(SectionRun& run, const OpenPlace& place, Visit visit)
+{
+    for (const ValueEntry& entry : ListKeyValues(run.registry(), place.key(), run.system())) {
+        if (run.Stopped())
+            break;
+        visit(entry);
+    }
+    return true;
+}
 
 // Hands the values of the key at `fullPath` to `visit` in enumeration order, until the run
 // is stopped; nothing when the key does not open.

@@ -1,5 +1,6 @@
 // Add/Remove Programs: each product's UninstallString names its uninstaller; a product whose
-// uninstaller is missing is reported and the value removed by repair.
+// uninstaller is missing is reported and the value removed by repair. The machine's
+// products in both views and the ones installed for the user alone are read.
 #include "platform/codepage.h"
 #include "scan/path_rules.h"
 #include "scan/scanner_support.h"
@@ -9,16 +10,16 @@ namespace tw {
 
 void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
 {
-    static constexpr std::string_view kKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Uninstall";
+    static const std::vector<ScanPlace> kPlaces =
+        SoftwarePlaces({"Software\\Microsoft\\Windows\\Currentversion\\Uninstall"}, kEveryView);
     SectionRun run(engine, ScanSection::AddRemovePrograms);
     if (run.StopAtStart())
         return;
     Registry& registry = engine.registry();
     System& system = engine.system();
-    const std::string subkeyPath = SubkeyPathOf(kKey);
-    KeyHandle key = OpenFullPath(registry, kKey);
-    if (key) {
-        bool listed = ForEachSubkey(run, registry, key.get(), [&](const std::string& name, HKey product) {
+    bool listed = ForEachPlace(run, kPlaces, [&](const OpenPlace& place) {
+        const std::string subkeyPath = place.subkeyPath();
+        return ForEachSubkey(run, registry, place.key(), [&](const std::string& name, HKey product) {
             for (const ValueEntry& entry : ListKeyValues(registry, product, system)) {
                 if (run.Stopped())
                     break;
@@ -32,16 +33,16 @@ void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
                 run.Status(subkeyPath + "\\" + name + "[" + entry.name + "]");
                 if (!quoted)
                     path = StripQuotes(CutAfterExe(entry.text));
+                path = place.Seen(std::move(path));
                 if (Contains(path, ":") && !EndsWith(path, "\\") && !Contains(path, ";") &&
                     !Contains(path, "rundll32") && !Contains(path, "RunDll32") && !Contains(path, "\\regsvr32") &&
                     path.size() > 3 && !PathExists(system, path))
-                    run.Report(entry, std::string(kKey) + "\\" + Lowered(name), path);
+                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path);
             }
         });
-        if (!listed)
-            return;
-    }
-    run.Complete(completed);
+    });
+    if (listed)
+        run.Complete(completed);
 }
 
 }  // namespace tw

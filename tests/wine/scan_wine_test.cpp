@@ -6,6 +6,7 @@
 #include "platform/win32/win32_handle.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
+#include "registry/key_path.h"
 #include "scan/scan_driver.h"
 #include "support/registry_fixture.h"
 
@@ -262,6 +263,171 @@ TEST_F(ScanUnderWine, FindsExactlyTheBrokenEntriesOfEverySection)
     std::sort(ours.begin(), ours.end());
     EXPECT_EQ(expected, ours);
     EXPECT_EQ(14u, progress.Rows().size());
+    EXPECT_TRUE(progress.Completed());
+}
+
+// The places current Windows keeps a section's entries besides the machine's 64-bit keys,
+// written through the real registry: the user's own keys and the 32-bit view. Each holds
+// one broken and one sound entry of its section's kind; the scan reports each broken one
+// against its own key and no sound one. Everything seeded carries "twplace"; a key the test
+// had to make is removed again with what it holds.
+const std::string kPlaceDir = "C:\\twplace-test";
+const std::string kCvUser = "Software\\Microsoft\\Windows\\Currentversion";
+const std::string kCvWow = "Software\\Wow6432Node\\Microsoft\\Windows\\Currentversion";
+const std::string kCVWow = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion";
+
+struct SectionPlace {
+    ScanSection section;
+    HKey root;
+    std::string key;         // as the section's findings spell it
+    std::string sharedWith = {};  // the 64-bit key a link makes it, where 64-bit Windows shares one
+};
+
+const std::vector<SectionPlace> kSectionPlaces = {
+    {ScanSection::StartupPrograms, kCurrentUser, kCvUser + "\\Run"},
+    {ScanSection::StartupPrograms, kLocalMachine, kCvUser + "\\RunOnce"},
+    {ScanSection::StartupPrograms, kCurrentUser, kCvUser + "\\RunOnce"},
+    {ScanSection::StartupPrograms, kLocalMachine, kCvWow + "\\Run"},
+    {ScanSection::StartupPrograms, kLocalMachine, kCvWow + "\\RunOnce"},
+    {ScanSection::AddRemovePrograms, kCurrentUser, kCvUser + "\\Uninstall"},
+    {ScanSection::AddRemovePrograms, kLocalMachine, kCvWow + "\\Uninstall"},
+    {ScanSection::ApplicationPaths, kCurrentUser, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+    // Windows shows the machine's App Paths in both views through a link, and so does Wine:
+    // what the 32-bit view holds is the 64-bit key's, examined once, under its name.
+    {ScanSection::ApplicationPaths, kLocalMachine, kCVWow + "\\App Paths",
+     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+    {ScanSection::SharedProgramFiles, kLocalMachine, kCVWow + "\\SharedDLLs"},
+    {ScanSection::Fonts, kCurrentUser, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"},
+    {ScanSection::HelpFiles, kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows"},
+};
+
+class ScanPlacesUnderWine : public UnderWine {
+protected:
+    void SetUp() override
+    {
+        systemFolder = system.SystemDirectory();
+        systemFolder32 = system.Wow64SystemDirectory();
+        TearDown();
+        ASSERT_FALSE(systemFolder32.empty()) << "the places of a 64-bit system need a 64-bit prefix";
+        CreateDirectoryA(kPlaceDir.c_str(), nullptr);
+        for (const char* file : {"there.exe", "there.dll", "there.ttf", "twplacethere.hlp"})
+            Touch(kPlaceDir + "\\" + file);
+        Touch(systemFolder32 + "\\twplace32.dll");
+    }
+
+    void TearDown() override
+    {
+        for (const SectionPlace& p : kSectionPlaces) {
+            DeleteValues(p.root, p.key,
+                         {"TwPlaceGone", "TwPlaceThere", "TwPlace Gone (TrueType)", "TwPlace There (TrueType)",
+                          kPlaceDir + "\\gone.dll", kPlaceDir + "\\there.dll", systemFolder + "\\twplace32.dll"});
+            DeleteValues(p.root, p.key + "\\Help", {"twplacegone.hlp", "twplacethere.hlp"});
+            for (const char* name : {"TwPlaceGone", "TwPlaceThere", "TwPlaceGone.exe", "TwPlaceThere.exe"})
+                WipeKey(r, p.root, p.key + "\\" + name);
+        }
+        for (const auto& [root, key] : made)
+            WipeKey(r, root, key);
+        made.clear();
+        RemoveTree(kPlaceDir);
+        if (!systemFolder32.empty())
+            DeleteFileA((systemFolder32 + "\\twplace32.dll").c_str());
+    }
+
+    // Notes the first key of root\path that does not exist yet: the test made it.
+    void NoteMade(HKey root, const std::string& path)
+    {
+        for (std::size_t end = path.find('\\'); ; end = path.find('\\', end + 1)) {
+            const std::string upTo = path.substr(0, end);
+            if (!KeyExists(r, root, upTo)) {
+                made.emplace_back(root, upTo);
+                return;
+            }
+            if (end == std::string::npos)
+                return;
+        }
+    }
+
+    // Seeds one place; the finding its broken entry gives.
+    std::string Seed(const SectionPlace& p)
+    {
+        NoteMade(p.root, p.key);
+        const std::string at = RootNameFromKey(p.root) + "\\" + (p.sharedWith.empty() ? p.key : p.sharedWith);
+        const std::string& D = kPlaceDir;
+        switch (p.section) {
+        case ScanSection::StartupPrograms:
+            Sz(p.root, p.key, "TwPlaceGone", D + "\\gonerun.exe /s");
+            Sz(p.root, p.key, "TwPlaceThere", "\"" + D + "\\there.exe\" -x");
+            return "Startup Programs | " + at + " | TwPlaceGone | " + D + "\\gonerun.exe";
+        case ScanSection::AddRemovePrograms:
+            Sz(p.root, p.key + "\\TwPlaceGone", "UninstallString", "\"" + D + "\\uninst.exe\" /S");
+            Sz(p.root, p.key + "\\TwPlaceThere", "UninstallString", "\"" + D + "\\there.exe\" /S");
+            return "Add/Remove Program Section | " + at + "\\twplacegone | UninstallString | " + D + "\\uninst.exe";
+        case ScanSection::ApplicationPaths:
+            Sz(p.root, p.key + "\\TwPlaceGone.exe", nullptr, D + "\\gone.exe");
+            Sz(p.root, p.key + "\\TwPlaceThere.exe", nullptr, D + "\\there.exe");
+            return "Application Paths | " + at + "\\twplacegone.exe | (Default) | " + D + "\\gone.exe";
+        case ScanSection::SharedProgramFiles:
+            // A 32-bit program's file in the system folder lies in the 32-bit one.
+            for (const std::string& name : {D + "\\gone.dll", D + "\\there.dll", systemFolder + "\\twplace32.dll"})
+                SetValue(r, p.root, p.key, name.c_str(), kRegDword, B({1, 0, 0, 0}));
+            return "Shared Program Files | " + at + " | " + D + "\\gone.dll | " + D + "\\gone.dll";
+        case ScanSection::Fonts:
+            Sz(p.root, p.key, "TwPlace Gone (TrueType)", D + "\\gone.ttf");
+            Sz(p.root, p.key, "TwPlace There (TrueType)", D + "\\there.ttf");
+            return "Windows Fonts | " + at + " | TwPlace Gone (TrueType) | " + D + "\\gone.ttf";
+        default:
+            NoteMade(p.root, p.key + "\\Help");
+            Sz(p.root, p.key + "\\Help", "twplacegone.hlp", D);
+            Sz(p.root, p.key + "\\Help", "twplacethere.hlp", D + "\\");
+            return "Windows Help Files | " + at + "\\help | twplacegone.hlp | " + D + "\\twplacegone.hlp";
+        }
+    }
+
+    std::vector<std::pair<HKey, std::string>> made;
+    std::string systemFolder, systemFolder32;
+};
+
+TEST_F(ScanPlacesUnderWine, EachBrokenEntryIsReportedAgainstItsOwnKey)
+{
+    Strings expected;
+    for (const SectionPlace& p : kSectionPlaces) {
+        if (!p.sharedWith.empty()) {
+            KeyHandle link(r);
+            ASSERT_EQ(kSuccess, r.OpenKeyEx(p.root, p.key.c_str(), kRegOptionOpenLink, kKeyRead, link.Put())) << p.key;
+            std::uint32_t type = 0, size = 0;
+            EXPECT_EQ(kSuccess, r.QueryValueEx(link.get(), "SymbolicLinkValue", nullptr, &type, nullptr, &size)) << p.key;
+            EXPECT_EQ(kRegLink, type) << p.key;
+        }
+        expected.push_back(Seed(p));
+    }
+    ActivityLog log(system);
+    log.Open();
+    ScanDriver driver(r, system, log);
+    ProgressTable progress;
+    ScanRequest request = ScanRequest::None();
+    for (ScanSection section : {ScanSection::StartupPrograms, ScanSection::AddRemovePrograms,
+                                ScanSection::ApplicationPaths, ScanSection::SharedProgramFiles, ScanSection::Fonts,
+                                ScanSection::HelpFiles})
+        request[section] = kSectionRequested;
+    ASSERT_TRUE(driver.Start(request, &progress));
+    driver.Wait();
+
+    Strings ours;
+    for (const auto& p : driver.engine().problems()) {
+        std::string line = p->section + " | " + p->keyPath + " | " + (p->value ? p->value->name : "-") + " | " +
+                           p->description;
+        std::string lower = line;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(tolower(c)); });
+        if (lower.find("twplace") != std::string::npos)
+            ours.push_back(line);
+        else
+            std::cout << "[ prefix   ] " << line << "\n";
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(ours.begin(), ours.end());
+    EXPECT_EQ(expected, ours);
+    // One progress row per section, however many places it read.
+    EXPECT_EQ(6u, progress.Rows().size());
     EXPECT_TRUE(progress.Completed());
 }
 

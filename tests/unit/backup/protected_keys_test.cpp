@@ -39,5 +39,19 @@ TEST(ProtectedKeys, ContainersRootsAndTheirParentsAreNeverDeletedWhole)
         EXPECT_EQ(c.isProtected, IsProtectedKeyPath(c.path)) << c.path;
 }
 
+// The user's own containers that the scan reads, and the 32-bit view of the machine's.
+TEST(ProtectedKeys, TheUsersContainersAreGuardedAndTheirEntriesAreNot)
+{
+    const std::string user = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\";
+    for (const std::string& container :
+         {user + "RunOnce", user + "Uninstall", user + "App Paths",
+          std::string("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"),
+          std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\App Paths"),
+          std::string("HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\Help")}) {
+        EXPECT_TRUE(IsProtectedKeyPath(container)) << container;
+        EXPECT_FALSE(IsProtectedKeyPath(container + "\\gone.exe")) << container;
+    }
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -99,6 +99,26 @@ TEST(RegistryIntegrity, TheEnvironmentGivesTheFoldersTheProfileListDoesNotName)
               s.Found());
 }
 
+// Wine's profile list names a "Public" all-users profile while the variable holds the
+// ProgramData folder: the variable is what Windows gives the folders.
+TEST(RegistryIntegrity, AllUsersFoldersAreWhereTheVariablePointsWhateverTheProfileListNames)
+{
+    ScanMachine s;
+    s.system.SetEnvironment("ALLUSERSPROFILE", "C:\\ProgramData");
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\users");
+    s.Text(kLocalMachine, kProfileList, "AllUsersProfile", "Public");
+    s.Text(kLocalMachine, kProfileList, "DefaultUserProfile", "Default");
+    s.Expand(kLocalMachine, kProfileList + "\\" + kSid, "ProfileImagePath", "%SystemDrive%\\users\\User");
+    s.dir.WriteFile("C:\\ProgramData\\Start Menu\\keep", "x");
+    s.dir.WriteFile("C:\\users\\Public\\Gone\\keep", "x");
+    s.Text(kLocalMachine, kFolders, "Common Start Menu", "%ALLUSERSPROFILE%\\Start Menu");
+    s.Text(kLocalMachine, kFolders, "Common Gone", "%ALLUSERSPROFILE%\\Gone");
+    s.Text(kCurrentUser, kFolders, "Shared", "%ALLUSERSPROFILE%\\Start Menu");
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ(Strings{"HKEY_LOCAL_MACHINE\\" + kFolders + " | Common Gone | %ALLUSERSPROFILE%\\Gone | C:\\ProgramData\\Gone"},
+              s.Found());
+}
+
 TEST(RegistryIntegrity, KeysThatRefuseWriteAccessAreChecked)
 {
     ScanMachine s;

@@ -48,6 +48,40 @@ TEST(RegistryWalk, ValuesThatNameMissingLocalPathsAreReported)
     EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor[l_shell]", s.progress.Status());
 }
 
+// Shapes met on real systems: a list of folders, one of them a placeholder, and a recent
+// folder with a suffix. A list is judged by its full paths, reported only when none is
+// there; a text holding a character no path may hold is never judged whole.
+TEST(RegistryWalk, ListsAreJudgedByTheirPathsAndTextsThatAreNoPathAreLeftAlone)
+{
+    ScanMachine s;
+    s.File("C:\\ProgramData\\Vendor\\templates\\keep");
+    s.File("C:\\Users\\User\\Desktop\\Sketches\\keep");
+    const std::string key = "SOFTWARE\\Vendor\\Paths";
+    struct Value {
+        const char* name;
+        const char* text;
+    };
+    for (const Value& v : std::vector<Value>{
+             {"a_list_there", "C:\\ProgramData\\Vendor\\templates\\;<LANGFOLDER>\\Tutorial"},
+             {"b_list_gone", "C:\\ProgramData\\Gone\\templates\\;<LANGFOLDER>\\Tutorial"},
+             {"c_list_one_there", "C:\\Gone\\a.dll;C:\\ProgramData\\Vendor\\templates"},
+             {"d_list_all_gone", "C:\\Gone\\a.dll; C:\\Gone\\bin"},
+             {"e_list_no_path", "<LANGFOLDER>\\Tutorial;Templates\\x"},
+             {"f_recent_there", "C:\\Users\\User\\Desktop\\Sketches|0"},
+             {"g_recent_gone", "C:\\Users\\User\\Desktop\\Gone|0"},
+             {"h_wildcard", "C:\\Gone\\*.tmp"},
+         })
+        s.Text(kLocalMachine, key, v.name, v.text);
+    s.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ((Strings{
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\Paths | b_list_gone | "
+                  "C:\\ProgramData\\Gone\\templates\\;<LANGFOLDER>\\Tutorial | C:\\ProgramData\\Gone\\templates",
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\vendor\\Paths | d_list_all_gone | C:\\Gone\\a.dll; C:\\Gone\\bin | "
+                  "C:\\Gone\\a.dll;C:\\Gone\\bin",
+              }),
+              s.Found());
+}
+
 TEST(RegistryWalk, IntermediateKeyNamesAreLowerCaseAndTheHoldingKeyKeepsItsCase)
 {
     ScanMachine s;
