@@ -1,7 +1,8 @@
 // libFuzzer target: the text operations that turn registry text into a file path, applied to
 // any text in the orders the scanners apply them. Each must end, never read past its input,
 // and keep its word: a cut is a prefix, a last component a suffix without a backslash, a
-// quoted program the text between two quotes, a text without "%" expands to itself.
+// quoted program the text between two quotes, a text without "%" expands to itself, the
+// paths found in a text are full paths holding no character a path may not hold.
 #include "platform/memory/memory_system.h"
 #include "scan/path_rules.h"
 
@@ -65,6 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(expanded == text);
     Check(IsSuffix(text, tw::PrefixSystemDirectory(system, text)));
     Check(IsSuffix(text, tw::PrefixWindowsDirectory(system, text, "\\fonts\\")));
+
+    // What the registry walk tests of a text: only full paths on a drive letter, none holding
+    // a character no path may hold, each no longer than the text it came from.
+    for (const std::string& found : tw::LocalPathsIn(text)) {
+        Check(found.size() >= 3 && found[1] == ':' && found.find('\\') != std::string::npos);
+        Check(!tw::HoldsNonPathCharacter(found) && found.size() <= text.size());
+    }
 
     // The startup scanner's order, on a text the others have already cut.
     std::string path;
