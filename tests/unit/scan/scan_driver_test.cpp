@@ -146,15 +146,21 @@ void SeedLongWalk(ScanMachine& s)
         s.Text(kLocalMachine, "SOFTWARE\\Big\\K" + std::to_string(i), "P", "C:\\Gone\\" + std::to_string(i) + ".exe");
 }
 
+// Starts a whole scan and returns once the walk is under way (held at its first status line).
+void StartAndWaitUntilUnderWay(ScanDriver& driver, WatchedProgress& progress)
+{
+    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
+    while (!progress.statusSeen.load())
+        std::this_thread::yield();
+}
+
 TEST(ScanDriver, AbortDuringTheWalkEndsPromptlyAndDropsTheLastRecord)
 {
     ScanMachine s;
     SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
     WatchedProgress progress(s.system);
-    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
-    while (!progress.statusSeen.load())
-        std::this_thread::yield();
+    StartAndWaitUntilUnderWay(driver, progress);
     auto started = std::chrono::steady_clock::now();
     EXPECT_TRUE(driver.Abort());
     auto took = std::chrono::steady_clock::now() - started;
@@ -224,9 +230,7 @@ TEST(ScanDriver, AScanStoppedByTheExitReportsNoCompletion)
     SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
     WatchedProgress progress(s.system);
-    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
-    while (!progress.statusSeen.load())
-        std::this_thread::yield();
+    StartAndWaitUntilUnderWay(driver, progress);
     driver.Stop();
     // A window would show "Scanning complete." from inside its exit otherwise.
     EXPECT_FALSE(progress.Completed());
@@ -306,9 +310,7 @@ TEST(ScanDriver, AScanCutShortByAStopItDidNotAskForNeverSaysItCompleted)
     SeedLongWalk(s);
     ScanDriver driver(s.registry, s.system, s.log);
     WatchedProgress progress(s.system);
-    ASSERT_TRUE(driver.Start(ScanRequest::All(), &progress));
-    while (!progress.statusSeen.load())
-        std::this_thread::yield();
+    StartAndWaitUntilUnderWay(driver, progress);
     // Someone else in this process signals the stop (neither an abort nor an exit).
     s.system.MakeEvent(StopEventName(s.system), true, false, nullptr)->Set();
     driver.Wait();
