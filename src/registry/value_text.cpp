@@ -279,6 +279,33 @@ std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, s
     }
 }
 
+bool HexDigitsAreHex(std::string_view text, std::uint32_t type)
+{
+    auto hex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    auto digitsAt = [&](std::size_t at) {
+        return (at >= text.size() || hex(text[at])) && (at + 1 >= text.size() || hex(text[at + 1]));
+    };
+    switch (type) {
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList:
+        for (std::size_t i = 0; i < (text.size() + 1) / 3; ++i)
+            if (!digitsAt(3 * i))
+                return false;
+        return true;
+    case kRegDword:
+    case kRegQword:
+        for (std::size_t i = 0; i < (type == kRegDword ? 4u : 8u) && !text.empty(); ++i)
+            if (!digitsAt(2 + 2 * i))
+                return false;
+        return true;
+    default:
+        return true;
+    }
+}
+
 std::optional<TextValue> ParseTextValue(const std::string& valueName, std::string_view text,
                                         std::string_view typeName)
 {

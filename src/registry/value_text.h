@@ -46,6 +46,9 @@ char* PutHexText(char* out, std::uint32_t type, const std::uint8_t* data, std::s
 
 // The data a text stands for, or nothing for a type without a text form of its own.
 std::optional<std::vector<std::uint8_t>> ParseValueText(std::string_view text, std::uint32_t type);
+// False when a place ParseValueText reads a hex digit from holds something else (it would
+// read it as 0): binary data's pairs, a number's digits after its "0x". Other types are true.
+bool HexDigitsAreHex(std::string_view text, std::uint32_t type);
 
 // A value as its text form in a snapshot gives it: the name to write (empty for the unnamed
 // value, which the file calls "(Default)"), the type and the data; nothing when the text

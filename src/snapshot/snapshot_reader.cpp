@@ -182,8 +182,9 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 bool failed = false;
                 if (!entry.key) {
                     ++out.values;  // nothing to write into
-                } else if (!(value = ParseTextValue(valueName, valueText, typeName))) {
-                    ++out.valuesFailed;  // the text gives no data for its type
+                } else if (!HexDigitsAreHex(valueText, TypeCodeFromName(typeName)) ||
+                           !(value = ParseTextValue(valueName, valueText, typeName))) {
+                    ++out.valuesFailed;  // the text gives no data for its type, or not all of it
                     failed = true;
                 } else if (writes.SetValue(entry.key.get(), entry.behind, std::move(value->name), value->type,
                                            std::string(value->data.begin(), value->data.end()), 0, {}) != kSuccess) {

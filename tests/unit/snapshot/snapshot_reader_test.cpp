@@ -374,6 +374,27 @@ TEST_P(SnapshotRestore, AttributesTakeEffectOnlyInTheOrderNameValueType)
     EXPECT_EQ(kRegSz, type);
 }
 
+// Digits that are not hex would be read as 0: such a value is refused, not written changed.
+TEST_P(SnapshotRestore, AValueWhoseHexDigitsAreNotHexIsRefused)
+{
+    RestoreReport report;
+    EXPECT_TRUE(Restore(kHead + Open() +
+                            "<v name=\"good\" value=\"0a 0B ff\" type=\"REG_BINARY\"/>\r\n"
+                            "<v name=\"bin\" value=\"0a zz ff\" type=\"REG_BINARY\"/>\r\n"
+                            "<v name=\"num\" value=\"0x0000g02a (42)\" type=\"REG_DWORD\"/>\r\n"
+                            "<v name=\"big\" value=\"0x00000000000000-1\" type=\"REG_QWORD\"/>\r\n"
+                            "<v name=\"dword\" value=\"0x0000002a (42)\" type=\"REG_DWORD\"/>\r\n" +
+                            Close() + kTail,
+                        &report));
+    EXPECT_EQ(std::string("\x0a\x0b\xff", 3), Value("", "good"));
+    EXPECT_EQ(std::string("\x2a\0\0\0", 4), Value("", "dword"));
+    EXPECT_EQ("(missing)", Value("", "bin"));
+    EXPECT_EQ("(missing)", Value("", "num"));
+    EXPECT_EQ("(missing)", Value("", "big"));
+    EXPECT_EQ(3u, report.valuesFailed);
+    EXPECT_EQ(2u, report.values);
+}
+
 TEST_P(SnapshotRestore, TwoBranchesOfOneRootInOneFileAreBothRestored)
 {
     ASSERT_TRUE(Restore(kHead + Open() + "<k name=\"One\"><v name=\"x\" value=\"1\"/></k>\r\n" + Close() + Open() +
