@@ -67,6 +67,24 @@ status=$?
 [ "$status" = 1 ] || fail "a parse error exited $status"
 grep -q "Parse error in line 2 : (Bad '<' symbol)" "$work/err" || fail "parse error text: $(cat "$work/err")"
 
+# --- a key element without a name stops the restore at its line: nothing lands one level up
+reg delete 'HKCU\Software\Demo' /f >/dev/null
+printf '%s\r\n' '<?xml version="1.0" encoding="UTF-8"?>' ' <registry>' \
+  '  <k name="HKEY_CURRENT_USER"><k name="Software"><k name="Demo">' \
+  '   <k name="A"><v name="early" value="1"/>' \
+  '    <k><v name="inner" value="2"/></k>' \
+  '    <v name="late" value="3"/></k>' \
+  '   <v name="after" value="4"/>' \
+  '  </k></k></k>' ' </registry>' >"$work/nameless.xml"
+cli snapshot restore 'C:\tarnwick\snapshot-test\nameless.xml' >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" = 1 ] || fail "a key without a name exited $status"
+grep -q 'line 5: a key element without a name; nothing after it was restored' "$work/err" ||
+  fail "nameless key text: $(cat "$work/err")"
+query=$(reg query 'HKCU\Software\Demo' /s)
+grep -Eq 'early +REG_SZ +1' <<<"$query" || fail "what came before the nameless key was not kept: $query"
+grep -Eq 'late|after|inner' <<<"$query" && fail "values after the nameless key were written: $query"
+
 if [ "$failures" != 0 ]; then
   echo "$failures check(s) failed"
   exit 1
