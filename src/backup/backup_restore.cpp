@@ -248,7 +248,10 @@ BackupListing ListRepairBackupItems(File& file)
     const std::int64_t size = file.Size();
     const std::size_t budget = kListingBaseBytes + kListingBytesPerFileByte * static_cast<std::size_t>(size > 0 ? size : 0);
     ListingVisitor visitor(listing.items, budget);
-    listing.complete = ParseRepairBackup(file, visitor) == BackupParse::Complete && visitor.rowsLeftOut() == 0;
+    const bool whole = ParseRepairBackup(file, visitor) == BackupParse::Complete;
+    listing.rowsLeftOut = visitor.rowsLeftOut();
+    listing.complete = whole && listing.rowsLeftOut == 0;
+    listing.damaged = !whole;
     if (visitor.rowsLeftOut())
         listing.messages.push_back(FormatText(backup_text::kRowsLeftOut, std::to_string(visitor.rowsLeftOut())));
     return listing;

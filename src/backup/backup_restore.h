@@ -30,8 +30,13 @@ const char* BackupItemKindText(BackupItem::Kind kind);
 
 struct BackupListing {
     bool opened = false;
-    // False when the file is damaged: the rows before the damage are listed.
+    // False when the file is damaged (the rows before the damage are listed) or rows were
+    // left out of the listing.
     bool complete = false;
+    // The file ends or breaks off inside a record.
+    bool damaged = false;
+    // Rows past the listing's budget: counted, not listed (the file may be whole).
+    std::size_t rowsLeftOut = 0;
     std::vector<BackupItem> items;
     // What to show the user ("Backup file not found: <path>."), in order.
     std::vector<std::string> messages;

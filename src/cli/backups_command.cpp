@@ -56,11 +56,13 @@ int Show(Context& context, const Arguments& arguments)
     }
     if (!listing.opened)
         return kExitFailed;
-    if (!listing.complete) {
+    if (listing.damaged && !listing.rowsLeftOut)
         context.err << "tarnwick-cli: the backup file is damaged; rows after " << listing.items.size()
                     << " cannot be read\n";
+    else if (listing.damaged)
+        context.err << "tarnwick-cli: the backup file is damaged past the rows listed and left out\n";
+    if (!listing.complete)
         return kExitFailed;
-    }
     return kExitOk;
 }
 

@@ -63,6 +63,26 @@ cli backup restore 2005-03-09_00-00-00.reg > "$work/damaged.out" 2> "$work/damag
 set -e
 [ "$code" = 1 ] && grep -q 'Backup was not restored!' "$work/damaged.err" && check ok || check no "damaged file (status $code)"
 
+# A crafted file of 1 MiB: one long key path and 80,000 empty values. Every row would repeat
+# the path (gigabytes); the listing keeps within its budget, says how many rows it left out,
+# and is not taken for a damaged file.
+python3 - "$backups/2005-03-10_00-00-00.reg" <<'PY'
+import struct, sys
+u = lambda v: struct.pack('<I', v)
+t = lambda b: u(len(b)) + b
+values = 80000
+data = u(0x80000001) + t(b'Software\\' + b'k' * 60000) + u(values) + (t(b'') + u(3) + t(b'')) * values + u(0)
+open(sys.argv[1], 'wb').write(data)
+PY
+set +e
+cli backup show 2005-03-10_00-00-00.reg > "$work/crafted.out" 2> "$work/crafted.err"; code=$?
+set -e
+rows=$(wc -l < "$work/crafted.out")
+[ "$code" = 1 ] && grep -q 'The backup holds more rows than can be listed: [0-9]* rows are left out.' "$work/crafted.err" &&
+  ! grep -q damaged "$work/crafted.err" && [ "$rows" -gt 1 ] && [ "$rows" -lt 80001 ] && check ok ||
+  check no "crafted file (status $code, $rows rows): $(cat "$work/crafted.err")"
+rm -f "$backups/2005-03-10_00-00-00.reg"
+
 cli backup remove 2005-03-07_14-05-09.reg > /dev/null
 cli backup remove 2005-03-09_00-00-00.reg > /dev/null
 [ ! -e "$backups/2005-03-07_14-05-09.reg" ] && check ok || check no "remove"

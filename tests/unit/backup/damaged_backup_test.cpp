@@ -151,6 +151,8 @@ TEST(DamagedBackup, AListingStaysWithinABudgetInProportionToTheFile)
     BackupListing listing = ListRepairBackupItems(machine.system, kFile);
     EXPECT_TRUE(listing.opened);
     EXPECT_FALSE(listing.complete);
+    EXPECT_FALSE(listing.damaged) << "the file is whole";
+    EXPECT_EQ(std::size_t(values) + 1 - listing.items.size(), listing.rowsLeftOut);
     std::size_t kept = 0;
     for (const BackupItem& item : listing.items)
         kept += item.path.size() + item.name.size() + item.data.size();
