@@ -62,10 +62,10 @@ void MarkSameNames(const std::vector<Item>& items, Name name, std::vector<bool>*
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return CompareNoCase1252(name(items[a]), name(items[b])) < 0;
+        return CompareNamesNoCase(name(items[a]), name(items[b])) < 0;
     });
     for (std::size_t i = 1; i < order.size(); ++i)
-        if (CompareNoCase1252(name(items[order[i - 1]]), name(items[order[i]])) == 0)
+        if (CompareNamesNoCase(name(items[order[i - 1]]), name(items[order[i]])) == 0)
             (*keep)[order[i - 1]] = (*keep)[order[i]] = false;
 }
 

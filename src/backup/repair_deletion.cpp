@@ -30,7 +30,7 @@ constexpr std::uint64_t kUntouchedMargin = 2 * 10000000ull;  // 2 s in FILETIME 
 bool HoldsName(const std::vector<std::string>& names, const std::string& name)
 {
     return std::any_of(names.begin(), names.end(),
-                       [&](const std::string& n) { return CompareNoCase1252(n, name) == 0; });
+                       [&](const std::string& n) { return CompareNamesNoCase(n, name) == 0; });
 }
 
 // Walks the backup file record by record and deletes, of each item to repair, what its

@@ -27,7 +27,7 @@ int RunBho(Context& context, const Arguments& arguments)
             else
                 context.out << e.classId << "\t" << e.libraryPath << "\n";
         },
-        [](const BhoEntry& e, const std::string& id) { return CompareNoCase1252(e.classId, id) == 0; },
+        [](const BhoEntry& e, const std::string& id) { return CompareNamesNoCase(e.classId, id) == 0; },
         [](const BhoEntry& e) { return e.classId; },
         [](Registry& registry, const BhoEntry& e, bool toStore) {
             return toStore ? RemoveBrowserHelperObject(registry, e.classId)

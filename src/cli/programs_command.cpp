@@ -32,7 +32,7 @@ int RunPrograms(Context& context, const Arguments& arguments)
             else
                 context.out << e.subkey << "\t" << e.displayName << "\t" << e.uninstallString << "\n";
         },
-        [](const UninstallEntry& e, const std::string& subkey) { return CompareNoCase1252(e.subkey, subkey) == 0; },
+        [](const UninstallEntry& e, const std::string& subkey) { return CompareNamesNoCase(e.subkey, subkey) == 0; },
         [](const UninstallEntry& e) { return e.subkey; },
         [](Registry& registry, const UninstallEntry& e, bool toStore) {
             return toStore ? RemoveInstalledProgram(registry, e.subkey) : RestoreInstalledProgram(registry, e.subkey);

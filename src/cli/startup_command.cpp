@@ -44,7 +44,7 @@ int RunStartup(Context& context, const Arguments& arguments)
         [](const StartupEntry& e, const std::string& argument) {
             std::string name = argument;
             auto root = RootKeyFromName(SplitRootFromPath(name));
-            return root && e.root == *root && CompareNoCase1252(e.name, name) == 0;
+            return root && e.root == *root && CompareNamesNoCase(e.name, name) == 0;
         },
         EntryName,
         [](Registry& registry, const StartupEntry& e, bool toStore) {

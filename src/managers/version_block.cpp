@@ -107,7 +107,7 @@ bool VersionBlock::Find(std::string_view subBlock, Node* node) const
             Node candidate;
             if (!ReadNode(child, parent.end, &candidate))
                 return false;
-            if (CompareNoCase1252(candidate.key, name) == 0) {
+            if (CompareNamesNoCase(candidate.key, name) == 0) {
                 *node = candidate;
                 found = true;
                 break;

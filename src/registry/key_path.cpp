@@ -43,7 +43,7 @@ std::string SplitRootFromPath(std::string& path)
 std::optional<HKey> RootKeyFromName(std::string_view name)
 {
     for (const RootEntry& r : kRoots)
-        if (CompareNoCase1252(name, r.name) == 0)
+        if (CompareNamesNoCase(name, r.name) == 0)
             return PredefinedKey(r.handle);
     return std::nullopt;
 }

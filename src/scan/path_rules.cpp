@@ -110,10 +110,7 @@ bool QuotedProgram(std::string_view text, std::string* program)
 
 std::string Lowered(std::string_view text)
 {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(Cp1252Lower(static_cast<unsigned char>(c)));
-    return out;
+    return LowerText(text);
 }
 
 bool IsWithin(std::string_view path, std::string_view place)

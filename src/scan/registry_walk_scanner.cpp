@@ -203,7 +203,7 @@ private:
     // optical or on the network (installer sources such as D:\Setup) is not known to be gone.
     bool OnFixedDrive(const std::string& path)
     {
-        const char letter = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(path[0])));
+        const char letter = static_cast<char>(UpperByte(static_cast<unsigned char>(path[0])));
         auto known = fixedDrives_.find(letter);
         if (known == fixedDrives_.end())
             known = fixedDrives_.emplace(letter, system_.DriveType(std::string(1, letter) + ":\\") == kDriveFixed).first;

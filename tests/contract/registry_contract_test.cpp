@@ -314,8 +314,9 @@ TEST_P(RegistryContract, QueryValueExReportsSizeMissingValuesAndSmallBuffers)
 
 TEST_P(RegistryContract, TheWideQueryGivesTextAsTheRegistryKeepsIt)
 {
-    // Code page 1252 text written through the ANSI call is kept in UTF-16; other data as is.
-    SetValue(R(), kCurrentUser, P(""), "caf\xe9", kRegSz, Str("\xe9t\xe9"));
+    // Text of the process code page (UTF-8) written through the ANSI call is kept in UTF-16;
+    // other data as is.
+    SetValue(R(), kCurrentUser, P(""), "caf\xc3\xa9", kRegSz, Str("\xc3\xa9t\xc3\xa9"));
     SetValue(R(), kCurrentUser, P(""), "multi", kRegMultiSz, B({'a', 0, 0}));
     SetValue(R(), kCurrentUser, P(""), "bin", kRegBinary, B({0xe9, 0, 1}));
     KeyHandle key(R());

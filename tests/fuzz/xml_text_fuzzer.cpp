@@ -30,7 +30,7 @@ std::string EscapedOneByOne(std::string_view text, tw::TextCodec& codec)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static tw::Cp1252Codec codec;
+    static tw::ProcessCodec codec;
     // The first byte says how much text stands before the appended part.
     const std::size_t before = size ? data[0] % 16 : 0;
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -150,7 +150,7 @@ void CreateLink(Registry& registry, HKey root, const std::string& path, const st
         << path;
     // The target is stored as UTF-16 without a terminator.
     Bytes data;
-    for (char16_t c : Cp1252ToUtf16(target)) {
+    for (char16_t c : AnsiToUtf16(target)) {
         data.push_back(static_cast<std::uint8_t>(c & 0xFF));
         data.push_back(static_cast<std::uint8_t>(c >> 8));
     }

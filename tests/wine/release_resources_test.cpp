@@ -3,6 +3,7 @@
 // line runs as its invoker, and both carry a version block that the program's own version
 // reader reads back.
 #include "managers/file_version_record.h"
+#include "platform/codepage.h"
 #include "platform/win32/win32_system.h"
 
 #include "gui_driver.h"
@@ -40,6 +41,17 @@ TEST(ReleaseResources, TheProgramAsksForAdministratorRightsAndTheCommandLineDoes
     EXPECT_NE(std::string::npos, program.find("level=\"requireAdministrator\"")) << program;
     EXPECT_NE(std::string::npos, program.find("Microsoft.Windows.Common-Controls"));
     EXPECT_NE(std::string::npos, cli.find("level=\"asInvoker\"")) << cli;
+}
+
+// Every name in any script reaches the core whole only when the ANSI calls speak UTF-8.
+TEST(ReleaseResources, BothProgramsAndTheseTestsRunInTheUtf8CodePage)
+{
+    for (const char* file : {"\\Tarnwick.exe", "\\tarnwick-cli.exe"}) {
+        std::string manifest = Manifest(gui::TestFolder() + file);
+        EXPECT_NE(std::string::npos, manifest.find(">UTF-8</activeCodePage>")) << file << manifest;
+    }
+    EXPECT_EQ(65001u, GetACP());
+    EXPECT_EQ(AnsiCodePage::Utf8, ProcessCodePage());
 }
 
 TEST(ReleaseResources, BothProgramsCarryTheirVersionBlock)

@@ -31,14 +31,14 @@ struct MemoryRegistry::Node {
     static auto LowerBound(Vec& v, std::string_view name, Get get)
     {
         return std::lower_bound(v.begin(), v.end(), name, [&](const auto& item, std::string_view n) {
-            return CompareNoCase1252(get(item), n) < 0;
+            return CompareNamesNoCase(get(item), n) < 0;
         });
     }
 
     std::shared_ptr<Node> FindSubkey(std::string_view n)
     {
         auto it = LowerBound(subkeys, n, [](const std::shared_ptr<Node>& k) -> std::string_view { return k->name; });
-        if (it != subkeys.end() && CompareNoCase1252((*it)->name, n) == 0)
+        if (it != subkeys.end() && CompareNamesNoCase((*it)->name, n) == 0)
             return *it;
         return nullptr;
     }
@@ -54,14 +54,14 @@ struct MemoryRegistry::Node {
     Value* FindValue(std::string_view n)
     {
         auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
-        if (it != values.end() && CompareNoCase1252(it->name, n) == 0)
+        if (it != values.end() && CompareNamesNoCase(it->name, n) == 0)
             return &*it;
         return nullptr;
     }
     void SetValue(std::string_view n, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
     {
         auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
-        if (it == values.end() || CompareNoCase1252(it->name, n) != 0)
+        if (it == values.end() || CompareNamesNoCase(it->name, n) != 0)
             it = values.insert(it, Value{std::string(n), 0, {}});
         it->type = type;
         it->data.assign(data, data + size);
@@ -69,7 +69,7 @@ struct MemoryRegistry::Node {
     bool EraseValue(std::string_view n)
     {
         auto it = LowerBound(values, n, [](const Value& v) -> std::string_view { return v.name; });
-        if (it == values.end() || CompareNoCase1252(it->name, n) != 0)
+        if (it == values.end() || CompareNamesNoCase(it->name, n) != 0)
             return false;
         values.erase(it);
         return true;
@@ -94,7 +94,7 @@ bool IsStringType(std::uint32_t type)
 std::uint32_t DataAsCalled(const MemoryRegistry::Node::Value& v, bool wide, std::u16string* text, const std::uint8_t** bytes)
 {
     if (wide && IsStringType(v.type)) {
-        *text = Cp1252ToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
+        *text = AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
         *bytes = reinterpret_cast<const std::uint8_t*>(text->data());
         return static_cast<std::uint32_t>(text->size() * sizeof(char16_t));
     }
@@ -110,7 +110,16 @@ std::uint32_t StoredSize(const MemoryRegistry::Node::Value& v)
     return IsStringType(v.type) ? size * 2 : size;
 }
 
-constexpr std::size_t kMaxKeyNameLength = 255;
+constexpr std::size_t kMaxKeyNameLength = 255;  // UTF-16 code units, as the registry counts
+
+// A name's length as the registry counts it: UTF-16 code units.
+std::uint32_t StoredLength(std::string_view name)
+{
+    for (char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return static_cast<std::uint32_t>(AnsiToUtf16(name).size());
+    return static_cast<std::uint32_t>(name.size());
+}
 // Links that lead to links are followed this many times at most.
 constexpr int kMaxLinkDepth = 16;
 
@@ -137,14 +146,14 @@ bool Grant(const MemoryRegistry::Node& node, std::uint32_t desired, std::uint32_
 std::string LinkTarget(const MemoryRegistry::Node& link)
 {
     for (const auto& v : link.values) {
-        if (CompareNoCase1252(v.name, "SymbolicLinkValue") != 0 || v.type != kRegLink)
+        if (CompareNamesNoCase(v.name, "SymbolicLinkValue") != 0 || v.type != kRegLink)
             continue;
         std::u16string wide;
         for (std::size_t i = 0; i + 1 < v.data.size(); i += 2)
             wide.push_back(static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8)));
         while (!wide.empty() && wide.back() == u'\0')
             wide.pop_back();
-        return Utf16ToCp1252(wide);
+        return Utf16ToAnsi(wide);
     }
     return {};
 }
@@ -152,7 +161,7 @@ std::string LinkTarget(const MemoryRegistry::Node& link)
 // Takes `prefix` and the backslash after it from the front of `path`, without regard to case.
 bool TakePrefix(std::string_view* path, std::string_view prefix)
 {
-    if (path->size() < prefix.size() || CompareNoCase1252(path->substr(0, prefix.size()), prefix) != 0)
+    if (path->size() < prefix.size() || CompareNamesNoCase(path->substr(0, prefix.size()), prefix) != 0)
         return false;
     if (path->size() > prefix.size() && (*path)[prefix.size()] != '\\')
         return false;
@@ -309,7 +318,7 @@ long MemoryRegistry::Walk(const std::shared_ptr<Node>& from, std::string_view pa
             if (!next && !options.create)
                 return kErrorFileNotFound;
             if (!next) {
-                if (part.size() > kMaxKeyNameLength)
+                if (StoredLength(part) > kMaxKeyNameLength)
                     return kErrorInvalidParameter;
                 if (n->refusesWrite)
                     return kErrorAccessDenied;  // no right to make a subkey here
@@ -527,8 +536,11 @@ long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bo
     if (index >= n->values.size())
         return kErrorNoMoreItems;
     const Node::Value& v = n->values[index];
-    // Names are single bytes in code page 1252: as many characters either way.
-    if (v.name.size() >= *nameLength)
+    // The ANSI call counts the name in bytes, the wide one in UTF-16 code units.
+    std::u16string wideName;
+    if (wide)
+        wideName = AnsiToUtf16(v.name);
+    if ((wide ? wideName.size() : v.name.size()) >= *nameLength)
         return kErrorMoreData;
     std::u16string text;
     const std::uint8_t* bytes = nullptr;
@@ -537,13 +549,11 @@ long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bo
         *dataSize = size;
         return kErrorMoreData;
     }
-    if (wide) {
-        std::u16string wideName = Cp1252ToUtf16(v.name);
+    if (wide)
         std::memcpy(name, wideName.c_str(), (wideName.size() + 1) * sizeof(char16_t));
-    } else {
+    else
         std::memcpy(name, v.name.c_str(), v.name.size() + 1);
-    }
-    *nameLength = static_cast<std::uint32_t>(v.name.size());
+    *nameLength = static_cast<std::uint32_t>(wide ? wideName.size() : v.name.size());
     if (type)
         *type = v.type;
     if (data && size)
@@ -574,11 +584,13 @@ long MemoryRegistry::QueryInfoKey(HKey key, char* keyClass, std::uint32_t* class
         *classLength = static_cast<std::uint32_t>(n->keyClass.size());
     std::uint32_t maxSub = 0, maxClass = 0, maxName = 0, maxData = 0;
     for (const auto& k : n->subkeys) {
-        maxSub = std::max(maxSub, static_cast<std::uint32_t>(k->name.size()));
+        // Lengths in UTF-16 code units, as the registry keeps names: fewer than the bytes a
+        // UTF-8 name takes, so a buffer sized from them alone can be too small.
+        maxSub = std::max(maxSub, StoredLength(k->name));
         maxClass = std::max(maxClass, static_cast<std::uint32_t>(k->keyClass.size()));
     }
     for (const auto& v : n->values) {
-        maxName = std::max(maxName, static_cast<std::uint32_t>(v.name.size()));
+        maxName = std::max(maxName, StoredLength(v.name));
         maxData = std::max(maxData, StoredSize(v));
     }
     if (subKeys)
@@ -642,8 +654,8 @@ long MemoryRegistry::QueryValueExW(HKey key, const char16_t* valueName, std::uin
 {
     std::lock_guard lock(mutex_);
     std::u16string_view wideName = valueName ? std::u16string_view(valueName) : std::u16string_view();
-    const std::string name = Utf16ToCp1252(wideName);
-    const bool written = Cp1252ToUtf16(name) == wideName;
+    const std::string name = Utf16ToAnsi(wideName);
+    const bool written = AnsiToUtf16(name) == wideName;
     return QueryValueLocked(RegOp::QueryValueExW, key, written ? &name : nullptr, true, type, data, dataSize);
 }
 

@@ -32,13 +32,13 @@ std::string Upper(std::string_view s)
 {
     std::string out(s);
     for (char& c : out)
-        c = static_cast<char>(Cp1252Upper(static_cast<unsigned char>(c)));
+        c = static_cast<char>(UpperByte(static_cast<unsigned char>(c)));
     return out;
 }
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
-    return CompareNoCase1252(a, b) == 0;
+    return CompareNamesNoCase(a, b) == 0;
 }
 
 // Windows wildcard match ('*' any run, '?' one character), without regard to case.
@@ -50,8 +50,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name)
     std::size_t p = 0, n = 0, star = std::string_view::npos, mark = 0;
     while (n < name.size()) {
         if (p < pattern.size() && (pattern[p] == '?' ||
-                                   Cp1252Upper(static_cast<unsigned char>(pattern[p])) ==
-                                       Cp1252Upper(static_cast<unsigned char>(name[n])))) {
+                                   UpperByte(static_cast<unsigned char>(pattern[p])) ==
+                                       UpperByte(static_cast<unsigned char>(name[n])))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -185,7 +185,7 @@ MemorySystem::~MemorySystem() = default;
 
 void MemorySystem::MapDrive(char letter, std::string hostDirectory, std::uint32_t driveType)
 {
-    drives_[static_cast<char>(Cp1252Upper(static_cast<unsigned char>(letter)))] = Drive{std::move(hostDirectory), driveType};
+    drives_[static_cast<char>(UpperByte(static_cast<unsigned char>(letter)))] = Drive{std::move(hostDirectory), driveType};
 }
 
 void MemorySystem::SetEnvironment(std::string name, std::string value)
@@ -257,7 +257,7 @@ std::optional<std::string> MemorySystem::HostPath(std::string_view windowsPath) 
     std::string abs = Absolute(windowsPath);
     if (abs.size() < 2 || abs[1] != ':')
         return std::nullopt;
-    auto drive = drives_.find(static_cast<char>(Cp1252Upper(static_cast<unsigned char>(abs[0]))));
+    auto drive = drives_.find(static_cast<char>(UpperByte(static_cast<unsigned char>(abs[0]))));
     if (drive == drives_.end())
         return std::nullopt;
     std::string host = drive->second.host;
@@ -309,7 +309,7 @@ std::uint32_t MemorySystem::DriveType(std::string_view rootPath)
 {
     if (rootPath.empty())
         return kDriveNoRootDir;
-    auto it = drives_.find(static_cast<char>(Cp1252Upper(static_cast<unsigned char>(rootPath[0]))));
+    auto it = drives_.find(static_cast<char>(UpperByte(static_cast<unsigned char>(rootPath[0]))));
     return it == drives_.end() ? kDriveNoRootDir : it->second.type;
 }
 
@@ -586,12 +586,12 @@ bool MemorySystem::EnablePrivilege(std::string_view)
 
 std::u16string MemorySystem::AnsiToUtf16(std::string_view text)
 {
-    return Cp1252ToUtf16(text);
+    return tw::AnsiToUtf16(text);
 }
 
 std::string MemorySystem::Utf16ToAnsi(std::u16string_view text)
 {
-    return Utf16ToCp1252(text);
+    return tw::Utf16ToAnsi(text);
 }
 
 }  // namespace tw

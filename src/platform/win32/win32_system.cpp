@@ -1,5 +1,6 @@
 #include "platform/win32/win32_system.h"
 
+#include "platform/codepage.h"
 #include "platform/win32/win32_handle.h"
 
 #include <windows.h>
@@ -14,6 +15,14 @@
 
 namespace tw {
 namespace {
+
+// The core's text is in the code page the ANSI calls of this process speak: UTF-8 where the
+// manifest's setting is honoured (Windows 10 1903 and later, Wine), the system's ANSI code
+// page before. Set before main, since every Windows program of the project links this file.
+[[maybe_unused]] const bool g_codePageSet = [] {
+    SetProcessCodePage(GetACP() == CP_UTF8 ? AnsiCodePage::Utf8 : AnsiCodePage::Windows1252);
+    return true;
+}();
 
 std::string Z(std::string_view s)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/calendar.h"
+#include "platform/codepage.h"
 #include "platform/registry.h"
 #include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
@@ -32,7 +33,12 @@ inline void SeedEveryKind(Registry& r, HKey root, const std::string& base, std::
     SetValue(r, root, base, "Multi", kRegMultiSz, B({'a', 0, 'b', 0, 0}));
     SetValue(r, root, base, "Qword", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8}));
     SetValue(r, root, base, "None", kRegNone, B({'n', 0}));
-    SetValue(r, root, base, "caf\xe9", kRegSz, Str("\xe9t\xe9"));
+    // Names and texts of other scripts, in the process code page.
+    SetValue(r, root, base, Utf16ToAnsi(u"café").c_str(), kRegSz, Str(Utf16ToAnsi(u"été")));
+    SetValue(r, root, base, Utf16ToAnsi(u"数据 Ключ Ωμέγα 🎉").c_str(), kRegExpandSz,
+             Str(Utf16ToAnsi(u"%SystemDrive%\\Программы\\工具.exe -ключ")));
+    SetValue(r, root, base + "\\" + Utf16ToAnsi(u"Ёлка 键 🎉"), Utf16ToAnsi(u"Ωμέγα").c_str(), kRegMultiSz,
+             Str(Utf16ToAnsi(u"α") + std::string(1, '\0') + Utf16ToAnsi(u"β") + std::string(1, '\0')));
     Bytes large(largeSize);
     for (std::size_t i = 0; i < large.size(); ++i)
         large[i] = std::uint8_t(i * 7);

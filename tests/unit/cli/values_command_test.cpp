@@ -30,7 +30,7 @@ protected:
 
 TEST_F(ValuesCommand, JsonGivesOneObjectPerValueInUtf8)
 {
-    SetValue(registry, kCurrentUser, "Software\\Demo", nullptr, kRegSz, Str("caf\xe9 \"quoted\""));
+    SetValue(registry, kCurrentUser, "Software\\Demo", nullptr, kRegSz, Str("caf\xc3\xa9 \"quoted\""));
     SetValue(registry, kCurrentUser, "Software\\Demo", "Count", kRegDword, B({10, 0, 0, 0}));
     SetValue(registry, kCurrentUser, "Software\\Demo", "List", kRegMultiSz, B({'a', 0, 'b', 0, 0}));
     CliRun r = Run({"values", "HKEY_CURRENT_USER\\Software\\Demo", "--json"});

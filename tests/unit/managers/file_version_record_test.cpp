@@ -59,7 +59,7 @@ TEST_F(VersionRecordTest, ReadsEveryFieldOfARealLibrary)
     EXPECT_EQ("5.1.2600.1 (fixture)", record.fileVersion());
     EXPECT_EQ("version_fixture", record.internalName());
     EXPECT_EQ("version_fixture.dll", record.originalFileName());
-    EXPECT_EQ("Tarnwick Caf\xE9 Fixture", record.productName());  // UTF-16 in the file, ANSI here
+    EXPECT_EQ("Tarnwick Caf\xC3\xA9 Fixture", record.productName());  // UTF-16 in the file, UTF-8 here
     EXPECT_EQ("2.6", record.productVersion());
     EXPECT_EQ("5.1.2600.1", record.formattedFileVersion());
     EXPECT_EQ("Win32 API on Windows NT", record.operatingSystem());
@@ -212,7 +212,7 @@ TEST(FileVersionRecordBlocks, StringsComeFromTheFirstTranslationsTable)
     EXPECT_EQ(0x04B0, record.codePage());
     EXPECT_EQ("Lower Case GmbH", record.companyName()) << "names match without regard to case";
 
-    Cp1252Codec codec;
+    ProcessCodec codec;
     VersionBlock reader(block, codec);
     std::string text;
     EXPECT_TRUE(reader.QueryText("\\StringFileInfo\\040704b0\\CompanyName", &text));
@@ -244,7 +244,7 @@ TEST(VersionBlockReader, ReadsThe16BitLayout)
     };
     std::vector<std::uint8_t> block =
         node("VS_VERSION_INFO", "", {node("StringFileInfo", "", {node("040904E4", "", {node("CompanyName", "Old Co", {})})})});
-    Cp1252Codec codec;
+    ProcessCodec codec;
     VersionBlock reader(block, codec);
     std::string text;
     ASSERT_TRUE(reader.QueryText("\\StringFileInfo\\040904e4\\CompanyName", &text));
@@ -256,7 +256,7 @@ TEST(VersionBlockReader, MalformedBlocksFailTheQueryOnly)
     BlockSpec shape;
     shape.strings = {{"CompanyName", "Whole"}};
     std::vector<std::uint8_t> block = BuildVersionBlock(shape);
-    Cp1252Codec codec;
+    ProcessCodec codec;
     // Every truncation, and a root that claims more than is there.
     for (std::size_t size = 0; size < block.size(); ++size) {
         std::vector<std::uint8_t> part(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(size));

@@ -250,10 +250,10 @@ TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
     EXPECT_FALSE(model.FollowSelection(-1));
     ASSERT_TRUE(model.FollowSelection(0));
     EXPECT_EQ("fixture.exe (Version: 5.1.2600.1)", model.details().fileName);
-    EXPECT_EQ("Tarnwick Caf\xE9 Fixture (Version: 2.6)", model.details().productName);
+    EXPECT_EQ("Tarnwick Caf\xC3\xA9 Fixture (Version: 2.6)", model.details().productName);
     EXPECT_EQ("Version fixture library", model.details().description);
     EXPECT_EQ("Tarnwick Fixture Works", model.details().company);
-    EXPECT_EQ((Texts{"fixture.exe (Version: 5.1.2600.1)", "Tarnwick Caf\xE9 Fixture (Version: 2.6)",
+    EXPECT_EQ((Texts{"fixture.exe (Version: 5.1.2600.1)", "Tarnwick Caf\xC3\xA9 Fixture (Version: 2.6)",
                      "Version fixture library", "Tarnwick Fixture Works"}),
               DetailValues(model.details()));
     EXPECT_TRUE(model.TakeDetailsRepaint());

@@ -12,7 +12,7 @@ namespace {
 
 std::string Format(std::uint32_t type, const Bytes& data)
 {
-    Cp1252Codec codec;
+    ProcessCodec codec;
     return FormatValueText(type, data.data(), data.size(), codec);
 }
 
@@ -67,7 +67,7 @@ TEST(FormatValueText, EachTypeHasItsTextForm)
         {kRegMultiSz, B({'a', 'b', 0, 0, 'c', 0, 0}), "ab\r\n\r\nc"},
         {kRegDwordBigEndian, B({0, 0, 1, 0}), "0x00000100 (256)"},
         {kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8}), "0x0807060504030201"},
-        {kRegLink, B({'a', 0, 0xe9, 0, 0, 0, 'z', 0}), "a\xe9"},
+        {kRegLink, B({'a', 0, 0xe9, 0, 0, 0, 'z', 0}), "a\xc3\xa9"},
         {kRegMultiSz, B({'a', 0, 'b', 0, 0}), "a\r\nb"},
         {kRegMultiSz, B({'a', 0}), ""},
         {kRegSz, Str("C:\\x.exe"), "C:\\x.exe"},
@@ -168,7 +168,7 @@ protected:
         return sorted ? ListKeyValuesSorted(registry, key.get(), codec) : ListKeyValues(registry, key.get(), codec);
     }
     MemoryRegistry registry;
-    Cp1252Codec codec;
+    ProcessCodec codec;
 };
 
 TEST_F(Listing, AKeyWithoutValuesListsTheDefaultEntryAlone)

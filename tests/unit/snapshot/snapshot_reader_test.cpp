@@ -1,6 +1,7 @@
 // Restoring snapshots: merging into the registry, the attribute order rule, the failure
 // table, and the round trip of random branches through a file (on every registry under
 // test: the memory registry natively, the real one too under Wine).
+#include "platform/codepage.h"
 #include "snapshot/snapshot_reader.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot_test_support.h"
@@ -125,12 +126,14 @@ public:
 
 private:
     int Below(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
-    // Letters, the characters the format escapes or leaves alone, and non-ASCII characters
-    // of code page 1252; line breaks (CR LF) only where asked for.
+    // Letters, the characters the format escapes or leaves alone, and characters of other
+    // scripts in the process code page (UTF-8): Latin-1, the euro sign, Cyrillic, Greek, CJK
+    // and one outside the BMP; line breaks (CR LF) only where asked for.
     std::string Text(bool lineBreaks)
     {
-        static const std::vector<std::string> pieces = {"a", "Z", "7", " ", "&", "\"", "<", ">", "'", "\t", "=",
-                                                        "/", "\xE9", "\x80", "\xFF", "\xDF", "&amp;", "]]>", "%"};
+        static const std::vector<std::string> pieces = {
+            "a", "Z", "7", " ", "&", "\"", "<", ">", "'", "\t", "=", "/", "\xC3\xA9", "\xE2\x82\xAC", "\xC3\xBF",
+            "\xC3\x9F", "\xD0\x81", "\xD1\x8F", "\xCE\xA9", "\xE6\x95\xB0", "\xF0\x9F\x8E\x89", "&amp;", "]]>", "%"};
         std::string text;
         int n = Below(8);
         for (int i = 0; i < n; ++i)
@@ -174,9 +177,7 @@ private:
         }
         case kRegLink: {
             std::string s = "link" + Text(false);
-            for (char c : s) {  // code page 1252 -> UTF-16, for the characters used here
-                unsigned char u = static_cast<unsigned char>(c);
-                char16_t w = u == 0x80 ? 0x20AC : u;
+            for (char16_t w : Utf8ToUtf16(s)) {
                 v.data.push_back(static_cast<std::uint8_t>(w & 0xFF));
                 v.data.push_back(static_cast<std::uint8_t>(w >> 8));
             }
@@ -224,10 +225,10 @@ bool Expected(const GenValue& v, std::uint32_t* type, Bytes* data)
         break;
     case kRegLink: {
         *type = kRegSz;
-        data->clear();
+        std::u16string wide;
         for (std::size_t i = 0; i + 1 < v.data.size() && (v.data[i] | v.data[i + 1]); i += 2)
-            data->push_back(v.data[i + 1] ? 0x80 : v.data[i]);
-        data->push_back(0);
+            wide.push_back(static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8)));
+        *data = Str(Utf16ToUtf8(wide));
         break;
     }
     default:  // REG_NONE, REG_FULL_RESOURCE_DESCRIPTOR, unknown codes: their text as REG_SZ

@@ -105,7 +105,10 @@ TEST(SnapshotWriter, WritesTheDemoBranchByteForByte)
 
 TEST(SnapshotWriter, EscapesOnlyAmpersandQuoteAndLessThanThenWritesUtf8)
 {
-    Cp1252Codec codec;
+    // Text of the code page 1252 (a Windows before UTF-8 process code pages) becomes UTF-8 in
+    // the file; UTF-8 text stays as it is, every character of any script kept.
+    ScopedProcessCodePage legacy(AnsiCodePage::Windows1252);
+    ProcessCodec codec;
     const struct {
         std::string ansi;
         std::string file;
@@ -124,6 +127,11 @@ TEST(SnapshotWriter, EscapesOnlyAmpersandQuoteAndLessThanThenWritesUtf8)
     EXPECT_EQ("&gt;&#65;&apos;", UnescapeXmlText("&gt;&#65;&apos;", codec));
     EXPECT_EQ("&quot;", UnescapeXmlText("&amp;quot;", codec));
     EXPECT_EQ("<\"&", UnescapeXmlText("&lt;&quot;&amp;", codec));
+
+    SetProcessCodePage(AnsiCodePage::Utf8);
+    const std::string anyScript = "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0 \xE6\x95\xB0\xE6\x8D\xAE \xCE\xB1 \xF0\x9F\x8E\x89 &";
+    EXPECT_EQ(anyScript.substr(0, anyScript.size() - 1) + "&amp;", EscapeXmlText(anyScript, codec));
+    EXPECT_EQ(anyScript, UnescapeXmlText(anyScript.substr(0, anyScript.size() - 1) + "&amp;", codec));
 }
 
 TEST(SnapshotWriter, EscapesEachCharacterWhereverItStandsInTextsOfEveryLength)
@@ -132,7 +140,8 @@ TEST(SnapshotWriter, EscapesEachCharacterWhereverItStandsInTextsOfEveryLength)
     // every position of a word and of the bytes after the last whole word, and no other
     // character (those next to it in value, '!' '%' '$' ';' '=' '>', or 0x7F) may be taken
     // for one.
-    Cp1252Codec codec;
+    ScopedProcessCodePage legacy(AnsiCodePage::Windows1252);
+    ProcessCodec codec;
     const struct {
         char ansi;
         std::string file;
@@ -322,8 +331,8 @@ TEST(SnapshotWriter, TheRegistryWalkAndTheJournalStreamWriteEveryKindAlike)
     ScratchDrive drive;
     MemoryRegistry r;
     const std::string base = "Software\\Every";
-    SetValue(r, kCurrentUser, base, "sz", kRegSz, Str("a&b\"c<d>\xe9"));
-    SetValue(r, kCurrentUser, base, "Multi", kRegMultiSz, B({'x', '&', 0, 0xe9, 0, 0}));
+    SetValue(r, kCurrentUser, base, "sz", kRegSz, Str("a&b\"c<d>\xc3\xa9"));
+    SetValue(r, kCurrentUser, base, "Multi", kRegMultiSz, B({'x', '&', 0, 0xc3, 0xa9, 0, 0}));
     SetValue(r, kCurrentUser, base, "link", kRegLink, B({'L', 0, 0xe9, 0, '<', 0, 0, 0}));
     SetValue(r, kCurrentUser, base, "big", kRegDwordBigEndian, B({0, 0, 1, 2}));
     SetValue(r, kCurrentUser, base, "neg", kRegDword, B({0xff, 0xff, 0xff, 0xff}));
