@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace tw {
 
@@ -86,6 +87,9 @@ RepairBackupWriter::RepairBackupWriter(Registry& registry, TextCodec& codec, Fil
     : readAhead_(registry, codec), file_(file)
 {
     buffer_.reserve(kWriteBufferSize);
+    // Text of a code page 1252 system is what earlier versions wrote: it needs no mark.
+    if (ProcessCodePage() == AnsiCodePage::Utf8)
+        PutU32(kUtf8TextMark);
 }
 
 void RepairBackupWriter::Put(std::string_view bytes)
@@ -313,6 +317,9 @@ bool RepairBackupReader::ReadValues(RepairBackupVisitor& visitor)
         std::uint32_t type = 0;
         if (!in_.ReadText(&name_) || !in_.ReadU32(&type) || !in_.ReadText(&data_))
             return false;
+        ToProcessText(&name_);
+        if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz)
+            ToProcessText(&data_);
         visitor.OnValue(++row_, name_, type, data_);
     }
     return true;
@@ -327,8 +334,16 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
     damaged_ = true;  // until the record is read to its end
     std::uint32_t root = 0;
     std::string path;
-    if (!in_.ReadU32(&root) || !BackupRootName(root) || !in_.ReadText(&path))
+    if (!in_.ReadU32(&root))
         return Next::Damaged;
+    if (!std::exchange(started_, true) && root == kUtf8TextMark) {
+        legacyText_ = false;
+        damaged_ = false;
+        return ReadRecord(visitor);
+    }
+    if (!BackupRootName(root) || !in_.ReadText(&path))
+        return Next::Damaged;
+    ToProcessText(&path);
     visitor.OnRecord(++row_, root, path);
 
     // Subkeys still to read at each open level; depth is bounded by the file's bytes.
@@ -347,6 +362,7 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
         --subkeysLeft.back();
         if (!in_.ReadText(&name_))
             return Next::Damaged;
+        ToProcessText(&name_);
         visitor.OnSubkeyBegin(++row_, name_);
         if (!ReadValues(visitor) || !in_.ReadU32(&count))
             return Next::Damaged;
@@ -355,6 +371,12 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
     visitor.OnRecordEnd();
     damaged_ = false;
     return Next::Record;
+}
+
+void RepairBackupReader::ToProcessText(std::string* text) const
+{
+    if (legacyText_)
+        *text = LegacyToAnsi(*text);
 }
 
 BackupParse ParseRepairBackup(File& file, RepairBackupVisitor& visitor)

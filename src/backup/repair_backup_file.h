@@ -1,6 +1,9 @@
-// The pre-repair backup file: a headerless run of item records, each a root code, a subkey
-// path and a KeyBlock (values, then subkeys with their own blocks, depth first). Integers are
-// 32-bit little-endian; texts are ANSI bytes preceded by their length.
+// The pre-repair backup file: a run of item records, each a root code, a subkey path and a
+// KeyBlock (values, then subkeys with their own blocks, depth first). Integers are 32-bit
+// little-endian; texts are ANSI bytes preceded by their length. A file whose texts are UTF-8
+// begins with the four bytes "UTF8" (no root code has them); a file without them, as every
+// earlier version wrote, holds text of the system's ANSI code page, and the reader hands its
+// names, paths and string data on in the process code page.
 //
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
@@ -39,6 +42,8 @@ std::optional<std::string> BackupRootName(std::uint32_t code);
 // Appends the file's encodings to a byte string (for writers and for tests that build files).
 void AppendU32(std::string& bytes, std::uint32_t value);
 void AppendText(std::string& bytes, std::string_view text);
+// The mark of a file whose texts are UTF-8.
+inline constexpr std::uint32_t kUtf8TextMark = 0x38465455u;  // "UTF8"
 
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
@@ -151,10 +156,14 @@ public:
 
 private:
     bool ReadValues(RepairBackupVisitor& visitor);
+    // A text read from the file, in the process code page.
+    void ToProcessText(std::string* text) const;
 
     BoundedFileReader in_;
     int row_ = -1;
     bool damaged_ = false;
+    bool started_ = false;
+    bool legacyText_ = true;
     std::string name_;
     std::string data_;
 };

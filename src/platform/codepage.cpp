@@ -7,6 +7,7 @@ namespace tw {
 namespace {
 
 std::atomic<AnsiCodePage> g_codePage{AnsiCodePage::Utf8};
+std::atomic<LegacyDecoder> g_legacyDecoder{nullptr};
 
 bool IsContinuation(unsigned char c)
 {
@@ -64,6 +65,22 @@ std::u16string AnsiToUtf16(std::string_view text)
 std::string Utf16ToAnsi(std::u16string_view text)
 {
     return ProcessCodePage() == AnsiCodePage::Utf8 ? Utf16ToUtf8(text) : Utf16ToCp1252(text);
+}
+
+void SetLegacyDecoder(LegacyDecoder decoder)
+{
+    g_legacyDecoder.store(decoder, std::memory_order_relaxed);
+}
+
+std::string LegacyToAnsi(std::string_view text)
+{
+    bool ascii = true;
+    for (char c : text)
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii || ProcessCodePage() != AnsiCodePage::Utf8)
+        return std::string(text);
+    const LegacyDecoder decoder = g_legacyDecoder.load(std::memory_order_relaxed);
+    return Utf16ToAnsi(decoder ? decoder(text) : Cp1252ToUtf16(text));
 }
 
 char16_t FoldLower(char16_t c)

@@ -57,7 +57,15 @@ unsigned char LowerByte(unsigned char c);
 // Armenian and the full-width Latin letters; every other unit is its own.
 char16_t FoldLower(char16_t c);
 
-// Code page 1252 itself: what files written by earlier versions hold.
+// Text that earlier versions wrote into files, in the system's ANSI code page, as text of the
+// process code page. The Windows platform gives the system's conversion; without one the
+// system's code page is taken to be 1252. Text of ASCII alone, or a process whose code page is
+// the system's, needs no conversion.
+using LegacyDecoder = std::u16string (*)(std::string_view text);
+void SetLegacyDecoder(LegacyDecoder decoder);
+std::string LegacyToAnsi(std::string_view text);
+
+// Code page 1252 itself.
 std::u16string Cp1252ToUtf16(std::string_view text);
 // Characters outside code page 1252 become '?', as WideCharToMultiByte's default does.
 std::string Utf16ToCp1252(std::u16string_view text);

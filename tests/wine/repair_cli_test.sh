@@ -70,7 +70,8 @@ has_value "$RUN" TwRepairThere && check ok || check no "the Run entry that works
 has_key "$APP" && check ok || check no "App Paths itself stays"
 ls "$backups" | grep -q '^FixedOn' && check no "the journal does not remain" || check ok
 
-# The file's first record holds the App Paths finding in the format: root code, path, block.
+# The file begins with the mark of UTF-8 texts, then holds the App Paths finding in the format:
+# root code, path, block.
 file="$backups/${backup##*\\}"
 python3 - "$file" <<'PY' && check ok || check no "backup records follow the format"
 import struct, sys
@@ -87,6 +88,8 @@ def block():
         t(); u(); t()
     for _ in range(u()):
         t(); block()
+assert data[:4] == b'UTF8'
+pos = 4
 found = False
 while pos < len(data):
     root = u(); path = t()

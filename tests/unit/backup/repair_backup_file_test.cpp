@@ -49,6 +49,7 @@ TEST_F(RepairBackupFile, ValueAndKeyRecordsFollowTheFormatByteForByte)
     EXPECT_EQ((std::vector<bool>{true, false, true}), r.saved);
 
     std::string expected;
+    AppendU32(expected, kUtf8TextMark);  // the texts are UTF-8
     AppendU32(expected, 0x80000001u);
     AppendText(expected, "Software\\K");
     AppendU32(expected, 1);
@@ -141,6 +142,64 @@ TEST_F(RepairBackupFile, UndoIsExactForEveryKindOfData)
     EXPECT_TRUE(restored.restored);
     EXPECT_EQ(std::vector<std::string>{"Backup restored!"}, restored.messages);
     EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, "Software") + DumpBranch(registry, kLocalMachine, "SOFTWARE"));
+}
+
+// A file written before the texts were UTF-8 has no mark and holds code page 1252 text (the
+// system's code page): its names, paths and strings are read as the characters they were,
+// and binary data stays as it is.
+TEST_F(RepairBackupFile, AFileOfAnEarlierVersionIsReadInTheSystemCodePage)
+{
+    std::string bytes;
+    AppendU32(bytes, 0x80000001u);
+    AppendText(bytes, "Software\\Caf\xE9");
+    AppendU32(bytes, 2);
+    AppendText(bytes, "N\xE9");
+    AppendU32(bytes, kRegExpandSz);
+    AppendText(bytes, std::string("\xE9t\xE9\0", 4));
+    AppendText(bytes, "Bin");
+    AppendU32(bytes, kRegBinary);
+    AppendText(bytes, std::string("\xE9\x01", 2));
+    AppendU32(bytes, 0);
+    WriteFile(bytes);
+
+    std::vector<std::string> paths;
+    for (const BackupItem& item : ListRepairBackupItems(machine.system, kFile).items)
+        paths.push_back(item.path);
+    EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9",
+                                        "HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9 [N\xC3\xA9]",
+                                        "HKEY_CURRENT_USER\\Software\\Caf\xC3\xA9 [Bin]"}),
+              paths);
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, kFile, {}).restored);
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry, kCurrentUser, "Software\\Caf\xC3\xA9", "N\xC3\xA9", &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    EXPECT_EQ(Str("\xC3\xA9t\xC3\xA9"), data);
+    ASSERT_TRUE(GetValue(registry, kCurrentUser, "Software\\Caf\xC3\xA9", "Bin", &type, &data));
+    EXPECT_EQ(B({0xE9, 0x01}), data);
+}
+
+// On a Windows whose process code page is the system's (before UTF-8 process code pages) the
+// file is written as earlier versions wrote it, without the mark.
+TEST_F(RepairBackupFile, ACodePage1252SystemWritesTheFileWithoutTheMark)
+{
+    ScopedProcessCodePage legacy(AnsiCodePage::Windows1252);
+    SetValue(registry, kCurrentUser, "Software\\K", "v\xE9", kRegSz, Str("\xE9"));
+    RepairBackupResult r = Backup({{"HKEY_CURRENT_USER\\Software\\K", "KEY", ""}});
+    ASSERT_EQ(RepairBackupResult::Status::Written, r.status);
+    std::string expected;
+    AppendU32(expected, 0x80000001u);
+    AppendText(expected, "Software\\K");
+    AppendU32(expected, 1);
+    AppendText(expected, "v\xE9");
+    AppendU32(expected, kRegSz);
+    AppendText(expected, std::string("\xE9\0", 2));
+    AppendU32(expected, 0);
+    EXPECT_EQ(expected, FileBytes(r));
+    std::vector<std::string> paths;
+    for (const BackupItem& item : ListRepairBackupItems(machine.system, r.path).items)
+        paths.push_back(item.path);
+    EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\K", "HKEY_CURRENT_USER\\Software\\K [v\xE9]"}), paths);
 }
 
 TEST_F(RepairBackupFile, AKeyNamedInAnotherCaseComesBackInItsOwnSpelling)
@@ -347,6 +406,7 @@ TEST_F(RepairBackupFile, ValueItemsOfOneKeyReadTheKeyOnce)
 
     std::vector<RepairBackupItem> items;
     std::string expected;
+    AppendU32(expected, kUtf8TextMark);
     for (std::size_t i = 0; i < n; i += 10) {
         const std::string name = Numbered("Value", i);
         items.push_back({"HKEY_CURRENT_USER\\" + subkey, "VAL", name});
@@ -397,6 +457,7 @@ TEST_F(RepairBackupFile, AKeyOfThousandsOfSubkeysIsSavedWhole)
     EXPECT_EQ(std::vector<bool>{true}, r.saved);
 
     std::string expected;
+    AppendU32(expected, kUtf8TextMark);
     AppendU32(expected, 0x80000001u);
     AppendText(expected, subkey);
     AppendU32(expected, 0);
