@@ -1,6 +1,7 @@
 #include "results/results_dialog.h"
 
 #include "../../resources/resource.h"
+#include "ui/wide_text.h"
 
 namespace tw {
 namespace {
@@ -115,7 +116,7 @@ void ResultsDialog::DrawPreview(const ReportNotification& n)
     COLORREF old = SetTextColor(n.dc, GetSysColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT));
     int oldMode = SetBkMode(n.dc, TRANSPARENT);
     const std::string& text = rows[static_cast<std::size_t>(n.row)].description;
-    DrawTextA(n.dc, text.c_str(), static_cast<int>(text.size()), &area,
+    ui::DrawTextIn(n.dc, text, &area,
               DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_END_ELLIPSIS);
     SetBkMode(n.dc, oldMode);
     SetTextColor(n.dc, old);

@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_registry.h"
 #include "ui/skin_button.h"
+#include "ui/wide_text.h"
 
 #include "ui/window_barrier.h"
 
@@ -85,7 +86,8 @@ void CHyperLink::SizeToText()
     {
         WindowDc dc(hwnd_);
         SelectedObject font(dc.get(), font_.get());
-        GetTextExtentPoint32A(dc.get(), text.data(), static_cast<int>(text.size()), &extent);
+        const std::wstring wide = ui::WideText(text);
+        GetTextExtentPoint32W(dc.get(), wide.data(), static_cast<int>(wide.size()), &extent);
     }
 
     RECT rect;

@@ -1,6 +1,7 @@
 #include "ui/report_ctrl.h"
 
 #include "platform/win32/win32_registry.h"
+#include "ui/wide_text.h"
 
 #include <windowsx.h>
 
@@ -473,7 +474,7 @@ void CReportCtrl::Draw(HDC dc, const RECT& update)
         if (!emptyText_.empty()) {
             RECT band = ToRect(model_.EmptyTextRect());
             SetTextColor(dc, colours_[kWindowText]);
-            DrawTextA(dc, emptyText_.c_str(), static_cast<int>(emptyText_.size()), &band,
+            ui::DrawTextIn(dc, emptyText_, &band,
                       DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
         return;
@@ -521,7 +522,7 @@ void CReportCtrl::DrawRow(HDC dc, int row, bool focused)
             else if (format == kColumnCentre)
                 align = DT_CENTER;
             SetTextColor(dc, selected && focused ? colours_[kHighlightText] : Palette(cell.textColour, rowText));
-            DrawTextA(dc, cell.text.c_str(), static_cast<int>(cell.text.size()), &text,
+            ui::DrawTextIn(dc, cell.text, &text,
                       align | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
         Fill(dc, RECT{cellRect.right - 1, line.top, cellRect.right, line.bottom}, colours_[kGrid]);

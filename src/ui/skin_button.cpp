@@ -1,6 +1,7 @@
 #include "ui/skin_button.h"
 
 #include "ui/mask_region.h"
+#include "ui/wide_text.h"
 
 #include "ui/window_barrier.h"
 
@@ -331,17 +332,18 @@ void SkinButton::DrawCaption(HDC dc, const RECT& rect, bool disabled)
     int oldMode = SetBkMode(dc, TRANSPARENT);
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
-    int x = rect.left + (rect.right - rect.left - static_cast<int>(text.size()) * metrics.tmAveCharWidth) / 2;
+    const std::wstring wide = ui::WideText(text);
+    int x = rect.left + (rect.right - rect.left - static_cast<int>(wide.size()) * metrics.tmAveCharWidth) / 2;
     int y = rect.top + (rect.bottom - rect.top - metrics.tmHeight) / 2;
     COLORREF oldColour;
     if (disabled) {
         oldColour = SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
-        ExtTextOutA(dc, x + 1, y + 1, ETO_CLIPPED, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
+        ExtTextOutW(dc, x + 1, y + 1, ETO_CLIPPED, &rect, wide.data(), static_cast<UINT>(wide.size()), nullptr);
         SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
     } else {
         oldColour = SetTextColor(dc, textColour_);
     }
-    ExtTextOutA(dc, x, y, ETO_CLIPPED, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
+    ExtTextOutW(dc, x, y, ETO_CLIPPED, &rect, wide.data(), static_cast<UINT>(wide.size()), nullptr);
     SetTextColor(dc, oldColour);
     SetBkMode(dc, oldMode);
 }

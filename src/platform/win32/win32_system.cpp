@@ -19,8 +19,27 @@ namespace {
 // The core's text is in the code page the ANSI calls of this process speak: UTF-8 where the
 // manifest's setting is honoured (Windows 10 1903 and later, Wine), the system's ANSI code
 // page before. Set before main, since every Windows program of the project links this file.
+// Files written by earlier versions hold text of the system's own ANSI code page.
+std::u16string SystemCodePageToUtf16(std::string_view text)
+{
+    UINT codePage = CP_ACP;
+    DWORD systemCodePage = 0;
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&systemCodePage), sizeof systemCodePage / sizeof(WCHAR)) > 0 &&
+        systemCodePage != 0)
+        codePage = systemCodePage;
+    std::u16string out;
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return out;
+    out.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<WCHAR*>(out.data()), n);
+    return out;
+}
+
 [[maybe_unused]] const bool g_codePageSet = [] {
     SetProcessCodePage(GetACP() == CP_UTF8 ? AnsiCodePage::Utf8 : AnsiCodePage::Windows1252);
+    SetLegacyDecoder(&SystemCodePageToUtf16);
     return true;
 }();
 
@@ -29,18 +48,44 @@ std::string Z(std::string_view s)
     return std::string(s);
 }
 
+// Text the system gives: the wide calls, whose lengths are right in any code page (some ANSI
+// calls count a UTF-8 answer in UTF-16 units and cut it short), then the process code page.
+std::wstring Wide(std::string_view text)
+{
+    std::wstring out;
+    if (text.empty() || text.size() > INT_MAX)
+        return out;
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(std::wstring_view text)
+{
+    std::string out;
+    if (text.empty() || text.size() > INT_MAX)
+        return out;
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
 // Calls `get(buffer, capacity)` that returns the length it needs, growing until it fits.
 template <class Get>
 std::string GrowString(Get get)
 {
-    std::string buffer(MAX_PATH, '\0');
+    std::wstring buffer(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD n = get(buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
         if (n < buffer.size()) {
             buffer.resize(n);
-            return buffer;
+            return Narrow(buffer);
         }
         buffer.resize(static_cast<std::size_t>(n) + 1);
     }
@@ -125,14 +170,15 @@ std::uint32_t Win32System::GetVersion()
 std::string Win32System::ExpandEnvironment(std::string_view text)
 {
     std::string in = Z(text);
-    std::string out(in.size() + 64, '\0');
+    const std::wstring wideIn = Wide(in);
+    std::wstring out(wideIn.size() + 64, L'\0');
     for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD n = ExpandEnvironmentStringsA(in.c_str(), out.data(), static_cast<DWORD>(out.size()));
+        DWORD n = ExpandEnvironmentStringsW(wideIn.c_str(), out.data(), static_cast<DWORD>(out.size()));
         if (n == 0)
             return in;
         if (n <= out.size()) {
             out.resize(n - 1);  // n counts the terminator
-            return out;
+            return Narrow(out);
         }
         out.resize(n);
     }
@@ -141,35 +187,35 @@ std::string Win32System::ExpandEnvironment(std::string_view text)
 
 bool Win32System::FindEnvironmentVariable(std::string_view name, std::string* value)
 {
-    std::string n = Z(name);
+    const std::wstring n = Wide(name);
     SetLastError(0);
-    DWORD needed = GetEnvironmentVariableA(n.c_str(), nullptr, 0);
+    DWORD needed = GetEnvironmentVariableW(n.c_str(), nullptr, 0);
     if (needed == 0)
         return GetLastError() != ERROR_ENVVAR_NOT_FOUND && (value ? (value->clear(), true) : true);
-    std::string buffer(needed, '\0');
-    DWORD got = GetEnvironmentVariableA(n.c_str(), buffer.data(), needed);
+    std::wstring buffer(needed, L'\0');
+    DWORD got = GetEnvironmentVariableW(n.c_str(), buffer.data(), needed);
     if (got >= needed)
         return false;
     buffer.resize(got);
     if (value)
-        *value = std::move(buffer);
+        *value = Narrow(buffer);
     return true;
 }
 
 std::string Win32System::SystemDirectory()
 {
-    return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetSystemDirectoryA(b, n)); });
+    return GrowString([](wchar_t* b, DWORD n) { return static_cast<DWORD>(GetSystemDirectoryW(b, n)); });
 }
 
 // Looked up at run time: neither call exists on every system the 32-bit build runs on.
 std::string Win32System::Wow64SystemDirectory()
 {
-    using GetWow64Directory = UINT(WINAPI*)(LPSTR, UINT);
+    using GetWow64Directory = UINT(WINAPI*)(LPWSTR, UINT);
     auto get = reinterpret_cast<GetWow64Directory>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA")));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryW")));
     if (!get)
         return {};
-    return GrowString([get](char* b, DWORD n) { return static_cast<DWORD>(get(b, n)); });
+    return GrowString([get](wchar_t* b, DWORD n) { return static_cast<DWORD>(get(b, n)); });
 }
 
 std::uint32_t Win32System::ProcessId()
@@ -188,24 +234,24 @@ bool Win32System::RunningUnderWow64()
 
 std::string Win32System::WindowsDirectory()
 {
-    return GrowString([](char* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryA(b, n)); });
+    return GrowString([](wchar_t* b, DWORD n) { return static_cast<DWORD>(GetWindowsDirectoryW(b, n)); });
 }
 
 std::string Win32System::CurrentDirectory()
 {
-    return GrowString([](char* b, DWORD n) { return GetCurrentDirectoryA(n, b); });
+    return GrowString([](wchar_t* b, DWORD n) { return GetCurrentDirectoryW(n, b); });
 }
 
 std::string Win32System::ModuleFileName()
 {
-    std::string buffer(MAX_PATH, '\0');
+    std::wstring buffer(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 6; ++attempt) {
-        DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
         if (n < buffer.size()) {
             buffer.resize(n);
-            return buffer;
+            return Narrow(buffer);
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -214,11 +260,11 @@ std::string Win32System::ModuleFileName()
 
 std::string Win32System::UserName()
 {
-    char buffer[257];
-    DWORD n = sizeof buffer;
-    if (!GetUserNameA(buffer, &n) || n == 0)
+    wchar_t buffer[257];  // UNLEN + 1
+    DWORD n = sizeof buffer / sizeof buffer[0];
+    if (!GetUserNameW(buffer, &n) || n == 0)
         return {};
-    return std::string(buffer, n - 1);
+    return Narrow(std::wstring_view(buffer, n - 1));
 }
 
 std::string Win32System::UserSid()
@@ -293,19 +339,19 @@ bool Win32System::RemoveFile(std::string_view path)
 std::vector<DirEntry> Win32System::FindFiles(std::string_view pattern)
 {
     std::vector<DirEntry> entries;
-    WIN32_FIND_DATAA data;
-    UniqueFind find(FindFirstFileA(Z(pattern).c_str(), &data));
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(Wide(pattern).c_str(), &data));
     if (!find)
         return entries;
     do {
         DirEntry e;
-        e.name = data.cFileName;
+        e.name = Narrow(data.cFileName);
         e.attributes = data.dwFileAttributes;
         e.creationTime = FileTime{data.ftCreationTime.dwLowDateTime, data.ftCreationTime.dwHighDateTime};
         e.lastWriteTime = FileTime{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime};
         e.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entries.push_back(std::move(e));
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileW(find.get(), &data));
     return entries;
 }
 
@@ -382,26 +428,23 @@ void Win32System::Sleep(std::uint32_t milliseconds)
 bool Win32System::GetShortcutTarget(std::string_view linkPath, std::string* target)
 {
     std::string path = Z(linkPath);
-    if (path.size() >= MAX_PATH)
-        return false;
     HRESULT init = CoInitialize(nullptr);
     bool ok = false;
     {
-        ComPtr<IShellLinkA> link;
+        ComPtr<IShellLinkW> link;
         ComPtr<IPersistFile> file;
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+        const std::wstring wide = Wide(path);
+        if (!wide.empty() && wide.size() < MAX_PATH &&
+            SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                        link.PutVoid())) &&
-            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid()))) {
-            WCHAR wide[MAX_PATH] = {};
-            if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) > 0 &&
-                SUCCEEDED(file->Load(wide, STGM_READ))) {
-                char buffer[MAX_PATH] = {};
-                if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_SHORTPATH))) {
-                    buffer[MAX_PATH - 1] = '\0';
-                    if (target)
-                        *target = buffer;
-                    ok = true;
-                }
+            SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.PutVoid())) &&
+            SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+            WCHAR buffer[MAX_PATH] = {};
+            if (SUCCEEDED(link->GetPath(buffer, MAX_PATH, nullptr, SLGP_SHORTPATH))) {
+                buffer[MAX_PATH - 1] = L'\0';
+                if (target)
+                    *target = Narrow(buffer);
+                ok = true;
             }
         }
     }
