@@ -1,5 +1,7 @@
 #include "backup/backup_key_reader.h"
 
+#include "registry/key_enumeration.h"
+
 #include <cstring>
 
 namespace tw {
@@ -116,20 +118,10 @@ bool BackupKeyReader::ReadSubkeys(HKey key, const KeyCounts& counts, const std::
     bool complete = true;
     std::vector<std::string>& names = content->subkeys;
     std::vector<KeyHandle>& opened = content->subkeyHandles;
-    subkeyBuffer_.resize(std::max<std::size_t>({subkeyBuffer_.size(), std::size_t(counts.longestSubkey) + 1, 256}));
-    std::string& name = subkeyBuffer_;
+    SizeNameBuffer(subkeyBuffer_, NameKind::Subkey, counts);
     for (std::uint32_t index = 0; counts.subkeys != 0; ++index) {
-        long status = kErrorMoreData;
-        std::uint32_t length = 0;
-        for (int attempt = 0; attempt < kMaxGrowAttempts && status == kErrorMoreData; ++attempt) {
-            length = static_cast<std::uint32_t>(name.size());
-            status = registry_.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-            if (status == kErrorMoreData) {
-                if (name.size() >= kLargestRead)
-                    break;
-                name.resize(name.size() * 2);
-            }
-        }
+        std::string_view name;
+        const long status = EnumerateName(registry_, key, NameKind::Subkey, index, subkeyBuffer_, &name);
         if (status == kErrorNoMoreItems)
             break;
         if (status != kSuccess) {
@@ -138,7 +130,7 @@ bool BackupKeyReader::ReadSubkeys(HKey key, const KeyCounts& counts, const std::
                 break;
             continue;
         }
-        std::string subkey(name.data(), std::min<std::size_t>(length, name.size()));
+        std::string subkey(name);
         // A subkey must open again by the name saved: one with a character outside the code
         // page came with a substitute and opens nothing (or another key).
         KeyHandle child(registry_);

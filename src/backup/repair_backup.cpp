@@ -6,6 +6,7 @@
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
 #include "platform/program_info.h"
+#include "registry/key_enumeration.h"
 #include "registry/key_path.h"
 
 #include <algorithm>
@@ -25,28 +26,15 @@ std::string RegistrySpelling(Registry& registry, HKey root, const std::string& s
     std::string parentPath = slash == std::string::npos ? std::string() : subkeyPath.substr(0, slash);
     std::string last = slash == std::string::npos ? subkeyPath : subkeyPath.substr(slash + 1);
     KeyHandle parent(registry);
-    std::uint32_t longest = 0;
-    if (last.empty() || registry.OpenKeyEx(root, parentPath.c_str(), 0, kKeyRead, parent.Put()) != kSuccess ||
-        registry.QueryInfoKey(parent.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
-                              nullptr, nullptr, nullptr) != kSuccess)
+    if (last.empty() || registry.OpenKeyEx(root, parentPath.c_str(), 0, kKeyRead, parent.Put()) != kSuccess)
         return subkeyPath;
-    std::string name(std::size_t(longest) + 1, '\0');
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t length = static_cast<std::uint32_t>(name.size());
-        long status = registry.EnumKeyEx(parent.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == kErrorMoreData) {
-            name.resize(name.size() * 2);
-            --index;
-            if (name.size() > (std::size_t(1) << 20))
-                break;
-            continue;
-        }
-        if (status != kSuccess)
-            break;
-        std::string_view found(name.data(), std::min<std::size_t>(length, name.size()));
+    SubkeyEnumerator names(registry, parent.get());
+    if (!names.Init())
+        return subkeyPath;
+    for (std::string found; names.Next(&found);) {
         if (found == last)
             return subkeyPath;
-        if (CompareTextNoCase(found, last) == 0)
+        if (CompareNamesNoCase(found, last) == 0)
             return (slash == std::string::npos ? std::string() : parentPath + "\\") + std::string(found);
     }
     return subkeyPath;

@@ -6,6 +6,7 @@
 #include "platform/calendar.h"
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
+#include "registry/key_enumeration.h"
 #include "registry/key_path.h"
 #include "registry/value_text.h"
 
@@ -16,9 +17,6 @@
 namespace tw {
 
 namespace {
-
-// Growth of a name buffer stops here; no registry name comes near it.
-constexpr std::size_t kLongestName = std::size_t(1) << 20;
 
 constexpr std::uint32_t kKeyAccess = kKeyQueryValue | kKeySetValue | kKeyEnumerateSubKeys | kDelete;
 constexpr std::uint32_t kValueAccess = kKeyQueryValue | kKeySetValue;
@@ -290,23 +288,17 @@ private:
     // The names of a key's values (or subkeys); false when they cannot all be read.
     bool ListNames(HKey key, bool subkeys, const KeyCounts& counts, std::vector<std::string>* names)
     {
-        const std::uint32_t longest = subkeys ? counts.longestSubkey : counts.longestValueName;
-        std::string name(std::max<std::size_t>(std::size_t(longest) + 1, 256), '\0');
-        for (std::uint32_t index = 0;;) {
-            auto length = static_cast<std::uint32_t>(name.size());
-            long status =
-                subkeys ? registry_.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr)
-                        : registry_.EnumValue(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        const NameKind kind = subkeys ? NameKind::Subkey : NameKind::Value;
+        std::string buffer;
+        SizeNameBuffer(buffer, kind, counts);
+        for (std::uint32_t index = 0;; ++index) {
+            std::string_view name;
+            const long status = EnumerateName(registry_, key, kind, index, buffer, &name);
             if (status == kErrorNoMoreItems)
                 return true;
-            if (status == kErrorMoreData && name.size() < kLongestName) {
-                name.resize(name.size() * 2);
-                continue;
-            }
             if (status != kSuccess)
                 return false;
-            names->emplace_back(name.data(), std::min<std::size_t>(length, name.size()));
-            ++index;
+            names->emplace_back(name);
         }
     }
 

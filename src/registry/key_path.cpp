@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/key_handle.h"
+#include "registry/key_enumeration.h"
 
 #include <array>
 
@@ -21,9 +22,6 @@ constexpr std::array<RootEntry, 5> kRoots = {{
     {"HKEY_USERS", 0x80000003u, true},
     {"HKEY_CURRENT_CONFIG", 0x80000005u, false},
 }};
-
-// Subkey names are at most 255 characters.
-constexpr std::uint32_t kSubkeyNameCapacity = 256;
 
 }  // namespace
 
@@ -90,18 +88,18 @@ long KeyOperations::DeleteRecursively(HKey parent, const std::string& name) cons
     long status = registry_.OpenKeyEx(parent, name.c_str(), 0, kDelete | kKeyEnumerateSubKeys, key.Put());
     if (status != kSuccess)
         return status;
+    std::string buffer;
     for (;;) {
         // Always index 0: each successful recursion removes the subkey found there.
-        char child[kSubkeyNameCapacity];
-        std::uint32_t length = kSubkeyNameCapacity;
-        status = registry_.EnumKeyEx(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
+        std::string_view child;
+        status = EnumerateName(registry_, key.get(), NameKind::Subkey, 0, buffer, &child);
         if (status == kErrorNoMoreItems) {
             status = registry_.DeleteKey(parent, name.c_str());
             break;
         }
         if (status != kSuccess)
             break;
-        status = DeleteRecursively(key.get(), std::string(child, length));
+        status = DeleteRecursively(key.get(), std::string(child));
         if (status != kSuccess)
             break;
     }

@@ -1,6 +1,7 @@
 #include "registry/value_text.h"
 
 #include "platform/codepage.h"
+#include "registry/key_enumeration.h"
 
 #include <algorithm>
 #include <array>
@@ -332,8 +333,8 @@ void EnumerateCounted(Registry& registry, HKey key, const KeyCounts& counts, std
     const std::uint32_t count = counts.values;
     if (count == 0 || count == 0xFFFFFFFFu)
         return;
-    if (name.size() < std::size_t(counts.longestValueName) + 1)
-        name.resize(std::size_t(counts.longestValueName) + 1);
+    if (name.size() < NameCapacity(counts.longestValueName))
+        name.resize(NameCapacity(counts.longestValueName));
     if (data.size() < std::size_t(counts.longestValueData) + 1)
         data.resize(std::size_t(counts.longestValueData) + 1);
     for (std::uint32_t index = 0; index < count; ++index) {
@@ -348,7 +349,7 @@ void EnumerateCounted(Registry& registry, HKey key, const KeyCounts& counts, std
             if (status != kErrorMoreData)
                 break;
             // The value grew since the query: make room and ask again.
-            name.resize(name.size() < 16384 ? 16384 : name.size());
+            name.resize(NameCapacity(kLongestValueName));
             if (dataSize + 1u > data.size())
                 data.resize(static_cast<std::size_t>(dataSize) + 1);
         }

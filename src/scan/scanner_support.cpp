@@ -69,40 +69,6 @@ std::string SubkeyPathOf(std::string_view fullPath)
     return slash == std::string_view::npos ? std::string() : std::string(fullPath.substr(slash + 1));
 }
 
-bool SubkeyEnumerator::Init()
-{
-    std::uint32_t longest = 0;
-    if (registry_.QueryInfoKey(key_, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr) != kSuccess)
-        return false;
-    buffer_.assign(static_cast<std::size_t>(longest) + 1, '\0');
-    return true;
-}
-
-bool SubkeyEnumerator::Init(const KeyCounts& counts)
-{
-    buffer_.assign(static_cast<std::size_t>(counts.longestSubkey) + 1, '\0');
-    return counts.subkeys != 0;
-}
-
-bool SubkeyEnumerator::Next(std::string* name)
-{
-    for (;;) {
-        std::uint32_t length = static_cast<std::uint32_t>(buffer_.size());
-        long status = registry_.EnumKeyEx(key_, index_, buffer_.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == kErrorMoreData && buffer_.size() < 256) {
-            // A longer name was added since the query; subkey names hold at most 255.
-            buffer_.assign(256, '\0');
-            continue;
-        }
-        if (status != kSuccess)
-            return false;
-        ++index_;
-        name->assign(buffer_.data(), length);
-        return true;
-    }
-}
-
 namespace {
 
 // A link's target is written out in full; anything longer is no target.

@@ -15,6 +15,7 @@
 #pragma once
 
 #include "platform/key_handle.h"
+#include "registry/key_enumeration.h"
 #include "registry/value_text.h"
 #include "scan/path_rules.h"
 #include "scan/scan_engine.h"
@@ -71,26 +72,6 @@ KeyHandle OpenForReading(Registry& registry, HKey parent, const std::string& sub
 KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath);
 // The full path without its root name and backslash.
 std::string SubkeyPathOf(std::string_view fullPath);
-
-// Subkey names of an open key by index (RegEnumKeyExA), the buffer sized from the key's
-// longest name and grown when a name turns out longer.
-class SubkeyEnumerator {
-public:
-    SubkeyEnumerator(Registry& registry, HKey key) : registry_(registry), key_(key) {}
-    // Queries the key; false when it cannot be queried.
-    bool Init();
-    // Takes the key's counts from a query just made; false when the key has no subkeys to
-    // enumerate.
-    bool Init(const KeyCounts& counts);
-    // The next name (possibly empty); false when the enumeration ends or fails.
-    bool Next(std::string* name);
-
-private:
-    Registry& registry_;
-    HKey key_;
-    std::vector<char> buffer_;
-    std::uint32_t index_ = 0;
-};
 
 // ---- link keys
 
