@@ -271,7 +271,7 @@ TEST_P(RegistryContract, EveryValueTypeKeepsItsRawBytes)
     };
     const Case cases[] = {
         {"none", kRegNone, B({1, 2, 3})},
-        {"sz", kRegSz, Str("text \xe9")},
+        {"sz", kRegSz, Str("text \xc3\xa9 \xd0\x81 \xf0\x9f\x8e\x89")},
         {"expand", kRegExpandSz, Str("%SystemRoot%\\x")},
         {"binary", kRegBinary, B({0, 0xff, 0x10})},
         {"emptybinary", kRegBinary, {}},

@@ -43,7 +43,7 @@ TEST(WineVersionRecord, ReadingALibraryNeverRunsItsStartUpCode)
     record.setPath(library);
     ASSERT_TRUE(record.isAvailable()) << library;
     EXPECT_EQ("Tarnwick Fixture Works", record.companyName());
-    EXPECT_EQ("Tarnwick Caf\xE9 Fixture", record.productName());
+    EXPECT_EQ("Tarnwick Caf\xC3\xA9 Fixture", record.productName());
     EXPECT_EQ("5.1.2600.1", record.formattedFileVersion());
     EXPECT_EQ("Dynamic link library", record.fileType());
     EXPECT_FALSE(Exists(trace)) << "the library's start-up code ran";

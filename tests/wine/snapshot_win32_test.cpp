@@ -32,7 +32,7 @@ TEST(SnapshotWin32, DemoBranchThroughRealFilesAndRegistry)
     const std::string base = "Software\\TarnwickSnapshotWin32";
     WipeKey(registry, kCurrentUser, base);
     SetValue(registry, kCurrentUser, base + "\\Demo", "Count", kRegDword, B({3, 0, 0, 0}));
-    SetValue(registry, kCurrentUser, base + "\\Demo", nullptr, kRegSz, Str("caf\xE9 & <tea>"));
+    SetValue(registry, kCurrentUser, base + "\\Demo", nullptr, kRegSz, Str("caf\xC3\xA9 & <tea>"));
     CreateKey(registry, kCurrentUser, base + "\\Demo\\Sub");
 
     char folder[MAX_PATH];
