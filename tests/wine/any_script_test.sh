@@ -30,7 +30,7 @@ unseed() {
   import_reg unseed <<REG
 [-$APP\\Ёлка.exe]
 
-[-$APP\\工具缺失.exe]
+[-$APP\\Ёж 工具.exe]
 
 [$RUN]
 "Ёлка"=-
@@ -49,7 +49,7 @@ import_reg seed <<REG
 [$APP\\Ёлка.exe]
 @="C:\\\\Программы\\\\Ёлка\\\\app.exe"
 
-[$APP\\工具缺失.exe]
+[$APP\\Ёж 工具.exe]
 @="C:\\\\数据\\\\缺失 🎉.exe"
 
 [$RUN]
@@ -76,9 +76,9 @@ ours = sorted((r['section'], r['keyPath'], r['valueName'], r['description']) for
               if any(m in r.get('keyPath', '') + r.get('valueName', '') + r.get('valueText', '')
                      for m in ('Ёлка', 'ёлка', '数据', 'Ωμέγα', '工具')))
 expected = sorted([
-    ('Application Paths', 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\工具缺失.exe',
+    ('Application Paths', 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ёж 工具.exe',
      '(Default)', 'C:\\数据\\缺失 🎉.exe'),
-    ('Startup Programs', 'HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run', 'Ωμέγα 🎉',
+    ('Startup Programs', 'HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\Currentversion\\Run', 'Ωμέγα 🎉',
      'C:\\Ωμέγα\\gone.exe'),
 ])
 if ours != expected:
@@ -90,7 +90,7 @@ grep -q '?' <(grep -e 'Ωμέγα' -e '工具' "$work/scan.json") && check no "n
 # The repair removes exactly the broken ones; its backup gives back every byte.
 cli repair ApplicationPaths StartupPrograms > "$work/repair.txt" 2> "$work/repair.err" || true
 backup=$(sed -n 's/^Backup: //p' "$work/repair.txt")
-wine reg query "$APP\\工具缺失.exe" $view >/dev/null 2>&1 && check no "the broken App Paths entry is gone" || check ok
+wine reg query "$APP\\Ёж 工具.exe" $view >/dev/null 2>&1 && check no "the broken App Paths entry is gone" || check ok
 wine reg query "$APP\\Ёлка.exe" $view >/dev/null 2>&1 && check ok || check no "the sound App Paths entry stays"
 export_keys repaired
 iconv -f UTF-16 -t UTF-8 "$work/repaired.reg" > "$work/repaired.txt"
@@ -98,7 +98,7 @@ grep -q 'Ωμέγα 🎉' "$work/repaired.txt" && check no "the broken Run entry
 grep -q '"Ёлка"' "$work/repaired.txt" && grep -q '"数据"=hex(2)' "$work/repaired.txt" && check ok || check no "the sound Run entries stay"
 if [ -n "$backup" ]; then
   cli backup show "${backup##*\\}" > "$work/show.txt"
-  grep -q '工具缺失.exe' "$work/show.txt" && grep -q 'Ωμέγα 🎉' "$work/show.txt" && check ok || check no "backup show names the items in their own characters"
+  grep -q 'Ёж 工具.exe' "$work/show.txt" && grep -q 'Ωμέγα 🎉' "$work/show.txt" && check ok || check no "backup show names the items in their own characters"
   [ "$(cli backup restore "$backup")" = "Backup restored!" ] && check ok || check no "the backup restores"
   export_keys after
   if cmp -s "$work/before.reg" "$work/after.reg"; then check ok; else
@@ -110,16 +110,27 @@ else
   check no "the repair made a backup"; cat "$work/repair.txt" "$work/repair.err"
 fi
 
-# A user named in Cyrillic: the profile folder is C:\users\Иван. Where its folders exist, the
-# user shell folders that name them are not reported, as for a Latin name.
-me=${USER:-$(id -un)}
-me_dir="$drive/users/$me"
+# A user whose profile folder is C:\users\Иван: the profile list names it. Where its folders
+# exist, the user shell folders that name them are not reported, as for a Latin name.
+PROFILES='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList'
+sid=$(wine reg query "$PROFILES" $view 2>/dev/null | tr -d '\r' | sed -n 's/.*\\\(S-1-5-21-[0-9-]*\)$/\1/p' | head -1)
+own=$(wine reg query "$PROFILES\\$sid" /v ProfileImagePath $view 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_[A-Z_]*SZ *//p')
+set_profile() { import_reg profile <<REG
+[$PROFILES\\$sid]
+"ProfileImagePath"="${1//\\/\\\\}"
+REG
+}
+restore_profile() { [ -z "$own" ] || set_profile "$own"; }
+trap 'restore_profile; unseed; rm -rf "$work"' EXIT
+me_dir="$drive/users/${own##*\\}"
 cli scan RegistryIntegrity --json > "$work/latin.json" 2>/dev/null || true
-USER=Иван LOGNAME=Иван cli scan RegistryIntegrity --json > "$work/bare.json" 2>/dev/null || true
-grep -qF 'C:\\users\\Иван\\' "$work/bare.json" && check ok || check no "folders missing from the new profile are reported in their own characters"
+set_profile 'C:\users\Иван'
+cli scan RegistryIntegrity --json > "$work/bare.json" 2>/dev/null || true
+grep -qF 'C:\\users\\Иван\\' "$work/bare.json" && check ok || check no "folders missing from the profile are reported in their own characters"
 (cd "$me_dir" && find -L . -type d 2>/dev/null) | while read -r d; do mkdir -p "$profile/$d"; done
-USER=Иван LOGNAME=Иван cli scan RegistryIntegrity --json > "$work/cyrillic.json" 2>/dev/null || true
-python3 - "$work/latin.json" "$work/cyrillic.json" "$me" <<'PY' && check ok || check no "the scan of a Cyrillic profile finds what the scan of a Latin one finds, and no folder of it"
+cli scan RegistryIntegrity --json > "$work/cyrillic.json" 2>/dev/null || true
+restore_profile
+python3 - "$work/latin.json" "$work/cyrillic.json" "${own##*\\}" <<'PY' && check ok || check no "the scan of a Cyrillic profile finds what the scan of a Latin one finds, and no folder of it"
 import json, sys
 def rows(path, user):
     out = set()
