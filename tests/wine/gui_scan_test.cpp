@@ -376,6 +376,69 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
     DeleteFileA(path.c_str());
 }
 
+// Names in other scripts go through the scan, the results window and the repair whole: the
+// progress page counts the broken one only, the repair removes it and its backup gives it
+// back, as another program wrote it.
+TEST_F(GuiScanTest, ARunEntryNamedInAnyScriptIsFoundShownAndRepaired)
+{
+    const std::string broken = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8E\x89";  // Ωμέγα 🎉
+    const std::string sound = "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0 \xE6\x95\xB0\xE6\x8D\xAE";  // Ёлка 数据
+    const std::string folder = "C:\\tarnwick\\" + sound;
+    CreateDirectoryA("C:\\tarnwick", nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::ofstream(folder + "\\app.exe") << "x";
+    SetValue(registry, kLocalMachine, kRun, broken.c_str(), kRegSz, Str(kGone + "\\" + broken + ".exe"));
+    SetValue(registry, kLocalMachine, kRun, sound.c_str(), kRegExpandSz, Str("\"" + folder + "\\app.exe\" /min"));
+    const std::string before = DumpBranch(registry, kLocalMachine, kRun);
+    std::vector<std::string> backupsBefore = BackupFiles();
+
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_STARTUP});
+    Click(main, IDC_SCAN_NOW);
+    HWND page = WaitForPage(run, kProgressList);
+    ASSERT_NE(nullptr, page);
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    auto rows = ListViewRows(Control(page, kProgressList), 3);
+    ASSERT_EQ(1u, rows.size());
+    EXPECT_EQ("1", rows[0][1]);
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) == 1; }));
+    ClickCell(list, 0, 1, true);
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 1 && ReportRows(list)[0].text == "Error 1 Description:"; }));
+    SaveScreenshot(viewer, "results-detail-any-script");
+    Click(viewer, 1084);  // repair
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main); }, std::chrono::milliseconds(60000)));
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+
+    EXPECT_FALSE(RunValue(broken.c_str()));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, sound.c_str(), &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    std::vector<std::string> backups = BackupFiles();
+    ASSERT_EQ(backupsBefore.size() + 1, backups.size());
+    std::string added;
+    for (const std::string& b : backups)
+        if (std::find(backupsBefore.begin(), backupsBefore.end(), b) == backupsBefore.end())
+            added = b;
+    Win32System system;
+    const std::string path = TestFolder() + "\\Registry Backups\\" + added;
+    EXPECT_TRUE(RestoreRepairBackup(registry, system, path, {}).restored);
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, kRun));
+    DeleteFileA(path.c_str());
+    DeleteValue(broken.c_str());
+    DeleteValue(sound.c_str());
+    DeleteFileA((folder + "\\app.exe").c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 // A branch whose walk takes long enough to be caught in the middle.
 class GuiLongScanTest : public ::testing::Test {
 protected:
