@@ -162,7 +162,7 @@ public:
 
     // ---- shell and version resources
     // Loads a shortcut file read-only and gives the file-system path of its target
-    // (IShellLinkA::GetPath with a 260-character buffer). False when the file cannot be
+    // (IShellLinkW::GetPath with a 260-character buffer, in the process code page). False when the file cannot be
     // loaded or the call fails.
     virtual bool GetShortcutTarget(std::string_view linkPath, std::string* target) = 0;
     // The whole version-information block of a file (GetFileVersionInfoA), without

@@ -69,12 +69,13 @@ HRGN RegionFromMask(HBITMAP mask)
 
 UniqueCursor LoadHandCursorCopy()
 {
-    char windows[MAX_PATH] = {};
-    UINT length = GetWindowsDirectoryA(windows, MAX_PATH);
+    // The Windows folder through the wide call: its name may be in any script.
+    wchar_t windows[MAX_PATH] = {};
+    UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
     HCURSOR copy = nullptr;
     if (length > 0 && length < MAX_PATH) {
-        std::string path = std::string(windows, length) + "\\winhlp32.exe";
-        UniqueModule help(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        std::wstring path = std::wstring(windows, length) + L"\\winhlp32.exe";
+        UniqueModule help(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
         if (help) {
             if (HCURSOR cursor = LoadCursorA(help.get(), MAKEINTRESOURCEA(106)))
                 copy = CopyCursor(cursor);
