@@ -191,7 +191,9 @@ TEST(BackupUndoWin32, NamesAndTextsOfAnyScriptAreSavedDeletedAndRestoredExactly)
     // Restoring the backup gives back the registry exactly, down to the last character.
     EXPECT_TRUE(RestoreRepairBackup(registry, system, backup.path, {}).restored);
     EXPECT_EQ(before, WideDump(wideBase));
+    // Nothing was left out of the backup for its characters.
     log.Close();
+    EXPECT_EQ(std::string::npos, ReadAll(system, log.path()).find("Left out of the backup"));
     WipeWide(wideBase);
     RemoveTree(system, program);
 }
