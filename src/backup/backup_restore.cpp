@@ -68,6 +68,17 @@ public:
         path_.clear();
         levels_.clear();
     }
+    void OnFile(int, const std::string& path, std::uint32_t attributes, const std::string& bytes) override
+    {
+        if (!Afford(path.size() + bytes.size()))
+            return;
+        BackupItem item;
+        item.kind = BackupItem::Kind::File;
+        item.path = path;
+        item.type = attributes;
+        item.data = bytes;
+        items_.push_back(std::move(item));
+    }
     std::size_t rowsLeftOut() const { return rowsLeftOut_; }
 
 private:
@@ -102,9 +113,9 @@ private:
 // Creates the keys itself and hands their values and their closing to a RegistryWriteBehind.
 class RestoreVisitor final : public RepairBackupVisitor {
 public:
-    RestoreVisitor(Registry& registry, RegistryWriteBehind& writes, const std::vector<bool>& ticks,
+    RestoreVisitor(Registry& registry, System& system, RegistryWriteBehind& writes, const std::vector<bool>& ticks,
                    RestoreOutcome& outcome)
-        : registry_(registry), writes_(writes), ticks_(ticks), outcome_(outcome)
+        : registry_(registry), system_(system), writes_(writes), ticks_(ticks), outcome_(outcome)
     {
     }
     // No handle is closed while a value handed over may still be written through it.
@@ -189,6 +200,17 @@ public:
         HandOverTargets();
         paths_.clear();
     }
+    // A file comes back where it was, with its attributes; one that is there again with the
+    // same bytes needs nothing, and another file in its place is never written over.
+    void OnFile(int row, const std::string& path, std::uint32_t attributes, const std::string& bytes) override
+    {
+        if (!Ticked(row))
+            return;
+        if (RestoreFile(system_, path, attributes, bytes))
+            ++outcome_.files;
+        else
+            notCreated_.push_back({row, path});
+    }
 
 private:
     void HandOverTargets()
@@ -202,6 +224,7 @@ private:
     bool Ticked(int row) const { return row < 0 || std::size_t(row) >= ticks_.size() || ticks_[std::size_t(row)]; }
 
     Registry& registry_;
+    System& system_;
     RegistryWriteBehind& writes_;
     const std::vector<bool>& ticks_;
     RestoreOutcome& outcome_;
@@ -214,9 +237,52 @@ private:
 
 }  // namespace
 
+bool RestoreFile(System& system, const std::string& path, std::uint32_t attributes, const std::string& bytes)
+{
+    switch (system.PathPresenceOf(path)) {
+    case PathPresence::Unknown: return false;
+    case PathPresence::Present: {
+        std::unique_ptr<File> there = system.OpenFile(path, FileMode::Read);
+        if (!there || there->Size() != static_cast<std::int64_t>(bytes.size()))
+            return false;
+        std::string held(bytes.size(), '\0');
+        std::size_t got = 0;
+        while (got < held.size()) {
+            const std::size_t n = there->Read(held.data() + got, held.size() - got);
+            if (n == 0)
+                return false;
+            got += n;
+        }
+        return held == bytes;
+    }
+    case PathPresence::Absent: break;
+    }
+    // The folders on the way, as they were when the file was saved.
+    for (std::size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1))
+        if (system.PathPresenceOf(path.substr(0, slash)) == PathPresence::Absent)
+            system.MakeDirectory(path.substr(0, slash));
+    std::unique_ptr<File> file = system.OpenFile(path, FileMode::CreateNew);
+    if (!file)
+        return false;
+    const bool written = file->Write(bytes.data(), bytes.size()) && file->Close();
+    file.reset();
+    if (!written) {
+        system.RemoveFile(path);
+        return false;
+    }
+    if (attributes != kInvalidFileAttributes && attributes != kFileAttributeNormal)
+        system.ChangeFileAttributes(path, attributes & ~kFileAttributeDirectory);
+    return true;
+}
+
 const char* BackupItemKindText(BackupItem::Kind kind)
 {
-    return kind == BackupItem::Kind::Key ? "Key" : "Value";
+    switch (kind) {
+    case BackupItem::Kind::Key: return "Key";
+    case BackupItem::Kind::Value: return "Value";
+    case BackupItem::Kind::File: return "File";
+    }
+    return "";
 }
 
 std::string FormatText(const char* format, std::string_view text)
@@ -267,17 +333,17 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::stri
         outcome.messages.push_back(backup_text::kNotRestored);
         return outcome;
     }
-    outcome = RestoreRepairBackup(registry, *file, ticks);
+    outcome = RestoreRepairBackup(registry, system, *file, ticks);
     file->Close();
     return outcome;
 }
 
-RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::vector<bool>& ticks)
+RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, File& file, const std::vector<bool>& ticks)
 {
     RestoreOutcome outcome;
     {
         RegistryWriteBehind writes(registry);
-        RestoreVisitor visitor(registry, writes, ticks, outcome);
+        RestoreVisitor visitor(registry, system, writes, ticks, outcome);
         bool complete = ParseRepairBackup(file, visitor) == BackupParse::Complete;
         visitor.Finish();
         outcome.restored = complete && visitor.allCreated() && outcome.notWritten.empty();

@@ -15,17 +15,18 @@
 namespace tw {
 
 struct BackupItem {
-    enum class Kind { Key, Value };
+    enum class Kind { Key, Value, File };
     Kind kind = Kind::Key;
     // "HKEY_CLASSES_ROOT\CLSID\{...}" for a key, "<key path> [<name>]" for a value.
     std::string path;
-    // For values: the name (empty for the unnamed value), type and raw data.
+    // For values: the name (empty for the unnamed value), type and raw data. For a file (a
+    // shortcut the repair deleted): its path, its attributes in `type` and its bytes in `data`.
     std::string name;
     std::uint32_t type = 0;
     std::string data;
 };
 
-// "Key" or "Value", the manager's "Key Type" column.
+// "Key", "Value" or "File", the manager's "Key Type" column.
 const char* BackupItemKindText(BackupItem::Kind kind);
 
 struct BackupListing {
@@ -57,8 +58,10 @@ struct RestoreOutcome {
     std::vector<std::string> messages;
     std::size_t keys = 0;    // keys created or opened
     std::size_t values = 0;  // values written
-    // Subkeys ("path") and values ("path [name]") the registry refused to write: they are
-    // skipped so that the other rows still get their turn, and the restore is not whole.
+    std::size_t files = 0;   // files written back (or found there with the same bytes)
+    // Subkeys ("path") and values ("path [name]") the registry refused to write, and files
+    // that could not be written back or that another file now stands in the place of: they
+    // are skipped so that the other rows still get their turn, and the restore is not whole.
     std::vector<std::string> notWritten;
 };
 
@@ -68,8 +71,12 @@ struct RestoreOutcome {
 RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::string_view filePath,
                                    const std::vector<bool>& ticks);
 
+// Writes a file back where it was saved from, with its attributes and every byte; true when
+// it is there so (already, or now). Another file in its place is never written over.
+bool RestoreFile(System& system, const std::string& path, std::uint32_t attributes, const std::string& bytes);
+
 // The same over a file already open; no message for a missing file.
-RestoreOutcome RestoreRepairBackup(Registry& registry, File& file, const std::vector<bool>& ticks);
+RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, File& file, const std::vector<bool>& ticks);
 
 // printf-style formatting of one message with a text argument, of any length.
 std::string FormatText(const char* format, std::string_view text);

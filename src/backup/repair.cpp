@@ -111,7 +111,8 @@ bool TouchedAtOrBelow(const std::set<std::string>& touched, const std::string& p
 }  // namespace
 
 RepairBackupResult WriteRepairBackup(Registry& registry, System& system, ActivityLog& log,
-                                     std::string_view programFolder, ProblemList& problems)
+                                     std::string_view programFolder, ProblemList& problems,
+                                     const std::vector<std::string>& files)
 {
     std::vector<RepairBackupItem> items;
     items.reserve(problems.size());
@@ -127,7 +128,7 @@ RepairBackupResult WriteRepairBackup(Registry& registry, System& system, Activit
         }
         items.push_back(std::move(item));
     }
-    return WriteRepairBackupItems(registry, system, log, programFolder, items);
+    return WriteRepairBackupItems(registry, system, log, programFolder, items, files);
 }
 
 RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view programFolder)
@@ -139,7 +140,7 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
     Registry& registry = engine.registry();
     System& system = engine.system();
     ActivityLog& log = engine.log();
-    outcome.backup = WriteRepairBackup(registry, system, log, programFolder, problems);
+    outcome.backup = WriteRepairBackup(registry, system, log, programFolder, problems, shortcuts.FilesToDelete());
     if (outcome.backup.status == RepairBackupResult::Status::Failed) {
         outcome.backupFailed = true;
         return outcome;
@@ -213,7 +214,8 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         outcome.stoppedAfterDeletion = true;
         return outcome;
     }
-    shortcuts.DeleteBrokenShortcuts();
+    shortcuts.SetLog(&log);
+    shortcuts.DeleteBrokenShortcuts(outcome.backup.filesSaved);
     outcome.counts.shortcuts = shortcuts.deletedCount;
     // Tested once more, as the scan window does; there is nothing left to skip.
     if (stop)

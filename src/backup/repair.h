@@ -14,13 +14,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw {
 
-// Saves every listed registry item; a "VAL" problem for "(Default)" is turned into the
-// unnamed value in the record itself, as the deletion then addresses that value.
+// Saves every listed registry item, then the files (the shortcuts the repair will delete); a
+// "VAL" problem for "(Default)" is turned into the unnamed value in the record itself, as the
+// deletion then addresses that value.
 RepairBackupResult WriteRepairBackup(Registry& registry, System& system, ActivityLog& log,
-                                     std::string_view programFolder, ProblemList& problems);
+                                     std::string_view programFolder, ProblemList& problems,
+                                     const std::vector<std::string>& files = {});
 
 struct RepairOutcome {
     RepairBackupResult backup;

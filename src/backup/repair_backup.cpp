@@ -40,17 +40,46 @@ std::string RegistrySpelling(Registry& registry, HKey root, const std::string& s
     return subkeyPath;
 }
 
+// A file the repair may delete, whole: a shortcut is a few kilobytes, and anything far larger
+// is not one.
+constexpr std::int64_t kLargestSavedFile = 16 << 20;
+
+bool ReadWholeFile(System& system, const std::string& path, std::uint32_t* attributes, std::string* bytes)
+{
+    *attributes = system.FileAttributes(path);
+    if (*attributes == kInvalidFileAttributes || (*attributes & kFileAttributeDirectory))
+        return false;
+    std::unique_ptr<File> file = system.OpenFile(path, FileMode::Read);
+    if (!file)
+        return false;
+    const std::int64_t size = file->Size();
+    if (size < 0 || size > kLargestSavedFile)
+        return false;
+    bytes->assign(static_cast<std::size_t>(size), '\0');
+    std::size_t got = 0;
+    while (got < bytes->size()) {
+        const std::size_t n = file->Read(bytes->data() + got, bytes->size() - got);
+        if (n == 0)
+            return false;
+        got += n;
+    }
+    char more = 0;
+    return file->Read(&more, 1) == 0;  // the file did not grow while it was read
+}
+
 }  // namespace
 
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
-                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items)
+                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items,
+                                          const std::vector<std::string>& files)
 {
     RepairBackupResult result;
     result.saved.assign(items.size(), false);
     result.records.assign(items.size(), -1);
     LocalTime started = system.GetLocalTime();
 
-    bool anything = false;
+    result.filesSaved.assign(files.size(), false);
+    bool anything = !files.empty();
     for (const RepairBackupItem& item : items)
         anything = anything || !item.keyPath.empty();
     if (!anything)
@@ -106,6 +135,16 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
             log.Write("Left out of the backup, as it does not read back as it was read: " + left);
         result.records[i] = records++;
     }
+    for (std::size_t i = 0; i < files.size() && !writer.failed(); ++i) {
+        std::uint32_t attributes = 0;
+        std::string bytes;
+        if (!ReadWholeFile(system, files[i], &attributes, &bytes)) {
+            log.Write("Not saved, as the file cannot be read: " + files[i]);
+            continue;
+        }
+        writer.WriteFileItem(files[i], attributes, bytes);
+        result.filesSaved[i] = true;
+    }
     bool flushed = writer.Flush();
     bool closed = file->Close();
     file.reset();
@@ -115,6 +154,7 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         system.RemoveFile(result.path);
         result.saved.assign(items.size(), false);
         result.records.assign(items.size(), -1);
+        result.filesSaved.assign(files.size(), false);
         return result;
     }
     result.status = RepairBackupResult::Status::Written;

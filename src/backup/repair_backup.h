@@ -43,9 +43,14 @@ struct RepairBackupResult {
     // Items whose key the registry refused to open with "access denied": not saved, so not
     // repaired.
     std::vector<std::string> denied;
+    // Per file to save: its path, attributes and every byte are in the file.
+    std::vector<bool> filesSaved;
 };
 
+// Saves the items, then the files (broken shortcuts the repair will delete), into a new
+// dated file in the program's "Registry Backups" folder.
 RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, ActivityLog& log,
-                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items);
+                                          std::string_view programFolder, const std::vector<RepairBackupItem>& items,
+                                          const std::vector<std::string>& files = {});
 
 }  // namespace tw

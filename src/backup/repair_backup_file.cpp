@@ -122,6 +122,14 @@ void RepairBackupWriter::PutText(std::string_view text)
     Put(text);
 }
 
+void RepairBackupWriter::WriteFileItem(std::string_view path, std::uint32_t attributes, std::string_view bytes)
+{
+    PutU32(kFileRecordMark);
+    PutText(path);
+    PutU32(attributes);
+    PutText(bytes);
+}
+
 bool RepairBackupWriter::Flush()
 {
     if (failed_)
@@ -340,6 +348,15 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
         legacyText_ = false;
         damaged_ = false;
         return ReadRecord(visitor);
+    }
+    if (root == kFileRecordMark) {
+        std::uint32_t attributes = 0;
+        if (!in_.ReadText(&path) || !in_.ReadU32(&attributes) || !in_.ReadText(&data_))
+            return Next::Damaged;
+        ToProcessText(&path);
+        visitor.OnFile(++row_, path, attributes, data_);
+        damaged_ = false;
+        return Next::Record;
     }
     if (!BackupRootName(root) || !in_.ReadText(&path))
         return Next::Damaged;

@@ -3,7 +3,9 @@
 // little-endian; texts are ANSI bytes preceded by their length. A file whose texts are UTF-8
 // begins with the four bytes "UTF8" (no root code has them); a file without them, as every
 // earlier version wrote, holds text of the system's ANSI code page, and the reader hands its
-// names, paths and string data on in the process code page.
+// names, paths and string data on in the process code page. A file the repair deletes (a
+// broken shortcut) is a record of its own after the registry's: the four bytes "FILE", its
+// path, its attributes and its bytes.
 //
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
@@ -44,6 +46,8 @@ void AppendU32(std::string& bytes, std::uint32_t value);
 void AppendText(std::string& bytes, std::string_view text);
 // The mark of a file whose texts are UTF-8.
 inline constexpr std::uint32_t kUtf8TextMark = 0x38465455u;  // "UTF8"
+// The mark of a record that holds a file.
+inline constexpr std::uint32_t kFileRecordMark = 0x454C4946u;  // "FILE"
 
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
@@ -69,6 +73,9 @@ public:
     // that key (the same root code and path) that follow one another.
     ItemResult WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key,
                               std::string_view valueName);
+
+    // A file's record: its path, attributes and bytes.
+    void WriteFileItem(std::string_view path, std::uint32_t attributes, std::string_view bytes);
 
     // Hands everything to the file. False once any write failed.
     bool Flush();
@@ -112,6 +119,11 @@ public:
     virtual void OnSubkeyBegin(int row, const std::string& name) = 0;
     virtual void OnSubkeyEnd() = 0;
     virtual void OnRecordEnd() = 0;
+    // A file's record (the only call for it).
+    virtual void OnFile(int /*row*/, const std::string& /*path*/, std::uint32_t /*attributes*/,
+                        const std::string& /*bytes*/)
+    {
+    }
 };
 
 enum class BackupParse {

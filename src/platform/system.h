@@ -93,6 +93,8 @@ public:
 };
 
 // Conversion between the active ANSI code page and UTF-16.
+enum class PathPresence { Present, Absent, Unknown };
+
 class TextCodec {
 public:
     virtual ~TextCodec() = default;
@@ -132,6 +134,10 @@ public:
 
     // ---- files and directories (Windows paths; relative paths from the current directory)
     virtual std::uint32_t FileAttributes(std::string_view path) = 0;
+    // Whether anything is at `path`. Absent only when the system says that the file or a
+    // folder on its way does not exist; any other failure (access denied, a drive not
+    // ready, a name the system refuses) is Unknown.
+    virtual PathPresence PathPresenceOf(std::string_view path) = 0;
     virtual bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) = 0;
     // CreateDirectoryA: false when it could not be made (an existing one included).
     virtual bool MakeDirectory(std::string_view path) = 0;
@@ -173,7 +179,7 @@ public:
     // Enables a privilege (such as "SeBackupPrivilege") in the process token.
     virtual bool EnablePrivilege(std::string_view privilegeName) = 0;
 
-    // The code-page conversions of TextCodec use the active ANSI code page (1252 in memory/).
+    // The code-page conversions of TextCodec use the process code page (platform/codepage.h).
 };
 
 // Convenience: true when a file or directory exists at `path` (PathFileExistsA).

@@ -64,6 +64,7 @@ void ScanDriver::RunWorker(ScanProgress* progress)
     engine_.RunRequestedSections(completed_, request_);
     if (request_[ScanSection::Shortcuts] != 0 && !engine_.StopSignalledNow()) {
         shortcuts_.SetProgress(progress, engine_.currentRow());
+        shortcuts_.SetLog(&engine_.log());
         request_[ScanSection::Shortcuts] = kSectionRunning;
         shortcuts_.FindBrokenShortcuts();
         if (!shortcuts_.Stopped()) {

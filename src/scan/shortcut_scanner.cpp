@@ -69,13 +69,19 @@ void CShortcut::SearchLinkFileAndResolve(const std::string& directory)
     }
 }
 
-bool CShortcut::TargetIsMissing(const std::string& target)
+bool CShortcut::TargetIsMissing(const std::string& path, const std::string& target)
 {
     if (target.size() < 3 || target[1] != ':' || target[2] != '\\')
         return false;  // no file-system target, a relative path or a network path
     if (system_.DriveType(target.substr(0, 3)) != kDriveFixed)
         return false;  // removable, optical, network, RAM or absent drive: cannot judge
-    return !PathExists(system_, target);
+    switch (system_.PathPresenceOf(target)) {
+    case PathPresence::Absent: return true;
+    case PathPresence::Present: return false;
+    case PathPresence::Unknown: break;
+    }
+    Log("Shortcut left alone, as whether its target exists cannot be told: " + path + " -> " + target);
+    return false;
 }
 
 void CShortcut::CheckShortcut(const std::string& path)
@@ -83,7 +89,7 @@ void CShortcut::CheckShortcut(const std::string& path)
     if (path.size() > kMaxPath)
         return;
     std::string target;
-    if (!system_.GetShortcutTarget(path, &target) || !TargetIsMissing(target))
+    if (!system_.GetShortcutTarget(path, &target) || !TargetIsMissing(path, target))
         return;
     brokenList.push_back({path, 0});
     ++brokenCount;
@@ -91,16 +97,43 @@ void CShortcut::CheckShortcut(const std::string& path)
         progress_->SetCell(row_, kColumnProblems, std::to_string(brokenCount));
 }
 
-void CShortcut::DeleteBrokenShortcuts()
+std::vector<std::string> CShortcut::FilesToDelete() const
+{
+    std::vector<std::string> files;
+    for (const BrokenShortcut& shortcut : brokenList)
+        if (shortcut.excluded == 0)
+            files.push_back(shortcut.path);
+    return files;
+}
+
+void CShortcut::DeleteBrokenShortcuts(const std::vector<bool>& saved)
 {
     deletedCount = 0;
+    std::size_t n = 0;
     for (const BrokenShortcut& shortcut : brokenList) {
         if (shortcut.excluded != 0)
             continue;
+        const bool inBackup = n < saved.size() && saved[n];
+        ++n;
+        if (!inBackup) {
+            Log("Shortcut left in place, as the backup does not hold it: " + shortcut.path);
+            continue;
+        }
+        // Judged again: the target may have come back since the scan.
+        std::string target;
+        if (!system_.GetShortcutTarget(shortcut.path, &target) || !TargetIsMissing(shortcut.path, target)) {
+            Log("Shortcut left in place, as its target is no longer missing: " + shortcut.path);
+            continue;
+        }
+        const std::uint32_t attributes = system_.FileAttributes(shortcut.path);
         system_.ChangeFileAttributes(shortcut.path, kFileAttributeNormal);
         if (system_.RemoveFile(shortcut.path)) {
             ++deletedCount;
             deleted = true;
+        } else {
+            if (attributes != kInvalidFileAttributes)
+                system_.ChangeFileAttributes(shortcut.path, attributes);
+            Log("Shortcut left in place, as it could not be deleted: " + shortcut.path);
         }
     }
 }

@@ -27,6 +27,7 @@ public:
     std::vector<std::string> LogicalDriveRoots() override { return inner_.LogicalDriveRoots(); }
     std::uint32_t DriveType(std::string_view rootPath) override { return inner_.DriveType(rootPath); }
     std::uint32_t FileAttributes(std::string_view path) override { return inner_.FileAttributes(path); }
+    PathPresence PathPresenceOf(std::string_view path) override { return inner_.PathPresenceOf(path); }
     bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) override
     {
         return inner_.ChangeFileAttributes(path, attributes);

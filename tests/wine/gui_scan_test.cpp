@@ -373,6 +373,8 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
     std::string after = DumpBranch(registry, kLocalMachine, kRun) + DumpBranch(registry, kLocalMachine, kAppPaths) +
                         DumpBranch(registry, kLocalMachine, kHelp);
     EXPECT_EQ(before, after);
+    EXPECT_EQ(1u, restored.files);
+    EXPECT_TRUE(FileExists(shortcut));  // the deleted shortcut too
     DeleteFileA(path.c_str());
 }
 

@@ -2,7 +2,8 @@
 # tarnwick-cli repair under Wine on a registry seeded by another program (Wine's reg.exe):
 # exactly the findings go, a dated backup file is left in "Registry Backups" whose records
 # follow the format, and tarnwick-cli backup restore of that file gives back every key and
-# value byte for byte (compared through reg export before and after).
+# value byte for byte (compared through reg export before and after). A broken shortcut the
+# repair deletes is in the backup too, and comes back byte for byte.
 set -euo pipefail
 cli_dir=$1; build_dir=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -25,6 +26,7 @@ trap cleanup EXIT
 mkdir -p "$drive/tarnwick-repair-cli" "$drive/tarnwick/tmp" "$backups"
 rm -f "$backups"/*.reg
 touch "$drive/tarnwick-repair-cli/there.exe"
+cp "$here/../fixtures/shortcuts/gone.lnk" "$drive/tarnwick-repair-cli/gone.lnk"
 
 D='C:\\tarnwick-repair-cli'
 LM='HKEY_LOCAL_MACHINE'
@@ -57,7 +59,7 @@ check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; f
 has_key() { wine reg query "$1" $view >/dev/null 2>&1; }
 has_value() { wine reg query "$1" /v "$2" $view >/dev/null 2>&1; }
 
-cli repair ApplicationPaths StartupPrograms > "$work/repair.txt" 2> "$work/repair.err"
+cli repair ApplicationPaths StartupPrograms Shortcuts > "$work/repair.txt" 2> "$work/repair.err"
 backup=$(sed -n 's/^Backup: //p' "$work/repair.txt")
 case "$backup" in
   'C:\tarnwick\'*'\Registry Backups\'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]_[0-9][0-9]-[0-9][0-9]-[0-9][0-9]*.reg) check ok ;;
@@ -69,6 +71,9 @@ has_value "$RUN" TwRepairGone && check no "the Run finding is gone" || check ok
 has_value "$RUN" TwRepairThere && check ok || check no "the Run entry that works stays"
 has_key "$APP" && check ok || check no "App Paths itself stays"
 ls "$backups" | grep -q '^FixedOn' && check no "the journal does not remain" || check ok
+[ -e "$drive/tarnwick-repair-cli/gone.lnk" ] && check no "the broken shortcut is gone" || check ok
+cli backup show "${backup##*\\}" | awk -F'\t' '$2 == "File" && $3 == "C:\\tarnwick-repair-cli\\gone.lnk" { found = 1 } END { exit !found }' \
+  && check ok || check no "backup show lists the shortcut as a file"
 
 # The file begins with the mark of UTF-8 texts, then holds the App Paths finding in the format:
 # root code, path, block.
@@ -93,6 +98,9 @@ pos = 4
 found = False
 while pos < len(data):
     root = u(); path = t()
+    if root == 0x454C4946:  # "FILE": path, attributes, bytes
+        u(); t()
+        continue
     assert root in (0x80000000, 0x80000001, 0x80000002, 0x80000003), hex(root)
     start = pos
     block()
@@ -105,6 +113,7 @@ PY
 cli backup restore "$backup" > "$work/restore.txt"
 [ "$(cat "$work/restore.txt")" = "Backup restored!" ] && check ok || check no "restore says $(cat "$work/restore.txt")"
 export_keys after
+cmp -s "$here/../fixtures/shortcuts/gone.lnk" "$drive/tarnwick-repair-cli/gone.lnk" && check ok || check no "the shortcut comes back byte for byte"
 if cmp -s "$work/before.reg" "$work/after.reg"; then check ok; else
   check no "restore gives back every key and value byte for byte"; diff <(iconv -f UTF-16LE -t UTF-8 "$work/before.reg") <(iconv -f UTF-16LE -t UTF-8 "$work/after.reg") | head -20
 fi

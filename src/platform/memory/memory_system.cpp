@@ -6,6 +6,7 @@
 #include "platform/memory/shortcut_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -313,8 +314,32 @@ std::uint32_t MemorySystem::DriveType(std::string_view rootPath)
     return it == drives_.end() ? kDriveNoRootDir : it->second.type;
 }
 
+bool MemorySystem::Refused(std::string_view path) const
+{
+    const std::string abs = Absolute(path);
+    for (const std::string& folder : refused_) {
+        const std::string base = Absolute(folder);
+        if (abs.size() > base.size() && abs[base.size()] == '\\' && EqualNoCase(abs.substr(0, base.size()), base))
+            return true;
+    }
+    return false;
+}
+
+PathPresence MemorySystem::PathPresenceOf(std::string_view path)
+{
+    auto host = HostPath(path);
+    if (!host || Refused(path))
+        return PathPresence::Unknown;
+    struct stat st {};
+    if (stat(host->c_str(), &st) == 0)
+        return PathPresence::Present;
+    return errno == ENOENT || errno == ENOTDIR ? PathPresence::Absent : PathPresence::Unknown;
+}
+
 std::uint32_t MemorySystem::FileAttributes(std::string_view path)
 {
+    if (Refused(path))
+        return kInvalidFileAttributes;
     auto host = HostPath(path);
     struct stat st {};
     if (!host || stat(host->c_str(), &st) != 0)

@@ -65,6 +65,11 @@ public:
     std::vector<std::string> LogicalDriveRoots() override;
     std::uint32_t DriveType(std::string_view rootPath) override;
     std::uint32_t FileAttributes(std::string_view path) override;
+    // Unknown under a folder given to RefuseAccess, and where the host cannot tell.
+    PathPresence PathPresenceOf(std::string_view path) override;
+    // Everything under `path` answers as a folder the user may not read does: neither there
+    // nor absent (PathPresenceOf), no attributes.
+    void RefuseAccess(std::string path) { refused_.push_back(std::move(path)); }
     bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) override;
     bool MakeDirectory(std::string_view path) override;
     bool RemoveEmptyDirectory(std::string_view path) override;
@@ -94,8 +99,10 @@ private:
         std::uint32_t type = kDriveFixed;
     };
     std::string Absolute(std::string_view path) const;
+    bool Refused(std::string_view path) const;
 
     std::map<char, Drive> drives_;
+    std::vector<std::string> refused_;  // folders whose contents cannot be read
     std::map<std::string, std::string> environment_;  // upper-case name -> value
     std::uint32_t version_ = 0x23F00206;                // an NT-family version
     std::string systemDirectory_ = "C:\\WINDOWS\\system32";

@@ -316,6 +316,18 @@ std::uint32_t Win32System::FileAttributes(std::string_view path)
     return GetFileAttributesA(Z(path).c_str());
 }
 
+PathPresence Win32System::PathPresenceOf(std::string_view path)
+{
+    const std::wstring wide = Wide(path);
+    if (wide.empty())
+        return PathPresence::Unknown;
+    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return PathPresence::Present;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathPresence::Absent
+                                                                           : PathPresence::Unknown;
+}
+
 bool Win32System::ChangeFileAttributes(std::string_view path, std::uint32_t attributes)
 {
     return SetFileAttributesA(Z(path).c_str(), attributes) != 0;

@@ -21,6 +21,7 @@ public:
     std::vector<std::string> LogicalDriveRoots() override;
     std::uint32_t DriveType(std::string_view rootPath) override;
     std::uint32_t FileAttributes(std::string_view path) override;
+    PathPresence PathPresenceOf(std::string_view path) override;
     bool ChangeFileAttributes(std::string_view path, std::uint32_t attributes) override;
     bool MakeDirectory(std::string_view path) override;
     bool RemoveEmptyDirectory(std::string_view path) override;

@@ -6,17 +6,28 @@
 #include "registry/key_path.h"
 #include "snapshot/snapshot_writer.h"
 #include "scan/scan_section.h"
+#include "support/forwarding_system.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "unit/backup/backup_test_support.h"
+#include "unit/scan/scan_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace tw::test {
 namespace {
 
 const char* const kProgram = "C:\\Program Files\\Tarnwick";
 const std::string kBackups = std::string(kProgram) + "\\Registry Backups";
+
+// A shortcut file to `target`, as the shell writes one.
+std::string LinkText(const std::string& target)
+{
+    const std::vector<std::uint8_t> bytes = LinkFileBytes(target);
+    return std::string(bytes.begin(), bytes.end());
+}
 
 class RepairProcedure : public ::testing::Test {
 protected:
@@ -171,19 +182,95 @@ TEST_F(RepairProcedure, AStopSignalledBeforehandLeavesEverythingAfterTheBackup)
     EXPECT_TRUE(machine.dir.Exists("C:\\Users\\gone.lnk"));
 }
 
-TEST_F(RepairProcedure, ShortcutsTickedAreDeletedExcludedStay)
+// A broken shortcut the repair deletes is kept in its backup, bytes, path and attributes, and
+// comes back from it item by item; an excluded one is neither saved nor deleted.
+TEST_F(RepairProcedure, ShortcutsTickedAreSavedThenDeletedAndComeBackFromTheBackup)
 {
-    machine.dir.WriteFile("C:\\Users\\gone.lnk", "x");
-    machine.dir.WriteFile("C:\\Users\\kept.lnk", "x");
-    machine.system.ChangeFileAttributes("C:\\Users\\gone.lnk", kFileAttributeReadOnly | kFileAttributeHidden);
-    shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
+    const std::string gone = "C:\\Users\\\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0\\gone.lnk";  // a folder named in Cyrillic
+    const std::string link = LinkText("C:\\Gone\\a.exe");
+    machine.dir.WriteFile(gone, link);
+    machine.dir.WriteFile("C:\\Users\\kept.lnk", LinkText("C:\\Gone\\b.exe"));
+    machine.system.ChangeFileAttributes(gone, kFileAttributeReadOnly);
+    shortcuts.brokenList.push_back({gone, 0});
     shortcuts.brokenList.push_back({"C:\\Users\\kept.lnk", 1});
     RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
-    EXPECT_EQ(RepairBackupResult::Status::NothingToSave, outcome.backup.status);
-    EXPECT_FALSE(machine.dir.Exists(kBackups));
+    ASSERT_EQ(RepairBackupResult::Status::Written, outcome.backup.status);
+    EXPECT_EQ(std::vector<bool>{true}, outcome.backup.filesSaved);
     EXPECT_EQ(1, outcome.counts.shortcuts);
-    EXPECT_FALSE(machine.dir.Exists("C:\\Users\\gone.lnk"));
+    EXPECT_FALSE(machine.dir.Exists(gone));
     EXPECT_TRUE(machine.dir.Exists("C:\\Users\\kept.lnk"));
+
+    BackupListing listing = ListRepairBackupItems(machine.system, outcome.backup.path);
+    ASSERT_EQ(1u, listing.items.size());
+    EXPECT_EQ(BackupItem::Kind::File, listing.items[0].kind);
+    EXPECT_STREQ("File", BackupItemKindText(listing.items[0].kind));
+    EXPECT_EQ(gone, listing.items[0].path);
+
+    // Unticked, it stays away; ticked, it comes back byte for byte, read-only as it was.
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, outcome.backup.path, {false}).restored);
+    EXPECT_FALSE(machine.dir.Exists(gone));
+    std::filesystem::remove_all(machine.dir.Host("C:\\Users\\\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0"));
+    RestoreOutcome restored = RestoreRepairBackup(registry, machine.system, outcome.backup.path, {});
+    EXPECT_TRUE(restored.restored);
+    EXPECT_EQ(1u, restored.files);
+    EXPECT_EQ(link, machine.dir.ReadFile(gone));
+    EXPECT_NE(0u, machine.system.FileAttributes(gone) & kFileAttributeReadOnly);
+    // Restoring again finds it there as saved.
+    EXPECT_TRUE(RestoreRepairBackup(registry, machine.system, outcome.backup.path, {}).restored);
+}
+
+// A restore never writes over another file that stands where the shortcut was.
+TEST_F(RepairProcedure, AnotherFileWhereTheShortcutWasIsNotWrittenOver)
+{
+    machine.dir.WriteFile("C:\\Users\\gone.lnk", LinkText("C:\\Gone\\a.exe"));
+    shortcuts.brokenList.push_back({"C:\\Users\\gone.lnk", 0});
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    ASSERT_EQ(1, outcome.counts.shortcuts);
+    machine.dir.WriteFile("C:\\Users\\gone.lnk", "a new file of the same name");
+    RestoreOutcome restored = RestoreRepairBackup(registry, machine.system, outcome.backup.path, {});
+    EXPECT_FALSE(restored.restored);
+    EXPECT_EQ(std::vector<std::string>{"C:\\Users\\gone.lnk"}, restored.notWritten);
+    EXPECT_EQ("a new file of the same name", machine.dir.ReadFile("C:\\Users\\gone.lnk"));
+}
+
+// What the backup does not hold stays, and so does a shortcut whose target came back since the
+// scan, or one the system would not delete (its attributes put back).
+class RefusingRemoval final : public ForwardingSystem {
+public:
+    using ForwardingSystem::ForwardingSystem;
+    std::string refused;
+    bool RemoveFile(std::string_view path) override
+    {
+        return path != refused && ForwardingSystem::RemoveFile(path);
+    }
+};
+
+TEST_F(RepairProcedure, AShortcutIsDeletedOnlyWhenSavedAndStillBroken)
+{
+    machine.dir.WriteFile("C:\\Users\\back.lnk", LinkText("C:\\Gone\\back.exe"));
+    machine.dir.WriteFile("C:\\Users\\stuck.lnk", LinkText("C:\\Gone\\stuck.exe"));
+    machine.dir.WriteFile("C:\\Users\\unsaved.lnk", LinkText("C:\\Gone\\unsaved.exe"));
+    machine.system.ChangeFileAttributes("C:\\Users\\stuck.lnk", kFileAttributeReadOnly);
+    RefusingRemoval system(machine.system);
+    system.refused = "C:\\Users\\stuck.lnk";
+    ActivityLog log(system);
+    log.Open();
+    CShortcut list(system);
+    list.SetLog(&log);
+    for (const char* path : {"C:\\Users\\back.lnk", "C:\\Users\\stuck.lnk", "C:\\Users\\unsaved.lnk"})
+        list.brokenList.push_back({path, 0});
+    machine.dir.WriteFile("C:\\Gone\\back.exe", "here again");
+    list.DeleteBrokenShortcuts({true, true, false});
+    EXPECT_EQ(0, list.deletedCount);
+    for (const char* path : {"C:\\Users\\back.lnk", "C:\\Users\\stuck.lnk", "C:\\Users\\unsaved.lnk"})
+        EXPECT_TRUE(machine.dir.Exists(path)) << path;
+    EXPECT_NE(0u, machine.system.FileAttributes("C:\\Users\\stuck.lnk") & kFileAttributeReadOnly);
+    log.Close();
+    const std::string text = machine.dir.ReadFile(log.path());
+    for (const char* line : {"Shortcut left in place, as its target is no longer missing: C:\\Users\\back.lnk",
+                             "Shortcut left in place, as it could not be deleted: C:\\Users\\stuck.lnk",
+                             "Shortcut left in place, as the backup does not hold it: C:\\Users\\unsaved.lnk"})
+        EXPECT_NE(std::string::npos, text.find(line)) << line;
 }
 
 TEST_F(RepairProcedure, ABackupThatCannotBeWrittenDeletesNothing)

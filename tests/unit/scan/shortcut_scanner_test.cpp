@@ -88,17 +88,37 @@ TEST_F(Shortcuts, DeletingRemovesOnlyTickedEntriesAndClearsReadOnly)
     ASSERT_EQ(2u, shortcuts.brokenList.size());
     for (BrokenShortcut& b : shortcuts.brokenList)
         b.excluded = 1;
-    shortcuts.DeleteBrokenShortcuts();
+    shortcuts.DeleteBrokenShortcuts({});
     EXPECT_EQ(0, shortcuts.deletedCount);
     EXPECT_FALSE(shortcuts.deleted);
     EXPECT_NE(0u, machine.system.FileAttributes("C:\\L\\a.lnk") & kFileAttributeReadOnly);
 
     shortcuts.brokenList[0].excluded = 0;
-    shortcuts.DeleteBrokenShortcuts();
+    shortcuts.DeleteBrokenShortcuts({true});  // saved in the backup
     EXPECT_EQ(1, shortcuts.deletedCount);
     EXPECT_TRUE(shortcuts.deleted);
     EXPECT_FALSE(machine.dir.Exists("C:\\L\\a.lnk"));
     EXPECT_TRUE(machine.dir.Exists("C:\\L\\b.lnk"));
+}
+
+// Missing means that the system says nothing is there: a target it cannot tell about (a
+// folder the user may not read) leaves the shortcut alone, and the log says so.
+TEST_F(Shortcuts, ATargetTheSystemCannotTellAboutIsLeftAloneAndLogged)
+{
+    Link("C:\\L\\denied.lnk", "C:\\Private\\x.exe");
+    Link("C:\\L\\gone.lnk", "C:\\Gone\\x.exe");
+    machine.system.RefuseAccess("C:\\Private");
+    ActivityLog log(machine.system);
+    log.Open();
+    CShortcut shortcuts(machine.system);
+    shortcuts.SetLog(&log);
+    shortcuts.FindBrokenShortcuts();
+    EXPECT_EQ(Strings{"C:\\L\\gone.lnk"}, Paths(shortcuts));
+    log.Close();
+    EXPECT_NE(std::string::npos,
+              machine.dir.ReadFile(log.path())
+                  .find("Shortcut left alone, as whether its target exists cannot be told: C:\\L\\denied.lnk -> "
+                        "C:\\Private\\x.exe"));
 }
 
 TEST_F(Shortcuts, SignalledStopEventEndsTheSearchInsideAFolder)
