@@ -38,14 +38,16 @@ TEST_F(ManagerCommands, StartupListsBothRootsAndMovesOneEntryAtATime)
     SetValue(registry_, kLocalMachine, kRunKeyPath, "Updater", kRegSz, Str("\"C:\\m\\upd.exe\""));
     Outcome listed = Run({"startup", "list"});
     EXPECT_EQ(0, listed.status);
-    EXPECT_EQ("HKEY_LOCAL_MACHINE\\Updater\t\"C:\\m\\upd.exe\"\nHKEY_CURRENT_USER\\Updater\tC:\\u\\upd.exe /q\n",
+    // Each entry by its full path, which says where it lives.
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\t\"C:\\m\\upd.exe\"\nHKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\tC:\\u\\upd.exe /q\n",
               listed.out);
 
     Outcome removed = Run({"startup", "remove", "hkey_current_user\\updater"});
     EXPECT_EQ(0, removed.status) << removed.err;
-    EXPECT_EQ("removed HKEY_CURRENT_USER\\Updater\n", removed.out);
+    EXPECT_EQ("removed HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\n", removed.out);
     EXPECT_EQ("{\"programName\":\"Updater\",\"runPath\":\"C:\\\\u\\\\upd.exe /q\",\"root\":\"HKEY_CURRENT_USER\","
-              "\"name\":\"Updater\"}\n",
+              "\"name\":\"Updater\",\"key\":\"HKEY_CURRENT_USER\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion"
+              "\\\\Run\",\"location\":\"HKCU Run\"}\n",
               Run({"startup", "list", "--store", "--json"}).out);
     EXPECT_EQ(1, Run({"startup", "remove", "HKEY_CURRENT_USER\\Updater"}).status) << "no longer listed";
 
@@ -82,7 +84,9 @@ TEST_F(ManagerCommands, BhoAndProgramsRoundTrips)
     const std::string appBefore = DumpBranch(registry_, kLocalMachine, app);
 
     EXPECT_EQ("{\"bhoPath\":\"C:\\\\bho.dll\",\"classId\":\"{B0}\"}\n", Run({"bho", "list", "--json"}).out);
-    EXPECT_EQ("{\"programName\":\"App \\\"Pro\\\"\",\"uninstallPath\":\"C:\\\\un.exe\",\"subkey\":\"App\"}\n",
+    EXPECT_EQ("{\"programName\":\"App \\\"Pro\\\"\",\"uninstallPath\":\"C:\\\\un.exe\",\"subkey\":\"App\","
+              "\"key\":\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App\","
+              "\"location\":\"HKLM\"}\n",
               Run({"programs", "list", "--json"}).out);
 
     EXPECT_EQ(0, Run({"bho", "remove", "{b0}"}).status);
@@ -90,7 +94,7 @@ TEST_F(ManagerCommands, BhoAndProgramsRoundTrips)
     EXPECT_EQ("", Run({"bho", "list"}).out);
     EXPECT_EQ("", Run({"programs", "list"}).out);
     EXPECT_EQ("{B0}\tC:\\bho.dll\n", Run({"bho", "list", "--store"}).out);
-    EXPECT_EQ("App\tApp \"Pro\"\tC:\\un.exe\n", Run({"programs", "list", "--store"}).out);
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\tApp \"Pro\"\tC:\\un.exe\n", Run({"programs", "list", "--store"}).out);
     EXPECT_TRUE(KeyExists(registry_, kClassesRoot, "CLSID\\{B0}\\InprocServer32"));
 
     EXPECT_EQ(0, Run({"bho", "restore", "{B0}"}).status);

@@ -4,6 +4,8 @@
 #include "managers/bho_manager.h"
 #include "managers/removed_entry_store.h"
 #include "managers/startup_manager.h"
+#include "platform/codepage.h"
+#include "platform/memory/memory_system.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
@@ -40,8 +42,15 @@ protected:
         }
     }
     Registry& R() { return *registry_; }
+    // A place of the test's own, with the store of the Run keys.
+    static ManagerPlace Place(HKey root, const std::string& subkey)
+    {
+        return ManagerPlace{RegistryPlace{root, subkey, false}, kStartupStoreKeyPath, "test"};
+    }
 
     std::unique_ptr<Registry> registry_;
+    MemorySystem system_;
+    Cp1252Codec codec_;
     std::string name_;
     std::string base_;
 };
@@ -57,7 +66,7 @@ TEST_P(ManagerListing, StartupValuesSkipTheUnnamedOneAndStopAtLongData)
     SetValue(R(), kCurrentUser, base_, "e after", kRegSz, Str("C:\\e.exe"));
 
     std::vector<StartupEntry> entries;
-    ListStartupValues(R(), kCurrentUser, base_, &entries);
+    ListStartupValues(R(), codec_, Place(kCurrentUser, base_), false, &entries);
     ASSERT_EQ(3u, entries.size());
     EXPECT_EQ("a first", entries[0].name);
     EXPECT_EQ("\"C:\\Program Files\\A\\a.exe\" /min", entries[0].command);
@@ -67,7 +76,7 @@ TEST_P(ManagerListing, StartupValuesSkipTheUnnamedOneAndStopAtLongData)
     EXPECT_EQ(std::string(259, 'c'), entries[2].command);
 
     std::vector<StartupEntry> none;
-    ListStartupValues(R(), kCurrentUser, base_ + "\\Missing", &none);
+    ListStartupValues(R(), codec_, Place(kCurrentUser, base_ + "\\Missing"), false, &none);
     EXPECT_TRUE(none.empty());
 }
 
@@ -77,7 +86,7 @@ TEST_P(ManagerListing, StartupNamesTooLongForTheBufferEndTheListing)
     SetValue(R(), kLocalMachine, base_, ("b" + std::string(259, 'x')).c_str(), kRegSz, Str("b.exe"));
     SetValue(R(), kLocalMachine, base_, "c", kRegSz, Str("c.exe"));
     std::vector<StartupEntry> entries;
-    ListStartupValues(R(), kLocalMachine, base_, &entries);
+    ListStartupValues(R(), codec_, Place(kLocalMachine, base_), false, &entries);
     ASSERT_EQ(1u, entries.size());
     EXPECT_EQ("a", entries[0].name);
 }
@@ -86,7 +95,7 @@ TEST_P(ManagerListing, TheSameProgramUnderBothRootsGivesTwoRowsMachineFirst)
 {
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\user.exe"));
     SetValue(R(), kLocalMachine, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\machine.exe"));
-    std::vector<StartupEntry> all = ListStartupPrograms(R());
+    std::vector<StartupEntry> all = ListStartupPrograms(R(), system_);
     std::vector<StartupEntry> ours;
     std::copy_if(all.begin(), all.end(), std::back_inserter(ours), [&](const auto& e) { return e.name == name_; });
     ASSERT_EQ(2u, ours.size());
@@ -97,7 +106,7 @@ TEST_P(ManagerListing, TheSameProgramUnderBothRootsGivesTwoRowsMachineFirst)
     // Removing the user's row moves that value alone; the store lists the user's root first.
     ASSERT_EQ(MoveResult::Moved, RemoveStartupProgram(R(), ours[1]));
     ASSERT_EQ(MoveResult::Moved, RemoveStartupProgram(R(), ours[0]));
-    std::vector<StartupEntry> stored = ListStoredStartupPrograms(R());
+    std::vector<StartupEntry> stored = ListStoredStartupPrograms(R(), codec_);
     std::vector<StartupEntry> ourStored;
     std::copy_if(stored.begin(), stored.end(), std::back_inserter(ourStored),
                  [&](const auto& e) { return e.name == name_; });
@@ -129,13 +138,13 @@ TEST_P(ManagerListing, BrowserHelperObjectsNeedAReadableClassRegistration)
     SetValue(R(), kClassesRoot, "CLSID\\" + ids[3] + "\\InprocServer32", nullptr, kRegSz, Str(std::string(260, 'p')));
 
     std::vector<BhoEntry> entries;
-    ListBrowserHelperObjects(R(), objects, &entries);
+    ListBrowserHelperObjects(R(), codec_, objects, &entries);
     ASSERT_EQ(1u, entries.size());
     EXPECT_EQ(ids[0], entries[0].classId);
     EXPECT_EQ("\"C:\\Program Files\\Bar\\bar.dll\" -x", entries[0].libraryPath) << "shown unchanged";
 
     std::vector<BhoEntry> none;
-    ListBrowserHelperObjects(R(), base_ + "\\Missing", &none);
+    ListBrowserHelperObjects(R(), codec_, base_ + "\\Missing", &none);
     EXPECT_TRUE(none.empty());
 }
 
@@ -152,7 +161,8 @@ TEST_P(ManagerListing, UninstallEntriesNeedBothValues)
     SetValue(R(), kLocalMachine, uninstall + "\\Zeta", "UninstallString", kRegExpandSz, Str("%SystemRoot%\\z.exe"));
 
     std::vector<UninstallEntry> entries;
-    ListUninstallEntries(R(), uninstall, &entries);
+    ListUninstallEntries(R(), codec_, ManagerPlace{RegistryPlace{kLocalMachine, uninstall, false}, kAddRemoveStoreKeyPath, "test"},
+                         false, &entries);
     ASSERT_EQ(2u, entries.size());
     EXPECT_EQ("Both", entries[0].subkey);
     EXPECT_EQ("Both Values", entries[0].displayName);

@@ -87,8 +87,8 @@ TEST_F(ManagerModelTest, StartupRemoveAndRestoreThroughTheTwoViews)
     std::uint32_t type = 0;
     Bytes data;
     ASSERT_TRUE(GetValue(registry_, kLocalMachine, kRunKeyPath, "Other", &type, &data));
-    EXPECT_EQ(kRegSz, type);
-    EXPECT_EQ(Str("7"), data);
+    EXPECT_EQ(kRegDword, type) << "back with its own type, not as the text the row shows";
+    EXPECT_EQ(B({'7', 0, 0, 0}), data);
     EXPECT_TRUE(GetValue(registry_, kCurrentUser, kStartupStoreKeyPath, "Same", &type, &data)) << "not restored";
     EXPECT_EQ(ManagerAction::EndDialog, model.PressClose());
 }

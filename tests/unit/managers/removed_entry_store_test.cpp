@@ -94,12 +94,12 @@ TEST_P(RemovedEntryStore, AMoveOntoAnEntryOfTheSameNameIsRefusedAndBothStay)
     EXPECT_EQ(live, Relative(DumpBranch(R(), kLocalMachine, Source()), Source()));
 
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("first.exe"));
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "first.exe"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("second.exe"));
     EXPECT_EQ(MoveResult::NameTaken,
-              MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "second.exe"));
+              MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     EXPECT_EQ(MoveResult::NameTaken,
-              MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "first.exe"));
+              MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_));
     EXPECT_EQ(std::string("first.exe") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ(std::string("second.exe") + '\0', RunValue(kCurrentUser, kRunKeyPath));
     EXPECT_STREQ("an entry of this name was removed before and is still stored; restore that one first",
@@ -113,21 +113,21 @@ TEST_P(RemovedEntryStore, MovingAMissingKeyChangesNothing)
     EXPECT_NE(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, ""));
 }
 
-TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackAsAString)
+TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackWithItsOwnType)
 {
     SetValue(R(), kLocalMachine, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\machine.exe"));
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegExpandSz, Str("%windir%\\user.exe /q"));
 
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     EXPECT_EQ("(missing)", RunValue(kCurrentUser, kRunKeyPath));
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ("(missing)", RunValue(kLocalMachine, kStartupStoreKeyPath)) << "never under the other root";
     EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath)) << "the twin stays";
 
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_));
     std::uint32_t type = 0;
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kRunKeyPath, &type));
-    EXPECT_EQ(kRegSz, type) << "a value of another type comes back as a string";
+    EXPECT_EQ(kRegExpandSz, type) << "a value comes back with its own type, never as the listing's text";
     EXPECT_EQ("(missing)", RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath));
 }
@@ -153,12 +153,12 @@ TEST(RemovedEntryStoreFailures, AFailedCopyOrWriteDeletesNothing)
 
     SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
     registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
-    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
     registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
-    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
 }
 
@@ -193,7 +193,7 @@ TEST(RemovedEntryStoreFailures, ASourceThatCannotBeDeletedStaysWholeAndNothingIs
     SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
     registry.InjectFault(RegOp::DeleteValue, 1, kErrorAccessDenied);
     EXPECT_EQ(MoveResult::SourceStayed,
-              MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+              MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
