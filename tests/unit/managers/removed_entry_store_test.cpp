@@ -203,3 +203,82 @@ TEST(RemovedEntryStoreFailures, ASourceThatCannotBeDeletedStaysWholeAndNothingIs
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A value is moved as the registry holds it, whatever a listing made of it.
+TEST(RemovedEntryStoreBytes, AValueKeepsItsTypeAndEveryByte)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t type;
+        Bytes data;
+    } cases[] = {
+        {"expand", kRegExpandSz, Str("%SystemRoot%\\system32\\x.exe")},
+        {"odd", kRegSz, B({'a', 0, 'b'})},                     // odd length, a NUL inside, none at the end
+        {"unterminated", kRegSz, B({'C', ':', '\\', 'x'})},
+        {"empty", kRegSz, B({})},
+        {"multi", kRegMultiSz, B({'a', 0, 'b', 0, 0})},
+        {"dword", kRegDword, B({1, 2, 3, 4})},
+    };
+    MemoryRegistry registry;
+    Bytes big(100000);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    SetValue(registry, kCurrentUser, kRunOnceKeyPath, "big", kRegBinary, big);
+    for (const Case& c : cases)
+        SetValue(registry, kCurrentUser, kRunOnceKeyPath, c.name, c.type, c.data);
+    const std::string before = DumpBranch(registry, kCurrentUser, kRunOnceKeyPath);
+
+    for (const Case& c : cases)
+        ASSERT_EQ(MoveResult::Moved,
+                  MoveRegistryValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, kRunOnceKeyPath, c.name))
+            << c.name;
+    ASSERT_EQ(MoveResult::Moved,
+              MoveRegistryValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, kRunOnceKeyPath, "big"));
+    for (const Case& c : cases) {
+        std::uint32_t type = 0;
+        Bytes data;
+        ASSERT_TRUE(GetValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, c.name, &type, &data)) << c.name;
+        EXPECT_EQ(c.type, type) << c.name;
+        EXPECT_EQ(c.data, data) << c.name;
+    }
+    for (const Case& c : cases)
+        ASSERT_EQ(MoveResult::Moved,
+                  MoveRegistryValue(registry, kCurrentUser, kRunOnceKeyPath, kStartupRunOnceStoreKeyPath, c.name));
+    ASSERT_EQ(MoveResult::Moved,
+              MoveRegistryValue(registry, kCurrentUser, kRunOnceKeyPath, kStartupRunOnceStoreKeyPath, "big"));
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, kRunOnceKeyPath));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+// A removal whose deletion the registry refuses is reported, and the entry is whole where it
+// was, in every place (here a user's uninstall entry and a 32-bit RunOnce value).
+TEST(RemovedEntryStoreBytes, ADeletionThatFailsIsReportedAndUndone)
+{
+    MemoryRegistry registry;
+    const std::string uninstall = std::string(kUninstallKeyPath) + "\\App";
+    SetValue(registry, kCurrentUser, uninstall, "DisplayName", kRegSz, Str("App"));
+    const std::string before = DumpBranch(registry, kCurrentUser, uninstall);
+    registry.InjectFault(RegOp::DeleteKey, 1, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed,
+              MoveRegistryKey(registry, kCurrentUser, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, uninstall));
+    EXPECT_FALSE(KeyExists(registry, kCurrentUser, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+
+    const std::string run32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    SetValue(registry, kLocalMachine, run32, "Once", kRegExpandSz, Str("%TEMP%\\o.exe"));
+    registry.InjectFault(RegOp::DeleteValue, 1, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed,
+              MoveRegistryValue(registry, kLocalMachine, kStartupRunOnce32StoreKeyPath, run32, "Once"));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, run32, "Once", &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    EXPECT_FALSE(GetValue(registry, kLocalMachine, kStartupRunOnce32StoreKeyPath, "Once", &type, &data));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+}  // namespace
+}  // namespace tw::test
