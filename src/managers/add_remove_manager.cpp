@@ -96,7 +96,7 @@ MoveResult RestoreInstalledProgram(Registry& registry, const UninstallEntry& ent
 std::vector<ManagerColumn> AddRemoveManagerModel::columns() const
 {
     // Where each entry lives comes last, so that the columns of the other texts stay where they were.
-    return {{"Select", 50}, {"Program Name", 150}, {"Uninstall Path", 250}, {"Location", 95}};
+    return {{"Select", 50}, {"Program Name", 140}, {"Uninstall Path", 240}, {"Location", 110}};
 }
 
 std::vector<ManagerButton> AddRemoveManagerModel::buttons() const

@@ -140,7 +140,7 @@ std::string ReduceRunPath(std::string_view command)
 std::vector<ManagerColumn> StartupManagerModel::columns() const
 {
     // Where each entry lives comes last, so that the columns of the other texts stay where they were.
-    return {{"Select", 40}, {"Program Name", 150}, {"Run Path", 230}, {"Location", 125}};
+    return {{"Select", 40}, {"Program Name", 130}, {"Run Path", 230}, {"Location", 140}};
 }
 
 std::vector<ManagerButton> StartupManagerModel::buttons() const

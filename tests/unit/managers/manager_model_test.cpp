@@ -93,6 +93,41 @@ TEST_F(ManagerModelTest, StartupRemoveAndRestoreThroughTheTwoViews)
     EXPECT_EQ(ManagerAction::EndDialog, model.PressClose());
 }
 
+// The last column says where each entry lives, in both views; a ticked row moves only its
+// own entry, and the restore view lists it with the place it goes back to.
+TEST_F(ManagerModelTest, EachRowSaysWhereItsEntryLives)
+{
+    for (HKey root : {kCurrentUser, kLocalMachine}) {
+        SetValue(registry_, root, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
+        SetValue(registry_, root, kUninstallKeyPath + std::string("\\App"), "UninstallString", kRegSz, Str("u.exe"));
+    }
+    SetValue(registry_, kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old",
+             "DisplayName", kRegSz, Str("Old"));
+    SetValue(registry_, kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old",
+             "UninstallString", kRegSz, Str("o.exe"));
+    AddRemoveManagerModel programs(registry_, system_);
+    programs.Open();
+    ASSERT_EQ(4u, programs.columns().size());
+    EXPECT_STREQ("Location", programs.columns()[3].title);
+    EXPECT_EQ((Texts{"App", "Old", "App"}), Column(programs, 1));
+    EXPECT_EQ((Texts{"HKLM", "HKLM (32-bit)", "HKCU"}), Column(programs, 3));
+    programs.SetTicked(2, true);
+    EXPECT_EQ(ManagerAction::None, programs.PressRemove());
+    EXPECT_EQ((Texts{"HKLM", "HKLM (32-bit)"}), Column(programs, 3));
+    EXPECT_TRUE(KeyExists(registry_, kCurrentUser, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+    EXPECT_FALSE(KeyExists(registry_, kLocalMachine, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+    EXPECT_EQ(ManagerAction::None, programs.PressRestore());
+    EXPECT_EQ((Texts{"HKCU"}), Column(programs, 3));
+
+    SetValue(registry_, kCurrentUser, kRunOnceKeyPath, "Once", kRegSz, Str("C:\\once.exe"));
+    StartupManagerModel startup(registry_, system_);
+    startup.Open();
+    ASSERT_EQ(4u, startup.columns().size());
+    EXPECT_STREQ("Location", startup.columns()[3].title);
+    EXPECT_EQ((Texts{"HKCU RunOnce"}), Column(startup, 3));
+    EXPECT_EQ((Texts{"C:\\once.exe"}), Column(startup, 2)) << "the command stays in its column";
+}
+
 TEST_F(ManagerModelTest, AnEmptyStoreSaysSoOnceAndCloseReturnsToTheList)
 {
     SetValue(registry_, kLocalMachine, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
