@@ -38,15 +38,17 @@ name=TarnwickE2E
 clsid='{7A6E3A1B-0C8D-4F2E-9B1A-3C5D7E9F0A12}'
 
 cleanup() {
+  local key
   for key in "HKLM\\$run" "HKCU\\$run" "HKLM\\$runonce" "HKCU\\$runonce" "HKLM\\$run32" "HKLM\\$runonce32"; do
     reg delete "$key" /v $name /f >/dev/null || true
   done
-  for root in HKLM HKCU; do
+  local hive store
+  for hive in HKLM HKCU; do
     for store in StartupManager StartupManager\\RunOnce StartupManager\\Run32 StartupManager\\RunOnce32; do
-      reg delete "$root\\Software\\Tarnwick\\$store" /v $name /f >/dev/null || true
+      reg delete "$hive\\Software\\Tarnwick\\$store" /v $name /f >/dev/null || true
     done
-    reg delete "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f >/dev/null || true
-    reg delete "$root\\Software\\Tarnwick\\AddRemoveProgram\\$name" /f >/dev/null || true
+    reg delete "$hive\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f >/dev/null || true
+    reg delete "$hive\\Software\\Tarnwick\\AddRemoveProgram\\$name" /f >/dev/null || true
   done
   reg delete "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f >/dev/null || true
   reg delete "HKLM\\Software\\Tarnwick\\AddRemoveProgram32\\$name" /f >/dev/null || true
