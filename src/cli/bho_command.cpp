@@ -23,7 +23,10 @@ int RunBho(Context& context, const Arguments& arguments)
         },
         [](Context& context, const BhoEntry& e, bool json) {
             if (json)
-                context.out << JsonObject(context.system).Text("bhoPath", e.libraryPath).Text("classId", e.classId).str()
+                context.out << JsonObject(context.system)
+                                   .Text("bhoPath", e.libraryPath)
+                                   .Text("classId", e.classId)
+                                   .str()
                             << "\n";
             else
                 context.out << e.classId << "\t" << e.libraryPath << "\n";

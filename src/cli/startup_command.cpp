@@ -63,8 +63,9 @@ int RunStartup(Context& context, const Arguments& arguments)
             std::string value = argument;
             auto root = RootKeyFromName(SplitRootFromPath(value));
             if (!root || (*root != kLocalMachine && *root != kCurrentUser) || value.empty())
-                return "'" + argument + "' is not an entry of HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER (ROOT\\NAME, or the "
-                       "full path the listing shows)";
+                return "'" + argument +
+                       "' is not an entry of HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER (ROOT\\NAME, or the full path "
+                       "the listing shows)";
             return {};
         },
     };

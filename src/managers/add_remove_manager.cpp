@@ -144,7 +144,8 @@ MoveResult AddRemoveManagerModel::MoveEntry(std::size_t entry, bool toStore)
 {
     if (entry >= entries_.size())
         return MoveResult::NotMoved;
-    return toStore ? RemoveInstalledProgram(registry_, entries_[entry]) : RestoreInstalledProgram(registry_, entries_[entry]);
+    return toStore ? RemoveInstalledProgram(registry_, entries_[entry])
+                   : RestoreInstalledProgram(registry_, entries_[entry]);
 }
 
 }  // namespace tw

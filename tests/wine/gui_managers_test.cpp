@@ -271,7 +271,7 @@ TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
         ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &probe));
         SetListChecked(list, 1, true);
         EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-                  "Twin: it could not be opened for moving, or not copied.",
+                  "Twin (HKCU Run): it could not be opened for moving, or not copied.",
                   PressForMessage(run, dialog, IDC_STARTUP_REMOVE));
         EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick"));
         ASSERT_EQ(2, ListRowCount(list));
@@ -337,7 +337,8 @@ TEST_F(GuiManagersTest, StartupRowsSayWhereEachLivesAndGoBackToTheirOwnPlace)
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_FALSE(GetValue(registry, kLocalMachine, kRunOnce32Key, "Agent", &type, &data));
-    ASSERT_TRUE(GetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick\\StartupManager\\RunOnce32", "Agent", &type, &data));
+    ASSERT_TRUE(
+        GetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick\\StartupManager\\RunOnce32", "Agent", &type, &data));
     EXPECT_EQ(kRegExpandSz, type);
     EXPECT_EQ(Str(seeds[3].command), data);
     ASSERT_TRUE(GetValue(registry, kCurrentUser, "SOFTWARE\\Tarnwick\\StartupManager\\RunOnce", "Agent", &type, &data));

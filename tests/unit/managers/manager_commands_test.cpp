@@ -39,7 +39,8 @@ TEST_F(ManagerCommands, StartupListsBothRootsAndMovesOneEntryAtATime)
     Outcome listed = Run({"startup", "list"});
     EXPECT_EQ(0, listed.status);
     // Each entry by its full path, which says where it lives.
-    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\t\"C:\\m\\upd.exe\"\nHKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\tC:\\u\\upd.exe /q\n",
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\t\"C:\\m\\upd.exe\"\n"
+              "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\Updater\tC:\\u\\upd.exe /q\n",
               listed.out);
 
     Outcome removed = Run({"startup", "remove", "hkey_current_user\\updater"});
@@ -85,7 +86,8 @@ TEST_F(ManagerCommands, BhoAndProgramsRoundTrips)
 
     EXPECT_EQ("{\"bhoPath\":\"C:\\\\bho.dll\",\"classId\":\"{B0}\"}\n", Run({"bho", "list", "--json"}).out);
     EXPECT_EQ("{\"programName\":\"App \\\"Pro\\\"\",\"uninstallPath\":\"C:\\\\un.exe\",\"subkey\":\"App\","
-              "\"key\":\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\App\","
+              "\"key\":\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall"
+              "\\\\App\","
               "\"location\":\"HKLM\"}\n",
               Run({"programs", "list", "--json"}).out);
 
@@ -94,7 +96,9 @@ TEST_F(ManagerCommands, BhoAndProgramsRoundTrips)
     EXPECT_EQ("", Run({"bho", "list"}).out);
     EXPECT_EQ("", Run({"programs", "list"}).out);
     EXPECT_EQ("{B0}\tC:\\bho.dll\n", Run({"bho", "list", "--store"}).out);
-    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App\tApp \"Pro\"\tC:\\un.exe\n", Run({"programs", "list", "--store"}).out);
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App"
+              "\tApp \"Pro\"\tC:\\un.exe\n",
+              Run({"programs", "list", "--store"}).out);
     EXPECT_TRUE(KeyExists(registry_, kClassesRoot, "CLSID\\{B0}\\InprocServer32"));
 
     EXPECT_EQ(0, Run({"bho", "restore", "{B0}"}).status);
@@ -116,7 +120,8 @@ TEST_F(ManagerCommands, EntriesOfOneNameInSeveralPlacesAreNamedByTheirFullPath)
     EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Agent\tC:\\a.exe\n" + full32 +
                   "\t%TEMP%\\a32.exe\n",
               Run({"startup", "list"}).out);
-    EXPECT_NE(std::string::npos, Run({"startup", "list", "--json"}).out.find("\"location\":\"HKLM RunOnce (32-bit)\"}"));
+    EXPECT_NE(std::string::npos,
+              Run({"startup", "list", "--json"}).out.find("\"location\":\"HKLM RunOnce (32-bit)\"}"));
 
     Outcome removed = Run({"startup", "remove", full32});
     EXPECT_EQ(0, removed.status) << removed.err;
@@ -126,7 +131,8 @@ TEST_F(ManagerCommands, EntriesOfOneNameInSeveralPlacesAreNamedByTheirFullPath)
     ASSERT_TRUE(GetValue(registry_, kLocalMachine, kStartupRunOnce32StoreKeyPath, "Agent", &type, &data));
     EXPECT_EQ(kRegExpandSz, type);
     EXPECT_TRUE(GetValue(registry_, kLocalMachine, kRunOnceKeyPath, "Agent", &type, &data)) << "its namesake stays";
-    Outcome removedToo = Run({"startup", "remove", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\agent"});
+    Outcome removedToo =
+        Run({"startup", "remove", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\agent"});
     EXPECT_EQ(0, removedToo.status) << removedToo.err;
     EXPECT_EQ(full32 + "\t%TEMP%\\a32.exe\n", Run({"startup", "list", "--store"}).out.substr(
                   Run({"startup", "list", "--store"}).out.find(full32)));

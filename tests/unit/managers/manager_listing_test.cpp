@@ -161,8 +161,8 @@ TEST_P(ManagerListing, UninstallEntriesNeedBothValues)
     SetValue(R(), kLocalMachine, uninstall + "\\Zeta", "UninstallString", kRegExpandSz, Str("%SystemRoot%\\z.exe"));
 
     std::vector<UninstallEntry> entries;
-    ListUninstallEntries(R(), codec_, ManagerPlace{RegistryPlace{kLocalMachine, uninstall, false}, kAddRemoveStoreKeyPath, "test"},
-                         false, &entries);
+    const ManagerPlace place{RegistryPlace{kLocalMachine, uninstall, false}, kAddRemoveStoreKeyPath, "test"};
+    ListUninstallEntries(R(), codec_, place, false, &entries);
     ASSERT_EQ(2u, entries.size());
     EXPECT_EQ("Both", entries[0].subkey);
     EXPECT_EQ("Both Values", entries[0].displayName);
@@ -316,7 +316,8 @@ TEST_F(ManagerPlaces, UninstallEntriesOfOneNameInEachPlaceMoveToTheirOwnStoresAn
     for (int i = 0; i < 3; ++i) {
         const std::string key = places[i] + "\\App";
         SetValue(registry_, roots[i], key, "DisplayName", kRegSz, Str("App " + std::to_string(i)));
-        SetValue(registry_, roots[i], key, "UninstallString", kRegExpandSz, Str("%ProgramFiles%\\un" + std::to_string(i)));
+        SetValue(registry_, roots[i], key, "UninstallString", kRegExpandSz,
+                 Str("%ProgramFiles%\\un" + std::to_string(i)));
         SetValue(registry_, roots[i], key + "\\Sub", "Size", kRegDword, B({i, 0, 0, 0}));
     }
     auto dumps = [&] {

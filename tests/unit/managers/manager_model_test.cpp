@@ -174,7 +174,7 @@ TEST_F(ManagerModelTest, AFailedMoveKeepsItsRowTickedAndWarnsOnce)
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRemove());
     EXPECT_STREQ("Some entries could not be moved. They are still listed.", kMoveFailedMessage);
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "B: it could not be opened for moving, or not copied.",
+              "B (HKLM): it could not be opened for moving, or not copied.",
               model.moveFailedText());
     EXPECT_EQ(1u, model.failedMoves());
     ASSERT_EQ((Texts{"B"}), Column(model, 1)) << "only the refused entry stays listed";
@@ -361,14 +361,14 @@ TEST_F(ManagerModelTest, AnEntryRemovedTwiceOrRestoredOverItsReturnKeepsBothCopi
     again.SetTicked(0, true);
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRemove());
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "App 2: an entry of this name was removed before and is still stored; restore that one first.",
+              "App 2 (HKLM): an entry of this name was removed before and is still stored; restore that one first.",
               again.moveFailedText());
 
     EXPECT_EQ(ManagerAction::None, again.PressRestore());  // the restore view
     again.SetTicked(0, true);
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRestore());
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "App 1: an entry of this name is in its place again; the stored one is kept.",
+              "App 1 (HKLM): an entry of this name is in its place again; the stored one is kept.",
               again.moveFailedText());
     std::uint32_t type = 0;
     Bytes data;
