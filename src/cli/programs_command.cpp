@@ -15,8 +15,8 @@ int RunPrograms(Context& context, const Arguments& arguments)
     static const ManagerCommand<UninstallEntry> kCommand{
         "programs",
         "uninstall entry",
-        "subkey name",
-        "subkeys",
+        "entry",
+        "entries",
         [](Registry& registry, System& system, bool store) {
             return store ? ListStoredInstalledPrograms(registry, system) : ListInstalledPrograms(registry, system);
         },

@@ -26,7 +26,7 @@ int RunStartup(Context& context, const Arguments& arguments)
     static const ManagerCommand<StartupEntry> kCommand{
         "startup",
         "startup program",
-        "ROOT\\NAME",
+        "entry",
         "entries",
         [](Registry& registry, System& system, bool store) {
             return store ? ListStoredStartupPrograms(registry, system) : ListStartupPrograms(registry, system);
