@@ -15,19 +15,23 @@ int RunBho(Context& context, const Arguments& arguments)
         "browser helper object",
         "class identifier",
         "class identifiers",
-        [](Registry& registry, bool store) {
+        [](Registry& registry, System& system, bool store) {
             std::vector<BhoEntry> entries;
-            ListBrowserHelperObjects(registry, store ? kBhoStoreKeyPath : kBrowserHelperObjectsKeyPath, &entries);
+            ListBrowserHelperObjects(registry, system, store ? kBhoStoreKeyPath : kBrowserHelperObjectsKeyPath,
+                                     &entries);
             return entries;
         },
         [](Context& context, const BhoEntry& e, bool json) {
             if (json)
-                context.out << JsonObject(context.system).Text("bhoPath", e.libraryPath).Text("classId", e.classId).str()
+                context.out << JsonObject(context.system)
+                                   .Text("bhoPath", e.libraryPath)
+                                   .Text("classId", e.classId)
+                                   .str()
                             << "\n";
             else
                 context.out << e.classId << "\t" << e.libraryPath << "\n";
         },
-        [](const BhoEntry& e, const std::string& id) { return CompareNamesNoCase(e.classId, id) == 0; },
+        [](const BhoEntry& e, const std::string& id) { return CompareNamesNoCase(e.classId, id) == 0 ? kFullName : 0; },
         [](const BhoEntry& e) { return e.classId; },
         [](Registry& registry, const BhoEntry& e, bool toStore) {
             return toStore ? RemoveBrowserHelperObject(registry, e.classId)

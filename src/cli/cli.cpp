@@ -11,9 +11,9 @@ const std::vector<Command>& Commands()
 {
     static const std::vector<Command> commands = {
         {"values", "KEYPATH [--sorted] [--json]", RunValues},
-        {"startup", "list [--store] [--json] | remove ROOT\\NAME... | restore ROOT\\NAME...", RunStartup},
+        {"startup", "list [--store] [--json] | remove ENTRY... | restore ENTRY...", RunStartup},
         {"bho", "list [--store] [--json] | remove CLASSID... | restore CLASSID...", RunBho},
-        {"programs", "list [--store] [--json] | remove SUBKEY... | restore SUBKEY...", RunPrograms},
+        {"programs", "list [--store] [--json] | remove ENTRY... | restore ENTRY...", RunPrograms},
         {"version", "FILE [--json]", RunVersion},
         {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
         {"scan", "[SECTION...] [--json]", RunScan},

@@ -1,6 +1,7 @@
 // What the three manager commands share: "list [--store] [--json]" shows the entries (or the
 // removed ones), "remove ID..." and "restore ID..." move listed entries into the program's
-// store and back, each move reported on its own line.
+// store and back, each move reported on its own line. An entry is named by its full path
+// (which says where it lives) or by a shorter name where that names one entry only.
 #pragma once
 
 #include "cli/commands.h"
@@ -11,16 +12,20 @@
 
 namespace tw::cli {
 
+inline constexpr int kShortName = 1;
+inline constexpr int kFullName = 2;
+
 template <class Entry>
 struct ManagerCommand {
     const char* name;       // "bho"
     const char* entryNoun;  // "browser helper object", for "no removed browser helper object X"
     const char* idNoun;     // "class identifier", for "needs at least one class identifier"
     const char* idsNoun;    // "class identifiers", for "list takes no class identifiers"
-    std::vector<Entry> (*list)(Registry& registry, bool store);
+    std::vector<Entry> (*list)(Registry& registry, System& system, bool store);
     void (*print)(Context& context, const Entry& entry, bool json);
-    // The listed entry an argument names.
-    bool (*matches)(const Entry& entry, const std::string& argument);
+    // How well an argument names a listed entry: 0 not at all, kFullName by its full path
+    // (or its one name), kShortName by a shorter name that several places may share.
+    int (*matches)(const Entry& entry, const std::string& argument);
     // How a moved entry is named in the report.
     std::string (*id)(const Entry& entry);
     MoveResult (*move)(Registry& registry, const Entry& entry, bool toStore);
@@ -45,7 +50,7 @@ int RunManagerCommand(Context& context, const Arguments& arguments, const Manage
         if (!ids.empty())
             return UsageError(context, name + " list takes no " + command.idsNoun);
         bool json = HasFlag(flags, "--json");
-        for (const Entry& e : command.list(context.registry, HasFlag(flags, "--store")))
+        for (const Entry& e : command.list(context.registry, context.system, HasFlag(flags, "--store")))
             command.print(context, e, json);
         return kExitOk;
     }
@@ -61,13 +66,26 @@ int RunManagerCommand(Context& context, const Arguments& arguments, const Manage
                 return UsageError(context, problem);
 
     const bool toStore = action == "remove";
-    const std::vector<Entry> entries = command.list(context.registry, !toStore);
+    const std::vector<Entry> entries = command.list(context.registry, context.system, !toStore);
     int status = kExitOk;
     for (const std::string& id : ids) {
         const Entry* entry = nullptr;
-        for (const Entry& e : entries)
-            if (command.matches(e, id))
-                entry = &e;
+        int best = 0;
+        int named = 0;  // entries named as well as the best
+        for (const Entry& e : entries) {
+            const int match = command.matches(e, id);
+            if (match == 0 || match < best)
+                continue;
+            named = match > best ? 1 : named + 1;
+            best = match;
+            entry = &e;
+        }
+        if (entry && named > 1) {
+            context.err << "tarnwick-cli: " << id << " names more than one " << (toStore ? "" : "removed ")
+                        << command.entryNoun << "; give the full path that the listing shows\n";
+            status = kExitFailed;
+            continue;
+        }
         if (!entry) {
             context.err << "tarnwick-cli: no " << (toStore ? "" : "removed ") << command.entryNoun << " " << id
                         << "\n";

@@ -5,64 +5,98 @@
 
 namespace tw {
 
+const std::vector<ManagerPlace>& UninstallPlaces()
+{
+    static const std::vector<ManagerPlace> places = {
+        {SoftwarePlace(kUninstallKeyPath, kMachineView), kAddRemoveStoreKeyPath, "HKLM"},
+        {SoftwarePlace(kUninstallKeyPath, kMachine32View), kAddRemove32StoreKeyPath, "HKLM (32-bit)"},
+        {SoftwarePlace(kUninstallKeyPath, kUserView), kAddRemoveStoreKeyPath, "HKCU"},
+    };
+    return places;
+}
+
+std::string UninstallEntryPath(const UninstallEntry& entry)
+{
+    return PlaceFullPath(entry.place.source) + "\\" + entry.subkey;
+}
+
 namespace {
 
-bool ReadText(Registry& registry, HKey key, const char* name, std::string* text)
+bool ReadText(Registry& registry, TextCodec& codec, HKey key, const char* name, std::string* text)
 {
-    std::vector<std::uint8_t> data(kUninstallBufferSize);
-    std::uint32_t size = kUninstallBufferSize;
-    if (registry.QueryValueEx(key, name, nullptr, nullptr, data.data(), &size) != kSuccess)
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    if (!ReadValueBytes(registry, key, name, &type, &data) || !DataFitsListing(codec, type, data.data(), data.size()))
         return false;
-    text->assign(reinterpret_cast<const char*>(data.data()), size < kUninstallBufferSize ? size : kUninstallBufferSize);
-    std::size_t nul = text->find('\0');
-    if (nul != std::string::npos)
-        text->resize(nul);
+    *text = DataAsText(data.data(), data.size());
     return true;
 }
 
-}  // namespace
-
-void ListUninstallEntries(Registry& registry, const std::string& parent, std::vector<UninstallEntry>* entries)
+void ListSubkeysOf(Registry& registry, TextCodec& codec, HKey key, const ManagerPlace& place,
+                   std::vector<UninstallEntry>* entries)
 {
-    KeyHandle key(registry);
-    if (registry.OpenKeyEx(kLocalMachine, parent.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
-        return;
-    std::uint32_t count = 0;
-    if (registry.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr, nullptr) != kSuccess ||
-        count == 0)
-        return;
-    std::vector<char> name(kUninstallBufferSize);
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t length = kUninstallBufferSize;
-        if (registry.EnumKeyEx(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            kSuccess)
-            break;
+    for (std::string& name : SubkeyNamesOf(registry, key)) {
         UninstallEntry entry;
-        entry.subkey.assign(name.data(), length);
+        entry.subkey = std::move(name);
+        entry.place = place;
         KeyHandle sub(registry);
-        if (registry.OpenKeyEx(key.get(), entry.subkey.c_str(), 0, kKeyAllAccess, sub.Put()) != kSuccess)
+        if (registry.OpenKeyEx(key, entry.subkey.c_str(), 0, kKeyAllAccess, sub.Put()) != kSuccess)
             continue;
-        if (!ReadText(registry, sub.get(), "DisplayName", &entry.displayName) ||
-            !ReadText(registry, sub.get(), "UninstallString", &entry.uninstallString))
+        if (!ReadText(registry, codec, sub.get(), "DisplayName", &entry.displayName) ||
+            !ReadText(registry, codec, sub.get(), "UninstallString", &entry.uninstallString))
             continue;
         entries->push_back(std::move(entry));
     }
 }
 
-MoveResult RemoveInstalledProgram(Registry& registry, const std::string& subkey)
+}  // namespace
+
+void ListUninstallEntries(Registry& registry, TextCodec& codec, const ManagerPlace& place, bool store,
+                          std::vector<UninstallEntry>* entries)
 {
-    return MoveRegistryKey(registry, kAddRemoveStoreKeyPath, kUninstallKeyPath, subkey);
+    KeyHandle key(registry);
+    const std::string& path = store ? place.store : place.source.subkey;
+    if (registry.OpenKeyEx(place.source.root, path.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
+        return;
+    ListSubkeysOf(registry, codec, key.get(), place, entries);
 }
 
-MoveResult RestoreInstalledProgram(Registry& registry, const std::string& subkey)
+std::vector<UninstallEntry> ListInstalledPrograms(Registry& registry, System& system)
 {
-    return MoveRegistryKey(registry, kUninstallKeyPath, kAddRemoveStoreKeyPath, subkey);
+    std::vector<UninstallEntry> entries;
+    PlaceKeys keys(registry, system);
+    for (const ManagerPlace& place : UninstallPlaces()) {
+        KeyHandle key(registry);
+        if (keys.Open(place.source, &key))
+            ListSubkeysOf(registry, system, key.get(), place, &entries);
+    }
+    return entries;
+}
+
+std::vector<UninstallEntry> ListStoredInstalledPrograms(Registry& registry, TextCodec& codec)
+{
+    std::vector<UninstallEntry> entries;
+    for (const ManagerPlace& place : UninstallPlaces())
+        ListUninstallEntries(registry, codec, place, true, &entries);
+    return entries;
+}
+
+MoveResult RemoveInstalledProgram(Registry& registry, const UninstallEntry& entry)
+{
+    return MoveRegistryKey(registry, entry.place.source.root, entry.place.store, entry.place.source.subkey,
+                           entry.subkey);
+}
+
+MoveResult RestoreInstalledProgram(Registry& registry, const UninstallEntry& entry)
+{
+    return MoveRegistryKey(registry, entry.place.source.root, entry.place.source.subkey, entry.place.store,
+                           entry.subkey);
 }
 
 std::vector<ManagerColumn> AddRemoveManagerModel::columns() const
 {
-    return {{"Select", 50}, {"Program Name", 150}, {"Uninstall Path", 400}};
+    // Where each entry lives comes last, so that the columns of the other texts stay where they were.
+    return {{"Select", 50}, {"Program Name", 140}, {"Uninstall Path", 240}, {"Location", 110}};
 }
 
 std::vector<ManagerButton> AddRemoveManagerModel::buttons() const
@@ -98,10 +132,10 @@ std::string AddRemoveManagerModel::RestoreNote() const
 
 void AddRemoveManagerModel::FillList(bool store)
 {
-    std::vector<UninstallEntry> found;
-    ListUninstallEntries(registry_, store ? kAddRemoveStoreKeyPath : kUninstallKeyPath, &found);
+    std::vector<UninstallEntry> found =
+        store ? ListStoredInstalledPrograms(registry_, system_) : ListInstalledPrograms(registry_, system_);
     for (UninstallEntry& entry : found) {
-        AddRow({"", entry.displayName, entry.uninstallString}, entries_.size());
+        AddRow({"", entry.displayName, entry.uninstallString, entry.place.location}, entries_.size());
         entries_.push_back(std::move(entry));
     }
 }
@@ -110,8 +144,8 @@ MoveResult AddRemoveManagerModel::MoveEntry(std::size_t entry, bool toStore)
 {
     if (entry >= entries_.size())
         return MoveResult::NotMoved;
-    return toStore ? RemoveInstalledProgram(registry_, entries_[entry].subkey)
-                   : RestoreInstalledProgram(registry_, entries_[entry].subkey);
+    return toStore ? RemoveInstalledProgram(registry_, entries_[entry])
+                   : RestoreInstalledProgram(registry_, entries_[entry]);
 }
 
 }  // namespace tw

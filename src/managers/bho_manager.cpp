@@ -5,46 +5,23 @@
 
 namespace tw {
 
-namespace {
-
-// The subkey names of an open key, by index until the first failing call.
-std::vector<std::string> SubkeyNames(Registry& registry, HKey key, std::uint32_t bufferSize)
-{
-    std::vector<std::string> names;
-    std::uint32_t count = 0;
-    if (registry.QueryInfoKey(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr) != kSuccess ||
-        count == 0)
-        return names;
-    std::vector<char> name(bufferSize);
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t length = bufferSize;
-        if (registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != kSuccess)
-            break;
-        names.emplace_back(name.data(), length);
-    }
-    return names;
-}
-
-}  // namespace
-
-void ListBrowserHelperObjects(Registry& registry, const std::string& parent, std::vector<BhoEntry>* entries)
+void ListBrowserHelperObjects(Registry& registry, TextCodec& codec, const std::string& parent,
+                              std::vector<BhoEntry>* entries)
 {
     KeyHandle key(registry);
     if (registry.OpenKeyEx(kLocalMachine, parent.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
         return;
-    for (std::string& classId : SubkeyNames(registry, key.get(), kBhoBufferSize)) {
+    for (std::string& classId : SubkeyNamesOf(registry, key.get())) {
         std::string server = "CLSID\\" + classId + "\\InprocServer32";
         KeyHandle registration(registry);
         if (registry.OpenKeyEx(kClassesRoot, server.c_str(), 0, kKeyAllAccess, registration.Put()) != kSuccess)
             continue;
-        std::vector<std::uint8_t> data(kBhoBufferSize);
-        std::uint32_t size = kBhoBufferSize;
-        if (registry.QueryValueEx(registration.get(), nullptr, nullptr, nullptr, data.data(), &size) != kSuccess)
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        if (!ReadValueBytes(registry, registration.get(), nullptr, &type, &data) ||
+            !DataFitsListing(codec, type, data.data(), data.size()))
             continue;
-        std::string path(reinterpret_cast<const char*>(data.data()), size < kBhoBufferSize ? size : kBhoBufferSize);
-        path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
-        entries->push_back(BhoEntry{std::move(classId), std::move(path)});
+        entries->push_back(BhoEntry{std::move(classId), DataAsText(data.data(), data.size())});
     }
 }
 
@@ -97,7 +74,7 @@ std::string BhoManagerModel::RestoreNote() const
 void BhoManagerModel::FillList(bool store)
 {
     std::vector<BhoEntry> found;
-    ListBrowserHelperObjects(registry_, store ? kBhoStoreKeyPath : kBrowserHelperObjectsKeyPath, &found);
+    ListBrowserHelperObjects(registry_, system_, store ? kBhoStoreKeyPath : kBrowserHelperObjectsKeyPath, &found);
     for (BhoEntry& entry : found) {
         AddRow({"", entry.libraryPath}, entries_.size());
         entries_.push_back(std::move(entry));

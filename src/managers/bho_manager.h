@@ -6,6 +6,7 @@
 
 #include "managers/manager_model.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 
 #include <string>
 #include <vector>
@@ -17,11 +18,10 @@ struct BhoEntry {
     std::string libraryPath;  // the class registration's InprocServer32 default value
 };
 
-inline constexpr std::uint32_t kBhoBufferSize = 260;
-
 // The object subkeys of HKEY_LOCAL_MACHINE\parent whose class has a readable library path
-// (kBhoBufferSize bytes at most).
-void ListBrowserHelperObjects(Registry& registry, const std::string& parent, std::vector<BhoEntry>* entries);
+// (of kListingBufferChars characters at most, terminator included).
+void ListBrowserHelperObjects(Registry& registry, TextCodec& codec, const std::string& parent,
+                              std::vector<BhoEntry>* entries);
 
 MoveResult RemoveBrowserHelperObject(Registry& registry, const std::string& classId);
 MoveResult RestoreBrowserHelperObject(Registry& registry, const std::string& classId);

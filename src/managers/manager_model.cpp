@@ -120,10 +120,14 @@ void ManagerModel::MoveTickedRows(bool toStore)
         if (moved[i])
             continue;
         ++failedMoves_;
-        // The row's first text names the entry (the check box column is empty).
+        // The row's first text names the entry (the check box column is empty); where a
+        // manager reads several places, its last column says which one, since one name may
+        // live in several.
         const std::vector<std::string>& texts = rows_[i].texts;
-        moveFailedText_ += "\n" + (texts.size() > 1 ? texts[1] : std::string()) + ": " +
-                           MoveResultText(result, toStore) + ".";
+        std::string entryName = texts.size() > 1 ? texts[1] : std::string();
+        if (texts.size() > 3 && !texts.back().empty())
+            entryName += " (" + texts.back() + ")";
+        moveFailedText_ += "\n" + entryName + ": " + MoveResultText(result, toStore) + ".";
     }
     // The moved rows leave the list; a row whose move failed stays, still ticked, since its
     // entry is still where it was. The entry array keeps its indices.

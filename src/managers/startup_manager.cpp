@@ -2,6 +2,7 @@
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
+#include "registry/value_text.h"
 
 namespace tw {
 
@@ -14,58 +15,94 @@ bool IsBlank(char c)
 
 }  // namespace
 
-void ListStartupValues(Registry& registry, HKey root, const std::string& subkey, std::vector<StartupEntry>* entries)
+const std::vector<ManagerPlace>& StartupPlaces()
 {
-    KeyHandle key(registry);
-    if (registry.OpenKeyEx(root, subkey.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
-        return;
-    std::uint32_t values = 0;
-    if (registry.QueryInfoKey(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                              nullptr, nullptr, nullptr) != kSuccess ||
-        values == 0)
-        return;
-    std::vector<char> name(kStartupBufferSize);
-    std::vector<std::uint8_t> data(kStartupBufferSize);
-    for (std::uint32_t index = 0;; ++index) {
-        std::uint32_t nameLength = kStartupBufferSize;
-        std::uint32_t dataSize = kStartupBufferSize;
-        std::uint32_t type = 0;
-        if (registry.EnumValue(key.get(), index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize) !=
-            kSuccess)
-            break;
-        if (nameLength == 0)
-            continue;  // the unnamed value starts nothing
-        std::size_t size = dataSize < kStartupBufferSize ? dataSize : kStartupBufferSize;
-        std::string command(reinterpret_cast<const char*>(data.data()), size);
-        command.resize(command.find('\0') == std::string::npos ? command.size() : command.find('\0'));
-        entries->push_back(StartupEntry{std::string(name.data(), nameLength), std::move(command), root});
-    }
+    static const std::vector<ManagerPlace> places = {
+        {SoftwarePlace(kRunKeyPath, kMachineView), kStartupStoreKeyPath, "HKLM Run"},
+        {SoftwarePlace(kRunOnceKeyPath, kMachineView), kStartupRunOnceStoreKeyPath, "HKLM RunOnce"},
+        {SoftwarePlace(kRunKeyPath, kMachine32View), kStartupRun32StoreKeyPath, "HKLM Run (32-bit)"},
+        {SoftwarePlace(kRunOnceKeyPath, kMachine32View), kStartupRunOnce32StoreKeyPath, "HKLM RunOnce (32-bit)"},
+        {SoftwarePlace(kRunKeyPath, kUserView), kStartupStoreKeyPath, "HKCU Run"},
+        {SoftwarePlace(kRunOnceKeyPath, kUserView), kStartupRunOnceStoreKeyPath, "HKCU RunOnce"},
+    };
+    return places;
 }
 
-std::vector<StartupEntry> ListStartupPrograms(Registry& registry)
+std::string StartupEntryPath(const StartupEntry& entry)
+{
+    return PlaceFullPath(entry.place.source) + "\\" + entry.name;
+}
+
+namespace {
+
+void ListValuesOf(Registry& registry, TextCodec& codec, HKey key, const ManagerPlace& place,
+                  std::vector<StartupEntry>* entries)
+{
+    KeyCounts counts;
+    if (!QueryKeyCounts(registry, key, &counts) || counts.values == 0)
+        return;
+    bool ended = false;
+    ListKeyValues(registry, key, codec, counts,
+                  [&](std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+                      if (ended)
+                          return;
+                      // A name of kListingBufferChars characters leaves no room for its terminator.
+                      if (Utf16Length(codec, name) >= kListingBufferChars ||
+                          !DataFitsListing(codec, type, data, size)) {
+                          ended = true;
+                          return;
+                      }
+                      if (name.empty())
+                          return;  // the unnamed value starts nothing
+                      entries->push_back(
+                          StartupEntry{std::string(name), DataAsText(data, size), place.source.root, place});
+                  });
+}
+
+}  // namespace
+
+void ListStartupValues(Registry& registry, TextCodec& codec, const ManagerPlace& place, bool store,
+                       std::vector<StartupEntry>* entries)
+{
+    KeyHandle key(registry);
+    const std::string& path = store ? place.store : place.source.subkey;
+    if (registry.OpenKeyEx(place.source.root, path.c_str(), 0, kKeyRead, key.Put()) != kSuccess)
+        return;
+    ListValuesOf(registry, codec, key.get(), place, entries);
+}
+
+std::vector<StartupEntry> ListStartupPrograms(Registry& registry, System& system)
 {
     std::vector<StartupEntry> entries;
-    ListStartupValues(registry, kLocalMachine, kRunKeyPath, &entries);
-    ListStartupValues(registry, kCurrentUser, kRunKeyPath, &entries);
+    PlaceKeys keys(registry, system);
+    for (const ManagerPlace& place : StartupPlaces()) {
+        KeyHandle key(registry);
+        if (keys.Open(place.source, &key))
+            ListValuesOf(registry, system, key.get(), place, &entries);
+    }
     return entries;
 }
 
-std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry)
+std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry, TextCodec& codec)
 {
     std::vector<StartupEntry> entries;
-    ListStartupValues(registry, kCurrentUser, kStartupStoreKeyPath, &entries);
-    ListStartupValues(registry, kLocalMachine, kStartupStoreKeyPath, &entries);
+    for (HKey root : {kCurrentUser, kLocalMachine})
+        for (const ManagerPlace& place : StartupPlaces())
+            if (place.source.root == root)
+                ListStartupValues(registry, codec, place, true, &entries);
     return entries;
 }
 
 MoveResult RemoveStartupProgram(Registry& registry, const StartupEntry& entry)
 {
-    return MoveRegistryValue(registry, entry.root, kStartupStoreKeyPath, kRunKeyPath, entry.name, entry.command);
+    return MoveRegistryValue(registry, entry.place.source.root, entry.place.store, entry.place.source.subkey,
+                             entry.name);
 }
 
 MoveResult RestoreStartupProgram(Registry& registry, const StartupEntry& entry)
 {
-    return MoveRegistryValue(registry, entry.root, kRunKeyPath, kStartupStoreKeyPath, entry.name, entry.command);
+    return MoveRegistryValue(registry, entry.place.source.root, entry.place.source.subkey, entry.place.store,
+                             entry.name);
 }
 
 std::string ReduceRunPath(std::string_view command)
@@ -102,7 +139,8 @@ std::string ReduceRunPath(std::string_view command)
 
 std::vector<ManagerColumn> StartupManagerModel::columns() const
 {
-    return {{"Select", 40}, {"Program Name", 150}, {"Run Path", 400}};
+    // Where each entry lives comes last, so that the columns of the other texts stay where they were.
+    return {{"Select", 40}, {"Program Name", 130}, {"Run Path", 230}, {"Location", 140}};
 }
 
 std::vector<ManagerButton> StartupManagerModel::buttons() const
@@ -138,9 +176,10 @@ std::string StartupManagerModel::RestoreNote() const
 
 void StartupManagerModel::FillList(bool store)
 {
-    std::vector<StartupEntry> found = store ? ListStoredStartupPrograms(registry_) : ListStartupPrograms(registry_);
+    std::vector<StartupEntry> found =
+        store ? ListStoredStartupPrograms(registry_, system_) : ListStartupPrograms(registry_, system_);
     for (StartupEntry& entry : found) {
-        AddRow({"", entry.name, entry.command}, entries_.size());
+        AddRow({"", entry.name, entry.command, entry.place.location}, entries_.size());
         entries_.push_back(std::move(entry));
     }
 }

@@ -1,10 +1,11 @@
-// The startup programs manager: the values of the two "Run" keys (HKEY_LOCAL_MACHINE first),
-// moved into the removed-entry store under their own root and back, the reduction of a
-// command text to the program file it starts (for the details and for running it), and the
-// model of its window.
+// The startup programs manager: the values of the "Run" and "RunOnce" keys of the machine, of
+// its 32-bit view and of the user (in that order), each moved into the removed-entry store of
+// its own place and back; the reduction of a command text to the program file it starts (for
+// the details and for running it), and the model of its window.
 #pragma once
 
 #include "managers/manager_model.h"
+#include "managers/removed_entry_store.h"
 #include "platform/registry.h"
 
 #include <string>
@@ -15,20 +16,27 @@ namespace tw {
 
 struct StartupEntry {
     std::string name;     // value name
-    std::string command;  // the value's data, as text
+    std::string command;  // the value's data, as text (what the listing shows, never what is moved)
     HKey root = nullptr;  // kLocalMachine or kCurrentUser
+    ManagerPlace place;   // where Windows reads it, and its store
 };
 
-// Value names and data longer than this end a key's listing, as the window's buffers do.
-inline constexpr std::uint32_t kStartupBufferSize = 260;
+// The places, in listing order: the machine's Run and RunOnce, those of its 32-bit view, the
+// user's Run and RunOnce.
+const std::vector<ManagerPlace>& StartupPlaces();
+// "HKEY_CURRENT_USER\SOFTWARE\...\Run\Name": the value's full path in its place.
+std::string StartupEntryPath(const StartupEntry& entry);
 
-// Appends the values of root\subkey: the unnamed value is skipped, and the listing stops at
-// the first value whose name or data does not fit kStartupBufferSize bytes.
-void ListStartupValues(Registry& registry, HKey root, const std::string& subkey, std::vector<StartupEntry>* entries);
-// The Run keys of HKEY_LOCAL_MACHINE, then HKEY_CURRENT_USER.
-std::vector<StartupEntry> ListStartupPrograms(Registry& registry);
-// The store of HKEY_CURRENT_USER, then HKEY_LOCAL_MACHINE.
-std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry);
+// Appends the values of the place's key (or of its store): the unnamed value is skipped, and
+// the listing stops at the first value whose name or data does not fit kListingBufferChars
+// characters.
+void ListStartupValues(Registry& registry, TextCodec& codec, const ManagerPlace& place, bool store,
+                       std::vector<StartupEntry>* entries);
+// Every place that exists on this system, in StartupPlaces' order (a key two places reach
+// through a link is listed once).
+std::vector<StartupEntry> ListStartupPrograms(Registry& registry, System& system);
+// The stores of HKEY_CURRENT_USER's places, then those of HKEY_LOCAL_MACHINE's.
+std::vector<StartupEntry> ListStoredStartupPrograms(Registry& registry, TextCodec& codec);
 
 MoveResult RemoveStartupProgram(Registry& registry, const StartupEntry& entry);
 MoveResult RestoreStartupProgram(Registry& registry, const StartupEntry& entry);

@@ -16,11 +16,11 @@
 
 #include "platform/key_handle.h"
 #include "registry/key_enumeration.h"
+#include "registry/registry_places.h"
 #include "registry/value_text.h"
 #include "scan/path_rules.h"
 #include "scan/scan_engine.h"
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,38 +73,9 @@ KeyHandle OpenFullPath(Registry& registry, std::string_view fullPath);
 // The full path without its root name and backslash.
 std::string SubkeyPathOf(std::string_view fullPath);
 
-// ---- link keys
+// ---- the places a section reads (registry/registry_places.h)
 
-// The value a link key holds its target in (REG_LINK, UTF-16, "\REGISTRY\MACHINE\...").
-constexpr char kLinkValueName[] = "SymbolicLinkValue";
-// The target a "SymbolicLinkValue" of this type and data names; false when it names none.
-bool LinkTargetOf(TextCodec& codec, std::uint32_t type, const std::uint8_t* data, std::uint32_t size,
-                  std::string* target);
-// The target of a key opened as itself (kRegOptionOpenLink); false for a key that is no link.
-bool ReadLinkTarget(Registry& registry, TextCodec& codec, HKey key, std::string* target);
-// The name the registry gives the place of a predefined key ("\REGISTRY\MACHINE"), in which
-// link targets are written; empty when it cannot be told.
-std::string RegistryPlaceOf(System& system, HKey root);
-
-// ---- the places a section reads
-
-struct ScanPlace {
-    HKey root;
-    std::string subkey;
-    bool thirtyTwoBit = false;  // below Wow6432Node: what 32-bit programs registered
-};
-
-enum ScanViews : unsigned {
-    kMachineView = 1,    // HKEY_LOCAL_MACHINE\SOFTWARE\...
-    kMachine32View = 2,  // HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\...
-    kUserView = 4,       // HKEY_CURRENT_USER\Software\...
-    kEveryView = 7,
-};
-
-// The places of keys below SOFTWARE (each given as "SOFTWARE\...", spelt as the section's
-// findings show it) in the views asked for: for each key, the machine's, the machine's
-// 32-bit one, the user's.
-std::vector<ScanPlace> SoftwarePlaces(std::initializer_list<std::string_view> keys, unsigned views);
+using ScanPlace = RegistryPlace;
 
 // One place, open for reading.
 class OpenPlace {
@@ -127,22 +98,16 @@ private:
     SystemFolderView view_;
 };
 
-// Opens places and remembers which keys they were, so that a key shown in two places
-// through a link is examined once.
+// Opens places (PlaceKeys) and names each for the findings.
 class PlaceOpener {
 public:
-    PlaceOpener(Registry& registry, System& system) : registry_(registry), system_(system) {}
+    PlaceOpener(Registry& registry, System& system) : keys_(registry, system), system_(system) {}
     // False when the place does not exist, or is a key already opened under another name.
     bool Open(const ScanPlace& place, OpenPlace* out);
 
 private:
-    // Opens root\subkey a key at a time and gives the name the registry knows the key by,
-    // links followed.
-    bool OpenResolved(const ScanPlace& place, KeyHandle* key, std::string* name);
-
-    Registry& registry_;
+    PlaceKeys keys_;
     System& system_;
-    std::vector<std::string> opened_;
 };
 
 // Hands each place that exists to `visit` (which returns false to end the section without

@@ -18,6 +18,9 @@ namespace {
 
 const char* const kPageTitle = "Tarnwick version 2.6";
 const char* const kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kRunOnceKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+const char* const kRun32Key = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const kRunOnce32Key = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 const char* const kStartupStore = "SOFTWARE\\Tarnwick\\StartupManager";
 const char* const kObjectsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
 const char* const kBhoStore = "SOFTWARE\\Tarnwick\\BhoManager";
@@ -107,8 +110,11 @@ protected:
     {
         WipeKey(registry, kCurrentUser, "Software\\Tarnwick");
         WipeKey(registry, kLocalMachine, "SOFTWARE\\Tarnwick");
-        WipeKey(registry, kCurrentUser, kRunKey);
-        WipeKey(registry, kLocalMachine, kRunKey);
+        for (const char* key : {kRunKey, kRunOnceKey})
+            for (HKey root : {kCurrentUser, kLocalMachine})
+                WipeKey(registry, root, key);
+        WipeKey(registry, kLocalMachine, kRun32Key);
+        WipeKey(registry, kLocalMachine, kRunOnce32Key);
         WipeKey(registry, kLocalMachine, std::string(kObjectsKey) + "\\" + kObjectId);
         WipeKey(registry, kClassesRoot, std::string("CLSID\\") + kObjectId);
         WipeKey(registry, kLocalMachine, std::string(kUninstallKey) + "\\" + kProgramKey);
@@ -265,7 +271,7 @@ TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
         ASSERT_EQ(ERROR_ACCESS_DENIED, RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &probe));
         SetListChecked(list, 1, true);
         EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-                  "Twin: it could not be opened for moving, or not copied.",
+                  "Twin (HKCU Run): it could not be opened for moving, or not copied.",
                   PressForMessage(run, dialog, IDC_STARTUP_REMOVE));
         EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick"));
         ASSERT_EQ(2, ListRowCount(list));
@@ -279,6 +285,84 @@ TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
     // Close ends the page and gives the window back to the main window.
     Click(dialog, IDC_MGR_CLOSE);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main); }));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+// One entry in each place current 64-bit Windows starts programs from: each row says where
+// it lives, and a removed entry goes to the store of its own place and back, with its type.
+TEST_F(GuiManagersTest, StartupRowsSayWhereEachLivesAndGoBackToTheirOwnPlace)
+{
+    struct Seed {
+        HKey root;
+        const char* key;
+        const char* name;
+        std::uint32_t type;
+        const char* command;
+        const char* location;
+    } seeds[] = {
+        {kLocalMachine, kRunKey, "Agent", kRegSz, "C:\\Program Files\\Agent\\agent.exe /tray", "HKLM Run"},
+        {kLocalMachine, kRunOnceKey, "Agent", kRegExpandSz, "%SystemRoot%\\agent-once.exe", "HKLM RunOnce"},
+        {kLocalMachine, kRun32Key, "Agent", kRegSz, "C:\\Program Files (x86)\\Agent\\agent32.exe", "HKLM Run (32-bit)"},
+        {kLocalMachine, kRunOnce32Key, "Agent", kRegExpandSz, "%ProgramFiles(x86)%\\setup32.exe /finish",
+         "HKLM RunOnce (32-bit)"},
+        {kCurrentUser, kRunKey, "Agent", kRegSz, "C:\\Users\\me\\agent.exe", "HKCU Run"},
+        {kCurrentUser, kRunOnceKey, "Agent", kRegExpandSz, "%LOCALAPPDATA%\\once.exe", "HKCU RunOnce"},
+    };
+    for (const Seed& s : seeds)
+        SetValue(registry, s.root, s.key, s.name, s.type, Str(s.command));
+
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    HWND dialog = OpenManager(run, main, IDC_STARTUP_MANAGER);
+    ASSERT_NE(nullptr, dialog);
+    HWND list = nullptr;  // made once the window is up
+    ASSERT_TRUE(WaitFor([&] { return (list = Control(dialog, IDC_MGR_LIST)) != nullptr; }));
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 6 && ListText(list, 5, 3) == "HKCU RunOnce"; }))
+        << ListRowCount(list);
+    for (int row = 0; row < 6; ++row) {
+        EXPECT_EQ("Agent", ListText(list, row, 1)) << row;
+        EXPECT_EQ(seeds[row].command, ListText(list, row, 2)) << row;
+        EXPECT_EQ(seeds[row].location, ListText(list, row, 3)) << row;
+    }
+    EXPECT_TRUE(SaveScreenshot(dialog, "startup-manager-places"));
+
+    // The 32-bit RunOnce entry and the user's RunOnce entry go, each into its own store.
+    SetListChecked(list, 3, true);
+    SetListChecked(list, 5, true);
+    Click(dialog, IDC_STARTUP_REMOVE);
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 4; }));
+    std::uint32_t type = 0;
+    Bytes data;
+    EXPECT_FALSE(GetValue(registry, kLocalMachine, kRunOnce32Key, "Agent", &type, &data));
+    ASSERT_TRUE(
+        GetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick\\StartupManager\\RunOnce32", "Agent", &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    EXPECT_EQ(Str(seeds[3].command), data);
+    ASSERT_TRUE(GetValue(registry, kCurrentUser, "SOFTWARE\\Tarnwick\\StartupManager\\RunOnce", "Agent", &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    EXPECT_TRUE(GetValue(registry, kLocalMachine, kRunOnceKey, "Agent", &type, &data)) << "the namesakes stay";
+
+    // The restore view says where each stored entry goes back to.
+    Click(dialog, IDC_STARTUP_RESTORE);
+    ASSERT_TRUE(WaitFor([&] { return Text(dialog, IDC_PAGE_TITLE_LINE) == "Restore Removed Registry Entries"; }));
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 2 && ListText(list, 1, 3) == "HKLM RunOnce (32-bit)"; }));
+    EXPECT_EQ("HKCU RunOnce", ListText(list, 0, 3));
+    EXPECT_TRUE(SaveScreenshot(dialog, "startup-manager-places-restore"));
+    SetListChecked(list, 0, true);
+    SetListChecked(list, 1, true);
+    Click(dialog, IDC_STARTUP_RESTORE);
+    ASSERT_TRUE(WaitFor([&] { return Text(dialog, IDC_PAGE_TITLE_LINE) == "Manage Startup Programs"; }));
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 6; }));
+    for (const Seed& s : seeds) {
+        ASSERT_TRUE(GetValue(registry, s.root, s.key, s.name, &type, &data)) << s.location;
+        EXPECT_EQ(s.type, type) << s.location;
+        EXPECT_EQ(Str(s.command), data) << s.location;
+    }
+
+    Click(dialog, IDC_MGR_CLOSE);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());

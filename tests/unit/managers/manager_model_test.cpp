@@ -87,10 +87,45 @@ TEST_F(ManagerModelTest, StartupRemoveAndRestoreThroughTheTwoViews)
     std::uint32_t type = 0;
     Bytes data;
     ASSERT_TRUE(GetValue(registry_, kLocalMachine, kRunKeyPath, "Other", &type, &data));
-    EXPECT_EQ(kRegSz, type);
-    EXPECT_EQ(Str("7"), data);
+    EXPECT_EQ(kRegDword, type) << "back with its own type, not as the text the row shows";
+    EXPECT_EQ(B({'7', 0, 0, 0}), data);
     EXPECT_TRUE(GetValue(registry_, kCurrentUser, kStartupStoreKeyPath, "Same", &type, &data)) << "not restored";
     EXPECT_EQ(ManagerAction::EndDialog, model.PressClose());
+}
+
+// The last column says where each entry lives, in both views; a ticked row moves only its
+// own entry, and the restore view lists it with the place it goes back to.
+TEST_F(ManagerModelTest, EachRowSaysWhereItsEntryLives)
+{
+    for (HKey root : {kCurrentUser, kLocalMachine}) {
+        SetValue(registry_, root, kUninstallKeyPath + std::string("\\App"), "DisplayName", kRegSz, Str("App"));
+        SetValue(registry_, root, kUninstallKeyPath + std::string("\\App"), "UninstallString", kRegSz, Str("u.exe"));
+    }
+    SetValue(registry_, kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old",
+             "DisplayName", kRegSz, Str("Old"));
+    SetValue(registry_, kLocalMachine, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old",
+             "UninstallString", kRegSz, Str("o.exe"));
+    AddRemoveManagerModel programs(registry_, system_);
+    programs.Open();
+    ASSERT_EQ(4u, programs.columns().size());
+    EXPECT_STREQ("Location", programs.columns()[3].title);
+    EXPECT_EQ((Texts{"App", "Old", "App"}), Column(programs, 1));
+    EXPECT_EQ((Texts{"HKLM", "HKLM (32-bit)", "HKCU"}), Column(programs, 3));
+    programs.SetTicked(2, true);
+    EXPECT_EQ(ManagerAction::None, programs.PressRemove());
+    EXPECT_EQ((Texts{"HKLM", "HKLM (32-bit)"}), Column(programs, 3));
+    EXPECT_TRUE(KeyExists(registry_, kCurrentUser, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+    EXPECT_FALSE(KeyExists(registry_, kLocalMachine, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+    EXPECT_EQ(ManagerAction::None, programs.PressRestore());
+    EXPECT_EQ((Texts{"HKCU"}), Column(programs, 3));
+
+    SetValue(registry_, kCurrentUser, kRunOnceKeyPath, "Once", kRegSz, Str("C:\\once.exe"));
+    StartupManagerModel startup(registry_, system_);
+    startup.Open();
+    ASSERT_EQ(4u, startup.columns().size());
+    EXPECT_STREQ("Location", startup.columns()[3].title);
+    EXPECT_EQ((Texts{"HKCU RunOnce"}), Column(startup, 3));
+    EXPECT_EQ((Texts{"C:\\once.exe"}), Column(startup, 2)) << "the command stays in its column";
 }
 
 TEST_F(ManagerModelTest, AnEmptyStoreSaysSoOnceAndCloseReturnsToTheList)
@@ -139,7 +174,7 @@ TEST_F(ManagerModelTest, AFailedMoveKeepsItsRowTickedAndWarnsOnce)
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, model.PressRemove());
     EXPECT_STREQ("Some entries could not be moved. They are still listed.", kMoveFailedMessage);
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "B: it could not be opened for moving, or not copied.",
+              "B (HKLM): it could not be opened for moving, or not copied.",
               model.moveFailedText());
     EXPECT_EQ(1u, model.failedMoves());
     ASSERT_EQ((Texts{"B"}), Column(model, 1)) << "only the refused entry stays listed";
@@ -326,14 +361,14 @@ TEST_F(ManagerModelTest, AnEntryRemovedTwiceOrRestoredOverItsReturnKeepsBothCopi
     again.SetTicked(0, true);
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRemove());
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "App 2: an entry of this name was removed before and is still stored; restore that one first.",
+              "App 2 (HKLM): an entry of this name was removed before and is still stored; restore that one first.",
               again.moveFailedText());
 
     EXPECT_EQ(ManagerAction::None, again.PressRestore());  // the restore view
     again.SetTicked(0, true);
     EXPECT_EQ(ManagerAction::ShowMoveFailedMessage, again.PressRestore());
     EXPECT_EQ("Some entries could not be moved. They are still listed.\n"
-              "App 1: an entry of this name is in its place again; the stored one is kept.",
+              "App 1 (HKLM): an entry of this name is in its place again; the stored one is kept.",
               again.moveFailedText());
     std::uint32_t type = 0;
     Bytes data;

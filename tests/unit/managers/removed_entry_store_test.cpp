@@ -94,12 +94,12 @@ TEST_P(RemovedEntryStore, AMoveOntoAnEntryOfTheSameNameIsRefusedAndBothStay)
     EXPECT_EQ(live, Relative(DumpBranch(R(), kLocalMachine, Source()), Source()));
 
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("first.exe"));
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "first.exe"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegSz, Str("second.exe"));
     EXPECT_EQ(MoveResult::NameTaken,
-              MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "second.exe"));
+              MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     EXPECT_EQ(MoveResult::NameTaken,
-              MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "first.exe"));
+              MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_));
     EXPECT_EQ(std::string("first.exe") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ(std::string("second.exe") + '\0', RunValue(kCurrentUser, kRunKeyPath));
     EXPECT_STREQ("an entry of this name was removed before and is still stored; restore that one first",
@@ -113,21 +113,21 @@ TEST_P(RemovedEntryStore, MovingAMissingKeyChangesNothing)
     EXPECT_NE(MoveResult::Moved, MoveRegistryKey(R(), kAddRemoveStoreKeyPath, kUninstallKeyPath, ""));
 }
 
-TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackAsAString)
+TEST_P(RemovedEntryStore, AStartupValueStaysUnderItsOwnRootAndComesBackWithItsOwnType)
 {
     SetValue(R(), kLocalMachine, kRunKeyPath, name_.c_str(), kRegSz, Str("C:\\machine.exe"));
     SetValue(R(), kCurrentUser, kRunKeyPath, name_.c_str(), kRegExpandSz, Str("%windir%\\user.exe /q"));
 
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, name_));
     EXPECT_EQ("(missing)", RunValue(kCurrentUser, kRunKeyPath));
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ("(missing)", RunValue(kLocalMachine, kStartupStoreKeyPath)) << "never under the other root";
     EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath)) << "the twin stays";
 
-    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_, "%windir%\\user.exe /q"));
+    ASSERT_EQ(MoveResult::Moved, MoveRegistryValue(R(), kCurrentUser, kRunKeyPath, kStartupStoreKeyPath, name_));
     std::uint32_t type = 0;
     EXPECT_EQ(std::string("%windir%\\user.exe /q") + '\0', RunValue(kCurrentUser, kRunKeyPath, &type));
-    EXPECT_EQ(kRegSz, type) << "a value of another type comes back as a string";
+    EXPECT_EQ(kRegExpandSz, type) << "a value comes back with its own type, never as the listing's text";
     EXPECT_EQ("(missing)", RunValue(kCurrentUser, kStartupStoreKeyPath));
     EXPECT_EQ(std::string("C:\\machine.exe") + '\0', RunValue(kLocalMachine, kRunKeyPath));
 }
@@ -153,12 +153,12 @@ TEST(RemovedEntryStoreFailures, AFailedCopyOrWriteDeletesNothing)
 
     SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
     registry.InjectFault(RegOp::SetValueEx, 1, kErrorAccessDenied);
-    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
     registry.InjectFault(RegOp::OpenKeyEx, 1, kErrorAccessDenied);
-    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+    EXPECT_NE(MoveResult::Moved, MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
 }
 
@@ -193,11 +193,90 @@ TEST(RemovedEntryStoreFailures, ASourceThatCannotBeDeletedStaysWholeAndNothingIs
     SetValue(registry, kCurrentUser, kRunKeyPath, "Prog", kRegSz, Str("p.exe"));
     registry.InjectFault(RegOp::DeleteValue, 1, kErrorAccessDenied);
     EXPECT_EQ(MoveResult::SourceStayed,
-              MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog", "p.exe"));
+              MoveRegistryValue(registry, kCurrentUser, kStartupStoreKeyPath, kRunKeyPath, "Prog"));
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_TRUE(GetValue(registry, kCurrentUser, kRunKeyPath, "Prog", &type, &data));
     EXPECT_FALSE(GetValue(registry, kCurrentUser, kStartupStoreKeyPath, "Prog", &type, &data));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// A value is moved as the registry holds it, whatever a listing made of it.
+TEST(RemovedEntryStoreBytes, AValueKeepsItsTypeAndEveryByte)
+{
+    struct Case {
+        const char* name;
+        std::uint32_t type;
+        Bytes data;
+    } cases[] = {
+        {"expand", kRegExpandSz, Str("%SystemRoot%\\system32\\x.exe")},
+        {"odd", kRegSz, B({'a', 0, 'b'})},                     // odd length, a NUL inside, none at the end
+        {"unterminated", kRegSz, B({'C', ':', '\\', 'x'})},
+        {"empty", kRegSz, B({})},
+        {"multi", kRegMultiSz, B({'a', 0, 'b', 0, 0})},
+        {"dword", kRegDword, B({1, 2, 3, 4})},
+    };
+    MemoryRegistry registry;
+    Bytes big(100000);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    SetValue(registry, kCurrentUser, kRunOnceKeyPath, "big", kRegBinary, big);
+    for (const Case& c : cases)
+        SetValue(registry, kCurrentUser, kRunOnceKeyPath, c.name, c.type, c.data);
+    const std::string before = DumpBranch(registry, kCurrentUser, kRunOnceKeyPath);
+
+    for (const Case& c : cases)
+        ASSERT_EQ(MoveResult::Moved,
+                  MoveRegistryValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, kRunOnceKeyPath, c.name))
+            << c.name;
+    ASSERT_EQ(MoveResult::Moved,
+              MoveRegistryValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, kRunOnceKeyPath, "big"));
+    for (const Case& c : cases) {
+        std::uint32_t type = 0;
+        Bytes data;
+        ASSERT_TRUE(GetValue(registry, kCurrentUser, kStartupRunOnceStoreKeyPath, c.name, &type, &data)) << c.name;
+        EXPECT_EQ(c.type, type) << c.name;
+        EXPECT_EQ(c.data, data) << c.name;
+    }
+    for (const Case& c : cases)
+        ASSERT_EQ(MoveResult::Moved,
+                  MoveRegistryValue(registry, kCurrentUser, kRunOnceKeyPath, kStartupRunOnceStoreKeyPath, c.name));
+    ASSERT_EQ(MoveResult::Moved,
+              MoveRegistryValue(registry, kCurrentUser, kRunOnceKeyPath, kStartupRunOnceStoreKeyPath, "big"));
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, kRunOnceKeyPath));
+    EXPECT_EQ(0u, registry.OpenHandleCount());
+}
+
+// A removal whose deletion the registry refuses is reported, and the entry is whole where it
+// was, in every place (here a user's uninstall entry and a 32-bit RunOnce value).
+TEST(RemovedEntryStoreBytes, ADeletionThatFailsIsReportedAndUndone)
+{
+    MemoryRegistry registry;
+    const std::string uninstall = std::string(kUninstallKeyPath) + "\\App";
+    SetValue(registry, kCurrentUser, uninstall, "DisplayName", kRegSz, Str("App"));
+    const std::string before = DumpBranch(registry, kCurrentUser, uninstall);
+    registry.InjectFault(RegOp::DeleteKey, 1, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed,
+              MoveRegistryKey(registry, kCurrentUser, kAddRemoveStoreKeyPath, kUninstallKeyPath, "App"));
+    EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, uninstall));
+    EXPECT_FALSE(KeyExists(registry, kCurrentUser, std::string(kAddRemoveStoreKeyPath) + "\\App"));
+
+    const std::string run32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+    SetValue(registry, kLocalMachine, run32, "Once", kRegExpandSz, Str("%TEMP%\\o.exe"));
+    registry.InjectFault(RegOp::DeleteValue, 1, kErrorAccessDenied);
+    EXPECT_EQ(MoveResult::SourceStayed,
+              MoveRegistryValue(registry, kLocalMachine, kStartupRunOnce32StoreKeyPath, run32, "Once"));
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, run32, "Once", &type, &data));
+    EXPECT_EQ(kRegExpandSz, type);
+    EXPECT_FALSE(GetValue(registry, kLocalMachine, kStartupRunOnce32StoreKeyPath, "Once", &type, &data));
     EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
