@@ -93,7 +93,11 @@ ManagerOutcome BackupManagerModel::Restore()
     if (data == lastSeenData_)
         for (const ContentRow& r : rows_)
             ticks.push_back(r.ticked);
-    outcome.messages = RestoreRepairBackup(registry_, system_, paths_[std::size_t(data)], ticks).messages;
+    ActivityLog log(system_);
+    log.Open();
+    outcome.messages = RestoreRepairBackupKeepingWhatItOverwrites(registry_, system_, log, programFolder_,
+                                                                  paths_[std::size_t(data)], ticks)
+                           .messages;
     return outcome;
 }
 

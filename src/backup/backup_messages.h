@@ -19,6 +19,12 @@ inline constexpr const char* kRestored = "Backup restored!";
 inline constexpr const char* kNotRestored = "Backup was not restored!";
 inline constexpr const char* kNoBackups = "No backups present for restore.";
 inline constexpr const char* kRowsLeftOut = "The backup holds more rows than can be listed: %s rows are left out.";
+// Before a restore writes over values that hold other data, it saves them into a backup of
+// their own, so that the restore can be undone too.
+inline constexpr const char* kOverwrittenSaved =
+    "%s values held other data and were written over; what they held is saved in the backup %s.";
+inline constexpr const char* kOverwriteNotSaved =
+    "The values the restore would write over could not be saved first, so nothing was restored.";
 
 // Date picker for removing a backup.
 inline constexpr const char* kRemoveTitle = "Remove Backup";

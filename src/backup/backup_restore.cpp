@@ -1,6 +1,7 @@
 #include "backup/backup_restore.h"
 
 #include "backup/backup_messages.h"
+#include "backup/repair_backup.h"
 #include "backup/repair_backup_file.h"
 #include "platform/key_handle.h"
 #include "registry/write_behind.h"
@@ -235,6 +236,84 @@ private:
     bool allCreated_ = true;
 };
 
+// The ticked values of a file that the registry holds now with other data (another type or
+// other bytes): what a restore of it would write over.
+class OverwriteVisitor final : public RepairBackupVisitor {
+public:
+    OverwriteVisitor(Registry& registry, const std::vector<bool>& ticks, std::vector<RepairBackupItem>& items)
+        : registry_(registry), ticks_(ticks), items_(items), key_(registry)
+    {
+    }
+
+    void OnRecord(int row, std::uint32_t rootCode, const std::string& subkeyPath) override
+    {
+        root_ = PredefinedKey(rootCode);
+        rootName_ = BackupRootName(rootCode).value_or("");
+        subkey_ = subkeyPath;
+        levels_.clear();
+        ticked_.assign(1, Ticked(row));
+        Reopen();
+    }
+    void OnValue(int row, const std::string& name, std::uint32_t type, const std::string& data) override
+    {
+        if (!ticked_.back() || !Ticked(row) || !key_)
+            return;
+        std::uint32_t heldType = 0;
+        std::uint32_t size = 0;
+        const long status = registry_.QueryValueEx(key_.get(), name.c_str(), nullptr, &heldType, nullptr, &size);
+        if (status == kErrorFileNotFound)
+            return;  // nothing to write over
+        std::string held(size, '\0');
+        bool same = status == kSuccess && heldType == type &&
+                    registry_.QueryValueEx(key_.get(), name.c_str(), nullptr, &heldType,
+                                           reinterpret_cast<std::uint8_t*>(held.data()), &size) == kSuccess &&
+                    std::string_view(held.data(), size) == data;
+        if (!same)
+            items_.push_back({rootName_ + (subkey_.empty() ? "" : "\\" + subkey_), "VAL", name});
+    }
+    void OnSubkeyBegin(int row, const std::string& name) override
+    {
+        levels_.push_back(subkey_.size());
+        subkey_ += (subkey_.empty() ? "" : "\\") + name;
+        ticked_.push_back(ticked_.back() && Ticked(row));
+        Reopen();
+    }
+    void OnSubkeyEnd() override
+    {
+        if (levels_.empty())
+            return;
+        subkey_.resize(levels_.back());
+        levels_.pop_back();
+        ticked_.pop_back();
+        Reopen();
+    }
+    void OnRecordEnd() override { key_.Close(); }
+
+private:
+    bool Ticked(int row) const { return row < 0 || std::size_t(row) >= ticks_.size() || ticks_[std::size_t(row)]; }
+    void Reopen()
+    {
+        key_.Close();
+        registry_.OpenKeyEx(root_, subkey_.c_str(), 0, kKeyQueryValue, key_.Put());
+    }
+
+    Registry& registry_;
+    const std::vector<bool>& ticks_;
+    std::vector<RepairBackupItem>& items_;
+    KeyHandle key_;
+    HKey root_ = nullptr;
+    std::string rootName_;
+    std::string subkey_;
+    std::vector<std::size_t> levels_;
+    std::vector<bool> ticked_;  // whether each open level's key is restored at all
+};
+
+std::string FileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
 bool RestoreFile(System& system, const std::string& path, std::uint32_t attributes, const std::string& bytes)
@@ -349,6 +428,44 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, File& fil
         outcome.restored = complete && visitor.allCreated() && outcome.notWritten.empty();
     }
     outcome.messages.push_back(outcome.restored ? backup_text::kRestored : backup_text::kNotRestored);
+    return outcome;
+}
+
+RestoreOutcome RestoreRepairBackupKeepingWhatItOverwrites(Registry& registry, System& system, ActivityLog& log,
+                                                          std::string_view programFolder, std::string_view filePath,
+                                                          const std::vector<bool>& ticks)
+{
+    std::vector<RepairBackupItem> overwritten;
+    {
+        std::unique_ptr<File> file = system.OpenFile(filePath, FileMode::Read);
+        if (!file)
+            return RestoreRepairBackup(registry, system, filePath, ticks);
+        OverwriteVisitor visitor(registry, ticks, overwritten);
+        ParseRepairBackup(*file, visitor);
+    }
+    if (overwritten.empty())
+        return RestoreRepairBackup(registry, system, filePath, ticks);
+
+    RepairBackupResult undo = WriteRepairBackupItems(registry, system, log, programFolder, overwritten);
+    const bool allSaved = undo.status == RepairBackupResult::Status::Written &&
+                          std::find(undo.saved.begin(), undo.saved.end(), false) == undo.saved.end();
+    if (!allSaved) {
+        if (undo.status == RepairBackupResult::Status::Written)
+            system.RemoveFile(undo.path);
+        RestoreOutcome refused;
+        refused.messages = {backup_text::kOverwriteNotSaved, backup_text::kNotRestored};
+        return refused;
+    }
+    log.Write("Values a restore writes over are saved first: " + undo.path);
+    RestoreOutcome outcome = RestoreRepairBackup(registry, system, filePath, ticks);
+    outcome.overwritten = overwritten.size();
+    outcome.undoBackupPath = undo.path;
+    const std::string count = std::to_string(overwritten.size());
+    const std::string name = FileNameOf(undo.path);
+    int size = std::snprintf(nullptr, 0, backup_text::kOverwrittenSaved, count.c_str(), name.c_str());
+    std::string text(size > 0 ? std::size_t(size) : 0, '\0');
+    std::snprintf(text.data(), text.size() + 1, backup_text::kOverwrittenSaved, count.c_str(), name.c_str());
+    outcome.messages.insert(outcome.messages.begin(), std::move(text));
     return outcome;
 }
 

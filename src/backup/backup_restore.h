@@ -4,6 +4,7 @@
 // key row leaves its whole subtree alone, whatever the ticks below it.
 #pragma once
 
+#include "log/activity_log.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 
@@ -59,6 +60,10 @@ struct RestoreOutcome {
     std::size_t keys = 0;    // keys created or opened
     std::size_t values = 0;  // values written
     std::size_t files = 0;   // files written back (or found there with the same bytes)
+    // Values that held other data before the restore wrote over them, and the backup that
+    // saved them first (empty when there were none).
+    std::size_t overwritten = 0;
+    std::string undoBackupPath;
     // Subkeys ("path") and values ("path [name]") the registry refused to write, and files
     // that could not be written back or that another file now stands in the place of: they
     // are skipped so that the other rows still get their turn, and the restore is not whole.
@@ -70,6 +75,13 @@ struct RestoreOutcome {
 // restored.
 RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, std::string_view filePath,
                                    const std::vector<bool>& ticks);
+
+// The same, first saving every value the restore would write over with other data into a new
+// dated backup in the program folder's "Registry Backups" (listed like any other, so the
+// restore can be undone). When that backup cannot be written, nothing is restored.
+RestoreOutcome RestoreRepairBackupKeepingWhatItOverwrites(Registry& registry, System& system, ActivityLog& log,
+                                                          std::string_view programFolder, std::string_view filePath,
+                                                          const std::vector<bool>& ticks);
 
 // Writes a file back where it was saved from, with its attributes and every byte; true when
 // it is there so (already, or now). Another file in its place is never written over.

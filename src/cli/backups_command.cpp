@@ -95,7 +95,10 @@ int Restore(Context& context, const Arguments& arguments)
             ticks.resize(row + 1, true);
         ticks[row] = false;
     }
-    RestoreOutcome outcome = RestoreRepairBackup(context.registry, context.system, BackupPath(context, file), ticks);
+    ActivityLog log(context.system);
+    log.Open();
+    RestoreOutcome outcome = RestoreRepairBackupKeepingWhatItOverwrites(
+        context.registry, context.system, log, ProgramFolder(context.system), BackupPath(context, file), ticks);
     for (const std::string& path : outcome.notWritten)
         context.err << "tarnwick-cli: cannot write " << path << "\n";
     for (const std::string& m : outcome.messages)

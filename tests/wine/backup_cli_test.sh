@@ -56,6 +56,20 @@ JSON
 if diff -u "$work/values.expected" "$work/values.json"; then check ok; else check no "restored values (Count unticked)"; fi
 [ "$(cli values "$key\\Sub")" = "$(printf '(Default)\tREG_SZ (1)\t(value not set)\nBin\tREG_BINARY (3)\t01 ab ff')" ] && check ok || check no "restored subkey"
 
+# A restore over a value that changed since keeps what it writes over in a backup of its own,
+# listed with the others, which undoes the restore.
+wine reg add "$key" /v Path /t REG_EXPAND_SZ /d 'C:\changed.exe' /f >/dev/null 2>&1
+out=$(cli backup restore 2005-03-07_14-05-09.reg --untick 2)
+undo=$(printf '%s\n' "$out" | sed -n 's/^1 values held other data and were written over; what they held is saved in the backup \(.*\.reg\)\.$/\1/p')
+[ -n "$undo" ] && [ "$(printf '%s\n' "$out" | tail -1)" = "Backup restored!" ] && check ok || check no "the restore names the backup of what it wrote over: $out"
+cli values "$key" --json | grep -q '"name":"Path","type":1,"typeName":"REG_SZ","text":"C:\\\\café.exe"' && check ok || check no "the restore wrote the saved value"
+if [ -n "$undo" ]; then
+  cli backups | grep -q "^$undo" && check ok || check no "the undo backup is listed with the others"
+  [ "$(cli backup restore "$undo")" = "Backup restored!" ] && check ok || check no "the undo backup restores"
+  cli values "$key" --json | grep -q '"name":"Path","type":2,"typeName":"REG_EXPAND_SZ","text":"C:\\\\changed.exe"' && check ok || check no "the undo gives back what the restore wrote over"
+  cli backup remove "$undo" >/dev/null
+fi
+
 # A damaged copy: restored up to the cut, reported, exit status 1.
 head -c 40 "$backups/2005-03-07_14-05-09.reg" > "$backups/2005-03-09_00-00-00.reg"
 set +e
