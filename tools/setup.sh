@@ -19,7 +19,7 @@ packages=(
   wine wine64
   xvfb x11-utils xdotool imagemagick
   libxml2-utils libimage-exiftool-perl
-  nsis zip unzip file python3 python3-pil fonts-dejavu-core locales
+  nsis zip unzip file xz-utils python3 python3-pil fonts-dejavu-core locales
 )
 # Wine's 32-bit loader and libraries: the 32-bit tree's tests run in a 32-bit prefix with them.
 packages_32bit=(wine32:i386)
