@@ -574,16 +574,25 @@ bool EnumerateCountedWide(Registry& registry, HKey key, const KeyCounts& counts,
     return true;
 }
 
-// UTF-16 text as the ANSI calls give it: ASCII as it stands, anything else through the code page.
-void NarrowInto(std::u16string_view wide, TextCodec& codec, std::string& out)
+// UTF-16 characters (`unit(i)` for i below `count`) as the ANSI calls give them, appended to
+// `out`: ASCII as it stands, anything else through the code page.
+template <class Unit>
+void AppendNarrow(std::size_t count, Unit&& unit, TextCodec& codec, std::vector<std::uint8_t>& out)
 {
-    out.resize(wide.size());
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        if (wide[i] >= 0x80) {
-            out = codec.Utf16ToAnsi(wide);
+    const std::size_t start = out.size();
+    out.resize(start + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t c = unit(i);
+        if (c >= 0x80) {
+            std::u16string wide(count, u'\0');
+            for (std::size_t j = 0; j < count; ++j)
+                wide[j] = unit(j);
+            const std::string narrow = codec.Utf16ToAnsi(wide);
+            out.resize(start);
+            out.insert(out.end(), narrow.begin(), narrow.end());
             return;
         }
-        out[i] = static_cast<char>(wide[i]);
+        out[start + i] = static_cast<std::uint8_t>(c);
     }
 }
 
@@ -611,22 +620,27 @@ std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, cons
     };
     bool listed = false;
     if (!noWideCalls_) {
-        std::string name;
+        // Each value's ANSI name and data are made straight into the store, its stored data
+        // (of a string) after them.
         listed = EnumerateCountedWide(
             registry, key, counts, wideName_, data_,
             [&](std::u16string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
-                NarrowInto(n, codec, name);
-                if (!IsStringType(type)) {
-                    keep(name, type, bytes, size, nullptr, 0);
-                    return;
-                }
-                // The ANSI calls read whole characters only.
-                wide_.resize(size / 2);
-                for (std::size_t i = 0; i < wide_.size(); ++i)
-                    wide_[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-                NarrowInto(wide_, codec, narrow_);
-                keep(name, type, reinterpret_cast<const std::uint8_t*>(narrow_.data()),
-                     static_cast<std::uint32_t>(narrow_.size()), bytes, size);
+                offsets_.push_back(store_.size());
+                AppendNarrow(n.size(), [&](std::size_t i) { return n[i]; }, codec, store_);
+                offsets_.push_back(store_.size());
+                const bool text = IsStringType(type);
+                if (text)  // the ANSI calls read whole characters only
+                    AppendNarrow(
+                        size / 2,
+                        [&](std::size_t i) { return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); },
+                        codec, store_);
+                else
+                    store_.insert(store_.end(), bytes, bytes + size);
+                offsets_.push_back(store_.size());
+                if (text)
+                    store_.insert(store_.end(), bytes, bytes + size);
+                values_.push_back(RawValue{{}, n.empty(), type, {}, {}});
+                ownStored_.push_back(text);
             });
         if (!listed)
             noWideCalls_ = true;

@@ -149,9 +149,8 @@ private:
     std::vector<char> name_;
     std::vector<std::uint8_t> data_;
     std::vector<char16_t> wideName_;
-    std::u16string wide_;                  // the text of a string value being narrowed
-    std::string narrow_;
-    std::vector<std::uint8_t> widened_;    // string data the ANSI calls gave, in UTF-16
+    std::u16string wide_;                  // string data the ANSI calls gave, widened
+    std::vector<std::uint8_t> widened_;    // the same as bytes
     bool noWideCalls_ = false;             // the registry answered 120 to RegEnumValueW
 };
 

@@ -116,6 +116,15 @@ std::vector<std::uint8_t> StoredFromAnsi(const std::uint8_t* data, std::uint32_t
 // page; an odd last byte is not read (RtlUnicodeToMultiByteSize counts characters).
 std::string AnsiFromStored(const std::vector<std::uint8_t>& data)
 {
+    // ASCII is the same in every code page: most text needs no conversion.
+    std::string ascii(data.size() / 2, '\0');
+    bool isAscii = true;
+    for (std::size_t i = 0; i < ascii.size() && isAscii; ++i) {
+        isAscii = data[2 * i] < 0x80 && data[2 * i + 1] == 0;
+        ascii[i] = static_cast<char>(data[2 * i]);
+    }
+    if (isAscii)
+        return ascii;
     std::u16string wide(data.size() / 2, u'\0');
     for (std::size_t i = 0; i < wide.size(); ++i)
         wide[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
@@ -577,8 +586,16 @@ long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bo
         return kErrorMoreData;
     }
     if (wide) {
-        std::u16string wideName = WidenFromCodePage(v.name);
-        std::memcpy(name, wideName.c_str(), (wideName.size() + 1) * sizeof(char16_t));
+        auto* out = static_cast<char16_t*>(name);
+        const bool ascii = std::all_of(v.name.begin(), v.name.end(), [](char c) { return (c & 0x80) == 0; });
+        if (ascii) {  // the same in every code page
+            for (std::size_t i = 0; i < v.name.size(); ++i)
+                out[i] = static_cast<char16_t>(v.name[i]);
+            out[v.name.size()] = u'\0';
+        } else {
+            std::u16string wideName = WidenFromCodePage(v.name);
+            std::memcpy(out, wideName.c_str(), (wideName.size() + 1) * sizeof(char16_t));
+        }
     } else {
         std::memcpy(name, v.name.c_str(), v.name.size() + 1);
     }
