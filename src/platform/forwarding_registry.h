@@ -99,6 +99,13 @@ public:
             return status;
         return inner_.SetValueEx(key, valueName, reserved, type, data, dataSize);
     }
+    long SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                     const std::uint8_t* data, std::uint32_t dataSize) override
+    {
+        if (long status = Refuse())
+            return status;
+        return inner_.SetValueExW(key, valueName, reserved, type, data, dataSize);
+    }
     long DeleteKey(HKey key, const char* subKey) override
     {
         if (long status = Refuse())

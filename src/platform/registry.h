@@ -1,5 +1,5 @@
 // The registry as the core sees it: one interface whose methods mirror the ANSI registry
-// calls the program makes, with the same arguments and the same status codes (two wide
+// calls the program makes, with the same arguments and the same status codes (three wide
 // calls and one of ntdll are said where they stand). win32/ forwards to advapi32, shlwapi
 // and ntdll; memory/ is an in-memory registry with the same behaviour, for native tests
 // and benchmarks.
@@ -160,6 +160,14 @@ public:
     // RegSetValueExA
     virtual long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                             const std::uint8_t* data, std::uint32_t dataSize) = 0;
+    // RegSetValueExW: the name in UTF-16 and the data stored exactly as given, string types
+    // included (their data is UTF-16 as the registry keeps it, with whatever bytes follow a
+    // terminator, or an odd count). Restores write values the ANSI call would change through
+    // it. The system adds a terminator to string data whose last character is not NUL when
+    // the character after the buffer is; the real registry's wrapper makes sure it is not.
+    // Windows 95/98/Me keep ANSI text and answer 120 (not implemented).
+    virtual long SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t dataSize) = 0;
     // RegDeleteKeyA
     virtual long DeleteKey(HKey key, const char* subKey) = 0;
     // NtDeleteKey: deletes the key a handle is open on (with DELETE access) when it has no

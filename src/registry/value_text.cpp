@@ -321,6 +321,52 @@ std::optional<TextValue> ParseTextValue(const std::string& valueName, std::strin
     return value;
 }
 
+std::size_t PutExactTypePrefix(char* out, std::uint32_t type)
+{
+    char* at = out;
+    std::memcpy(at, "hex(", 4);
+    at += 4;
+    int shift = 28;
+    while (shift > 0 && ((type >> shift) & 15) == 0)
+        shift -= 4;
+    for (; shift >= 0; shift -= 4)
+        *at++ = kHexDigits[(type >> shift) & 15];
+    *at++ = ')';
+    *at++ = ':';
+    return static_cast<std::size_t>(at - out);
+}
+
+std::optional<TextValue> ParseExactValue(const std::string& valueName, std::string_view text)
+{
+    auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
+    if (text.size() < 4 || CompareTextNoCase(text.substr(0, 4), "hex(") != 0)
+        return std::nullopt;
+    text.remove_prefix(4);
+    const std::size_t close = text.find("):");
+    if (close == std::string_view::npos || close == 0 || close > 8)
+        return std::nullopt;
+    TextValue value;
+    for (std::size_t i = 0; i < close; ++i) {
+        if (!isHex(text[i]))
+            return std::nullopt;
+        value.type = value.type << 4 | static_cast<std::uint32_t>(HexDigit(text[i]));
+    }
+    text.remove_prefix(close + 2);
+    // "xx", then " xx" for each further byte.
+    if (!text.empty() && (text.size() + 1) % 3 != 0)
+        return std::nullopt;
+    value.data.reserve((text.size() + 1) / 3);
+    for (std::size_t at = 0; at < text.size(); at += 3) {
+        if (!isHex(text[at]) || !isHex(text[at + 1]) || (at + 2 < text.size() && text[at + 2] != ' '))
+            return std::nullopt;
+        value.data.push_back(HexPair(text, at));
+    }
+    if (CompareTextNoCase(valueName, kDefaultValueName) != 0)
+        value.name = valueName;
+    return value;
+}
 
 namespace {
 
@@ -486,28 +532,153 @@ void OrderForSnapshot(ValueListing& listing)
     InsertDefaultEntry(listing);
 }
 
-std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, const KeyCounts& counts)
+namespace {
+
+bool IsStringType(std::uint32_t type)
 {
-    // Each value's name and data go to the end of one store; the views into it are made once
-    // the store has stopped growing.
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// EnumerateCounted through RegEnumValueW: names in UTF-16, data as the registry keeps it.
+// False, with nothing visited, when the registry has no wide calls (120).
+template <class Visit>
+bool EnumerateCountedWide(Registry& registry, HKey key, const KeyCounts& counts, std::vector<char16_t>& name,
+                          std::vector<std::uint8_t>& data, Visit&& visit)
+{
+    const std::uint32_t count = counts.values;
+    if (count == 0 || count == 0xFFFFFFFFu)
+        return true;
+    if (name.size() < std::size_t(counts.longestValueName) + 1)
+        name.resize(std::size_t(counts.longestValueName) + 1);
+    if (data.size() < std::size_t(counts.longestValueData) + 1)
+        data.resize(std::size_t(counts.longestValueData) + 1);
+    for (std::uint32_t index = 0; index < count; ++index) {
+        std::uint32_t type = 0, nameLength = 0, dataSize = 0;
+        long status = kSuccess;
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            name[0] = u'\0';
+            data[0] = 0;
+            nameLength = static_cast<std::uint32_t>(name.size());
+            dataSize = static_cast<std::uint32_t>(data.size());
+            status = registry.EnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+            if (status != kErrorMoreData)
+                break;
+            name.resize(name.size() < 16384 ? 16384 : name.size());
+            if (dataSize + 1u > data.size())
+                data.resize(static_cast<std::size_t>(dataSize) + 1);
+        }
+        if (status == kErrorCallNotImplemented)
+            return false;
+        if (status == kSuccess && nameLength < name.size())
+            visit(std::u16string_view(name.data(), nameLength), type, data.data(), dataSize);
+    }
+    return true;
+}
+
+// UTF-16 characters (`unit(i)` for i below `count`) as the ANSI calls give them, appended to
+// `out`: ASCII as it stands, anything else through the code page.
+template <class Unit>
+void AppendNarrow(std::size_t count, Unit&& unit, TextCodec& codec, std::vector<std::uint8_t>& out)
+{
+    const std::size_t start = out.size();
+    out.resize(start + count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t c = unit(i);
+        if (c >= 0x80) {
+            std::u16string wide(count, u'\0');
+            for (std::size_t j = 0; j < count; ++j)
+                wide[j] = unit(j);
+            const std::string narrow = codec.Utf16ToAnsi(wide);
+            out.resize(start);
+            out.insert(out.end(), narrow.begin(), narrow.end());
+            return;
+        }
+        out[start + i] = static_cast<std::uint8_t>(c);
+    }
+}
+
+}  // namespace
+
+std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, const KeyCounts& counts, TextCodec& codec)
+{
+    // Each value's name, data and stored data go to the end of one store; the views into it
+    // are made once the store has stopped growing.
     values_.clear();
     store_.clear();
     offsets_.clear();
-    EnumerateCounted(registry, key, counts, name_, data_,
-                     [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
-                         offsets_.push_back(store_.size());
-                         store_.insert(store_.end(), n.begin(), n.end());
-                         offsets_.push_back(store_.size());
-                         store_.insert(store_.end(), bytes, bytes + size);
-                         values_.push_back(RawValue{{}, n.empty(), type, {}});
-                     });
+    ownStored_.clear();
+    auto keep = [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size,
+                    const std::uint8_t* stored, std::uint32_t storedSize) {
+        offsets_.push_back(store_.size());
+        store_.insert(store_.end(), n.begin(), n.end());
+        offsets_.push_back(store_.size());
+        store_.insert(store_.end(), bytes, bytes + size);
+        offsets_.push_back(store_.size());
+        if (stored)
+            store_.insert(store_.end(), stored, stored + storedSize);
+        values_.push_back(RawValue{{}, n.empty(), type, {}, {}});
+        ownStored_.push_back(stored != nullptr);  // without a stored form of its own, it is `data`
+    };
+    bool listed = false;
+    if (!noWideCalls_) {
+        // Each value's ANSI name and data are made straight into the store, its stored data
+        // (of a string) after them.
+        listed = EnumerateCountedWide(
+            registry, key, counts, wideName_, data_,
+            [&](std::u16string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
+                offsets_.push_back(store_.size());
+                AppendNarrow(n.size(), [&](std::size_t i) { return n[i]; }, codec, store_);
+                offsets_.push_back(store_.size());
+                const bool text = IsStringType(type);
+                if (text)  // the ANSI calls read whole characters only
+                    AppendNarrow(
+                        size / 2,
+                        [&](std::size_t i) { return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)); },
+                        codec, store_);
+                else
+                    store_.insert(store_.end(), bytes, bytes + size);
+                offsets_.push_back(store_.size());
+                if (text)
+                    store_.insert(store_.end(), bytes, bytes + size);
+                values_.push_back(RawValue{{}, n.empty(), type, {}, {}});
+                ownStored_.push_back(text);
+            });
+        if (!listed)
+            noWideCalls_ = true;
+    }
+    if (!listed) {
+        values_.clear();
+        store_.clear();
+        offsets_.clear();
+        ownStored_.clear();
+        // String data as the registry would keep it in UTF-16, so that a stored form always
+        // means the same.
+        EnumerateCounted(registry, key, counts, name_, data_,
+                         [&](std::string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
+                             if (!IsStringType(type)) {
+                                 keep(n, type, bytes, size, nullptr, 0);
+                                 return;
+                             }
+                             wide_ = codec.AnsiToUtf16(
+                                 std::string_view(reinterpret_cast<const char*>(bytes), size));
+                             widened_.resize(wide_.size() * 2);
+                             for (std::size_t i = 0; i < wide_.size(); ++i) {
+                                 widened_[2 * i] = static_cast<std::uint8_t>(wide_[i] & 0xFF);
+                                 widened_[2 * i + 1] = static_cast<std::uint8_t>(wide_[i] >> 8);
+                             }
+                             keep(n, type, bytes, size, widened_.data(), static_cast<std::uint32_t>(widened_.size()));
+                         });
+    }
     offsets_.push_back(store_.size());
     const char* const text = reinterpret_cast<const char*>(store_.data());
     for (std::size_t i = 0; i < values_.size(); ++i) {
         RawValue& v = values_[i];
-        const std::size_t name = offsets_[2 * i], data = offsets_[2 * i + 1], next = offsets_[2 * i + 2];
+        const std::size_t name = offsets_[3 * i], data = offsets_[3 * i + 1], stored = offsets_[3 * i + 2],
+                          next = offsets_[3 * i + 3];
+        const bool ownStored = ownStored_[i];
         v.name = v.unnamed ? kDefaultValueName : std::string_view(text + name, data - name);
-        v.data = std::span<const std::uint8_t>(store_.data() + data, next - data);
+        v.data = std::span<const std::uint8_t>(store_.data() + data, stored - data);
+        v.stored = ownStored ? std::span<const std::uint8_t>(store_.data() + stored, next - stored) : v.data;
     }
     std::span<RawValue> sorted(values_);
     OrderEntries(sorted);

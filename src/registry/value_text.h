@@ -21,6 +21,9 @@ struct ValueEntry {
     std::string name;  // "(Default)" for the unnamed value
     std::string text;  // "(value not set)" for an unnamed value without data
     std::uint32_t type = kRegSz;
+    // Set by the snapshot writer's stream for a value its text would not give back: `text`
+    // is then the value's exact form ("hex(N):...").
+    bool exact = false;
 };
 
 using ValueListing = std::vector<ValueEntry>;
@@ -60,6 +63,16 @@ struct TextValue {
 };
 std::optional<TextValue> ParseTextValue(const std::string& valueName, std::string_view text,
                                         std::string_view typeName);
+
+// The exact form of a value in a snapshot, for a value whose text form would not give it back
+// as the registry keeps it: "hex(N):" and the bytes (string data in UTF-16), written as binary
+// data's text ("xx xx ..."), N the type's number in lower-case hex digits ("hex(9):01 00").
+// PutExactTypePrefix writes "hex(N):" at `out` (room for kExactTypePrefixBound bytes) and
+// gives its length; ParseExactValue reads the form back, and gives nothing for a text that
+// is not one (a prefix or a byte that does not read, a blank out of place).
+inline constexpr std::size_t kExactTypePrefixBound = 16;
+std::size_t PutExactTypePrefix(char* out, std::uint32_t type);
+std::optional<TextValue> ParseExactValue(const std::string& valueName, std::string_view text);
 
 // The values of an open key in enumeration order, with the "(Default)" entry first when the
 // key has no unnamed value.
@@ -102,12 +115,16 @@ ValueListing ListKeyValuesSorted(Registry& registry, HKey key, TextCodec& codec)
 std::optional<std::string_view> StoredText(std::uint32_t type, const std::uint8_t* data, std::size_t size);
 
 // One enumerated value as a ValueLister holds it: the name as a listing shows it ("(Default)"
-// for the unnamed value) and the data as read.
+// for the unnamed value), the data as the ANSI calls give it, and the data as the registry
+// keeps it (string data in UTF-16, with any bytes after its terminator or an odd last byte,
+// or widened from the code page where the registry has no wide calls; the same as `data`
+// for other types).
 struct RawValue {
     std::string_view name;
     bool unnamed = false;
     std::uint32_t type = 0;
     std::span<const std::uint8_t> data;
+    std::span<const std::uint8_t> stored;
 };
 // The text a listing gives the value (ValueEntryOf's), appended to `text`.
 void AppendRawValueText(std::string& text, const RawValue& value, TextCodec& codec);
@@ -116,16 +133,25 @@ void AppendRawValueText(std::string& text, const RawValue& value, TextCodec& cod
 // the same values in the same order, but for the "(Default)" entry added for a key without
 // an unnamed value, and as read rather than as text, so that a caller writing each value
 // out makes its text once, where it goes. The values stay valid until the next call.
+// Values are listed through RegEnumValueW, one call a value as with the ANSI call, so that
+// each comes with its data as the registry keeps it; names and string data are then
+// narrowed through `codec` as the ANSI calls would. A registry without the wide calls is
+// listed through the ANSI ones.
 class ValueLister {
 public:
-    std::span<const RawValue> Sorted(Registry& registry, HKey key, const KeyCounts& counts);
+    std::span<const RawValue> Sorted(Registry& registry, HKey key, const KeyCounts& counts, TextCodec& codec);
 
 private:
     std::vector<RawValue> values_;
     std::vector<std::uint8_t> store_;      // the names and data of the key at hand, one after another
-    std::vector<std::size_t> offsets_;     // where each name and each data begins in the store
+    std::vector<std::size_t> offsets_;     // where each name, data and stored data begins in the store
+    std::vector<bool> ownStored_;          // the value has a stored form apart from its data
     std::vector<char> name_;
     std::vector<std::uint8_t> data_;
+    std::vector<char16_t> wideName_;
+    std::u16string wide_;                  // string data the ANSI calls gave, widened
+    std::vector<std::uint8_t> widened_;    // the same as bytes
+    bool noWideCalls_ = false;             // the registry answered 120 to RegEnumValueW
 };
 
 // A string value (REG_SZ or REG_EXPAND_SZ) of any length, as stored, up to its first NUL;

@@ -13,12 +13,13 @@ constexpr std::size_t kMaxJobs = 4096;
 constexpr std::size_t kEnoughWaiting = 16;
 constexpr std::size_t kMaxBytes = std::size_t(8) << 20;
 
-std::size_t BytesOf(const std::string& name, const std::string& data, const std::string& failure)
-{
-    return name.size() + data.size() + failure.size();
-}
-
 }  // namespace
+
+std::size_t RegistryWriteBehind::BytesOf(const Job& job)
+{
+    return job.name.size() + job.data.size() + job.failure.size() + job.ansiData.size() +
+           job.wideName.size() * sizeof(char16_t);
+}
 
 RegistryWriteBehind::RegistryWriteBehind(Registry& registry)
     : registry_(registry), concurrent_(registry.ConcurrentCalls())
@@ -60,6 +61,25 @@ long RegistryWriteBehind::SetValue(HKey key, bool behind, std::string name, std:
     return Do(job, &ownWritten_, &ownFailures_);
 }
 
+long RegistryWriteBehind::SetValueWide(HKey key, bool behind, std::u16string wideName, std::string name,
+                                       std::uint32_t type, std::string data, std::string ansiData, int order,
+                                       std::string failure)
+{
+    Job job;
+    job.key = key;
+    job.wide = true;
+    job.wideName = std::move(wideName);
+    job.name = std::move(name);
+    job.type = type;
+    job.data = std::move(data);
+    job.ansiData = std::move(ansiData);
+    job.order = order;
+    job.failure = std::move(failure);
+    if (behind)
+        return Hand(std::move(job));
+    return Do(job, &ownWritten_, &ownFailures_);
+}
+
 void RegistryWriteBehind::Close(KeyHandle key, bool behind)
 {
     if (!key)
@@ -93,7 +113,7 @@ long RegistryWriteBehind::Hand(Job job)
         roomWaits_.wait(lock);
         callerWaiting_ = false;
     }
-    queuedBytes_ += BytesOf(job.name, job.data, job.failure);
+    queuedBytes_ += BytesOf(job);
     jobs_.push_back(std::move(job));
     if (helperIdle_)
         workWaits_.notify_one();
@@ -107,9 +127,18 @@ long RegistryWriteBehind::Do(Job& job, std::size_t* written, std::vector<Failure
             registry_.CloseKey(job.key);
         return kSuccess;
     }
-    long status = registry_.SetValueEx(job.key, job.name.c_str(), 0, job.type,
+    long status = kErrorCallNotImplemented;
+    if (job.wide)
+        status = registry_.SetValueExW(job.key, job.wideName.c_str(), 0, job.type,
                                        reinterpret_cast<const std::uint8_t*>(job.data.data()),
                                        static_cast<std::uint32_t>(job.data.size()));
+    if (status == kErrorCallNotImplemented) {
+        // A registry without the wide calls keeps text in the code page: what it can keep.
+        const std::string& data = job.wide ? job.ansiData : job.data;
+        status = registry_.SetValueEx(job.key, job.name.c_str(), 0, job.type,
+                                      reinterpret_cast<const std::uint8_t*>(data.data()),
+                                      static_cast<std::uint32_t>(data.size()));
+    }
     if (status == kSuccess)
         ++*written;
     else
@@ -133,7 +162,7 @@ void RegistryWriteBehind::Loop()
         }
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        const std::size_t bytes = BytesOf(job.name, job.data, job.failure);
+        const std::size_t bytes = BytesOf(job);
         working_ = true;
         lock.unlock();
         Do(job, &written_, &failures_);

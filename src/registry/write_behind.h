@@ -41,6 +41,11 @@ public:
     // was written at once, success when it was handed over.
     long SetValue(HKey key, bool behind, std::string name, std::uint32_t type, std::string data, int order,
                   std::string failure);
+    // RegSetValueExW on `key`, the data stored exactly as given (string data in UTF-16), as
+    // SetValue otherwise. A registry without the wide calls (120) is given RegSetValueExA
+    // with `name` and `ansiData` instead, the value as its code page keeps it.
+    long SetValueWide(HKey key, bool behind, std::u16string wideName, std::string name, std::uint32_t type,
+                      std::string data, std::string ansiData, int order, std::string failure);
     // Closes the key once its values are written.
     void Close(KeyHandle key, bool behind);
 
@@ -63,7 +68,11 @@ private:
         std::string data;
         int order = 0;
         std::string failure;
+        bool wide = false;  // SetValueWide's: wideName and data, or name and ansiData
+        std::u16string wideName;
+        std::string ansiData;
     };
+    static std::size_t BytesOf(const Job& job);
     long Hand(Job job);
     long Do(Job& job, std::size_t* written, std::vector<Failure>* failures);
     void Loop();

@@ -25,6 +25,23 @@ void PopKey(KeyStack& stack, RegistryWriteBehind& writes)
     stack.pop_back();
 }
 
+// A value in its exact form: string data (UTF-16) through the wide call, which keeps it as
+// given, or as the code page keeps it where there is none; other data through the ANSI call,
+// which keeps it as given.
+long WriteExactly(RegistryWriteBehind& writes, const KeyStackEntry& entry, TextValue value, TextCodec& codec)
+{
+    std::string data(value.data.begin(), value.data.end());
+    if (value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz)
+        return writes.SetValue(entry.key.get(), entry.behind, std::move(value.name), value.type, std::move(data), 0,
+                               {});
+    std::u16string units(value.data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(value.data[2 * i] | (value.data[2 * i + 1] << 8));
+    std::u16string wideName = codec.AnsiToUtf16(value.name);
+    return writes.SetValueWide(entry.key.get(), entry.behind, std::move(wideName), std::move(value.name), value.type,
+                               std::move(data), codec.Utf16ToAnsi(units), 0, {});
+}
+
 }  // namespace
 
 std::string KeyStackPath(const KeyStack& stack)
@@ -103,6 +120,9 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
     RegistryWriteBehind writes(registry);
     std::size_t failedAtOnce = 0;  // values the registry refused as they were handed over
     std::string valueName, valueText, typeName;
+    // A value's exact form ("data"), which takes the place of its text and type when given.
+    std::string exactText;
+    bool exact = false;
     std::string attributeName, attributeValue, elementName;
     bool goOn = true;
     // A key element's name comes as its attribute. Its end tag closes the key it opened, so
@@ -161,6 +181,10 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueName);
                 valueText.clear();
                 typeName.clear();
+                exact = false;
+            } else if (NameIs(attributeName, "data")) {
+                exactText.assign(reader.AttributeValue());  // hex digits and blanks only
+                exact = true;
             } else if (NameIs(attributeName, "value")) {
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, valueText);
                 typeName.clear();
@@ -182,6 +206,14 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 bool failed = false;
                 if (!entry.key) {
                     ++out.values;  // nothing to write into
+                } else if (exact) {
+                    if (!(value = ParseExactValue(valueName, exactText))) {
+                        ++out.valuesFailed;  // not the exact form
+                        failed = true;
+                    } else if (WriteExactly(writes, entry, std::move(*value), target.codec) != kSuccess) {
+                        ++failedAtOnce;
+                        failed = true;
+                    }
                 } else if (!HexDigitsAreHex(valueText, TypeCodeFromName(typeName)) ||
                            !(value = ParseTextValue(valueName, valueText, typeName))) {
                     ++out.valuesFailed;  // the text gives no data for its type, or not all of it
@@ -196,6 +228,7 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 valueName.clear();
                 valueText.clear();
                 typeName.clear();
+                exact = false;
             }
             break;
         default:

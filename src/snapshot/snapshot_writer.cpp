@@ -158,8 +158,86 @@ bool WriteValueLine(XmlWriter& writer, LineOut& line, std::string_view name, std
     return line.Put("/>\r\n") && line.End();
 }
 
+// `<v name="..." data="hex(N):xx xx ..."/>`: a value by its type's number and the bytes the
+// registry keeps, for a value whose text form would not restore it exactly.
+bool WriteExactValueLine(XmlWriter& writer, LineOut& line, std::string_view name, std::uint32_t type,
+                         std::span<const std::uint8_t> stored)
+{
+    char prefix[16];
+    const std::size_t length = PutExactTypePrefix(prefix, type);
+    return line.Begin(writer.Indent() + 1) && line.Put("<v name=\"") && line.PutText(name) &&
+           line.Put("\" data=\"") && line.PutBytes(std::string_view(prefix, length)) &&
+           line.PutHex(kRegBinary, stored) && line.Put("\"/>\r\n") && line.End();
+}
+
+std::uint16_t Utf16At(std::span<const std::uint8_t> bytes, std::size_t i)
+{
+    return static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+bool SameUtf16(std::u16string_view text, std::span<const std::uint8_t> bytes, std::size_t units)
+{
+    if (text.size() != units)
+        return false;
+    for (std::size_t i = 0; i < units; ++i)
+        if (text[i] != Utf16At(bytes, i))
+            return false;
+    return true;
+}
+
+// True when the value's text form gives it back as the registry keeps it: the type its type
+// name reads as and the same bytes (string data after its way through the code page, the
+// file's line ends and the ANSI call that writes it). `ansiText` is the text of a string.
+bool TextFormIsExact(const RawValue& value, std::string_view ansiText, TextCodec& codec)
+{
+    const std::span<const std::uint8_t> stored = value.stored;
+    switch (value.type) {
+    case kRegBinary:
+    case kRegResourceList:
+    case kRegResourceRequirementsList: return !stored.empty();  // no text reads as no bytes
+    case kRegDword: return stored.size() == 4;
+    case kRegQword: return stored.size() == 8;
+    case kRegSz:
+    case kRegExpandSz: {
+        // One terminator, at the end, and nothing else NUL; a line feed comes back as CR LF.
+        if (stored.size() < 2 || stored.size() % 2 != 0)
+            return false;
+        const std::size_t units = stored.size() / 2 - 1;
+        if (Utf16At(stored, units) != 0)
+            return false;
+        bool ascii = true;
+        for (std::size_t i = 0; i < units; ++i) {
+            const std::uint16_t c = Utf16At(stored, i);
+            if (c == 0 || (c == '\n' && (i == 0 || Utf16At(stored, i - 1) != '\r')))
+                return false;
+            ascii = ascii && c < 0x80;
+        }
+        return ascii || SameUtf16(codec.AnsiToUtf16(ansiText), stored, units);
+    }
+    case kRegMultiSz: {
+        // What the restore makes of the text: line ends become NULs, CRs go, two NULs end it.
+        if (stored.size() % 2 != 0)
+            return false;
+        const auto restored = ParseValueText(ansiText, kRegMultiSz);
+        return restored &&
+               SameUtf16(codec.AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(restored->data()),
+                                                             restored->size())),
+                         stored, stored.size() / 2);
+    }
+    default: return false;  // no type name reads as its type
+    }
+}
+
+bool WriteExactValueLine(XmlWriter& writer, LineOut& line, std::string_view name, std::string_view exactForm)
+{
+    return line.Begin(writer.Indent() + 1) && line.Put("<v name=\"") && line.PutText(name) &&
+           line.Put("\" data=\"") && line.PutBytes(exactForm) && line.Put("\"/>\r\n") && line.End();
+}
+
 bool WriteValueElement(XmlWriter& writer, LineOut& line, const ValueEntry& entry)
 {
+    if (entry.exact)
+        return WriteExactValueLine(writer, line, entry.name, entry.text);
     if (entry.name == kDefaultValueName && entry.text == kValueNotSet)
         return true;  // the unnamed value without data is not written
     return WriteValueLine(writer, line, entry.name, entry.type, [&] {
@@ -167,8 +245,27 @@ bool WriteValueElement(XmlWriter& writer, LineOut& line, const ValueEntry& entry
     });
 }
 
+enum class Form { Text, Exact, LeftOut };
+
+// How a value is written. "(Default)" reading "(value not set)" is a listing's entry for a
+// key without an unnamed value, which is not written: a value that names and reads itself
+// so is left out, but the unnamed value that reads so (without data, or with that text) is
+// written by its bytes. Hex text never reads so. `text` is the value's text when it is not
+// hex text.
+Form FormOf(const RawValue& value, std::string_view text, TextCodec& codec)
+{
+    if (value.name == kDefaultValueName) {
+        const bool readsNotSet =
+            (value.unnamed && value.data.empty()) || (!IsHexTextType(value.type) && text == kValueNotSet);
+        if (readsNotSet)
+            return value.unnamed ? Form::Exact : Form::LeftOut;
+    }
+    return TextFormIsExact(value, text, codec) ? Form::Text : Form::Exact;
+}
+
 // The same line for a value as the registry gave it: its text is made where it goes, and a
-// string's bytes are escaped straight from the data.
+// string's bytes are escaped straight from the data. A value whose text would not give it
+// back exactly is written by its bytes.
 bool WriteValueElement(XmlWriter& writer, LineOut& line, TextCodec& codec, const RawValue& value,
                        std::string& scratch)
 {
@@ -179,19 +276,16 @@ bool WriteValueElement(XmlWriter& writer, LineOut& line, TextCodec& codec, const
         scratch.clear();
         AppendRawValueText(scratch, value, codec);
     }
-    if (value.name == kDefaultValueName) {
-        // "(Default)" reading "(value not set)": the unnamed value without data, or a value
-        // that names and reads itself so. Neither is written, as with a listing's entry.
-        // Hex text never reads so.
-        if (value.unnamed && value.data.empty())
-            return true;
-        if (!hex && (stored ? *stored : std::string_view(scratch)) == kValueNotSet)
-            return true;
+    const std::string_view text = hex ? std::string_view() : stored ? *stored : std::string_view(scratch);
+    switch (FormOf(value, text, codec)) {
+    case Form::LeftOut: return true;
+    case Form::Exact: return WriteExactValueLine(writer, line, value.name, value.type, value.stored);
+    case Form::Text: break;
     }
     return WriteValueLine(writer, line, value.name, value.type, [&] {
         if (hex)
             return line.PutHex(value.type, value.data);
-        return line.PutText(stored ? *stored : std::string_view(scratch));
+        return line.PutText(text);
     });
 }
 
@@ -273,7 +367,7 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
         if (!WriteValueElement(walk.writer, walk.line, *singleValue))
             return KeyWritten::Failed;
     } else {
-        for (const RawValue& value : walk.values.Sorted(walk.registry, key, counts))
+        for (const RawValue& value : walk.values.Sorted(walk.registry, key, counts, walk.codec))
             if (!WriteValueElement(walk.writer, walk.line, walk.codec, value, walk.scratch))
                 return KeyWritten::Failed;
     }
@@ -413,8 +507,37 @@ void KeySnapshotStream::BeginKey(std::string_view name)
 
 void KeySnapshotStream::Value(std::string_view name, std::uint32_t type, const std::uint8_t* data, std::uint32_t size)
 {
-    if (!levels_.empty())
-        levels_.back().values.push_back(ValueEntryOf(name, type, data, size, codec_));
+    if (levels_.empty())
+        return;
+    ValueEntry entry = ValueEntryOf(name, type, data, size, codec_);
+    // The value as the registry keeps it, as far as the ANSI data shows it (string data
+    // widened from the code page), so that it is written as the registry walk writes it.
+    RawValue value{entry.name, name.empty(), type, std::span<const std::uint8_t>(data, size), {}};
+    std::vector<std::uint8_t> widened;
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+        const std::u16string wide = codec_.AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(data), size));
+        for (char16_t c : wide) {
+            widened.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            widened.push_back(static_cast<std::uint8_t>(c >> 8));
+        }
+        value.stored = widened;
+    } else {
+        value.stored = value.data;
+    }
+    const Form form = FormOf(value, IsHexTextType(type) ? std::string_view() : std::string_view(entry.text), codec_);
+    if (form == Form::LeftOut)
+        return;
+    if (form == Form::Exact) {
+        char prefix[kExactTypePrefixBound];
+        entry.text.assign(prefix, PutExactTypePrefix(prefix, type));
+        const std::size_t at = entry.text.size();
+        entry.text.resize(at + HexTextBound(value.stored.size()));
+        char* begin = entry.text.data();
+        entry.text.resize(static_cast<std::size_t>(PutHexText(begin + at, kRegBinary, value.stored.data(),
+                                                               value.stored.size()) - begin));
+        entry.exact = true;
+    }
+    levels_.back().values.push_back(std::move(entry));
 }
 
 void KeySnapshotStream::EndKey()

@@ -1,8 +1,16 @@
 // Registry snapshots: registry branches written as XML, one element "k" per key (attribute
 // "name") and one empty element "v" per value (attributes "name", "value" and, for types
 // other than REG_SZ and REG_NONE, "type"), indented one blank a level, lines ended by CR LF.
+// A value whose text and type name would not give it back as the registry keeps it (REG_NONE,
+// REG_DWORD_BIG_ENDIAN, REG_LINK, REG_FULL_RESOURCE_DESCRIPTOR and types without a name,
+// empty binary data, numbers of another size, strings with bytes after their terminator,
+// without one, of an odd size, with characters the code page cannot write or a line feed
+// without its CR) is written by its bytes instead: attributes "name" and "data", the latter
+// "hex(N):" and the bytes as binary data's text (string data in UTF-16), N the type's number
+// in hex digits (ParseExactValue). Everything else is written as it always was, so a file
+// written before reads as it did.
 // The full backup writes one branch per file; the repair journal writes one branch per
-// repaired item into one file.
+// repaired item into one file (its key items from the pre-repair backup, as text).
 //
 // The writer streams: each line goes out as soon as it is built, the values of a key are
 // listed, written and released before its subkeys are visited, and each level of the walk

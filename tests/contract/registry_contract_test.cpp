@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
+#include <vector>
 
 namespace tw::test {
 namespace {
@@ -340,6 +344,102 @@ TEST_P(RegistryContract, TheWideQueryGivesTextAsTheRegistryKeepsIt)
     EXPECT_EQ(kSuccess, R().QueryValueExW(key.get(), u"caf\u00e9", nullptr, nullptr, nullptr, &size));
     EXPECT_EQ(8u, size);
     EXPECT_EQ(kErrorFileNotFound, R().QueryValueExW(key.get(), u"\u0418\u043c\u044f", nullptr, &type, nullptr, &size));
+}
+
+// The wide set stores string data exactly as given: UTF-16 with bytes after its terminator,
+// an odd count, no terminator at all, nothing. The wide calls give it back as it is.
+TEST_P(RegistryContract, TheWideSetKeepsStringDataExactly)
+{
+    struct Case {
+        const char16_t* name;
+        std::uint32_t type;
+        Bytes data;
+    };
+    const Case cases[] = {
+        {u"tail", kRegSz, B({'a', 0, 0, 0, 'b', 0, 'c', 0})},
+        {u"odd", kRegSz, B({'a', 0, 'b', 0, 0, 0, 0x41})},
+        {u"oddone", kRegExpandSz, B({0x41})},
+        {u"unended", kRegSz, B({'x', 0, 'y', 0})},
+        {u"empty", kRegSz, {}},
+        {u"multi", kRegMultiSz, B({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0, 7, 0})},
+        {u"none", kRegNone, B({'a', 0, 0, 0, 9})},
+        {u"\u00e9t\u00e9", kRegSz, B({0x18, 0x04, 0, 0})},
+    };
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyAllAccess, key.Put()));
+    for (const Case& c : cases)
+        ASSERT_EQ(kSuccess, R().SetValueExW(key.get(), c.name, 0, c.type, c.data.data(),
+                                            static_cast<std::uint32_t>(c.data.size())));
+    for (const Case& c : cases) {
+        std::uint8_t data[64];
+        std::uint32_t type = 0, size = sizeof data;
+        ASSERT_EQ(kSuccess, R().QueryValueExW(key.get(), c.name, nullptr, &type, data, &size));
+        EXPECT_EQ(c.type, type);
+        EXPECT_EQ(c.data, Bytes(data, data + size));
+    }
+    std::vector<std::pair<std::u16string, Bytes>> listed;
+    for (std::uint32_t i = 0;; ++i) {
+        char16_t name[64];
+        std::uint8_t data[64];
+        std::uint32_t nameLength = 64, size = sizeof data, type = 0;
+        long status = R().EnumValueW(key.get(), i, name, &nameLength, nullptr, &type, data, &size);
+        if (status == kErrorNoMoreItems)
+            break;
+        ASSERT_EQ(kSuccess, status);
+        listed.emplace_back(std::u16string(name, nameLength), Bytes(data, data + size));
+    }
+    ASSERT_EQ(std::size(cases), listed.size());
+    for (const Case& c : cases) {
+        auto it = std::find_if(listed.begin(), listed.end(), [&](const auto& l) { return l.first == c.name; });
+        ASSERT_NE(listed.end(), it);
+        EXPECT_EQ(c.data, it->second);
+    }
+}
+
+// The ANSI calls give string data through the code page: one byte a character (a character
+// outside the code page as '?'), an odd last byte not read, and sizes of what they give.
+TEST_P(RegistryContract, TheAnsiCallsGiveStoredTextThroughTheCodePage)
+{
+    KeyHandle key(R());
+    ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("").c_str(), 0, kKeyAllAccess, key.Put()));
+    const Bytes tail = B({'a', 0, 0, 0, 0xe9, 0, 0x18, 0x04, 0, 0});
+    const Bytes odd = B({'a', 0, 'b', 0, 0x41});
+    ASSERT_EQ(kSuccess, R().SetValueExW(key.get(), u"tail", 0, kRegSz, tail.data(), 10));
+    ASSERT_EQ(kSuccess, R().SetValueExW(key.get(), u"odd", 0, kRegMultiSz, odd.data(), 5));
+    ASSERT_EQ(kSuccess, R().SetValueExW(key.get(), u"bin", 0, kRegBinary, odd.data(), 5));
+
+    std::uint8_t data[32];
+    std::uint32_t type = 0, size = 0;
+    // In the process code page (UTF-8): every character, its bytes counted.
+    EXPECT_EQ(kSuccess, R().QueryValueEx(key.get(), "tail", nullptr, &type, nullptr, &size));
+    EXPECT_EQ(7u, size);
+    size = 4;
+    EXPECT_EQ(kErrorMoreData, R().QueryValueEx(key.get(), "tail", nullptr, &type, data, &size));
+    EXPECT_EQ(7u, size);
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueEx(key.get(), "tail", nullptr, &type, data, &size));
+    EXPECT_EQ(B({'a', 0, 0xc3, 0xa9, 0xd0, 0x98, 0}), Bytes(data, data + size));
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueEx(key.get(), "odd", nullptr, &type, data, &size));
+    EXPECT_EQ(kRegMultiSz, type);
+    EXPECT_EQ(B({'a', 'b'}), Bytes(data, data + size));
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueEx(key.get(), "bin", nullptr, &type, data, &size));
+    EXPECT_EQ(odd, Bytes(data, data + size));
+
+    char name[16];
+    std::uint32_t nameLength = sizeof name;
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().EnumValue(key.get(), 1, name, &nameLength, nullptr, &type, data, &size));
+    EXPECT_EQ("odd", std::string(name, nameLength));
+    EXPECT_EQ(B({'a', 'b'}), Bytes(data, data + size));
+
+    // The ANSI set converts from the code page; the wide query shows the UTF-16 it stored.
+    const Bytes text = B({0xc3, 0xa9, 0xe2, 0x82, 0xac, 0, 'z', '!'});  // the byte after the data is not NUL
+    ASSERT_EQ(kSuccess, R().SetValueEx(key.get(), "set", 0, kRegExpandSz, text.data(), 7));
+    size = sizeof data;
+    ASSERT_EQ(kSuccess, R().QueryValueExW(key.get(), u"set", nullptr, &type, data, &size));
+    EXPECT_EQ(B({0xe9, 0, 0xac, 0x20, 0, 0, 'z', 0}), Bytes(data, data + size));
 }
 
 TEST_P(RegistryContract, QueryValueReadsTheUnnamedValueOfASubkey)

@@ -131,6 +131,12 @@ public:
         ++counts_[kSetValue];
         return ForwardingRegistry::SetValueEx(key, valueName, reserved, type, data, dataSize);
     }
+    long SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                     const std::uint8_t* data, std::uint32_t dataSize) override
+    {
+        ++counts_[kSetValue];
+        return ForwardingRegistry::SetValueExW(key, valueName, reserved, type, data, dataSize);
+    }
     long DeleteKey(HKey key, const char* subKey) override
     {
         ++counts_[kDeleteKey];

@@ -89,25 +89,73 @@ bool IsStringType(std::uint32_t type)
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
-// A value's data as an ANSI or a wide call gives it: wide calls widen text from code page
-// 1252 (into `text`, which then holds the bytes). Returns the size in bytes.
-std::uint32_t DataAsCalled(const MemoryRegistry::Node::Value& v, bool wide, std::u16string* text, const std::uint8_t** bytes)
+// The code page of the ANSI calls: names are kept in it, string data is kept in UTF-16 and
+// goes through it on the way to and from an ANSI call. Every conversion is made here.
+std::u16string WidenFromCodePage(std::string_view text)
 {
-    if (wide && IsStringType(v.type)) {
-        *text = AnsiToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
+    return AnsiToUtf16(text);
+}
+std::string NarrowToCodePage(std::u16string_view text)
+{
+    return Utf16ToAnsi(text);
+}
+
+// The UTF-16 bytes of text in the code page, as RegSetValueExA stores string data.
+std::vector<std::uint8_t> StoredFromAnsi(const std::uint8_t* data, std::uint32_t size)
+{
+    const std::u16string wide = WidenFromCodePage(std::string_view(reinterpret_cast<const char*>(data), size));
+    std::vector<std::uint8_t> bytes(wide.size() * sizeof(char16_t));
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        bytes[2 * i] = static_cast<std::uint8_t>(wide[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(wide[i] >> 8);
+    }
+    return bytes;
+}
+
+// Stored string data as the ANSI calls give it: each whole UTF-16 character through the code
+// page; an odd last byte is not read (RtlUnicodeToMultiByteSize counts characters).
+std::string AnsiFromStored(const std::vector<std::uint8_t>& data)
+{
+    // ASCII is the same in every code page: most text needs no conversion.
+    std::string ascii(data.size() / 2, '\0');
+    bool isAscii = true;
+    for (std::size_t i = 0; i < ascii.size() && isAscii; ++i) {
+        isAscii = data[2 * i] < 0x80 && data[2 * i + 1] == 0;
+        ascii[i] = static_cast<char>(data[2 * i]);
+    }
+    if (isAscii)
+        return ascii;
+    std::u16string wide(data.size() / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i)
+        wide[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    return NarrowToCodePage(wide);
+}
+
+// A wide name in the code page names are kept in; false when the code page cannot write it.
+bool NameInCodePage(std::u16string_view wide, std::string* name)
+{
+    *name = NarrowToCodePage(wide);
+    return WidenFromCodePage(*name) == wide;
+}
+
+// A value's data as an ANSI or a wide call gives it: the ANSI calls narrow string data to the
+// code page (into `text`, which then holds the bytes). Returns the size in bytes.
+std::uint32_t DataAsCalled(const MemoryRegistry::Node::Value& v, bool wide, std::string* text, const std::uint8_t** bytes)
+{
+    if (!wide && IsStringType(v.type)) {
+        *text = AnsiFromStored(v.data);
         *bytes = reinterpret_cast<const std::uint8_t*>(text->data());
-        return static_cast<std::uint32_t>(text->size() * sizeof(char16_t));
+        return static_cast<std::uint32_t>(text->size());
     }
     *bytes = v.data.data();
     return static_cast<std::uint32_t>(v.data.size());
 }
 
-// The registry keeps strings as UTF-16: the size it reports as the longest data is that
-// of the stored form, twice the size of single-byte text.
+// The longest data RegQueryInfoKeyA reports: that of the stored form, which for strings is
+// UTF-16, twice the size of single-byte text.
 std::uint32_t StoredSize(const MemoryRegistry::Node::Value& v)
 {
-    auto size = static_cast<std::uint32_t>(v.data.size());
-    return IsStringType(v.type) ? size * 2 : size;
+    return static_cast<std::uint32_t>(v.data.size());
 }
 
 constexpr std::size_t kMaxKeyNameLength = 255;  // UTF-16 code units, as the registry counts
@@ -153,7 +201,7 @@ std::string LinkTarget(const MemoryRegistry::Node& link)
             wide.push_back(static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8)));
         while (!wide.empty() && wide.back() == u'\0')
             wide.pop_back();
-        return Utf16ToAnsi(wide);
+        return NarrowToCodePage(wide);
     }
     return {};
 }
@@ -539,10 +587,10 @@ long MemoryRegistry::EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bo
     // The ANSI call counts the name in bytes, the wide one in UTF-16 code units.
     std::u16string wideName;
     if (wide)
-        wideName = AnsiToUtf16(v.name);
+        wideName = WidenFromCodePage(v.name);
     if ((wide ? wideName.size() : v.name.size()) >= *nameLength)
         return kErrorMoreData;
-    std::u16string text;
+    std::string text;
     const std::uint8_t* bytes = nullptr;
     const std::uint32_t size = DataAsCalled(v, wide, &text, &bytes);
     if (data && size > *dataSize) {
@@ -625,7 +673,7 @@ long MemoryRegistry::QueryValueLocked(RegOp op, HKey key, const std::string* nam
     const Node::Value* v = name ? n->FindValue(*name) : nullptr;
     if (!v)
         return kErrorFileNotFound;
-    std::u16string text;
+    std::string text;
     const std::uint8_t* bytes = nullptr;
     const std::uint32_t size = DataAsCalled(*v, wide, &text, &bytes);
     if (type)
@@ -654,8 +702,8 @@ long MemoryRegistry::QueryValueExW(HKey key, const char16_t* valueName, std::uin
 {
     std::lock_guard lock(mutex_);
     std::u16string_view wideName = valueName ? std::u16string_view(valueName) : std::u16string_view();
-    const std::string name = Utf16ToAnsi(wideName);
-    const bool written = AnsiToUtf16(name) == wideName;
+    std::string name;
+    const bool written = NameInCodePage(wideName, &name);
     return QueryValueLocked(RegOp::QueryValueExW, key, written ? &name : nullptr, true, type, data, dataSize);
 }
 
@@ -681,13 +729,15 @@ long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::i
             *dataSize = 1;
         return kSuccess;
     }
-    auto size = static_cast<std::int32_t>(v->data.size());
+    std::string text;
+    const std::uint8_t* bytes = nullptr;
+    auto size = static_cast<std::int32_t>(DataAsCalled(*v, false, &text, &bytes));
     if (data && size > *dataSize) {
         *dataSize = size;
         return kErrorMoreData;
     }
     if (data && size)
-        std::memcpy(data, v->data.data(), static_cast<std::size_t>(size));
+        std::memcpy(data, bytes, static_cast<std::size_t>(size));
     if (dataSize)
         *dataSize = size;
     return kSuccess;
@@ -704,7 +754,32 @@ long MemoryRegistry::SetValueEx(HKey key, const char* valueName, std::uint32_t, 
         return status;
     if (!data && dataSize)
         return kErrorNoAccessToData;
-    n->SetValue(valueName ? valueName : "", type, data, data ? dataSize : 0);
+    if (IsStringType(type) && data) {
+        // Text in the code page is kept as UTF-16, as RegSetValueExA converts it.
+        const std::vector<std::uint8_t> stored = StoredFromAnsi(data, dataSize);
+        n->SetValue(valueName ? valueName : "", type, stored.data(), static_cast<std::uint32_t>(stored.size()));
+    } else {
+        n->SetValue(valueName ? valueName : "", type, data, data ? dataSize : 0);
+    }
+    n->stamp = WriteTime();
+    return kSuccess;
+}
+
+long MemoryRegistry::SetValueExW(HKey key, const char16_t* valueName, std::uint32_t, std::uint32_t type,
+                                 const std::uint8_t* data, std::uint32_t dataSize)
+{
+    std::lock_guard lock(mutex_);
+    if (long f = Begin(RegOp::SetValueExW))
+        return f;
+    std::shared_ptr<Node> n;
+    if (long status = Resolve(key, kKeySetValue, &n))
+        return status;
+    if (!data && dataSize)
+        return kErrorNoAccessToData;
+    std::string name;
+    if (!NameInCodePage(valueName ? std::u16string_view(valueName) : std::u16string_view(), &name))
+        return kErrorInvalidParameter;  // names are kept in the code page
+    n->SetValue(name, type, data, data ? dataSize : 0);
     n->stamp = WriteTime();
     return kSuccess;
 }

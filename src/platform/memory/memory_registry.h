@@ -50,6 +50,7 @@ enum class RegOp {
     QueryValueExW,
     DeleteOpenKey,
     EnumValueW,
+    SetValueExW,
     Count
 };
 
@@ -69,7 +70,10 @@ public:
                    char* keyClass, std::uint32_t* classLength, FileTime* lastWriteTime) override;
     long EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameLength, std::uint32_t* reserved,
                    std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) override;
-    // Widens names and text from code page 1252, as the wide query does.
+    // Names are kept in the process code page and widened; string data is kept in UTF-16, as the
+    // real registry keeps it: the wide calls give and take it as it is, the ANSI calls
+    // convert it through the code page (sizes as Windows gives them: those of the converted
+    // text, an odd last byte dropped).
     long EnumValueW(HKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameLength,
                     std::uint32_t* reserved, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* dataSize) override;
@@ -79,13 +83,16 @@ public:
                       std::uint32_t* securityDescriptorSize, FileTime* lastWriteTime) override;
     long QueryValueEx(HKey key, const char* valueName, std::uint32_t* reserved, std::uint32_t* type,
                       std::uint8_t* data, std::uint32_t* dataSize) override;
-    // Names and text are kept in code page 1252: the wide call widens them, and a wide name
-    // with any other character names no value.
+    // A wide name the process code page cannot write (only 1252 cannot) names no value.
     long QueryValueExW(HKey key, const char16_t* valueName, std::uint32_t* reserved, std::uint32_t* type,
                        std::uint8_t* data, std::uint32_t* dataSize) override;
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
+    // Stores the data as given; a name the process code page cannot write is refused with 87 (the
+    // memory registry keeps names in the code page).
+    long SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                     const std::uint8_t* data, std::uint32_t dataSize) override;
     long DeleteKey(HKey key, const char* subKey) override;
     // Answers 120 (not implemented) with the Windows 9x deletion style, as those systems do.
     long DeleteOpenKey(HKey key) override;
@@ -142,8 +149,8 @@ private:
     long OpenLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result);
     long CreateLocked(HKey key, const char* subKey, std::uint32_t options, std::uint32_t access, HKey* result,
                       std::uint32_t* disposition);
-    // RegQueryValueEx, ANSI or wide (text in UTF-16); a null name (a wide one that code page
-    // 1252 cannot write) names no value.
+    // RegQueryValueEx, ANSI or wide (text in UTF-16, as stored); a null name (a wide one the
+    // process code page cannot write) names no value.
     long QueryValueLocked(RegOp op, HKey key, const std::string* name, bool wide, std::uint32_t* type,
                           std::uint8_t* data, std::uint32_t* dataSize);
     // RegEnumValue, ANSI or wide (name and text in UTF-16).

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstring>
+#include <vector>
+
 namespace tw {
 namespace {
 
@@ -98,6 +101,22 @@ long Win32Registry::SetValueEx(HKey key, const char* valueName, std::uint32_t re
                                const std::uint8_t* data, std::uint32_t dataSize)
 {
     return RegSetValueExA(H(key), valueName, reserved, type, data, dataSize);
+}
+
+long Win32Registry::SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize)
+{
+    const bool text = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    if (!text || !data || dataSize == 0)
+        return RegSetValueExW(H(key), reinterpret_cast<const WCHAR*>(valueName), reserved, type, data, dataSize);
+    // RegSetValueExW adds a terminator to string data whose last character is not NUL when
+    // the character after the buffer is (and looks at the one before it for a single byte):
+    // the data goes between guard bytes that are not NUL, so that it is stored as given.
+    constexpr std::size_t kGuard = 2;
+    std::vector<std::uint8_t> guarded(kGuard + dataSize + kGuard, 0xFF);
+    std::memcpy(guarded.data() + kGuard, data, dataSize);
+    return RegSetValueExW(H(key), reinterpret_cast<const WCHAR*>(valueName), reserved, type,
+                          guarded.data() + kGuard, dataSize);
 }
 
 long Win32Registry::DeleteKey(HKey key, const char* subKey)

@@ -1,6 +1,6 @@
 // The registry interface over advapi32 and shlwapi: each method is the call of the same name
-// (the ANSI one, but for EnumValueW and QueryValueExW, and DeleteOpenKey from ntdll),
-// nothing added.
+// (the ANSI one, but for EnumValueW, QueryValueExW and SetValueExW, and DeleteOpenKey from
+// ntdll), nothing added but the guard that keeps SetValueExW's data as given.
 #pragma once
 
 #include "platform/registry.h"
@@ -34,6 +34,8 @@ public:
     long QueryValue(HKey key, const char* subKey, char* data, std::int32_t* dataSize) override;
     long SetValueEx(HKey key, const char* valueName, std::uint32_t reserved, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t dataSize) override;
+    long SetValueExW(HKey key, const char16_t* valueName, std::uint32_t reserved, std::uint32_t type,
+                     const std::uint8_t* data, std::uint32_t dataSize) override;
     long DeleteKey(HKey key, const char* subKey) override;
     long DeleteOpenKey(HKey key) override;
     long DeleteValue(HKey key, const char* valueName) override;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 
 namespace tw::test {
@@ -193,50 +194,13 @@ private:
     std::mt19937 random_;
 };
 
-// What comes back for a value: the conversions of the text form, and nothing for an
-// unnamed value without data (it is not written).
+// What comes back for a value: the value itself, type and bytes. A value whose text form
+// would change it (REG_NONE, REG_DWORD_BIG_ENDIAN, REG_LINK, type 9 and unknown codes, data
+// missing or of another size, the unnamed value without data) is written by its bytes.
 bool Expected(const GenValue& v, std::uint32_t* type, Bytes* data)
 {
     *type = v.type;
     *data = v.data;
-    if (v.unnamed && v.data.empty())
-        return false;
-    switch (v.type) {
-    case kRegSz:
-    case kRegExpandSz:
-    case kRegBinary:
-    case kRegResourceList:
-    case kRegResourceRequirementsList:
-    case kRegMultiSz:
-        if (v.data.empty())
-            *data = {0};
-        break;
-    case kRegDword:
-        if (v.data.empty())
-            *data = Bytes(4, 0);
-        break;
-    case kRegQword:
-        if (v.data.empty())
-            *data = Bytes(8, 0);
-        break;
-    case kRegDwordBigEndian:
-        *type = kRegDword;
-        *data = v.data.empty() ? Bytes(4, 0) : Bytes(v.data.rbegin(), v.data.rend());
-        break;
-    case kRegLink: {
-        *type = kRegSz;
-        std::u16string wide;
-        for (std::size_t i = 0; i + 1 < v.data.size() && (v.data[i] | v.data[i + 1]); i += 2)
-            wide.push_back(static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8)));
-        *data = Str(Utf16ToUtf8(wide));
-        break;
-    }
-    default:  // REG_NONE, REG_FULL_RESOURCE_DESCRIPTOR, unknown codes: their text as REG_SZ
-        *type = kRegSz;
-        if (v.data.empty())
-            *data = {0};
-        break;
-    }
     return true;
 }
 
@@ -299,7 +263,7 @@ void Seed(Registry& r, const std::string& path, const GenKey& key, bool expected
         Seed(r, path + "\\" + k.name, k, expected);
 }
 
-TEST_P(SnapshotRestore, RandomBranchesComeBackWithTheDocumentedConversions)
+TEST_P(SnapshotRestore, RandomBranchesComeBackTypeForTypeAndByteForByte)
 {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -373,6 +337,188 @@ TEST_P(SnapshotRestore, AttributesTakeEffectOnlyInTheOrderNameValueType)
     EXPECT_EQ(kRegBinary, type);
     EXPECT_EQ(std::string("\0", 1), Value("", "e", &type));
     EXPECT_EQ(kRegSz, type);
+}
+
+// Every value of a key as the registry keeps it, through the wide listing: one line each,
+// sorted, with its type and bytes.
+std::string StoredValues(Registry& r, const std::string& path)
+{
+    KeyHandle key(r);
+    if (r.OpenKey(kCurrentUser, path.c_str(), key.Put()) != kSuccess)
+        return "(missing)";
+    std::vector<std::string> lines;
+    for (std::uint32_t i = 0;; ++i) {
+        char16_t name[256];
+        std::uint8_t data[512];
+        std::uint32_t length = 256, type = 0, size = sizeof data;
+        if (r.EnumValueW(key.get(), i, name, &length, nullptr, &type, data, &size) != kSuccess)
+            break;
+        std::string line = "\"" + Utf16ToUtf8(std::u16string_view(name, length)) + "\" " + std::to_string(type) + ":";
+        for (std::uint32_t b = 0; b < size; ++b)
+            line += " " + std::to_string(data[b]);
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + "\n";
+    return out;
+}
+
+// Values whose text form would change them (their type, or bytes that the text does not
+// show) come back as the registry kept them, written by their bytes; the others are written
+// as text, as they always were.
+TEST_P(SnapshotRestore, OddValuesComeBackTypeForTypeAndByteForByte)
+{
+    struct Case {
+        const char16_t* name;
+        std::uint32_t type;
+        Bytes data;
+    };
+    const Case odd[] = {
+        {u"none", kRegNone, B({'a', 0, 0, 0, 'b', 0})},
+        {u"none empty", kRegNone, {}},
+        {u"full resource", kRegFullResourceDescriptor, B({1, 0, 0, 0, 0xff, 0x20})},
+        {u"resource list", kRegResourceList, {}},
+        {u"requirements", kRegResourceRequirementsList, {}},
+        {u"big endian", kRegDwordBigEndian, B({0x12, 0x34, 0x56, 0x78})},
+        {u"link", kRegLink, B({'x', 0, 'y', 0})},
+        {u"unknown", 0x4711, B({5})},
+        {u"sz tail", kRegSz, B({'a', 0, 0, 0, 'z', 0, 0, 0})},
+        {u"sz odd", kRegSz, B({'a', 0, 'b', 0, 0, 0, 0x33})},
+        {u"sz one byte", kRegSz, B({0x33})},
+        {u"sz unended", kRegSz, B({'a', 0, 'b', 0})},
+        {u"sz empty", kRegSz, {}},
+        {u"sz line feed", kRegSz, B({'a', 0, '\n', 0, 'b', 0, 0, 0})},
+        {u"expand odd", kRegExpandSz, B({'%', 0, 'x', 0, '%'})},
+        {u"multi tail", kRegMultiSz, B({'a', 0, 0, 0, 0, 0, 'q', 0})},
+        {u"multi odd", kRegMultiSz, B({'a', 0, 0, 0, 0, 0, 1})},
+        {u"multi one end", kRegMultiSz, B({'a', 0, 0, 0})},
+        {u"multi cr", kRegMultiSz, B({'a', 0, '\r', 0, 0, 0, 0, 0})},
+        {u"binary empty", kRegBinary, {}},
+        {u"dword short", kRegDword, B({1, 2, 3})},
+        {u"qword long", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8, 9})},
+    };
+    const Case plain[] = {
+        {u"sz", kRegSz, B({'p', 0, 0xe9, 0, 0, 0})},
+        // Text of any script is exact as text in the process code page (UTF-8).
+        {u"sz outside", kRegSz, B({0x18, 0x04, 'x', 0, 0, 0})},
+        {u"crlf", kRegSz, B({'a', 0, '\r', 0, '\n', 0, 'b', 0, 0, 0})},
+        {u"expand", kRegExpandSz, B({'%', 0, 'x', 0, '%', 0, 0, 0})},
+        {u"multi", kRegMultiSz, B({'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0})},
+        {u"binary", kRegBinary, B({0, 1, 2})},
+        {u"dword", kRegDword, B({1, 2, 3, 4})},
+        {u"qword", kRegQword, B({1, 2, 3, 4, 5, 6, 7, 8})},
+    };
+    CreateKey(R(), kCurrentUser, P("Odd\\Unset"));
+    CreateKey(R(), kCurrentUser, P("Odd\\NoneUnnamed"));
+    {
+        KeyHandle key(R()), unset(R()), none(R());
+        ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Odd").c_str(), 0, kKeyAllAccess, key.Put()));
+        for (const Case* list : {&odd[0], &plain[0]}) {
+            const std::size_t n = list == odd ? std::size(odd) : std::size(plain);
+            for (std::size_t i = 0; i < n; ++i)
+                ASSERT_EQ(kSuccess, R().SetValueExW(key.get(), list[i].name, 0, list[i].type, list[i].data.data(),
+                                                    static_cast<std::uint32_t>(list[i].data.size())));
+        }
+        // The unnamed value without data, and one of a type without a text form.
+        ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Odd\\Unset").c_str(), 0, kKeyAllAccess, unset.Put()));
+        ASSERT_EQ(kSuccess, R().SetValueExW(unset.get(), u"", 0, kRegSz, nullptr, 0));
+        ASSERT_EQ(kSuccess, R().OpenKeyEx(kCurrentUser, P("Odd\\NoneUnnamed").c_str(), 0, kKeyAllAccess, none.Put()));
+        const Bytes two = B({2, 0});
+        ASSERT_EQ(kSuccess, R().SetValueExW(none.get(), nullptr, 0, kRegNone, two.data(), 2));
+    }
+    const std::string before = StoredValues(R(), P("Odd"));
+    const std::string beforeUnset = StoredValues(R(), P("Odd\\Unset"));
+    const std::string beforeNone = StoredValues(R(), P("Odd\\NoneUnnamed"));
+    ASSERT_NE("", beforeUnset);
+
+    XmlWriter writer(drive_.system());
+    writer.SetFileName("C:\\odd.xml");
+    XmlElement root("registry");
+    root.WriteStartTag(writer, +1, true, true);
+    ASSERT_TRUE(WriteBranchSnapshot(writer, R(), drive_.system(), Full("Odd")));
+    root.WriteEndTag(writer, -1, true, true);
+    ASSERT_TRUE(writer.Close());
+    const std::string file = drive_.Read("odd.xml");
+    // Written by bytes, each as the registry keeps it ...
+    EXPECT_NE(std::string::npos, file.find("<v name=\"none\" data=\"hex(0):61 00 00 00 62 00\"/>")) << file;
+    EXPECT_NE(std::string::npos, file.find("<v name=\"full resource\" data=\"hex(9):01 00 00 00 ff 20\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"big endian\" data=\"hex(5):12 34 56 78\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"unknown\" data=\"hex(4711):05\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"sz odd\" data=\"hex(1):61 00 62 00 00 00 33\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"binary empty\" data=\"hex(3):\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"(Default)\" data=\"hex(1):\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"(Default)\" data=\"hex(0):02 00\"/>"));
+    // ... and the rest as text, as before.
+    EXPECT_NE(std::string::npos, file.find("<v name=\"sz\" value=\"p\xc3\xa9\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"sz outside\" value=\"\xd0\x98x\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"crlf\" value=\"a\r\nb\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"expand\" value=\"%x%\" type=\"REG_EXPAND_SZ\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"multi\" value=\"a\r\nb\" type=\"REG_MULTI_SZ\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"binary\" value=\"00 01 02\" type=\"REG_BINARY\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"dword\" value=\"0x04030201 (67305985)\" type=\"REG_DWORD\"/>"));
+    EXPECT_NE(std::string::npos, file.find("<v name=\"qword\" value=\"0x0807060504030201\" type=\"REG_QWORD\"/>"));
+    std::size_t exact = 0;
+    for (std::size_t at = 0; (at = file.find(" data=\"", at)) != std::string::npos; ++at)
+        ++exact;
+    EXPECT_EQ(std::size(odd) + 2, exact);
+
+    WipeKey(R(), kCurrentUser, P("Odd"));
+    RestoreReport report;
+    EXPECT_TRUE(RestoreSnapshotFile(reader_, "C:\\odd.xml", RestoreTarget{R(), drive_.system(), {}}, &report));
+    EXPECT_EQ(0u, report.valuesFailed);
+    EXPECT_EQ(std::size(odd) + std::size(plain) + 2, report.values);
+    EXPECT_EQ(before, StoredValues(R(), P("Odd")));
+    EXPECT_EQ(beforeUnset, StoredValues(R(), P("Odd\\Unset")));
+    EXPECT_EQ(beforeNone, StoredValues(R(), P("Odd\\NoneUnnamed")));
+}
+
+// A file written before the exact form existed reads as it always did: the text form's
+// conversions, strings through the code page with one terminator.
+TEST_P(SnapshotRestore, AFileOfTheTextFormAloneReadsAsItAlwaysDid)
+{
+    RestoreReport report;
+    EXPECT_TRUE(Restore(kHead + Open() +
+                            "<v name=\"none\" value=\"n\"/>\r\n"
+                            "<v name=\"sz\" value=\"\xc3\xa9t\xc3\xa9\"/>\r\n"
+                            "<v name=\"big\" value=\"0x00000102 (258)\" type=\"REG_DWORD\"/>\r\n"
+                            "<v name=\"bin\" value=\"\" type=\"REG_BINARY\"/>\r\n"
+                            "<v name=\"multi\" value=\"a\r\nb\" type=\"REG_MULTI_SZ\"/>\r\n"
+                            "<v name=\"full\" value=\"f\" type=\"\"/>\r\n" +
+                            Close() + kTail,
+                        &report));
+    EXPECT_EQ(0u, report.valuesFailed);
+    EXPECT_EQ("\"big\" 4: 2 1 0 0\n"
+              "\"bin\" 3: 0\n"
+              "\"full\" 1: 102 0 0 0\n"
+              "\"multi\" 7: 97 0 0 0 98 0 0 0 0 0\n"
+              "\"none\" 1: 110 0 0 0\n"
+              "\"sz\" 1: 233 0 116 0 233 0 0 0\n",
+              StoredValues(R(), P()));
+}
+
+// An exact form that does not read is refused like text whose hex digits are not hex; the
+// values around it are written.
+TEST_P(SnapshotRestore, AnExactFormThatDoesNotReadIsRefused)
+{
+    RestoreReport report;
+    EXPECT_TRUE(Restore(kHead + Open() +
+                            "<v name=\"good\" data=\"hex(9):0a 0B\"/>\r\n"
+                            "<v name=\"digits\" data=\"hex(3):0a zz\"/>\r\n"
+                            "<v name=\"half\" data=\"hex(3):0a 0\"/>\r\n"
+                            "<v name=\"blanks\" data=\"hex(3):0a  0b\"/>\r\n"
+                            "<v name=\"type\" data=\"hex(x):00\"/>\r\n"
+                            "<v name=\"long\" data=\"hex(123456789):00\"/>\r\n"
+                            "<v name=\"prefix\" data=\"bin(3):00\"/>\r\n"
+                            "<v name=\"over\" value=\"text\" data=\"hex(0):\"/>\r\n" +
+                            Close() + kTail,
+                        &report));
+    EXPECT_EQ("\"good\" 9: 10 11\n"
+              "\"over\" 0:\n",
+              StoredValues(R(), P()));
+    EXPECT_EQ(6u, report.valuesFailed);
+    EXPECT_EQ(2u, report.values);
 }
 
 // Digits that are not hex would be read as 0: such a value is refused, not written changed.

@@ -181,11 +181,12 @@ TEST(SnapshotWriter, WritesTypesKeysAndTheUnnamedValueAsTheFormatSays)
                   "    <k name=\"Kinds\">\r\n"
                   "     <v name=\"bin\" value=\"01 ab ff\" type=\"REG_BINARY\"/>\r\n"
                   "     <v name=\"expand\" value=\"%PATH%\" type=\"REG_EXPAND_SZ\"/>\r\n"
-                  "     <v name=\"full\" value=\"f\" type=\"\"/>\r\n"
-                  "     <v name=\"none\" value=\"n\"/>\r\n"
-                  "     <v name=\"odd\" value=\"o\" type=\"\"/>\r\n"
+                  "     <v name=\"full\" data=\"hex(9):66 00\"/>\r\n"
+                  "     <v name=\"none\" data=\"hex(0):6e 00\"/>\r\n"
+                  "     <v name=\"odd\" data=\"hex(4d):6f 00\"/>\r\n"
                   "     <v name=\"q&amp;&quot;&lt;\" value=\"v>'\"/>\r\n"
                   "     <k name=\"NoDataDefault\">\r\n"
+                  "      <v name=\"(Default)\" data=\"hex(1):\"/>\r\n"
                   "     </k>\r\n"
                   "    </k>\r\n"
                   "   </k>\r\n"
@@ -341,8 +342,8 @@ TEST(SnapshotWriter, TheRegistryWalkAndTheJournalStreamWriteEveryKindAlike)
     SetValue(r, kCurrentUser, base, "nul", kRegSz, B({'t', 0, 'u', 0}));
     SetValue(r, kCurrentUser, base, "unended", kRegExpandSz, B({'%', 'X', '%'}));
     SetValue(r, kCurrentUser, base, "empty", kRegBinary, {});
-    // Named as the unnamed value is shown, and reading as an unset one does: left out, as
-    // the unnamed value without data is.
+    // Named as the unnamed value is shown, and reading as an unset one does: left out. The
+    // unnamed value without data is written, by its bytes.
     SetValue(r, kCurrentUser, base, "(Default)", kRegSz, Str("(value not set)"));
     SetValue(r, kCurrentUser, base + "\\Unset", nullptr, kRegSz, {});
     SetValue(r, kCurrentUser, base + "\\Unset", "after", kRegSz, Str("1"));
@@ -351,16 +352,17 @@ TEST(SnapshotWriter, TheRegistryWalkAndTheJournalStreamWriteEveryKindAlike)
     const std::string walked = WriteFile(drive, r, {"HKEY_CURRENT_USER\\" + base});
     EXPECT_NE(std::string::npos, walked.find("<v name=\"sz\" value=\"a&amp;b&quot;c&lt;d>\xc3\xa9\"/>\r\n")) << walked;
     EXPECT_NE(std::string::npos, walked.find("<v name=\"Multi\" value=\"x&amp;\r\n\xc3\xa9\" type=\"REG_MULTI_SZ\"/>"));
-    EXPECT_NE(std::string::npos, walked.find("<v name=\"link\" value=\"L\xc3\xa9&lt;\" type=\"REG_SZ\"/>"));
-    EXPECT_NE(std::string::npos, walked.find("<v name=\"big\" value=\"0x00000102 (258)\" type=\"REG_DWORD\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"link\" data=\"hex(6):4c 00 e9 00 3c 00 00 00\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"big\" data=\"hex(5):00 00 01 02\"/>"));
     EXPECT_NE(std::string::npos, walked.find("<v name=\"neg\" value=\"0xffffffff (-1)\" type=\"REG_DWORD\"/>"));
     EXPECT_NE(std::string::npos, walked.find("<v name=\"q\" value=\"0x0807060504030201\" type=\"REG_QWORD\"/>"));
     EXPECT_NE(std::string::npos, walked.find("<v name=\"res\" value=\"de ad\" type=\"REG_RESOURCE_LIST\"/>"));
-    EXPECT_NE(std::string::npos, walked.find("<v name=\"nul\" value=\"t\"/>"));
-    EXPECT_NE(std::string::npos, walked.find("<v name=\"unended\" value=\"%X%\" type=\"REG_EXPAND_SZ\"/>"));
-    EXPECT_NE(std::string::npos, walked.find("<v name=\"empty\" value=\"\" type=\"REG_BINARY\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"nul\" data=\"hex(1):74 00 00 00 75 00 00 00\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"unended\" data=\"hex(2):25 00 58 00 25 00\"/>"));
+    EXPECT_NE(std::string::npos, walked.find("<v name=\"empty\" data=\"hex(3):\"/>"));
     EXPECT_EQ(std::string::npos, walked.find("(value not set)"));
-    EXPECT_NE(std::string::npos, walked.find("<k name=\"Unset\">\r\n      <v name=\"after\""));
+    EXPECT_NE(std::string::npos, walked.find("<k name=\"Unset\">\r\n      <v name=\"(Default)\" data=\"hex(1):\"/>\r\n"
+                                             "      <v name=\"after\""));
     EXPECT_NE(std::string::npos, walked.find("<v name=\"(Default)\" value=\"0x00000007 (7)\" type=\"REG_DWORD\"/>"));
 
     // The same key through the stream, fed in enumeration order as the backup reads it.
@@ -387,7 +389,7 @@ TEST(SnapshotWriter, ValuesLongerThanTheBufferAreWrittenWhole)
     SetValue(r, kCurrentUser, base, "bin", kRegBinary, binary);
     SetValue(r, kCurrentUser, base, "esc", kRegSz, Str(escaped));
     SetValue(r, kCurrentUser, base, "acc", kRegSz, Str(accented));
-    // A number reads its first bytes only, however many more the value holds.
+    // A number of another size than its type's is written by its bytes, all of them.
     std::vector<std::uint8_t> longNumber(70000, 0x11);
     SetValue(r, kCurrentUser, base, "num", kRegDword, longNumber);
 
@@ -401,7 +403,9 @@ TEST(SnapshotWriter, ValuesLongerThanTheBufferAreWrittenWhole)
     EXPECT_NE(std::string::npos,
               walked.find(indent + "<v name=\"acc\" value=\"" + EscapeXmlText(accented, drive.system()) + "\"/>\r\n"));
     EXPECT_NE(std::string::npos,
-              walked.find(indent + "<v name=\"num\" value=\"0x11111111 (286331153)\" type=\"REG_DWORD\"/>\r\n"));
+              walked.find(indent + "<v name=\"num\" data=\"hex(4):" +
+                          FormatValueText(kRegBinary, longNumber.data(), longNumber.size(), drive.system()) +
+                          "\"/>\r\n"));
     EXPECT_EQ(walked, WriteThroughStream(drive, r, base));
 }
 
