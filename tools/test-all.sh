@@ -97,6 +97,8 @@ report() {
 trap report EXIT
 
 phase "setup" bash tools/setup.sh || exit 1
+# The layers of src/ (HACKING.md): quiet unless an include points up.
+phase "layers" bash -c 'out=$(bash tools/check-layers.sh 2>&1) || { grep -v "^down" <<<"$out"; exit 1; }; tail -1 <<<"$out"'
 
 # The sanitized native tree carries the portable unit tests, the help page's test, the
 # scripts' own tests and the fuzzers; the Windows trees what needs Windows.

@@ -7,7 +7,7 @@
 #include "platform/program_info.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_system.h"
-#include "scan/process_list_dialog.h"
+#include "pages/process_list_dialog.h"
 #include "ui/hyperlink.h"
 
 #include <string>

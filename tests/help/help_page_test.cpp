@@ -17,7 +17,7 @@
 #include "managers/startup_manager.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_system.h"
-#include "scan/scan_page_model.h"
+#include "pages/scan_page_model.h"
 #include "scan/scan_section.h"
 #include "support/temp_dir.h"
 

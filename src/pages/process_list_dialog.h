@@ -4,7 +4,7 @@
 // it does is ScanPageModel's; this class carries it out on the controls.
 #pragma once
 
-#include "scan/scan_page_model.h"
+#include "pages/scan_page_model.h"
 #include "ui/list_view.h"
 #include "ui/skin_dialog.h"
 

@@ -1,6 +1,6 @@
 // The results viewer without its window: which rows each view shows with which texts, how
 // ticks become excluded flags (and only those), and how the viewer ends.
-#include "results/results_model.h"
+#include "pages/results_model.h"
 
 #include "ui/page_request.h"
 

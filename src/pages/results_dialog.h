@@ -3,7 +3,7 @@
 // detail; what it shows and does is ResultsModel's.
 #pragma once
 
-#include "results/results_model.h"
+#include "pages/results_model.h"
 #include "ui/report_ctrl.h"
 #include "ui/skin_dialog.h"
 

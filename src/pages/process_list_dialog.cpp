@@ -1,8 +1,8 @@
-#include "scan/process_list_dialog.h"
+#include "pages/process_list_dialog.h"
 
 #include "log/process_log.h"
 #include "platform/program_info.h"
-#include "results/results_dialog.h"
+#include "pages/results_dialog.h"
 
 #include "../../resources/resource.h"
 

@@ -1,4 +1,4 @@
-#include "results/results_dialog.h"
+#include "pages/results_dialog.h"
 
 #include "../../resources/resource.h"
 #include "ui/wide_text.h"

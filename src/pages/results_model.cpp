@@ -1,4 +1,4 @@
-#include "results/results_model.h"
+#include "pages/results_model.h"
 
 #include "ui/page_request.h"
 

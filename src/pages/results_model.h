@@ -6,7 +6,7 @@
 #pragma once
 
 #include "scan/problem_record.h"
-#include "scan/scan_page_model.h"
+#include "pages/scan_page_model.h"
 #include "scan/shortcut_scanner.h"
 
 #include <array>

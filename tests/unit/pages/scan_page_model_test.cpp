@@ -1,10 +1,10 @@
 // The scan progress page without its window: the completion, the abort and every way out,
 // the progress bar, and the repair it runs for the results viewer.
-#include "scan/scan_page_model.h"
+#include "pages/scan_page_model.h"
 
 #include "ui/page_request.h"
 
-#include "scan_test_support.h"
+#include "unit/scan/scan_test_support.h"
 
 #include <atomic>
 #include <functional>

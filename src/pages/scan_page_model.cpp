@@ -1,4 +1,4 @@
-#include "scan/scan_page_model.h"
+#include "pages/scan_page_model.h"
 
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
