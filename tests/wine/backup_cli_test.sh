@@ -65,9 +65,13 @@ undo=$(printf '%s\n' "$out" | sed -n 's/^1 values held other data and were writt
 cli values "$key" --json | grep -q '"name":"Path","type":1,"typeName":"REG_SZ","text":"C:\\\\café.exe"' && check ok || check no "the restore wrote the saved value"
 if [ -n "$undo" ]; then
   cli backups | grep -q "^$undo" && check ok || check no "the undo backup is listed with the others"
-  [ "$(cli backup restore "$undo")" = "Backup restored!" ] && check ok || check no "the undo backup restores"
+  # Undoing writes over what the restore wrote, so it keeps that in a backup of its own too.
+  out=$(cli backup restore "$undo")
+  redo=$(printf '%s\n' "$out" | sed -n 's/^1 values held other data and were written over; what they held is saved in the backup \(.*\.reg\)\.$/\1/p')
+  [ -n "$redo" ] && [ "$(printf '%s\n' "$out" | tail -1)" = "Backup restored!" ] && check ok || check no "the undo backup restores: $out"
   cli values "$key" --json | grep -q '"name":"Path","type":2,"typeName":"REG_EXPAND_SZ","text":"C:\\\\changed.exe"' && check ok || check no "the undo gives back what the restore wrote over"
   cli backup remove "$undo" >/dev/null
+  [ -z "$redo" ] || cli backup remove "$redo" >/dev/null
 fi
 
 # A damaged copy: restored up to the cut, reported, exit status 1.
