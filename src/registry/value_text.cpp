@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <span>
+#include <type_traits>
 
 namespace tw {
 namespace {
@@ -371,37 +372,49 @@ std::optional<TextValue> ParseExactValue(const std::string& valueName, std::stri
 namespace {
 
 // Enumerates the `counts.values` values of a key into the buffers (grown to the sizes the
-// counts give, and further when a value grew since) and hands each one that reads to `visit`.
-template <class Visit>
-void EnumerateCounted(Registry& registry, HKey key, const KeyCounts& counts, std::vector<char>& name,
+// counts give, and further when a value grew since) and hands each one that reads to `visit`,
+// through RegEnumValueA (char names, in the process code page) or RegEnumValueW (char16_t
+// names, data as the registry keeps it). kErrorCallNotImplemented when the registry has no
+// such call (Windows 9x and the wide one), with nothing visited; else kSuccess.
+template <class Char, class Visit>
+long EnumerateCounted(Registry& registry, HKey key, const KeyCounts& counts, std::vector<Char>& name,
                       std::vector<std::uint8_t>& data, Visit&& visit)
 {
+    constexpr bool kWide = std::is_same_v<Char, char16_t>;
+    // A UTF-16 unit may take three bytes in the process code page.
+    auto capacity = [](std::uint32_t units) { return kWide ? std::size_t(units) + 1 : NameCapacity(units); };
     const std::uint32_t count = counts.values;
     if (count == 0 || count == 0xFFFFFFFFu)
-        return;
-    if (name.size() < NameCapacity(counts.longestValueName))
-        name.resize(NameCapacity(counts.longestValueName));
+        return kSuccess;
+    if (name.size() < capacity(counts.longestValueName))
+        name.resize(capacity(counts.longestValueName));
     if (data.size() < std::size_t(counts.longestValueData) + 1)
         data.resize(std::size_t(counts.longestValueData) + 1);
     for (std::uint32_t index = 0; index < count; ++index) {
         std::uint32_t type = 0, nameLength = 0, dataSize = 0;
         long status = kSuccess;
         for (int attempt = 0; attempt < 4; ++attempt) {
-            name[0] = '\0';
+            name[0] = Char();
             data[0] = 0;
             nameLength = static_cast<std::uint32_t>(name.size());
             dataSize = static_cast<std::uint32_t>(data.size());
-            status = registry.EnumValue(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+            if constexpr (kWide)
+                status = registry.EnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+            else
+                status = registry.EnumValue(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
             if (status != kErrorMoreData)
                 break;
             // The value grew since the query: make room and ask again.
-            name.resize(NameCapacity(kLongestValueName));
+            name.resize(capacity(kLongestValueName));
             if (dataSize + 1u > data.size())
                 data.resize(static_cast<std::size_t>(dataSize) + 1);
         }
-        if (status == kSuccess)
-            visit(std::string_view(name.data(), nameLength), type, data.data(), dataSize);
+        if (status == kErrorCallNotImplemented)
+            return status;
+        if (status == kSuccess && nameLength < name.size())
+            visit(std::basic_string_view<Char>(name.data(), nameLength), type, data.data(), dataSize);
     }
+    return kSuccess;
 }
 
 ValueListing ListCounted(Registry& registry, HKey key, TextCodec& codec, const KeyCounts& counts,
@@ -539,42 +552,6 @@ bool IsStringType(std::uint32_t type)
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
-// EnumerateCounted through RegEnumValueW: names in UTF-16, data as the registry keeps it.
-// False, with nothing visited, when the registry has no wide calls (120).
-template <class Visit>
-bool EnumerateCountedWide(Registry& registry, HKey key, const KeyCounts& counts, std::vector<char16_t>& name,
-                          std::vector<std::uint8_t>& data, Visit&& visit)
-{
-    const std::uint32_t count = counts.values;
-    if (count == 0 || count == 0xFFFFFFFFu)
-        return true;
-    if (name.size() < std::size_t(counts.longestValueName) + 1)
-        name.resize(std::size_t(counts.longestValueName) + 1);
-    if (data.size() < std::size_t(counts.longestValueData) + 1)
-        data.resize(std::size_t(counts.longestValueData) + 1);
-    for (std::uint32_t index = 0; index < count; ++index) {
-        std::uint32_t type = 0, nameLength = 0, dataSize = 0;
-        long status = kSuccess;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            name[0] = u'\0';
-            data[0] = 0;
-            nameLength = static_cast<std::uint32_t>(name.size());
-            dataSize = static_cast<std::uint32_t>(data.size());
-            status = registry.EnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
-            if (status != kErrorMoreData)
-                break;
-            name.resize(name.size() < 16384 ? 16384 : name.size());
-            if (dataSize + 1u > data.size())
-                data.resize(static_cast<std::size_t>(dataSize) + 1);
-        }
-        if (status == kErrorCallNotImplemented)
-            return false;
-        if (status == kSuccess && nameLength < name.size())
-            visit(std::u16string_view(name.data(), nameLength), type, data.data(), dataSize);
-    }
-    return true;
-}
-
 // UTF-16 characters (`unit(i)` for i below `count`) as the ANSI calls give them, appended to
 // `out`: ASCII as it stands, anything else through the code page.
 template <class Unit>
@@ -623,7 +600,7 @@ std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, cons
     if (!noWideCalls_) {
         // Each value's ANSI name and data are made straight into the store, its stored data
         // (of a string) after them.
-        listed = EnumerateCountedWide(
+        listed = EnumerateCounted(
             registry, key, counts, wideName_, data_,
             [&](std::u16string_view n, std::uint32_t type, const std::uint8_t* bytes, std::uint32_t size) {
                 offsets_.push_back(store_.size());
@@ -642,7 +619,7 @@ std::span<const RawValue> ValueLister::Sorted(Registry& registry, HKey key, cons
                     store_.insert(store_.end(), bytes, bytes + size);
                 values_.push_back(RawValue{{}, n.empty(), type, {}, {}});
                 ownStored_.push_back(text);
-            });
+            }) != kErrorCallNotImplemented;
         if (!listed)
             noWideCalls_ = true;
     }

@@ -5,19 +5,10 @@
 # back every byte; and for a user whose profile folder is not in Latin letters, the user shell
 # folders that exist are not reported.
 set -euo pipefail
-cli_dir=$1; build_dir=$2
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
-export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
-"$tools/wine-prefix.sh" "$WINEPREFIX"
-work=$(mktemp -d)
-drive=$WINEPREFIX/drive_c
-view=/reg:64
-case $(basename "$build_dir") in win32) view=/reg:32 ;; esac
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_env.sh" "$@"
 APP='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths'
 RUN='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Run'
 profile="$drive/users/Иван"
-cli() { "$tools/wine-run.sh" "$cli_dir/tarnwick-cli.exe" "$@"; }
 # A .reg file in UTF-16, as regedit writes them: every character reaches the registry whole.
 import_reg() {  # $1: name; the text on stdin
   mkdir -p "$drive/tarnwick/tmp"

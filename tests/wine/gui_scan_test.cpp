@@ -200,6 +200,15 @@ std::vector<std::string> BackupFiles()
     return names;
 }
 
+// The one backup file in `after` that was not in `before`.
+std::string NewBackup(const std::vector<std::string>& before, const std::vector<std::string>& after)
+{
+    for (const std::string& b : after)
+        if (std::find(before.begin(), before.end(), b) == before.end())
+            return b;
+    return {};
+}
+
 class GuiScanTest : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
@@ -343,10 +352,7 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
 
     std::vector<std::string> backups = BackupFiles();
     ASSERT_EQ(backupsBefore.size() + 1, backups.size());
-    std::string added;
-    for (const std::string& b : backups)
-        if (std::find(backupsBefore.begin(), backupsBefore.end(), b) == backupsBefore.end())
-            added = b;
+    const std::string added = NewBackup(backupsBefore, backups);
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());
 
@@ -426,10 +432,7 @@ TEST_F(GuiScanTest, ARunEntryNamedInAnyScriptIsFoundShownAndRepaired)
     EXPECT_EQ(kRegExpandSz, type);
     std::vector<std::string> backups = BackupFiles();
     ASSERT_EQ(backupsBefore.size() + 1, backups.size());
-    std::string added;
-    for (const std::string& b : backups)
-        if (std::find(backupsBefore.begin(), backupsBefore.end(), b) == backupsBefore.end())
-            added = b;
+    const std::string added = NewBackup(backupsBefore, backups);
     Win32System system;
     const std::string path = TestFolder() + "\\Registry Backups\\" + added;
     EXPECT_TRUE(RestoreRepairBackup(registry, system, path, {}).restored);

@@ -5,16 +5,7 @@
 # value byte for byte (compared through reg export before and after). A broken shortcut the
 # repair deletes is in the backup too, and comes back byte for byte.
 set -euo pipefail
-cli_dir=$1; build_dir=$2
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
-export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
-"$tools/wine-prefix.sh" "$WINEPREFIX"
-work=$(mktemp -d)
-drive=$WINEPREFIX/drive_c
-view=/reg:64
-case $(basename "$build_dir") in win32) view=/reg:32 ;; esac
-cli() { "$tools/wine-run.sh" "$cli_dir/tarnwick-cli.exe" "$@"; }
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_env.sh" "$@"
 program="$drive/tarnwick/$(basename "$cli_dir")"
 backups="$program/Registry Backups"
 cleanup() {

@@ -4,16 +4,7 @@
 # section texts, key paths, values, delete types and descriptions, and the activity log
 # records them.
 set -euo pipefail
-cli_dir=$1; build_dir=$2
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
-export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
-"$tools/wine-prefix.sh" "$WINEPREFIX"
-work=$(mktemp -d)
-drive=$WINEPREFIX/drive_c
-# The registry view of the command line under test: a 32-bit program sees the 32-bit one.
-view=/reg:64
-case $(basename "$build_dir") in win32) view=/reg:32 ;; esac
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_env.sh" "$@"  # cli_dir, build_dir, tools, work, drive, view (reg.exe's view of the build), cli
 cleanup() {
   rm -rf "$work" "$drive/tarnwick-scan-cli" "$drive/tarnwick-fixture"
   unseed

@@ -3,15 +3,7 @@
 # runs start and end beside it (each run's stop event is its own, so one run that ends does not
 # cut another short).
 set -euo pipefail
-cli_dir=$1; build_dir=$2
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-tools=$(cd "$here/../../tools" && pwd)
-export TARNWICK_BUILD_DIR=$build_dir WINEPREFIX=$build_dir/wineprefix WINEDEBUG=-all
-"$tools/wine-prefix.sh" "$WINEPREFIX"
-work=$(mktemp -d)
-drive=$WINEPREFIX/drive_c
-view=/reg:64
-case $(basename "$build_dir") in win32) view=/reg:32 ;; esac
+. "$(dirname "${BASH_SOURCE[0]}")/e2e_env.sh" "$@"
 big='HKEY_CURRENT_USER\Software\TwSideBySide'
 count=12000
 unseed() { wine reg delete "$big" /f $view >/dev/null 2>&1 || true; }
@@ -28,7 +20,6 @@ mkdir -p "$drive/tarnwick/tmp"
 } > "$drive/tarnwick/tmp/side.reg"
 wine reg import 'C:\tarnwick\tmp\side.reg' $view >/dev/null 2>&1
 
-cli() { "$tools/wine-run.sh" "$cli_dir/tarnwick-cli.exe" "$@"; }
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 
