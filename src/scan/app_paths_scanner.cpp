@@ -31,7 +31,7 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
                     if (!Contains(path, "%")) {
                         missing = true;
                     } else {
-                        path = place.Seen(ExpandFirstVariable(system, path));
+                        path = place.Seen(ExpandFirstVariable(system, path, place.view()));
                         missing = !PathExists(system, path);
                     }
                 } else {

@@ -31,7 +31,7 @@ void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
                 run.Status(subkeyPath + "\\" + name + " [" + entry.name + "]");
                 std::string directory = CutAtSwitch(StripQuotes(entry.text));
                 if (Contains(directory, "%"))
-                    directory = ExpandFirstVariable(system, directory);
+                    directory = ExpandFirstVariable(system, directory, place.view());
                 else if (!Contains(directory, "\\"))
                     directory = PrefixSystemDirectory(system, directory);
                 // One backslash between the directory and the name, whether or not the

@@ -38,6 +38,11 @@ std::string CutAtSwitch(std::string_view text)
 
 std::string ExpandFirstVariable(System& system, std::string_view text)
 {
+    return ExpandFirstVariable(system, text, SystemFolderView());
+}
+
+std::string ExpandFirstVariable(System& system, std::string_view text, const SystemFolderView& view)
+{
     std::size_t open = text.find('%');
     if (open == std::string_view::npos)
         return std::string(text);
@@ -45,7 +50,17 @@ std::string ExpandFirstVariable(System& system, std::string_view text)
     if (close == std::string_view::npos)
         return std::string(text);
     std::string_view span = text.substr(open, close - open + 1);
-    std::string expansion = system.ExpandEnvironment(span);
+    std::string expansion;
+    const std::string_view name = span.substr(1, span.size() - 2);
+    if (view.redirected() &&
+        (CompareTextNoCase(name, "ProgramFiles") == 0 || CompareTextNoCase(name, "CommonProgramFiles") == 0)) {
+        // What a 32-bit program's environment holds under that name.
+        std::string x86;
+        if (system.FindEnvironmentVariable(std::string(name) + "(x86)", &x86) && !x86.empty())
+            expansion = std::move(x86);
+    }
+    if (expansion.empty())
+        expansion = system.ExpandEnvironment(span);
     std::string out;
     out.reserve(text.size() + expansion.size());
     std::size_t at = 0;

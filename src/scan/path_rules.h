@@ -19,8 +19,12 @@ std::string TrimQuotes(std::string_view text);
 // Cuts before the first "/" when it stands past index 0, then before the first " -" when
 // that stands past index 0.
 std::string CutAtSwitch(std::string_view text);
+class SystemFolderView;
 // Expands the first %VAR% reference and replaces every occurrence of it; a text with a
-// single "%" stays. The expansion is taken whole, however long it is.
+// single "%" stays. The expansion is taken whole, however long it is. In the view of a 32-bit
+// program on 64-bit Windows, %ProgramFiles% and %CommonProgramFiles% are the (x86) folders,
+// as that program's environment has them.
+std::string ExpandFirstVariable(System& system, std::string_view text, const SystemFolderView& view);
 std::string ExpandFirstVariable(System& system, std::string_view text);
 // The system directory, a backslash, the text.
 std::string PrefixSystemDirectory(System& system, std::string_view text);
@@ -66,6 +70,8 @@ public:
     SystemFolderView(System& system, bool thirtyTwoBit);
     // The path where that program finds it.
     std::string Seen(std::string path) const;
+    // True for a 32-bit program's view on 64-bit Windows.
+    bool redirected() const { return !systemDirectory_.empty(); }
 
 private:
     std::string systemDirectory_;  // both empty: nothing is redirected

@@ -23,7 +23,7 @@ void ScanSharedProgramFiles(ScanEngine& engine, CompletedSectionList& completed)
             std::string path = CutAtSwitch(StripQuotes(entry.name));
             bool bareName = false;
             if (Contains(path, "%")) {
-                path = ExpandFirstVariable(system, path);
+                path = ExpandFirstVariable(system, path, place.view());
             } else if (!Contains(path, "\\")) {
                 path = PrefixSystemDirectory(system, path);
                 bareName = true;

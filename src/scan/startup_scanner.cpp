@@ -27,7 +27,7 @@ void ScanStartupPrograms(ScanEngine& engine, CompletedSectionList& completed)
             if (!quoted)
                 path = CutAtSwitch(StripQuotes(entry.text));
             if (Contains(path, "%"))
-                path = ExpandFirstVariable(system, path);
+                path = ExpandFirstVariable(system, path, place.view());
             if (!quoted)
                 path = CutAfterExe(path);
             bool bareName = false;

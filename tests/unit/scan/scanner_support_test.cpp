@@ -216,6 +216,33 @@ TEST(ScanPlaces, TheThirtyTwoBitViewNamesTheThirtyTwoBitSystemFolder)
               Sorted(s.Found()));
 }
 
+// A 32-bit program's %ProgramFiles% is "Program Files (x86)": an entry of the 32-bit view is
+// judged there, an entry of the 64-bit view in "Program Files".
+TEST(ScanPlaces, TheThirtyTwoBitViewExpandsProgramFilesToTheX86Folder)
+{
+    ScanMachine s;
+    s.SixtyFourBitWindows();
+    s.system.SetEnvironment("ProgramFiles", "C:\\Program Files");
+    s.system.SetEnvironment("CommonProgramFiles", "C:\\Program Files\\Common Files");
+    s.system.SetEnvironment("CommonProgramFiles(x86)", "C:\\Program Files (x86)\\Common Files");
+    s.File("C:\\Program Files (x86)\\Old\\old32.exe");
+    s.File("C:\\Program Files\\New\\new64.exe");
+    s.File("C:\\Program Files (x86)\\Common Files\\Old\\c32.exe");
+    s.Expand(kLocalMachine, kWowCv + "\\Run", "Sound32", "\"%ProgramFiles%\\Old\\old32.exe\" /min");
+    s.Expand(kLocalMachine, kWowCv + "\\Run", "Broken32", "%ProgramFiles%\\New\\new64.exe");
+    s.Expand(kLocalMachine, kWowCv + "\\Run", "Common32", "%CommonProgramFiles%\\Old\\c32.exe");
+    s.Expand(kLocalMachine, kCv + "\\Run", "Sound64", "%ProgramFiles%\\New\\new64.exe");
+    s.Expand(kLocalMachine, kCv + "\\Run", "Broken64", "%ProgramFiles%\\Old\\old32.exe");
+    s.Run(ScanSection::StartupPrograms);
+    EXPECT_EQ(Sorted({
+                  "HKEY_LOCAL_MACHINE\\" + kWowCv + "\\Run | Broken32 | %ProgramFiles%\\New\\new64.exe | "
+                                                    "C:\\Program Files (x86)\\New\\new64.exe",
+                  "HKEY_LOCAL_MACHINE\\" + kCv + "\\Run | Broken64 | %ProgramFiles%\\Old\\old32.exe | "
+                                                 "C:\\Program Files\\Old\\old32.exe",
+              }),
+              Sorted(s.Found()));
+}
+
 // 32-bit Windows has no 32-bit view of its own, and a user may have none of the keys: the
 // places that are missing are passed over, and every section still counts as run.
 TEST(ScanPlaces, MissingPlacesArePassedOver)
