@@ -101,6 +101,31 @@ else
   check no "the repair made a backup"; cat "$work/repair.txt" "$work/repair.err"
 fi
 
+# The managers move entries named in any script into their store and back with their own
+# type and bytes: the REG_EXPAND_SZ Run entry "数据" and an Add/Remove Programs entry "Ёлка 数据".
+UNINSTALL='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+import_reg programs <<REG
+[$UNINSTALL\\Ёлка 数据]
+"DisplayName"="Ёлка 数据 Ωμέγα"
+"UninstallString"=hex(2):$(expand_hex '%SystemDrive%\数据\工具.exe /удалить')
+REG
+wine reg export "$UNINSTALL" 'C:\tarnwick\tmp\programs-before.reg' /y $view >/dev/null 2>&1
+wine reg export "$RUN" 'C:\tarnwick\tmp\run-before.reg' /y $view >/dev/null 2>&1
+run_entry=$(cli startup list | cut -f1 | grep '\\数据$' | head -1)
+program=$(cli programs list | cut -f1 | grep 'Ёлка 数据$' | head -1)
+if [ -n "$run_entry" ] && [ -n "$program" ] && cli startup remove "$run_entry" >/dev/null && cli programs remove "$program" >/dev/null; then
+  wine reg query "$RUN" /v 数据 $view >/dev/null 2>&1 && check no "the Run entry left its place" || check ok
+  cli startup restore "$run_entry" >/dev/null && cli programs restore "$program" >/dev/null && check ok || check no "the entries come back"
+  wine reg export "$UNINSTALL" 'C:\tarnwick\tmp\programs-after.reg' /y $view >/dev/null 2>&1
+  wine reg export "$RUN" 'C:\tarnwick\tmp\run-after.reg' /y $view >/dev/null 2>&1
+  for k in programs run; do
+    cmp -s "$drive/tarnwick/tmp/$k-before.reg" "$drive/tarnwick/tmp/$k-after.reg" && check ok || check no "$k entry back byte for byte"
+  done
+else
+  check no "the managers list and remove entries named in any script ($run_entry | $program)"
+fi
+wine reg delete "$UNINSTALL\\Ёлка 数据" /f $view >/dev/null 2>&1 || true
+
 # A user whose profile folder is C:\users\Иван: the profile list names it. Where its folders
 # exist, the user shell folders that name them are not reported, as for a Latin name.
 PROFILES='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList'

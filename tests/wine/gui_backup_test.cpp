@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <fstream>
+#include <iterator>
 
 namespace tw::test::gui {
 namespace {
@@ -140,12 +142,18 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
     SetValue(registry, kCurrentUser, item, "Gamma", kRegBinary, B({0, 1, 2, 0xff}));
     SetValue(registry, kCurrentUser, item + "\\Sub", "Delta", kRegExpandSz, Str("%SystemRoot%\\d.dll"));
     std::string before = DumpBranch(registry, kCurrentUser, item);
+    // And a shortcut file the repair deleted, kept in the same backup.
+    const std::string shortcut = TestFolder() + "\\gui-backup-gone.lnk";
+    const std::string shortcutBytes("L\0\0\0 a shortcut's bytes \x01\xff", 26);
+    std::ofstream(shortcut, std::ios::binary) << shortcutBytes;
     ActivityLog log(system);
     std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\" + item, "KEY", ""}};
-    RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, TestFolder(), items);
+    RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, TestFolder(), items, {shortcut});
     ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
+    ASSERT_EQ(std::vector<bool>{true}, backup.filesSaved);
     DeleteSavedItems(registry, system, log, items, {}, backup, {});
     ASSERT_FALSE(KeyExists(registry, kCurrentUser, item));
+    ASSERT_TRUE(DeleteFileA(shortcut.c_str()));
 
     TarnwickRun run;
     ASSERT_TRUE(run.started());
@@ -170,7 +178,7 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
     // Choosing it fills the content list, every row ticked.
     HWND list = Control(manager, IDC_BACKUP_CONTENT);
     SelectComboItem(dates, 1);
-    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 6; }));
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 7; }));
     const std::string path = "HKEY_CURRENT_USER\\" + item;
     const std::pair<std::string, std::string> rows[] = {
         {"Key", path},
@@ -179,8 +187,9 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
         {"Value", path + " [Gamma]"},
         {"Key", path + "\\Sub"},
         {"Value", path + "\\Sub [Delta]"},
+        {"File", shortcut},
     };
-    for (int row = 0; row < 6; ++row) {
+    for (int row = 0; row < 7; ++row) {
         EXPECT_EQ(rows[row].first, ListText(list, row, 0)) << row;
         EXPECT_EQ(rows[row].second, ListText(list, row, 1)) << row;
         EXPECT_TRUE(ListChecked(list, row)) << row;
@@ -189,9 +198,9 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
 
     // "Deselect all" and "Select all", then one value unticked: the restore leaves just it out.
     Click(manager, IDC_DESELECT_ALL);
-    EXPECT_TRUE(WaitFor([&] { return !ListChecked(list, 0) && !ListChecked(list, 5); }));
+    EXPECT_TRUE(WaitFor([&] { return !ListChecked(list, 0) && !ListChecked(list, 6); }));
     Click(manager, IDC_SELECT_ALL);
-    EXPECT_TRUE(WaitFor([&] { return ListChecked(list, 0) && ListChecked(list, 5); }));
+    EXPECT_TRUE(WaitFor([&] { return ListChecked(list, 0) && ListChecked(list, 6); }));
     SetListChecked(list, 2, false);
     ASSERT_FALSE(ListChecked(list, 2));
     Click(manager, IDC_RESTORE_RUN);
@@ -199,6 +208,10 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
     EXPECT_EQ("(missing)", ValueText(registry, item, "Beta"));
     SetValue(registry, kCurrentUser, item, "Beta", kRegDword, B({7, 0, 0, 0}));
     EXPECT_EQ(before, DumpBranch(registry, kCurrentUser, item));
+    std::ifstream restored(shortcut, std::ios::binary);
+    EXPECT_EQ(shortcutBytes, std::string(std::istreambuf_iterator<char>(restored), {}));  // the shortcut, byte for byte
+    restored.close();
+    DeleteFileA(shortcut.c_str());
 
     // Removing the last repair backup through the picker.
     Click(manager, IDC_REMOVE_BACKUP);
