@@ -474,8 +474,15 @@ void CReportCtrl::Draw(HDC dc, const RECT& update)
         if (!emptyText_.empty()) {
             RECT band = ToRect(model_.EmptyTextRect());
             SetTextColor(dc, colours_[kWindowText]);
-            ui::DrawTextIn(dc, emptyText_, &band,
-                      DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+            // One line sits in the middle of the first row's height; a longer text wraps.
+            RECT firstRow = band;
+            firstRow.bottom = firstRow.top + (band.bottom - band.top) / ReportModel::kEmptyTextLines;
+            RECT measured = firstRow;
+            ui::DrawTextIn(dc, emptyText_, &measured, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            if (measured.right - measured.left <= band.right - band.left - 2 * ReportModel::kCellMargin)
+                ui::DrawTextIn(dc, emptyText_, &firstRow, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+            else
+                ui::DrawTextIn(dc, emptyText_, &band, DT_CENTER | DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
         return;
     }

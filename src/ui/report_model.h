@@ -211,6 +211,7 @@ public:
     static constexpr int kWheelDelta = 120;
     static constexpr int kDefaultWheelLines = 3;
     static constexpr const char* kEmptyText = "No Errors Found.";
+    static constexpr int kEmptyTextLines = 4;
 
     ReportModel();
 
