@@ -254,10 +254,17 @@ LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_LBUTTONUP: {
         mousePressed_ = false;
-        // The click this release makes (BN_CLICKED, sent from in here) is the pointer's.
-        releasing_ = true;
+        // The click this release makes (BN_CLICKED, sent from in here) is the pointer's,
+        // unless the release is one that BM_CLICK sends itself.
+        releasing_ = !programClick_;
         LRESULT result = DefSubclassProc(hwnd_, message, wParam, lParam);
         releasing_ = false;
+        return result;
+    }
+    case BM_CLICK: {
+        programClick_ = true;
+        LRESULT result = DefSubclassProc(hwnd_, message, wParam, lParam);
+        programClick_ = false;
         return result;
     }
     case WM_KILLFOCUS:

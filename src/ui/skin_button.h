@@ -42,7 +42,7 @@ public:
 
     bool hovering() const { return hovering_; }
     // True while the button reports a click made by releasing the pointer's button on it
-    // (not one of the keyboard or of BM_CLICK).
+    // (not one of the keyboard, nor BM_CLICK's, though it presses and releases the same way).
     bool releasingPointer() const { return releasing_; }
 
 private:
@@ -65,6 +65,7 @@ private:
     bool hovering_ = false;
     bool mousePressed_ = false;
     bool releasing_ = false;
+    bool programClick_ = false;  // inside BM_CLICK, which presses and releases by itself
     bool useHandCursor_ = true;
     UniqueCursor handCursor_;
     HWND tooltip_ = nullptr;
