@@ -129,6 +129,12 @@ bool ResultsDialog::OnNotify(int id, NMHDR* header, LRESULT* result)
 {
     if (id != kResultsList)
         return false;
+    if (static_cast<int>(header->code) == kReportGetRowTip) {
+        auto& request = *reinterpret_cast<ReportTipRequest*>(header);
+        request.text = model_.RowTip(request.note.row);
+        *result = 0;
+        return true;
+    }
     const auto& n = *reinterpret_cast<const ReportNotification*>(header);
     switch (static_cast<int>(header->code)) {
     case kReportDrawPreview:

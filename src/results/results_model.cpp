@@ -96,6 +96,13 @@ std::string JoinLabels(const std::vector<std::string>& labels)
 
 }  // namespace
 
+std::string ResultsModel::RowTip(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+        return "";
+    return rows_[static_cast<std::size_t>(row)].description;
+}
+
 std::string ResultsModel::TitleLine() const
 {
     if (coverage_.complete)

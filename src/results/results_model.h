@@ -102,6 +102,10 @@ public:
     // The page's title line: empty after a finished scan, "Scanning aborted: ..." otherwise.
     std::string TitleLine() const;
 
+    // The whole text of a row for its tooltip: what its preview shows, of which a long key
+    // path or value is cut short there. Empty for no such row.
+    std::string RowTip(int row) const;
+
     const std::vector<ResultsRow>& rows() const { return rows_; }
     bool detailView() const { return detailView_; }
     bool shortcutView() const { return shortcutView_; }

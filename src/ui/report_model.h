@@ -36,6 +36,7 @@ enum ReportNotificationCode : int {
     kReportRowDeleting = -2055,
     kReportKeyDown = -2059,            // claimable
     kReportRightButtonDown = -2061,    // claimable
+    kReportGetRowTip = -2062,          // a ReportTipRequest: the owner may give a row's tooltip
 };
 
 // What a point hits.

@@ -318,5 +318,22 @@ TEST_F(Results, AfterAnAbortTheViewerSaysWhatWasScannedAndNeverNoErrorsFound)
     EXPECT_EQ("", finished.TitleLine());
 }
 
+TEST_F(Results, ARowsTipHoldsItsWholePathAndValueHoweverLong)
+{
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+                            "a-program-with-a-rather-long-name-that-fills-the-row.exe";
+    const std::string value = "C:\\Program Files\\Some Vendor With A Long Name\\Some Product Of Theirs\\"
+                              "version 12.3.4567\\bin\\the-missing-file-name.exe";
+    Add("Applications Path", key, "(Default)", value);
+    Open();
+    ASSERT_EQ(1u, view.shown.size());
+    EXPECT_EQ(view.shown[0].description, model->RowTip(0));
+    model->OnDoubleClick(0);
+    ASSERT_EQ(1u, view.shown.size());
+    EXPECT_EQ("Key Path: " + key + "\nKey Name: (Default)\nKey Value: " + value, model->RowTip(0));
+    EXPECT_EQ("", model->RowTip(1));
+    EXPECT_EQ("", model->RowTip(-1));
+}
+
 }  // namespace
 }  // namespace tw::test
