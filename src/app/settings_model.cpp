@@ -92,11 +92,14 @@ long SettingsModel::SaveOptions()
 {
     KeyHandle machine(registry_);
     // A new copy has no key yet (the removed-entry store makes it too, when it first keeps
-    // an entry): without it an option ticked would not survive the run.
-    long status = registry_.CreateKey(kLocalMachine, kMachineOptionsKey, machine.Put());
+    // an entry): without it an option ticked would not survive the run. Two options off
+    // read the same from no key at all, so then none is made.
+    bool anyOn = settings_.scanOnStartup || settings_.restoreFromLatestBackup;
+    long status = anyOn ? registry_.CreateKey(kLocalMachine, kMachineOptionsKey, machine.Put())
+                        : registry_.OpenKeyEx(kLocalMachine, kMachineOptionsKey, 0, kKeyAllAccess, machine.Put());
     if (status != kSuccess) {
         machine.Release();
-        return status;
+        return anyOn || status != kErrorFileNotFound ? status : kSuccess;
     }
     long first = WriteOption(machine.get(), kScanOnStartupValue, settings_.scanOnStartup);
     long second = WriteOption(machine.get(), kRestoreBackupValue, settings_.restoreFromLatestBackup);

@@ -48,7 +48,8 @@ public:
     // the fourteen sections, creating the per-user keys. Returns SaveOptions' status.
     long Save();
     // Writes the two options into HKLM\SOFTWARE\Tarnwick, making the key when it does not
-    // exist yet; the status of the first write that failed (5 without the rights), else 0.
+    // exist yet and an option is on; the status of the first step that failed (5 without
+    // the rights), else 0.
     long SaveOptions();
 
     Settings& settings() { return settings_; }

@@ -145,6 +145,16 @@ TEST(SettingsModel, OnANewCopySavingMakesTheMachineKeyAndTheOptionsAreKept)
     EXPECT_TRUE(next.settings().restoreFromLatestBackup);
 }
 
+TEST(SettingsModel, WithBothOptionsOffANewCopyGetsNoMachineKey)
+{
+    MemoryRegistry registry;
+    SettingsModel model(registry, "Tarnwick", "Tarnwick");
+    model.Load();
+    EXPECT_EQ(kSuccess, model.Save());
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Tarnwick"));
+    EXPECT_TRUE(KeyExists(registry, kCurrentUser, kSectionKey));
+}
+
 TEST(SettingsModel, AMachineKeyThatCannotBeWrittenIsReportedAndTheSectionsAreStillKept)
 {
     MemoryRegistry registry;
