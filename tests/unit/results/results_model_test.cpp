@@ -324,7 +324,7 @@ TEST_F(Results, ARowsTipHoldsItsWholePathAndValueHoweverLong)
                             "a-program-with-a-rather-long-name-that-fills-the-row.exe";
     const std::string value = "C:\\Program Files\\Some Vendor With A Long Name\\Some Product Of Theirs\\"
                               "version 12.3.4567\\bin\\the-missing-file-name.exe";
-    Add("Applications Path", key, "(Default)", value);
+    Add("Application Paths", key, "(Default)", value);
     Open();
     ASSERT_EQ(1u, view.shown.size());
     EXPECT_EQ(view.shown[0].description, model->RowTip(0));
