@@ -55,10 +55,11 @@ void UpdateCellTip(HWND list, CellTips& tips, int x, int y)
     tool.hwnd = list;
     tool.uId = ListView::kCellTipTool;
     tips.text = row >= 0 ? CutText(list, row, column, &tool.rect) : std::string();
-    // Lines as wide as the list: a long path wraps instead of running off the screen.
+    // Lines that end where the list does (the tip opens at the pointer): a long path wraps
+    // instead of running off the window.
     RECT client{};
     GetClientRect(list, &client);
-    SendMessageA(tips.tooltip, TTM_SETMAXTIPWIDTH, 0, std::max<LONG>(client.right, 200));
+    SendMessageA(tips.tooltip, TTM_SETMAXTIPWIDTH, 0, std::max<LONG>(client.right - x, 240));
     SendMessageA(tips.tooltip, TTM_POP, 0, 0);
     SendMessageA(tips.tooltip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
     tool.lpszText = tips.text.data();

@@ -256,11 +256,11 @@ void CReportCtrl::UpdateRowTip(int x, int y)
         tipToolAdded_ = SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
         SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));  // time to read it
     }
-    // Lines as wide as the list: a long path wraps under the row instead of running off the
-    // screen.
+    // Lines that end where the list does (the tip opens at the pointer): a long path wraps
+    // under the row instead of running off the window.
     RECT client{};
     GetClientRect(hwnd_, &client);
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, std::max<LONG>(client.right, 200));
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, std::max<LONG>(client.right - x, 240));
     SendMessageA(tooltip_, TTM_POP, 0, 0);
     SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
     tool.lpszText = tipText_.data();

@@ -484,9 +484,9 @@ TEST_F(GuiScanTest, ALongPathInADetailRowIsReadableInFullInItsTooltip)
     ClickCell(list, FindRow(ReportRows(list), "Startup Programs"), 1, true);
     ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 1 && ReportRows(list)[0].text == "Error 1 Description:"; }));
     // The pointer comes to rest on the row.
-    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, 0, 2);
+    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, 0, 1);
     ASSERT_NE(-1, at);
-    POINT p{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at)) + 20};
+    POINT p{40, static_cast<short>(HIWORD(at)) + 20};  // on the preview's left, under the row's first line
     ClientToScreen(list, &p);
     SetCursorPos(p.x - 5, p.y);
     SetCursorPos(p.x, p.y);
