@@ -170,8 +170,11 @@ bool MainDialog::OnCommand(int id, int code, HWND control)
     }
     if (code != BN_CLICKED || !control)
         return false;
-    if (IsCheckBox(id))
+    if (IsCheckBox(id)) {
+        if (model_ && (id == IDC_CHK_SCAN_ON_LOAD || id == IDC_CHK_RESTORE_LATEST))
+            model_->OnOptionClicked();
         return false;
+    }
     return model_ && model_->OnCommand(id);
 }
 
@@ -376,6 +379,11 @@ void MainDialog::Minimize()
 void MainDialog::EndProgram()
 {
     EndDialog(0);
+}
+
+void MainDialog::ShowMessage(const std::string& text)
+{
+    MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
 }
 
 }  // namespace tw

@@ -46,6 +46,7 @@ private:
     bool IsChecked(int id) override;
     void Minimize() override;
     void EndProgram() override;
+    void ShowMessage(const std::string& text) override;
 
     void SetUpButtons();
     void AddTrayIcon();

@@ -234,6 +234,20 @@ void MainWindowModel::OnShown()
     StartScan();
 }
 
+void MainWindowModel::OnOptionClicked()
+{
+    if (!view_)
+        return;
+    Settings& s = settings_.settings();
+    s.scanOnStartup = view_->IsChecked(IDC_CHK_SCAN_ON_LOAD);
+    s.restoreFromLatestBackup = view_->IsChecked(IDC_CHK_RESTORE_LATEST);
+    long status = settings_.SaveOptions();
+    if (status != kSuccess && !optionsFailureTold_) {
+        optionsFailureTold_ = true;
+        view_->ShowMessage(OptionsNotSavedText(status));
+    }
+}
+
 void MainWindowModel::OnDestroy()
 {
     if (!view_)
@@ -243,6 +257,16 @@ void MainWindowModel::OnDestroy()
     s.restoreFromLatestBackup = view_->IsChecked(IDC_CHK_RESTORE_LATEST);
     s.sections = SelectionFromCheckBoxes();
     settings_.Save();
+}
+
+std::string HelpPageNotOpenedText(const std::string& systemText, const std::string& path)
+{
+    std::string reason = systemText;
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
+        reason.pop_back();
+    if (reason.empty())
+        reason = "No program opens it.";
+    return "The help page could not be opened: " + reason + "\n\nIt is " + path;
 }
 
 }  // namespace tw

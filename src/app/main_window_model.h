@@ -34,6 +34,8 @@ public:
     virtual void Minimize() = 0;
     // Ends the main window's modal loop, which ends the program.
     virtual void EndProgram() = 0;
+    // A message box with an OK button, owned by the window.
+    virtual void ShowMessage(const std::string& text) = 0;
 };
 
 class MainWindowModel {
@@ -53,6 +55,9 @@ public:
     void Initialise(MainWindowView& view);
     // A button of the window was pressed; false when the id is not one of its commands.
     bool OnCommand(int id);
+    // One of the two option boxes was clicked: the options are kept at once, so that a key
+    // that cannot be written is told while the user looks at them (once a run).
+    void OnOptionClicked();
     // The window is shown; the first time, a pending start-up scan starts.
     void OnShown();
     // The window is being destroyed: the check boxes are saved.
@@ -86,6 +91,7 @@ private:
     MainWindowView* view_ = nullptr;
     MainPage page_ = MainPage::None;
     bool scanPending_ = false;
+    bool optionsFailureTold_ = false;
 };
 
 }  // namespace tw

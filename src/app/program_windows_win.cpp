@@ -10,10 +10,50 @@
 #include "pages/process_list_dialog.h"
 #include "ui/hyperlink.h"
 
+#include <shellapi.h>
+
 #include <string>
 
 namespace tw {
 namespace {
+
+// ShellExecute's answers at or below 32 as system error codes.
+DWORD ShellErrorCode(INT_PTR result)
+{
+    switch (result) {
+    case 0:
+    case SE_ERR_OOM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case SE_ERR_FNF:
+        return ERROR_FILE_NOT_FOUND;
+    case SE_ERR_PNF:
+        return ERROR_PATH_NOT_FOUND;
+    case SE_ERR_ACCESSDENIED:
+        return ERROR_ACCESS_DENIED;
+    case SE_ERR_SHARE:
+        return ERROR_SHARING_VIOLATION;
+    case SE_ERR_DLLNOTFOUND:
+        return ERROR_DLL_NOT_FOUND;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+        return ERROR_DDE_FAIL;
+    default:  // SE_ERR_NOASSOC, SE_ERR_ASSOCINCOMPLETE and the rest
+        return ERROR_NO_ASSOCIATION;
+    }
+}
+
+std::string SystemErrorText(DWORD code)
+{
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
+    if (text)
+        LocalFree(text);
+    return result;
+}
 
 class ProgramWindows final : public WindowEntryPoints {
 public:
@@ -56,8 +96,16 @@ public:
     void OpenHelpPage() override
     {
         Win32System system;
-        // Not checked: a missing browser is the shell's to report.
-        CHyperLink::GoToAddress(JoinPath(ProgramFolder(system), kHelpFileName), SW_SHOWNORMAL);
+        std::string path = JoinPath(ProgramFolder(system), kHelpFileName);
+        // A page that is missing would be handed to the browser fallback, which shows nothing.
+        INT_PTR result = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES
+                             ? SE_ERR_FNF
+                             : CHyperLink::GoToAddress(path, SW_SHOWNORMAL);
+        if (result > 32)
+            return;
+        // The window in front (the main window or a page) owns the message.
+        MessageBoxA(GetActiveWindow(), HelpPageNotOpenedText(SystemErrorText(ShellErrorCode(result)), path).c_str(),
+                    "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
     }
     void PruneOrphanFullBackups() override
     {

@@ -82,26 +82,37 @@ void SettingsModel::Load()
     settings_.scanOnStartup = ReadOption(machine.get(), kScanOnStartupValue);
 }
 
-void SettingsModel::WriteOption(const char* valueName, bool on)
+long SettingsModel::WriteOption(HKey key, const char* valueName, bool on)
 {
-    KeyHandle machine(registry_);
-    // The key belongs to the removed-entry store, which makes it; without it nothing is kept.
-    if (registry_.OpenKeyEx(kLocalMachine, kMachineOptionsKey, 0, kKeyAllAccess, machine.Put()) != kSuccess) {
-        machine.Release();
-        return;
-    }
     const std::uint8_t text[2] = {static_cast<std::uint8_t>(on ? '1' : '0'), 0};
-    registry_.SetValueEx(machine.get(), valueName, 0, kRegSz, text, sizeof text);
+    return registry_.SetValueEx(key, valueName, 0, kRegSz, text, sizeof text);
 }
 
-void SettingsModel::Save()
+long SettingsModel::SaveOptions()
 {
-    WriteOption(kScanOnStartupValue, settings_.scanOnStartup);
-    WriteOption(kRestoreBackupValue, settings_.restoreFromLatestBackup);
+    KeyHandle machine(registry_);
+    // A new copy has no key yet (the removed-entry store makes it too, when it first keeps
+    // an entry): without it an option ticked would not survive the run. Two options off
+    // read the same from no key at all, so then none is made.
+    bool anyOn = settings_.scanOnStartup || settings_.restoreFromLatestBackup;
+    long status = anyOn ? registry_.CreateKey(kLocalMachine, kMachineOptionsKey, machine.Put())
+                        : registry_.OpenKeyEx(kLocalMachine, kMachineOptionsKey, 0, kKeyAllAccess, machine.Put());
+    if (status != kSuccess) {
+        machine.Release();
+        return anyOn || status != kErrorFileNotFound ? status : kSuccess;
+    }
+    long first = WriteOption(machine.get(), kScanOnStartupValue, settings_.scanOnStartup);
+    long second = WriteOption(machine.get(), kRestoreBackupValue, settings_.restoreFromLatestBackup);
+    return first != kSuccess ? first : second;
+}
+
+long SettingsModel::Save()
+{
+    long options = SaveOptions();
     KeyHandle key(registry_);
     if (registry_.CreateKey(kCurrentUser, SectionKeyPath().c_str(), key.Put()) != kSuccess) {
         key.Release();
-        return;
+        return options;
     }
     for (ScanSection section : SectionsInSaveOrder()) {
         std::uint32_t v = settings_.sections[static_cast<std::size_t>(section)] ? 1 : 0;
@@ -109,6 +120,17 @@ void SettingsModel::Save()
         // The table's names are literals, so their views end in a NUL.
         registry_.SetValueEx(key.get(), SectionInfoOf(section).settingsValue.data(), 0, kRegDword, data, sizeof data);
     }
+    return options;
+}
+
+std::string OptionsNotSavedText(long status)
+{
+    std::string text = "The options could not be saved: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwick cannot be written";
+    if (status == kErrorAccessDenied)
+        text += " without administrator rights";
+    else
+        text += " (error " + std::to_string(status) + ")";
+    return text + ". They apply until Tarnwick is closed.";
 }
 
 }  // namespace tw

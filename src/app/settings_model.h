@@ -32,6 +32,9 @@ struct Settings {
 // An option is on exactly when its stored text begins with '1'.
 bool OptionTextIsOn(const std::uint8_t* data, std::size_t size);
 
+// What the main window says when an option ticked cannot be kept (status: the registry's).
+std::string OptionsNotSavedText(long status);
+
 class SettingsModel {
 public:
     // settingsKey names the per-user key below Software (the application sets "Tarnwick");
@@ -41,9 +44,13 @@ public:
     // Reads the fourteen sections (missing or malformed values read as selected), then the
     // two options (a missing key or value reads as off).
     void Load();
-    // Writes scanonstartup, restorebackopt (only into an existing machine key, which is
-    // never created here), then the fourteen sections, creating the per-user keys.
-    void Save();
+    // Writes scanonstartup, restorebackopt (making the machine key on a new copy), then
+    // the fourteen sections, creating the per-user keys. Returns SaveOptions' status.
+    long Save();
+    // Writes the two options into HKLM\SOFTWARE\Tarnwick, making the key when it does not
+    // exist yet and an option is on; the status of the first step that failed (5 without
+    // the rights), else 0.
+    long SaveOptions();
 
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
@@ -53,7 +60,7 @@ public:
 private:
     bool ReadSection(HKey key, const char* valueName);
     bool ReadOption(HKey key, const char* valueName);
-    void WriteOption(const char* valueName, bool on);
+    long WriteOption(HKey key, const char* valueName, bool on);
 
     Registry& registry_;
     std::string settingsKey_;

@@ -6,6 +6,8 @@
 
 #include "app/settings_model.h"
 
+#include <string>
+
 namespace tw {
 
 class WindowEntryPoints {
@@ -24,6 +26,10 @@ public:
     // Removes full-backup folders that no catalogue entry names any more (start-up).
     virtual void PruneOrphanFullBackups() = 0;
 };
+
+// What the user is told when the help page does not open: the system's reason and the
+// page's path, so that it can be opened by hand.
+std::string HelpPageNotOpenedText(const std::string& systemText, const std::string& path);
 
 enum BackupManagerMode : int { kBackupRestorePage = 0, kBackupFullPage = 1 };
 

@@ -155,6 +155,11 @@ void ResBackup::Apply(const ManagerOutcome& outcome)
         ShowPage();
     for (const std::string& text : outcome.messages)
         ShowMessage(text);
+    if (!outcome.question.empty()) {
+        int answer = MessageBoxA(hwnd(), outcome.question.c_str(), backup_text::kCaption, MB_YESNO | MB_ICONQUESTION);
+        Apply(model_.ConfirmRemove(answer == IDYES));
+        return;
+    }
     if (!outcome.close)
         return;
     if (outcome.endProgram)

@@ -3,6 +3,15 @@
 #include "backup/backup_messages.h"
 
 namespace tw {
+namespace {
+
+bool EndsWithFileName(const std::string& path, const std::string& name)
+{
+    return path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+           path[path.size() - name.size() - 1] == '\\';
+}
+
+}  // namespace
 
 BackupManagerModel::BackupManagerModel(Registry& registry, System& system, std::string programFolder, int mode)
     : registry_(registry),
@@ -113,10 +122,35 @@ SelectBackupModel BackupManagerModel::MakeFullRestorePicker()
 
 ManagerOutcome BackupManagerModel::FinishRemove(bool ok, const std::string& name)
 {
-    if (!ok || name.empty())
+    ManagerOutcome outcome;
+    pendingRemove_.clear();
+    if (!ok)
+        return outcome;
+    if (name.empty()) {
+        outcome.messages.push_back(backup_text::kNoDateChosen);
+        return outcome;
+    }
+    // The date the user chose it by; the name where the list has none (it changed meanwhile).
+    pendingRemoveDate_ = name;
+    for (const DateListItem& item : dateItems_)
+        if (item.data >= 0 && std::size_t(item.data) < paths_.size() &&
+            EndsWithFileName(paths_[std::size_t(item.data)], name))
+            pendingRemoveDate_ = item.text;
+    pendingRemove_ = name;
+    outcome.question = backup_text::RemoveQuestion(pendingRemoveDate_);
+    return outcome;
+}
+
+ManagerOutcome BackupManagerModel::ConfirmRemove(bool yes)
+{
+    std::string name = std::move(pendingRemove_);
+    pendingRemove_.clear();
+    if (!yes || name.empty())
         return {};
-    RemoveBackup(system_, programFolder_, name);
-    return ListBackups();
+    bool removed = RemoveBackup(system_, programFolder_, name);
+    ManagerOutcome outcome = ListBackups();
+    outcome.messages.insert(outcome.messages.begin(), backup_text::RemovedText(pendingRemoveDate_, removed));
+    return outcome;
 }
 
 ManagerOutcome BackupManagerModel::OnToolbar(int id)

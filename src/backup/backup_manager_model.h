@@ -26,6 +26,9 @@ struct ManagerOutcome {
     int pageRequest = 0;
     bool endProgram = false;
     std::vector<std::string> messages;
+    // A question to answer Yes or No after the messages (the removal's); the answer goes to
+    // ConfirmRemove.
+    std::string question;
     // What the window redraws: the date list (with its placeholder selected), the content
     // rows, the page shown.
     bool datesChanged = false;
@@ -66,9 +69,13 @@ public:
     void DeselectAll();
     // "Restore specified Registry Backup".
     ManagerOutcome Restore();
-    // The remove button: the picker to show, then what it returned.
+    // The remove button: the picker to show, then what it returned: with a date chosen, the
+    // question naming it ("Remove the backup of ...? It cannot be undone."); with none, a
+    // message saying so.
     SelectBackupModel MakeRemovePicker() const;
     ManagerOutcome FinishRemove(bool ok, const std::string& name);
+    // The answer to that question: Yes removes the backup, says so and lists again.
+    ManagerOutcome ConfirmRemove(bool yes);
 
     // ---- full-backup page
     void SetFullBackupChoice(FullBackupChoice choice) { choice_ = choice; }
@@ -99,6 +106,8 @@ private:
     int selectedItem_ = 0;
     int lastSeenData_ = -1;
     std::vector<ContentRow> rows_;
+    std::string pendingRemove_;
+    std::string pendingRemoveDate_;
 };
 
 }  // namespace tw

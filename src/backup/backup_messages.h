@@ -2,6 +2,7 @@
 // place so that the windows and the command line say the same thing.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,15 @@ inline constexpr const char* kRemoveText =
     "This option allows you to remove any backups that you have previously saved. You can remove backups you "
     "no longer need to save hard drive space, or simple to keep the most recent backups available for your use.";
 inline constexpr const char* kPickerGroupLabel = "Select Backup Date:";
+inline constexpr const char* kNoDateChosen = "No date was chosen, so no backup was removed.";
+inline std::string RemoveQuestion(std::string_view date)
+{
+    return "Remove the backup of " + std::string(date) + "? It cannot be undone.";
+}
+inline std::string RemovedText(std::string_view date, bool removed)
+{
+    return "The backup of " + std::string(date) + (removed ? " is removed." : " could not be removed.");
+}
 
 // Full backups.
 inline constexpr const char* kFullRestoreTitle = "Full Registry Backup";
@@ -44,6 +54,19 @@ inline constexpr const char* kCreatedDone = "Full registry backup is created.";
 inline constexpr const char* kRestoredDone = "Full registry backup was restored.";
 inline constexpr const char* kNotCreated = "Full registry backup could not be created.";
 inline constexpr const char* kNotRestoredFully = "Full registry backup was not completely restored.";
+inline constexpr const char* kCreateCancelled = "Full registry backup was cancelled. No backup was kept.";
+inline constexpr const char* kRestoreCancelled =
+    "Full registry backup restore was cancelled. The registry is only partly restored.";
+// A backup made without the keys that could not be read says how many, and where the log
+// names them.
+inline std::string KeysLeftOutText(std::size_t keys, std::string_view logPath)
+{
+    std::string text = std::to_string(keys) + (keys == 1 ? " key" : " keys") +
+                       " could not be read and " + (keys == 1 ? "is" : "are") + " not in the backup.";
+    if (!logPath.empty())
+        text += "\nThe activity log names each one:\n" + std::string(logPath);
+    return text;
+}
 inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
 inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
 

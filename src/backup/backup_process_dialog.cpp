@@ -1,6 +1,7 @@
 #include "backup/backup_process_dialog.h"
 
 #include "backup/backup_messages.h"
+#include "log/process_log.h"
 
 #include "../../resources/resource.h"
 
@@ -41,10 +42,19 @@ void BackupProcess::Complete()
 {
     job_.Wait();
     KillTimer(hwnd(), kProgressTimer);
-    const char* text = model_.Complete(job_.succeeded());
-    SendMessageA(Item(IDC_PROCESS_BAR), PBM_SETPOS, static_cast<WPARAM>(model_.position()), 0);
-    MessageBoxA(hwnd(), text, backup_text::kCaption, MB_OK);
+    std::string text = model_.Complete(job_, ProcessActivityLog().path());
+    ShowFullBar();
+    MessageBoxA(hwnd(), text.c_str(), backup_text::kCaption, MB_OK);
     EndDialog(IDOK);
+}
+
+void BackupProcess::ShowFullBar()
+{
+    // The bar is drawn full before the message comes: a bar that creeps by steps would
+    // otherwise still stand where the last tick left it behind "created".
+    HWND bar = Item(IDC_PROCESS_BAR);
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(model_.position()), 0);
+    RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 void BackupProcess::AskToCancel()
@@ -56,6 +66,12 @@ void BackupProcess::AskToCancel()
     asking_ = false;
     if (answer == IDYES && model_.ConfirmCancel(job_)) {
         KillTimer(hwnd(), kProgressTimer);
+        finishPending_ = false;
+        // Told once the worker has stopped (at its next key) and the backup is gone.
+        SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        job_.Wait();
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        MessageBoxA(hwnd(), model_.cancelledText(), backup_text::kCaption, MB_OK);
         EndDialog(-1);
         return;
     }

@@ -26,6 +26,7 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool* handled) override;
 
     void Complete();
+    void ShowFullBar();
     void AskToCancel();
 
     static constexpr UINT_PTR kProgressTimer = 1;

@@ -136,14 +136,19 @@ void FullBackupJob::Work()
         RemoveFullBackupFolder(system_, plan_.backupFolder);
     }
     bool finished = false;
+    bool cancelled = false;
     {
         std::lock_guard lock(stateMutex_);
         if (state_ == State::Working) {
             state_ = State::Completed;
             finished = true;
         }
+        cancelled = state_ == State::Cancelled;
         running_.store(false);
     }
+    // A cancelled creation leaves nothing: its catalogue entry went when it was cancelled.
+    if (cancelled && plan_.mode == FullBackupMode::Create)
+        RemoveFullBackupFolder(system_, plan_.backupFolder);
     if (finished && onFinished_)
         onFinished_();
 }
@@ -169,15 +174,23 @@ const char* FullBackupCompletionText(FullBackupMode mode, bool succeeded)
 
 bool FullBackupJob::Cancel()
 {
+    bool running = false;
     {
         std::lock_guard lock(stateMutex_);
-        if (state_ != State::Working || !running_.load())
+        bool justFinished = state_ == State::Completed && plan_.mode == FullBackupMode::Create;
+        running = state_ == State::Working && running_.load();
+        if (!running && !justFinished)
             return false;
         state_ = State::Cancelled;
     }
-    registry_.Cancel();
+    if (running)
+        registry_.Cancel();  // the worker removes the folder on its way out
     if (plan_.mode == FullBackupMode::Create)
-        system_.RemoveFile(plan_.catalogueFile);
+        system_.RemoveFile(plan_.catalogueFile);  // at once: the backup is no longer offered
+    if (!running) {
+        Wait();
+        RemoveFullBackupFolder(system_, plan_.backupFolder);
+    }
     return true;
 }
 
@@ -185,6 +198,15 @@ void FullBackupJob::Wait()
 {
     if (worker_.joinable())
         worker_.join();
+}
+
+std::string FullBackupCompletionMessage(FullBackupMode mode, bool succeeded, std::size_t skippedKeys,
+                                        std::string_view logPath)
+{
+    std::string text = FullBackupCompletionText(mode, succeeded);
+    if (mode == FullBackupMode::Create && succeeded && skippedKeys > 0)
+        text += "\n" + backup_text::KeysLeftOutText(skippedKeys, logPath);
+    return text;
 }
 
 const char* BackupProcessModel::statusText() const
@@ -206,6 +228,18 @@ const char* BackupProcessModel::Complete(bool succeeded)
     completed_ = true;
     position_ = 100;
     return FullBackupCompletionText(mode_, succeeded);
+}
+
+std::string BackupProcessModel::Complete(const FullBackupJob& job, std::string_view logPath)
+{
+    bool succeeded = job.succeeded();
+    Complete(succeeded);
+    return FullBackupCompletionMessage(mode_, succeeded, job.skippedKeys(), logPath);
+}
+
+const char* BackupProcessModel::cancelledText() const
+{
+    return mode_ == FullBackupMode::Create ? backup_text::kCreateCancelled : backup_text::kRestoreCancelled;
 }
 
 const char* BackupProcessModel::cancelQuestion() const

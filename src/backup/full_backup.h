@@ -8,8 +8,9 @@
 // cancel rule; the job (`FullBackupJob`) owns the worker. Cancel is cooperative: the worker
 // reads and writes the registry through a CancellableRegistry, which stops answering when
 // cancelled, so the snapshot code unwinds at the next key and the thread ends on its own. A
-// cancelled creation deletes its catalogue file at once; its half-written folder goes at the
-// next start (PruneOrphanFullBackups).
+// cancelled creation deletes its catalogue file at once and its half-written folder as the
+// worker ends (what a worker killed with the program leaves, PruneOrphanFullBackups removes
+// at the next start); the window says it was cancelled once the worker has ended.
 //
 // A backup is only left in the catalogue when it is whole: one whose catalogue file or folder
 // cannot be made is not started, and one whose snapshot file could not be written in full is
@@ -80,6 +81,10 @@ std::unique_ptr<FullBackupSteps> MakeSnapshotSteps(System& system, ActivityLog* 
 
 // The text the progress window ends with: created / restored, or that it was not.
 const char* FullBackupCompletionText(FullBackupMode mode, bool succeeded);
+// The whole completion message: that text and, for a backup made without keys that could
+// not be read, how many and where the activity log (at `logPath`) names them.
+std::string FullBackupCompletionMessage(FullBackupMode mode, bool succeeded, std::size_t skippedKeys,
+                                        std::string_view logPath);
 
 class FullBackupJob {
 public:
@@ -98,8 +103,11 @@ public:
     void RunHere();
     bool IsRunning() const { return running_.load(); }
     State state() const;
-    // Cancel confirmed by the user: true when a worker was running and has been told to
-    // stop (creation: the catalogue file is deleted at once); false when it had ended.
+    // Cancel confirmed by the user: true when the work is cancelled. A running worker is
+    // told to stop (it stops at the next key); a creation loses its catalogue file at once
+    // and its folder as the worker ends. A creation whose worker finished while the user was
+    // answering is removed the same way: the user asked for no backup. False when there is
+    // nothing to cancel (a restore already over, a job never started, one cancelled).
     bool Cancel();
     // Waits for the worker thread to end.
     void Wait();
@@ -146,11 +154,16 @@ public:
     int position() const { return position_; }
     // The worker's completion: the bar goes to 100 and this message is shown.
     const char* Complete(bool succeeded);
+    // The job's completion: the bar goes to 100; the whole message to show.
+    std::string Complete(const FullBackupJob& job, std::string_view logPath);
     bool completed() const { return completed_; }
     // The question the "Cancel" button asks (caption "Warning", Yes and No).
     const char* cancelQuestion() const;
-    // The user answered Yes: stops a running job. True when the window then ends with -1.
+    // The user answered Yes: stops a running job. True when the window then ends with -1,
+    // after telling cancelledText().
     bool ConfirmCancel(FullBackupJob& job);
+    // "Full registry backup was cancelled. No backup was kept." (or the restore's text).
+    const char* cancelledText() const;
 
 private:
     FullBackupMode mode_;

@@ -78,6 +78,8 @@ BOOL ProcessListDialog::OnInitDialog()
     SetTimer(hwnd(), kProgressTimer, kProgressPeriod, nullptr);
     progressTimer_ = true;
     SetTimer(hwnd(), kRowsTimer, kRowsPeriod, nullptr);
+    // The page opens where "Scan now" was: a double click's second half must not abort.
+    model_->PageShownAt(GetTickCount());
     return TRUE;
 }
 
@@ -134,6 +136,9 @@ bool ProcessListDialog::OnCommand(int id, int code, HWND control)
     if (code != BN_CLICKED)
         return false;
     ShowRows();
+    for (const SkinButton& button : buttons_)
+        if (button.hwnd() == control && button.releasingPointer())
+            return model_->OnPointerClick(id, static_cast<std::uint32_t>(GetMessageTime()), GetDoubleClickTime());
     return model_->OnCommand(id);
 }
 
@@ -187,7 +192,8 @@ ResultsOutcome ProcessListDialog::OpenResults()
 {
     ShowRows();
     return RunResultsDialog(host(), hwnd(), model_->driver().engine().problems(),
-                            model_->driver().shortcuts().brokenList, *model_);
+                            model_->driver().shortcuts().brokenList, *model_,
+                            CoverageFromRows(progress_.Rows(), model_->scanComplete()));
 }
 
 void ProcessListDialog::EndPage(int pageRequest)

@@ -26,14 +26,16 @@ constexpr DWORD kListStyle = 0x50010040;  // a visible child with a tab stop, ro
 }  // namespace
 
 ResultsDialog::ResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
-                             std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page)
-    : PageDialog(IDD_RESULTS, host, kSkinId, RGB(1, 255, 1)), owner_(owner), model_(problems, shortcuts, page)
+                             std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page, ScanCoverage coverage)
+    : PageDialog(IDD_RESULTS, host, kSkinId, RGB(1, 255, 1)),
+      owner_(owner),
+      model_(problems, shortcuts, page, std::move(coverage))
 {
 }
 
 BOOL ResultsDialog::OnInitDialog()
 {
-    SetUpPage("");
+    SetUpPage(model_.TitleLine());
     const struct {
         int id, normal, hot;
         const char* tip;
@@ -58,6 +60,7 @@ BOOL ResultsDialog::OnInitDialog()
         list_.DefineColumn(c, column);
         list_.ShowColumn(c, c);
     }
+    list_.SetEmptyText(model_.EmptyText());
     list_.DeleteAllItems();
     model_.Open(*this);
     return TRUE;
@@ -126,6 +129,12 @@ bool ResultsDialog::OnNotify(int id, NMHDR* header, LRESULT* result)
 {
     if (id != kResultsList)
         return false;
+    if (static_cast<int>(header->code) == kReportGetRowTip) {
+        auto& request = *reinterpret_cast<ReportTipRequest*>(header);
+        request.text = model_.RowTip(request.note.row);
+        *result = 0;
+        return true;
+    }
     const auto& n = *reinterpret_cast<const ReportNotification*>(header);
     switch (static_cast<int>(header->code)) {
     case kReportDrawPreview:
@@ -194,10 +203,10 @@ int ResultsDialog::OpenBackupManager()
 }
 
 ResultsOutcome RunResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
-                                std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page)
+                                std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page, ScanCoverage coverage)
 {
     OwnerHost ownerHost(host, owner);
-    ResultsDialog viewer(ownerHost, owner, problems, shortcuts, page);
+    ResultsDialog viewer(ownerHost, owner, problems, shortcuts, page, std::move(coverage));
     viewer.DoModal();
     return viewer.outcome();
 }

@@ -15,7 +15,7 @@ class ResultsDialog final : public PageDialog, private ResultsView {
 public:
     // `owner` is the scan progress page: the viewer takes its place and gives it back.
     ResultsDialog(PageHost& host, HWND owner, ProblemList& problems, std::vector<BrokenShortcut>& shortcuts,
-                  ScanPageCommands& page);
+                  ScanPageCommands& page, ScanCoverage coverage = {});
 
     ResultsOutcome outcome() const { return model_.outcome(); }
 
@@ -47,6 +47,7 @@ private:
 
 // Runs the viewer modally over the scan page `owner` and tells how it ended.
 ResultsOutcome RunResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
-                                std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page);
+                                std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page,
+                                ScanCoverage coverage = {});
 
 }  // namespace tw

@@ -1,6 +1,8 @@
 #include "pages/results_model.h"
 
+#include "scan/scan_progress.h"
 #include "ui/page_request.h"
+#include "ui/report_model.h"
 
 #include <cstdio>
 
@@ -63,9 +65,70 @@ std::string SectionDescription(const std::string& sectionText)
     return {};
 }
 
-ResultsModel::ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page)
-    : problems_(problems), shortcuts_(shortcuts), page_(page)
+ResultsModel::ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page,
+                           ScanCoverage coverage)
+    : problems_(problems), shortcuts_(shortcuts), page_(page), coverage_(std::move(coverage))
 {
+}
+
+ScanCoverage CoverageFromRows(const std::vector<std::array<std::string, 3>>& rows, bool complete)
+{
+    ScanCoverage coverage;
+    coverage.complete = complete;
+    for (const auto& row : rows) {
+        std::string label = row[kColumnSectionName];
+        while (!label.empty() && label.back() == ' ')
+            label.pop_back();  // "Complete Registry Scan " carries a blank
+        coverage.sections.push_back({label, row[kColumnStatus] == "Finished", row[kColumnProblems]});
+    }
+    return coverage;
+}
+
+namespace {
+
+std::string JoinLabels(const std::vector<std::string>& labels)
+{
+    std::string text;
+    for (const std::string& label : labels)
+        text += (text.empty() ? "" : ", ") + label;
+    return text;
+}
+
+}  // namespace
+
+std::string ResultsModel::RowTip(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
+        return "";
+    return rows_[static_cast<std::size_t>(row)].description;
+}
+
+std::string ResultsModel::TitleLine() const
+{
+    if (coverage_.complete)
+        return "";
+    std::size_t finished = 0;
+    for (const SectionCoverage& s : coverage_.sections)
+        finished += s.finished ? 1 : 0;
+    return "Scanning aborted: " + std::to_string(finished) + " of " + std::to_string(coverage_.sections.size()) +
+           " sections finished";
+}
+
+std::string ResultsModel::EmptyText() const
+{
+    if (coverage_.complete)
+        return ReportModel::kEmptyText;
+    std::vector<std::string> finished, unfinished;
+    for (const SectionCoverage& s : coverage_.sections)
+        (s.finished ? finished : unfinished).push_back(s.label);
+    std::string text = "Scanning aborted before the scan was finished. ";
+    if (finished.empty())
+        text += "No section was scanned to its end, and no problems were found before the abort.";
+    else
+        text += "No problems were found in the sections scanned: " + JoinLabels(finished) + ".";
+    if (!unfinished.empty())
+        text += " Not scanned to the end: " + JoinLabels(unfinished) + ".";
+    return text;
 }
 
 void ResultsModel::Open(ResultsView& view)

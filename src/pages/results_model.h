@@ -48,6 +48,20 @@ struct ResultsRow {
 // The description of a section's errors, by its section text; empty for any other text.
 std::string SectionDescription(const std::string& sectionText);
 
+// How far the scan got, from the rows of its progress page: whether it ran to its end, and
+// for each requested section whether it finished and what it found. A viewer opened after
+// an abort tells this instead of "No Errors Found.", which only a finished scan may say.
+struct SectionCoverage {
+    std::string label;  // as the progress row shows it
+    bool finished = false;
+    std::string problems;  // the row's count
+};
+struct ScanCoverage {
+    bool complete = true;
+    std::vector<SectionCoverage> sections;
+};
+ScanCoverage CoverageFromRows(const std::vector<std::array<std::string, 3>>& rows, bool complete);
+
 class ResultsView {
 public:
     virtual ~ResultsView() = default;
@@ -67,7 +81,8 @@ public:
 
 class ResultsModel {
 public:
-    ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page);
+    ResultsModel(ProblemList& problems, std::vector<BrokenShortcut>& shortcuts, ScanPageCommands& page,
+                 ScanCoverage coverage = {});
 
     // Builds the overview with every row ticked.
     void Open(ResultsView& view);
@@ -80,6 +95,16 @@ public:
     // The viewer is being destroyed; ended any way but its own (Escape, say), it ends the
     // program as its exit button does. True when it did.
     bool OnDestroy();
+
+    // What the list says when it has no rows: "No Errors Found." after a finished scan;
+    // after an abort, what was scanned and found.
+    std::string EmptyText() const;
+    // The page's title line: empty after a finished scan, "Scanning aborted: ..." otherwise.
+    std::string TitleLine() const;
+
+    // The whole text of a row for its tooltip: what its preview shows, of which a long key
+    // path or value is cut short there. Empty for no such row.
+    std::string RowTip(int row) const;
 
     const std::vector<ResultsRow>& rows() const { return rows_; }
     bool detailView() const { return detailView_; }
@@ -112,6 +137,7 @@ private:
     ProblemList& problems_;
     std::vector<BrokenShortcut>& shortcuts_;
     ScanPageCommands& page_;
+    ScanCoverage coverage_;
     ResultsView* view_ = nullptr;
     std::array<Group, kSectionCount> groups_;
     std::vector<ResultsRow> rows_;

@@ -42,6 +42,7 @@ void ScanPageModel::Complete(bool success)
         view_->ShowMessage(kScanAbortedText);
         return;
     }
+    scanComplete_ = true;
     view_->ShowMessage(kScanCompleteText);
     view_->ShowControl(kScanClose, true);
     view_->ShowControl(kScanRepair, true);
@@ -119,6 +120,13 @@ bool ScanPageModel::OnCommand(int id)
     default:
         return false;
     }
+}
+
+bool ScanPageModel::OnPointerClick(int id, std::uint32_t time, std::uint32_t doubleClickTime)
+{
+    if (id == kScanAbort && !abortGuard_.Accept(time, doubleClickTime))
+        return true;
+    return OnCommand(id);
 }
 
 void ScanPageModel::Exit()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "scan/scan_driver.h"
+#include "ui/click_guard.h"
 
 #include <string>
 
@@ -78,6 +79,12 @@ public:
     void OnScanCompleted();
     // A button; false when it is none of the page's.
     bool OnCommand(int id);
+    // The page is on screen (`time` in the system's milliseconds): "Abort scanning", which
+    // opens under the pointer that pressed "Scan now", takes no click for a double-click time.
+    void PageShownAt(std::uint32_t time) { abortGuard_.Arm(time); }
+    // A button clicked with the pointer at `time`: as OnCommand, but the second click of a
+    // double click on "Abort scanning" (or one that lands there as the page opens) is dropped.
+    bool OnPointerClick(int id, std::uint32_t time, std::uint32_t doubleClickTime);
     // The window is being destroyed: no worker outlives it. True when the page was not
     // closed through its own buttons, which ends the program as its exit button does.
     bool OnDestroy();
@@ -92,6 +99,8 @@ public:
     int progressPosition() const { return position_; }
     int pageRequest() const { return pageRequest_; }
     bool closing() const { return closing_; }
+    // The scan ran to its end (its completion came); false before, and after an abort.
+    bool scanComplete() const { return scanComplete_; }
     ScanDriver& driver() { return driver_; }
 
 private:
@@ -107,6 +116,8 @@ private:
     int pageRequest_ = 0;
     bool closing_ = false;
     bool aborting_ = false;
+    bool scanComplete_ = false;
+    DoubleClickGuard abortGuard_;
 };
 
 }  // namespace tw

@@ -1,7 +1,9 @@
 // ListView: a thin wrapper over the platform's report-style list view, for the
 // windows that show rows with check boxes (the backup manager, the three managers, the scan
 // progress rows). It only turns calls into messages and does not own the control: the
-// window that holds it does.
+// window that holds it does. A list it creates shows, where the pointer rests on a cell
+// whose text is cut short ("..."), that text in full in a tooltip; the tooltip lives and
+// dies with the list.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +23,11 @@ public:
     bool Create(HWND parent, int id, const RECT& area, DWORD style);
     void Attach(HWND control) { hwnd_ = control; }
     HWND hwnd() const { return hwnd_; }
+
+    // The tooltip of cut-short cells (a list made by Create), null otherwise. Its one tool
+    // is on the list's window with the id kCellTipTool.
+    HWND cellTooltip() const;
+    static constexpr UINT_PTR kCellTipTool = 1;
 
     // LVS_EX_* bits added to the extended style (check boxes, grid lines, full-row select).
     void AddExtendedStyle(DWORD bits);

@@ -230,8 +230,76 @@ void CReportCtrl::UpdateHeaderTooltips()
     }
 }
 
+// A long key path or value is cut with "..." where the list draws it: resting the pointer
+// on the row shows its whole text. One tool covers the row under the pointer; its rectangle
+// and text change as the pointer moves to another row.
+void CReportCtrl::UpdateRowTip(int x, int y)
+{
+    if (!tooltip_)
+        return;
+    ReportHit hit = model_.HitTest(x, y);
+    int row = hit.row;
+    if (row == tipRow_)
+        return;
+    tipRow_ = row;
+    tipText_ = row >= 0 ? RowTipText(row) : std::string();
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = hwnd_;
+    tool.uId = kRowTipTool;
+    if (row >= 0)
+        tool.rect = ToRect(model_.RowRect(row));
+    if (!tipToolAdded_) {
+        tool.uFlags = TTF_SUBCLASS;
+        char none[] = "";
+        tool.lpszText = none;
+        tipToolAdded_ = SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
+        SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(30000, 0));  // time to read it
+    }
+    // Lines that end where the list does (the tip opens at the pointer): a long path wraps
+    // under the row instead of running off the window.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, std::max<LONG>(client.right - x, 240));
+    SendMessageA(tooltip_, TTM_POP, 0, 0);
+    SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
+    tool.lpszText = tipText_.data();
+    SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+std::string CReportCtrl::RowTipText(int row)
+{
+    ReportTipRequest request{};
+    request.note.header.hwndFrom = hwnd_;
+    request.note.header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd_));
+    request.note.header.code = static_cast<UINT>(kReportGetRowTip);
+    request.note.row = row;
+    request.note.column = -1;
+    if (HWND owner = GetParent(hwnd_))
+        SendMessageA(owner, WM_NOTIFY, request.note.header.idFrom, reinterpret_cast<LPARAM>(&request));
+    if (!request.text.empty())
+        return request.text;
+    // The cells drawn cut short, in full.
+    std::string text;
+    WindowDc dc(hwnd_);
+    SelectedObject font(dc.get(), font_);
+    ReportCell cell;
+    for (int position = 0; position < model_.ShownCount(); ++position) {
+        int column = model_.ColumnAt(position);
+        if (!model_.GetCell(row, column, &cell) || cell.text.empty())
+            continue;
+        RECT room = ToRect(model_.TextRect(row, column));
+        RECT needed{0, 0, 0, 0};
+        ui::DrawTextIn(dc.get(), cell.text, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        if (needed.right > room.right - room.left)
+            text += (text.empty() ? "" : "\n") + cell.text;
+    }
+    return text;
+}
+
 void CReportCtrl::DeleteAllItems()
 {
+    ForgetRowTip();
     model_.DeleteAllItems();
     Changed();
 }
@@ -400,6 +468,7 @@ void CReportCtrl::Changed()
 
 void CReportCtrl::OnScroll(bool vertical, int code)
 {
+    ForgetRowTip();  // other rows come under the pointer
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_TRACKPOS;
@@ -474,8 +543,15 @@ void CReportCtrl::Draw(HDC dc, const RECT& update)
         if (!emptyText_.empty()) {
             RECT band = ToRect(model_.EmptyTextRect());
             SetTextColor(dc, colours_[kWindowText]);
-            ui::DrawTextIn(dc, emptyText_, &band,
-                      DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+            // One line sits in the middle of the first row's height; a longer text wraps.
+            RECT firstRow = band;
+            firstRow.bottom = firstRow.top + (band.bottom - band.top) / ReportModel::kEmptyTextLines;
+            RECT measured = firstRow;
+            ui::DrawTextIn(dc, emptyText_, &measured, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            if (measured.right - measured.left <= band.right - band.left - 2 * ReportModel::kCellMargin)
+                ui::DrawTextIn(dc, emptyText_, &firstRow, DT_CENTER | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+            else
+                ui::DrawTextIn(dc, emptyText_, &band, DT_CENTER | DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
         }
         return;
     }
@@ -612,6 +688,8 @@ LRESULT CALLBACK CReportCtrl::SubclassProc(HWND hwnd, UINT message, WPARAM wPara
         RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
         self->hwnd_ = self->header_ = self->tooltip_ = nullptr;
         self->tooltipTools_ = 0;
+        self->tipToolAdded_ = false;
+        self->tipRow_ = -2;
         self->headerPlace_ = RECT{};
         self->vertical_ = self->horizontal_ = SCROLLINFO{};
         self->paintPending_ = self->layoutStale_ = false;
@@ -653,6 +731,9 @@ LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_ERASEBKGND:
         return 1;  // every pixel is painted
+    case WM_MOUSEMOVE:
+        UpdateRowTip(x, y);
+        return DefSubclassProc(hwnd_, message, wParam, lParam);
     case WM_DESTROY:
         // The tooltip is a pop-up: it would otherwise live on with the top-level window.
         if (tooltip_)
@@ -697,10 +778,18 @@ LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return model_.GetCheck(row, column);
     }
     case WM_GETTEXTLENGTH:
+        if (textRow_ < 0 && model_.RowCount() == 0)
+            return static_cast<LRESULT>(emptyText_.size());
         if (textRow_ < 0)
             return DefSubclassProc(hwnd_, message, wParam, lParam);
         return static_cast<LRESULT>(model_.ItemText(textRow_, textColumn_).size());
     case WM_GETTEXT: {
+        if (textRow_ < 0 && model_.RowCount() == 0 && wParam != 0) {
+            std::size_t n = std::min(emptyText_.size(), static_cast<std::size_t>(wParam) - 1);
+            std::memcpy(reinterpret_cast<char*>(lParam), emptyText_.data(), n);
+            reinterpret_cast<char*>(lParam)[n] = '\0';
+            return static_cast<LRESULT>(n);
+        }
         if (textRow_ < 0 || wParam == 0)
             return DefSubclassProc(hwnd_, message, wParam, lParam);
         std::string text = model_.ItemText(textRow_, textColumn_);

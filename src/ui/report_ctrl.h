@@ -39,6 +39,15 @@ struct ReportNotification {
     RECT rect;             // kReportDrawPreview: the row's preview area
 };
 
+// What WM_NOTIFY carries with kReportGetRowTip, sent when the pointer comes to rest on
+// another row: the owner may set `text` to the row's whole text (its preview's, which only
+// the owner knows). Left empty, the tooltip shows the texts of the row's cells that are cut
+// short, one a line, and no tooltip at all when none is.
+struct ReportTipRequest {
+    ReportNotification note;  // note.row: the row; an owner may read it as any notification
+    std::string text;
+};
+
 class CReportCtrl : private ReportOwner {
 public:
     static constexpr const char* kClassName = "MFCReportCtrl";
@@ -47,7 +56,8 @@ public:
     // tests): the row count; kSelectCell (row, column) picks the cell whose text WM_GETTEXT
     // and WM_GETTEXTLENGTH then give, and answers its check state (-1 none, -2 no such cell);
     // kCheckPoint (row, column) answers the centre of the cell's check box, or of the cell
-    // when it has none, in client coordinates (MAKELONG(x, y)), -1 when out of view.
+    // when it has none, in client coordinates (MAKELONG(x, y)), -1 when out of view. With no
+    // cell picked and no rows, WM_GETTEXT gives the text the empty list shows.
     static constexpr UINT kRowCountMessage = WM_APP + 0x2E0;
     static constexpr UINT kSelectCellMessage = WM_APP + 0x2E1;
     static constexpr UINT kCheckPointMessage = WM_APP + 0x2E2;
@@ -67,6 +77,11 @@ public:
     HWND hwnd() const { return hwnd_; }
     HWND header() const { return header_; }
     HWND headerTooltip() const { return tooltip_; }
+    // The tool of the row tooltip (on the list's window), for TTM_GETTEXT.
+    static constexpr UINT_PTR kRowTipTool = 0xFFFF;
+    // The row the tooltip is for (-1 none) and its text, as last set.
+    int tipRow() const { return tipRow_; }
+    const std::string& tipText() const { return tipText_; }
 
     // The palette index, or -1.
     int SetPaletteColour(int index, COLORREF colour);
@@ -117,6 +132,10 @@ private:
     void InsertHeaderItem(int position);
     void UpdateHeaderItem(int column);
     void UpdateHeaderTooltips();
+    // The pointer moved to (x, y): the row tooltip follows the row under it.
+    void UpdateRowTip(int x, int y);
+    std::string RowTipText(int row);
+    void ForgetRowTip() { tipRow_ = -2; }
     void Paint(HDC target, const RECT& update);
     void Draw(HDC dc, const RECT& update);
     void DrawRow(HDC dc, int row, bool focused);
@@ -140,6 +159,9 @@ private:
     bool layoutStale_ = false;   // scroll bars and header to be set before the next paint
     bool paintPending_ = false;  // the whole view is invalid already
     RECT headerPlace_{};
+    int tipRow_ = -2;   // the row the tooltip was last set for; -2 none yet
+    bool tipToolAdded_ = false;
+    std::string tipText_;
     int textRow_ = -1;  // the cell WM_GETTEXT reads (kSelectCellMessage)
     int textColumn_ = -1;
     SCROLLINFO vertical_{};      // as last set

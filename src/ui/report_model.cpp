@@ -755,7 +755,8 @@ ReportRect ReportModel::EmptyTextRect() const
     r.left = 0;
     r.right = clientWidth_;
     r.top = headerHeight_ + 2;
-    r.bottom = r.top + rowHeight_;
+    // Room for a few lines: a text longer than the list is wide wraps instead of being cut.
+    r.bottom = r.top + kEmptyTextLines * rowHeight_;
     return r;
 }
 

@@ -36,6 +36,7 @@ enum ReportNotificationCode : int {
     kReportRowDeleting = -2055,
     kReportKeyDown = -2059,            // claimable
     kReportRightButtonDown = -2061,    // claimable
+    kReportGetRowTip = -2062,          // a ReportTipRequest: the owner may give a row's tooltip
 };
 
 // What a point hits.
@@ -211,6 +212,7 @@ public:
     static constexpr int kWheelDelta = 120;
     static constexpr int kDefaultWheelLines = 3;
     static constexpr const char* kEmptyText = "No Errors Found.";
+    static constexpr int kEmptyTextLines = 4;
 
     ReportModel();
 

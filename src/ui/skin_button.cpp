@@ -252,9 +252,21 @@ LRESULT SkinButton::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // pointer's: it must not be undone by the drag-off rule below.
         mousePressed_ = PointerOverButton();
         break;
-    case WM_LBUTTONUP:
+    case WM_LBUTTONUP: {
         mousePressed_ = false;
-        break;
+        // The click this release makes (BN_CLICKED, sent from in here) is the pointer's,
+        // unless the release is one that BM_CLICK sends itself.
+        releasing_ = !programClick_;
+        LRESULT result = DefSubclassProc(hwnd_, message, wParam, lParam);
+        releasing_ = false;
+        return result;
+    }
+    case BM_CLICK: {
+        programClick_ = true;
+        LRESULT result = DefSubclassProc(hwnd_, message, wParam, lParam);
+        programClick_ = false;
+        return result;
+    }
     case WM_KILLFOCUS:
         if (GetCapture() == hwnd_) {
             ReleaseCapture();

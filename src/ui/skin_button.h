@@ -41,6 +41,9 @@ public:
     void SetTextColour(COLORREF c) { textColour_ = c; }
 
     bool hovering() const { return hovering_; }
+    // True while the button reports a click made by releasing the pointer's button on it
+    // (not one of the keyboard, nor BM_CLICK's, though it presses and releases the same way).
+    bool releasingPointer() const { return releasing_; }
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
@@ -61,6 +64,8 @@ private:
     COLORREF textColour_;
     bool hovering_ = false;
     bool mousePressed_ = false;
+    bool releasing_ = false;
+    bool programClick_ = false;  // inside BM_CLICK, which presses and releases by itself
     bool useHandCursor_ = true;
     UniqueCursor handCursor_;
     HWND tooltip_ = nullptr;

@@ -393,7 +393,9 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::kCreatedDone, backup_text::kRestoredDone, backup_text::kNotCreated,
                      backup_text::kNotRestoredFully, backup_text::kCancelCreateQuestion,
                      backup_text::kCancelRestoreQuestion, backup_text::kWarningCaption,
-                     backup_text::kBackupNotWritten, kMoveFailedMessage},
+                     backup_text::kBackupNotWritten, kMoveFailedMessage, backup_text::kCreateCancelled,
+                     backup_text::kRestoreCancelled, backup_text::kNoDateChosen,
+                     FixedPart(backup_text::RemoveQuestion("%s"))},
                     "message");
 }
 

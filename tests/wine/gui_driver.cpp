@@ -21,13 +21,14 @@ std::string TestFolder()
     }
 }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+             std::chrono::milliseconds poll)
 {
     auto end = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(poll);
     }
     return true;
 }

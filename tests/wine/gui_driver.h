@@ -19,7 +19,8 @@ std::string TestFolder();
 
 // Waits up to `timeout` for `condition`, pumping nothing: the program runs in its own process.
 bool WaitFor(const std::function<bool()>& condition,
-             std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(15000),
+             std::chrono::milliseconds poll = std::chrono::milliseconds(50));
 
 // Waits until the thread of `window` has handled everything queued for it, painting
 // included, and waits for input again: what a posted click or a moved pointer set off is then

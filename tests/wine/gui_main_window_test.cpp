@@ -218,7 +218,7 @@ TEST_F(GuiTest, AnUntickedSectionIsStoredOnLeavingAndShownUntickedNextTime)
     EXPECT_EQ(0u, SectionValue("chk_vxd_"));
     EXPECT_EQ(1u, SectionValue("chk_comregscan_"));
     EXPECT_EQ(1u, SectionValue("chk_shortcuts_"));
-    // Without the machine key the options are not kept, and the key is not made.
+    // With both options off no machine key is made.
     EXPECT_FALSE(KeyExists(registry, kLocalMachine, kMachineKey));
 
     TarnwickRun next;
@@ -251,6 +251,76 @@ TEST_F(GuiTest, EscapeEndsTheProgramAndTheOptionsAreSaved)
     ASSERT_TRUE(GetValue(registry, kLocalMachine, kMachineKey, "scanonstartup", &type, &data));
     EXPECT_EQ(Str("0"), data);
     EXPECT_EQ(0u, SectionValue("chk_helpfiles_"));
+}
+
+TEST_F(GuiTest, OptionsTickedOnANewCopyAreTickedAfterARestart)
+{
+    ASSERT_FALSE(KeyExists(registry, kLocalMachine, kMachineKey));
+    {
+        TarnwickRun run;
+        HWND main = run.WaitForMainWindow();
+        ASSERT_NE(nullptr, main);
+        // Only the help files, for the scan the option starts next time.
+        for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id)
+            if (Checked(main, id) != (id == IDC_CHK_HELP_FILES))
+                SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+        Click(main, IDC_ADVANCED_OPTIONS);
+        ASSERT_TRUE(WaitFor([&] { return Visible(main, IDC_CHK_SCAN_ON_LOAD); }));
+        SendMessageA(Control(main, IDC_CHK_SCAN_ON_LOAD), BM_CLICK, 0, 0);
+        SendMessageA(Control(main, IDC_CHK_RESTORE_LATEST), BM_CLICK, 0, 0);
+        WaitUntilIdle(main);
+        EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick"));  // nothing to tell
+        Click(main, IDC_EXIT);
+        ASSERT_EQ(0, run.WaitForExit());
+    }
+    TarnwickRun next;
+    // The option kept: the start-up scan runs.
+    HWND done = next.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(60000));
+    ASSERT_NE(nullptr, done);
+    EXPECT_EQ("Scanning complete.\nClick OK for Details about the errors found.", MessageBoxText(done));
+    PressOk(done);
+    HWND viewer = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        viewer = FindProcessWindow(next.processId(), "Tarnwick version 2.6");
+        return viewer && GetDlgItem(viewer, 1040);
+    }));
+    Click(viewer, 1056);  // "User options": the main window on its "Advanced Options" page
+    HWND main = FindProcessWindow(next.processId(), kMainTitle, "#32770", false);
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main) && Visible(main, IDC_CHK_SCAN_ON_LOAD); }));
+    EXPECT_TRUE(Checked(main, IDC_CHK_SCAN_ON_LOAD));
+    EXPECT_TRUE(Checked(main, IDC_CHK_RESTORE_LATEST));
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, next.WaitForExit());
+}
+
+TEST_F(GuiTest, OptionsThatCannotBeWrittenAreToldOnce)
+{
+    CreateKey(registry, kLocalMachine, kMachineKey);
+    RefuseWriteAccess(registry, kLocalMachine, kMachineKey);
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    Click(main, IDC_ADVANCED_OPTIONS);
+    ASSERT_TRUE(WaitFor([&] { return Visible(main, IDC_CHK_RESTORE_LATEST); }));
+    PostMessageA(Control(main, IDC_CHK_RESTORE_LATEST), BM_CLICK, 0, 0);
+    HWND box = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("The options could not be saved: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwick cannot be written without "
+              "administrator rights. They apply until Tarnwick is closed.",
+              MessageBoxText(box));
+    PressOk(box);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(Checked(main, IDC_CHK_RESTORE_LATEST));  // it applies to this run
+    // Once: the second box ticked says nothing more.
+    PostMessageA(Control(main, IDC_CHK_SCAN_ON_LOAD), BM_CLICK, 0, 0);
+    WaitUntilIdle(main);
+    EXPECT_EQ(nullptr, FindProcessWindow(run.processId(), "Tarnwick"));
+    Click(main, IDC_EXIT);
+    EXPECT_EQ(0, run.WaitForExit());
+    RefuseWriteAccess(registry, kLocalMachine, kMachineKey, false);
+    Bytes data;
+    EXPECT_FALSE(GetValue(registry, kLocalMachine, kMachineKey, "restorebackopt", nullptr, &data));
 }
 
 TEST_F(GuiTest, TheStartUpScanOpensTheScanPageOnceTheWindowIsShown)
@@ -449,6 +519,39 @@ TEST_F(GuiTest, HoveringShowsTheHighlightAndLeavingTheNormalImageAgain)
 
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiTest, AHelpPageThatCannotBeOpenedIsToldWithItsPath)
+{
+    const std::string page = TestFolder() + "\\Tarnwick Help.html";
+    const std::string away = TestFolder() + "\\Tarnwick Help.html.away";
+    ASSERT_TRUE(MoveFileA(page.c_str(), away.c_str()));
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    if (main) {
+        Click(main, IDC_HELP_PAGE);
+        HWND box = run.WaitForWindow("Tarnwick");
+        EXPECT_NE(nullptr, box);
+        if (box) {
+            std::string text = MessageBoxText(box);
+            EXPECT_EQ(0u, text.find("The help page could not be opened: ")) << text;
+            // The system's own reason, as it words it.
+            char reason[256] = {};
+            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_FILE_NOT_FOUND,
+                           0, reason, sizeof reason, nullptr);
+            std::string expected = reason;
+            while (!expected.empty() && (expected.back() == '\n' || expected.back() == '\r'))
+                expected.pop_back();
+            EXPECT_FALSE(expected.empty());
+            EXPECT_NE(std::string::npos, text.find(": " + expected + "\n")) << text;
+            EXPECT_NE(std::string::npos, text.find("It is " + page)) << text;
+            PressOk(box);
+        }
+        Click(main, IDC_EXIT);
+        EXPECT_EQ(0, run.WaitForExit());
+    }
+    MoveFileA(away.c_str(), page.c_str());
+    EXPECT_NE(nullptr, main);
 }
 
 TEST_F(GuiTest, TheHelpPageLiesBesideTheProgram)

@@ -127,6 +127,63 @@ HWND WaitForPage(TarnwickRun& run, int id)
     return found;
 }
 
+// Posts a press and a release of the left button at the centre of a control, as a click of
+// the pointer makes them (the button takes them as the pointer's, not as a BM_CLICK).
+void PointerClick(HWND control)
+{
+    RECT r{};
+    GetClientRect(control, &r);
+    LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(control, WM_LBUTTONUP, 0, at);
+}
+
+// The page of this run that holds control `id`, as soon as it exists (shown or not yet).
+HWND WaitForPageCreated(TarnwickRun& run, int id)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        HWND w = FindProcessWindow(run.processId(), kPageTitle, "#32770", false);
+        if (w && GetDlgItem(w, id))
+            found = w;
+        return found != nullptr;
+    }, std::chrono::milliseconds(60000), std::chrono::milliseconds(5));
+    return found;
+}
+
+struct TipSearch {
+    DWORD processId;
+    std::string text;
+};
+
+BOOL CALLBACK FindShownTooltip(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<TipSearch*>(data);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (processId != search->processId || std::string(className) != TOOLTIPS_CLASSA || !IsWindowVisible(window))
+        return TRUE;
+    std::vector<char> text(4096);
+    DWORD_PTR copied = 0;
+    if (SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_BLOCK, 2000,
+                            &copied) &&
+        text[0]) {
+        search->text = text.data();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The text of a tooltip the process shows now, empty when none.
+std::string ShownTooltip(DWORD processId)
+{
+    TipSearch search{processId, {}};
+    EnumWindows(FindShownTooltip, reinterpret_cast<LPARAM>(&search));
+    return search.text;
+}
+
 struct ProcessWindows {
     DWORD processId;
     std::vector<std::string> classes;
@@ -384,6 +441,72 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
     DeleteFileA(path.c_str());
 }
 
+// "Abort scanning" opens under the pointer that pressed "Scan now": the second click of a
+// double click lands on it and must not stop the scan.
+TEST_F(GuiScanTest, ADoubleClickOnScanNowRunsTheScanToScanningComplete)
+{
+    CreateDirectoryA("C:\\users\\Public\\Desktop", nullptr);
+    Seed();
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_HELP_FILES, IDC_CHK_APP_PATHS, IDC_CHK_STARTUP, IDC_CHK_SHORTCUTS});
+    PointerClick(Control(main, IDC_SCAN_NOW));
+    HWND page = WaitForPageCreated(run, 1092);
+    ASSERT_NE(nullptr, page);
+    PointerClick(Control(page, 1092));  // the double click's second half
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    EXPECT_EQ("Scanning complete.\nClick OK for Details about the errors found.", MessageBoxText(done));
+    auto rows = ListViewRows(Control(page, kProgressList), 3);
+    ASSERT_EQ(4u, rows.size());
+    for (const auto& row : rows)
+        EXPECT_EQ("Finished", row[2]) << row[0];
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ("", ControlText(Control(viewer, 1035)));  // a finished scan's viewer has no abort line
+    Click(viewer, 1028);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+// A missing file named at the end of a long path: the detail row cuts it short, its tooltip
+// shows it whole.
+TEST_F(GuiScanTest, ALongPathInADetailRowIsReadableInFullInItsTooltip)
+{
+    const std::string path = kGone + "\\a folder with a name long enough to fill the row by itself\\"
+                             "and another one below it, just as long as the first\\the-missing-program.exe";
+    SetValue(registry, kLocalMachine, kRun, "TwGone", kRegSz, Str(path));
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_STARTUP});
+    Click(main, IDC_SCAN_NOW);
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 1; }));
+    ClickCell(list, FindRow(ReportRows(list), "Startup Programs"), 1, true);
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 1 && ReportRows(list)[0].text == "Error 1 Description:"; }));
+    // The pointer comes to rest on the row.
+    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, 0, 1);
+    ASSERT_NE(-1, at);
+    POINT p{40, static_cast<short>(HIWORD(at)) + 20};  // on the preview's left, under the row's first line
+    ClientToScreen(list, &p);
+    SetCursorPos(p.x - 5, p.y);
+    SetCursorPos(p.x, p.y);
+    std::string tip;
+    ASSERT_TRUE(WaitFor([&] { return !(tip = ShownTooltip(run.processId())).empty(); }));
+    EXPECT_NE(std::string::npos, tip.find("Key Value: " + path)) << tip;
+    EXPECT_NE(std::string::npos, tip.find("Key Name: TwGone")) << tip;
+    SaveScreenshot(viewer, "results-detail-tooltip");
+    Click(viewer, 1028);
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
 // Names in other scripts go through the scan, the results window and the repair whole: the
 // progress page counts the broken one only, the repair removes it and its backup gives it
 // back, as another program wrote it.
@@ -519,6 +642,40 @@ TEST_F(GuiLongScanTest, AbortShowsTheMessageThenTheResultsAndResetsTheStopEvent)
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(stop, 0));
     CloseHandle(stop);
     Click(viewer, 1028);  // exit
+    EXPECT_EQ(0, run.WaitForExit());
+}
+
+TEST_F(GuiLongScanTest, AnAbortedScansViewerSaysWhatWasScannedAndNeverNoErrorsFound)
+{
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id)
+        if (Checked(main, id) != (id == IDC_CHK_COMPLETE_REGISTRY || id == IDC_CHK_HELP_FILES))
+            SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+    Click(main, IDC_SCAN_NOW);
+    HWND page = WaitForPage(run, kProgressList);
+    ASSERT_NE(nullptr, page);
+    Click(page, 1092);  // at once: the walk has found little or nothing yet
+    HWND box = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Scanning aborted.", MessageBoxText(box));
+    PressOk(box);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    // The title line says the scan did not finish; the sections it names are those requested.
+    ASSERT_TRUE(WaitFor([&] { return !ControlText(Control(viewer, 1035)).empty(); }));
+    EXPECT_EQ("Scanning aborted: 0 of 2 sections finished", ControlText(Control(viewer, 1035)));
+    if (SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) == 0) {
+        std::string empty = ControlText(list);
+        EXPECT_EQ(std::string::npos, empty.find("No Errors Found.")) << empty;
+        EXPECT_EQ("Scanning aborted before the scan was finished. No section was scanned to its end, and no "
+                  "problems were found before the abort. Not scanned to the end: Complete Registry Scan, Help files.",
+                  empty);
+        SaveScreenshot(viewer, "results-aborted");
+    }
+    Click(viewer, 1028);
     EXPECT_EQ(0, run.WaitForExit());
 }
 

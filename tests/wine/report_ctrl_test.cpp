@@ -29,7 +29,8 @@ struct Owner {
     std::vector<ReportNotification> told;
     std::function<LRESULT(const ReportNotification&)> answer;
     CReportCtrl* list = nullptr;
-    bool tickOnBox = true;  // as the results viewer does: a click on a box turns it over
+    bool tickOnBox = true;
+    std::string rowTip;  // the answer to kReportGetRowTip, empty to leave it to the list  // as the results viewer does: a click on a box turns it over
 
     std::vector<int> Codes() const
     {
@@ -55,6 +56,10 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         const auto& note = *reinterpret_cast<const ReportNotification*>(lParam);
         owner->told.push_back(note);
         int code = static_cast<int>(note.header.code);
+        if (code == kReportGetRowTip) {
+            reinterpret_cast<ReportTipRequest*>(lParam)->text = owner->rowTip;
+            return 0;
+        }
         if (code == kReportDrawPreview) {
             RECT r = note.rect;
             r.left += 40;
@@ -448,6 +453,51 @@ TEST_F(ReportCtrlTest, TheWheelScrollsThreeLinesPerNotchWithoutASetting)
     SetValue(registry, kCurrentUser, "Control Panel\\Desktop", "WheelScrollLines", kRegSz, Str("5"));
     CReportCtrl second(registry);
     EXPECT_EQ(5, second.model().WheelLines());
+}
+
+// The text of the row tooltip as last set, after the pointer moved to `p`.
+std::string RowTipAfterPointerAt(CReportCtrl& list, POINT p)
+{
+    SendMessageA(list.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(p.x, p.y));
+    std::vector<char> text(2048);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = list.hwnd();
+    tool.uId = CReportCtrl::kRowTipTool;
+    tool.lpszText = text.data();
+    SendMessageA(list.headerTooltip(), TTM_GETTEXTA, text.size(), reinterpret_cast<LPARAM>(&tool));
+    return text.data();
+}
+
+TEST_F(ReportCtrlTest, RestingOnARowShowsItsWholeTextInATooltip)
+{
+    AddRow("Windows Fonts", 3);
+    const std::string name = "A name far longer than the column that shows it, ending in the-missing-file.ttf";
+    AddRow("System Services", 12);
+    list->SetItemText(1, 3, name);
+    // Left to the list: the cells it cuts short, in full; none for a row that fits.
+    EXPECT_EQ(name, RowTipAfterPointerAt(*list, Centre(list->model().TextRect(1, 1))));
+    EXPECT_EQ(1, list->tipRow());
+    EXPECT_EQ("", RowTipAfterPointerAt(*list, Centre(list->model().TextRect(0, 1))));
+    // The owner's text wins (the preview's, which only the owner draws), over the preview too.
+    owner.rowTip = "Key Path: HKEY_LOCAL_MACHINE\\SOFTWARE\\x\nKey Value: C:\\gone\\the-missing-file.exe";
+    EXPECT_EQ(owner.rowTip, RowTipAfterPointerAt(*list, Centre(list->model().PreviewRect(1))));
+    // Below the rows: no tooltip.
+    RECT client{};
+    GetClientRect(list->hwnd(), &client);
+    EXPECT_EQ("", RowTipAfterPointerAt(*list, POINT{20, client.bottom - 3}));
+    EXPECT_EQ(-1, list->tipRow());
+}
+
+TEST_F(ReportCtrlTest, AnEmptyListGivesItsEmptyTextToReaders)
+{
+    char text[128] = {};
+    SendMessageA(list->hwnd(), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("No Errors Found.", text);
+    list->SetEmptyText("Scanning aborted before the scan was finished.");
+    EXPECT_EQ(46, SendMessageA(list->hwnd(), WM_GETTEXTLENGTH, 0, 0));
+    SendMessageA(list->hwnd(), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("Scanning aborted before the scan was finished.", text);
 }
 
 }  // namespace

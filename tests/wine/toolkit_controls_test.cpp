@@ -206,5 +206,49 @@ TEST(ListViewWrapper, RowsTextsDataChecksAndSelection)
     });
 }
 
+// The text of the list's cell tooltip as last set, after the pointer moved to (row, column).
+std::string CellTipAfterPointerAt(const ListView& list, int row, int column)
+{
+    RECT cell{};
+    cell.top = column;
+    cell.left = LVIR_LABEL;
+    SendMessageA(list.hwnd(), LVM_GETSUBITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&cell));
+    SendMessageA(list.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2));
+    std::vector<char> text(2048);
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = list.hwnd();
+    tool.uId = ListView::kCellTipTool;
+    tool.lpszText = text.data();
+    SendMessageA(list.cellTooltip(), TTM_GETTEXTA, text.size(), reinterpret_cast<LPARAM>(&tool));
+    return text.data();
+}
+
+TEST(ListViewWrapper, ACellCutShortShowsItsWholeTextInATooltip)
+{
+    std::vector<WORD> t = DialogTemplate();
+    ToolkitDialog dialog(t);
+    const std::string path = "C:\\Program Files\\A Vendor With A Long Name\\A Product\\bin\\the-missing-program.exe";
+    RunDialog(dialog, [&](HWND window) {
+        ListView list(GetDlgItem(window, kListId));
+        ASSERT_NE(nullptr, list.cellTooltip());
+        list.AddColumn("Program Name", 120);
+        list.AddColumn("Run Path", 150);
+        list.AddRow("Short");
+        list.SetText(0, 1, path);
+        list.AddRow("A program name longer than its column");
+        list.SetText(1, 1, "C:\\a.exe");
+        EXPECT_EQ(path, CellTipAfterPointerAt(list, 0, 1));
+        EXPECT_EQ("", CellTipAfterPointerAt(list, 0, 0));  // it fits: no tooltip
+        EXPECT_EQ("A program name longer than its column", CellTipAfterPointerAt(list, 1, 0));
+        EXPECT_EQ("", CellTipAfterPointerAt(list, 1, 1));
+        // Widened so that the path fits, the cell has no tooltip any more.
+        SendMessageA(list.hwnd(), LVM_SETCOLUMNWIDTH, 1, 600);
+        SendMessageA(list.hwnd(), WM_VSCROLL, SB_TOP, 0);
+        EXPECT_EQ("", CellTipAfterPointerAt(list, 0, 1));
+        PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    });
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -40,6 +40,8 @@ struct FakeView : MainWindowView {
     bool IsChecked(int id) override { return checked[id]; }
     void Minimize() override { ++minimised; }
     void EndProgram() override { ++ended; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
 
     bool Shown(int id) { return shown.count(id) && shown[id]; }
 };
@@ -269,6 +271,43 @@ TEST_F(MainWindowTest, ClosingSavesTheCheckBoxes)
     EXPECT_EQ(Str("1"), data);
     ASSERT_TRUE(GetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick", "scanonstartup", &type, &data));
     EXPECT_EQ(Str("0"), data);
+}
+
+
+TEST_F(MainWindowTest, AnOptionTickedOnANewCopyIsKeptAtOnce)
+{
+    Open();
+    view.checked[IDC_CHK_SCAN_ON_LOAD] = true;
+    model->OnOptionClicked();
+    EXPECT_TRUE(view.messages.empty());
+    SettingsModel next(registry, "Tarnwick", "Tarnwick");
+    next.Load();
+    EXPECT_TRUE(next.settings().scanOnStartup);
+    EXPECT_FALSE(next.settings().restoreFromLatestBackup);
+}
+
+TEST_F(MainWindowTest, OptionsThatCannotBeWrittenAreToldOnceARun)
+{
+    CreateKey(registry, kLocalMachine, "SOFTWARE\\Tarnwick");
+    RefuseWriteAccess(registry, kLocalMachine, "SOFTWARE\\Tarnwick");
+    Open();
+    view.checked[IDC_CHK_SCAN_ON_LOAD] = true;
+    model->OnOptionClicked();
+    view.checked[IDC_CHK_RESTORE_LATEST] = true;
+    model->OnOptionClicked();
+    model->OnDestroy();
+    ASSERT_EQ(1u, view.messages.size());
+    EXPECT_EQ(OptionsNotSavedText(kErrorAccessDenied), view.messages[0]);
+}
+
+TEST(HelpPage, AFailureNamesTheSystemsReasonAndThePagesPath)
+{
+    EXPECT_EQ("The help page could not be opened: The system cannot find the file specified.\n\n"
+              "It is C:\\Program Files\\Tarnwick\\Tarnwick Help.html",
+              HelpPageNotOpenedText("The system cannot find the file specified.\r\n",
+                                    "C:\\Program Files\\Tarnwick\\Tarnwick Help.html"));
+    EXPECT_EQ("The help page could not be opened: No program opens it.\n\nIt is C:\\x.html",
+              HelpPageNotOpenedText("", "C:\\x.html"));
 }
 
 }  // namespace

@@ -129,19 +129,52 @@ TEST(SettingsModel, SavingWritesTheOptionsFirstThenTheSectionsInTheirFixedOrder)
     }
 }
 
-TEST(SettingsModel, WithoutTheMachineKeyTheOptionsAreNotKeptAndTheKeyIsNotMade)
+TEST(SettingsModel, OnANewCopySavingMakesTheMachineKeyAndTheOptionsAreKept)
 {
     MemoryRegistry registry;
     SettingsModel model(registry, "Tarnwick", "Tarnwick");
     model.Load();
     model.settings().scanOnStartup = true;
     model.settings().restoreFromLatestBackup = true;
-    model.Save();
-    EXPECT_FALSE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Tarnwick"));
+    EXPECT_EQ(kSuccess, model.Save());
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Tarnwick"));
     EXPECT_TRUE(KeyExists(registry, kCurrentUser, kSectionKey));
     SettingsModel next(registry, "Tarnwick", "Tarnwick");
     next.Load();
-    EXPECT_FALSE(next.settings().scanOnStartup);
+    EXPECT_TRUE(next.settings().scanOnStartup);
+    EXPECT_TRUE(next.settings().restoreFromLatestBackup);
+}
+
+TEST(SettingsModel, WithBothOptionsOffANewCopyGetsNoMachineKey)
+{
+    MemoryRegistry registry;
+    SettingsModel model(registry, "Tarnwick", "Tarnwick");
+    model.Load();
+    EXPECT_EQ(kSuccess, model.Save());
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, "SOFTWARE\\Tarnwick"));
+    EXPECT_TRUE(KeyExists(registry, kCurrentUser, kSectionKey));
+}
+
+TEST(SettingsModel, AMachineKeyThatCannotBeWrittenIsReportedAndTheSectionsAreStillKept)
+{
+    MemoryRegistry registry;
+    SetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick", "scanonstartup", kRegSz, Str("0"));
+    RefuseWriteAccess(registry, kLocalMachine, "SOFTWARE\\Tarnwick");
+    SettingsModel model(registry, "Tarnwick", "Tarnwick");
+    model.settings().scanOnStartup = true;
+    model.settings().sections[0] = false;
+    EXPECT_EQ(kErrorAccessDenied, model.SaveOptions());
+    EXPECT_EQ(kErrorAccessDenied, model.Save());
+    std::uint32_t type = 0;
+    Bytes data;
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, "SOFTWARE\\Tarnwick", "scanonstartup", &type, &data));
+    EXPECT_EQ(B({'0', 0}), data);
+    ASSERT_TRUE(GetValue(registry, kCurrentUser, kSectionKey, "chk_comregscan_", &type, &data));
+    EXPECT_EQ(B({0, 0, 0, 0}), data);
+    EXPECT_EQ("The options could not be saved: HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwick cannot be written without "
+              "administrator rights. They apply until Tarnwick is closed.",
+              OptionsNotSavedText(kErrorAccessDenied));
+    EXPECT_NE(std::string::npos, OptionsNotSavedText(1021).find("(error 1021)"));
 }
 
 TEST(SettingsModel, AMachineKeyThatCannotBeOpenedForFullAccessLeavesOptionsOff)

@@ -195,10 +195,42 @@ TEST_F(Catalogue, ManagerShowsRowsOfTheChosenDateAndRestoresTheTickedOnes)
     EXPECT_EQ("Remove Backup", picker.title());
     ASSERT_TRUE(picker.Open(machine.system, kProgram));
     picker.Poll(0);
-    ManagerOutcome removed = manager.FinishRemove(true, picker.chosenName());
-    EXPECT_EQ(std::vector<std::string>{"No backups present for restore."}, removed.messages);
+    ManagerOutcome asked = manager.FinishRemove(true, picker.chosenName());
+    const std::string date = manager.dateItems()[1].text;
+    EXPECT_EQ("Remove the backup of " + date + "? It cannot be undone.", asked.question);
+    EXPECT_TRUE(asked.messages.empty());
+    EXPECT_TRUE(machine.dir.Exists(kBackups + "\\2005-03-07_14-05-09.reg"));  // not before the answer
+    ManagerOutcome removed = manager.ConfirmRemove(true);
+    EXPECT_EQ((std::vector<std::string>{"The backup of " + date + " is removed.", "No backups present for restore."}),
+              removed.messages);
     EXPECT_FALSE(machine.dir.Exists(kBackups + "\\2005-03-07_14-05-09.reg"));
     EXPECT_TRUE(manager.rows().empty());
+}
+
+TEST_F(Catalogue, RemovingABackupAsksFirstAndAFinishWithoutADateSaysSo)
+{
+    Put("2005-03-07_14-05-09.reg", 1110204309, OneKeyBackup());
+    Put("2006-01-02_03-04-05.reg", 1136171045, OneKeyBackup());
+    BackupManagerModel manager(registry, machine.system, kProgram, 0);
+    manager.EnterRestorePage();
+    EXPECT_EQ(std::vector<std::string>{"No date was chosen, so no backup was removed."},
+              manager.FinishRemove(true, "").messages);
+    EXPECT_TRUE(manager.FinishRemove(false, "").messages.empty());
+
+    ManagerOutcome asked = manager.FinishRemove(true, "2006-01-02_03-04-05.reg");
+    EXPECT_EQ("Remove the backup of Monday, January 02, 2006, 03:04:05? It cannot be undone.", asked.question);
+    EXPECT_TRUE(manager.ConfirmRemove(false).messages.empty());  // No keeps it
+    EXPECT_TRUE(machine.dir.Exists(kBackups + "\\2006-01-02_03-04-05.reg"));
+    EXPECT_TRUE(manager.ConfirmRemove(true).messages.empty());  // nothing is pending any more
+    EXPECT_TRUE(machine.dir.Exists(kBackups + "\\2006-01-02_03-04-05.reg"));
+
+    manager.FinishRemove(true, "2006-01-02_03-04-05.reg");
+    ManagerOutcome removed = manager.ConfirmRemove(true);
+    EXPECT_EQ(std::vector<std::string>{"The backup of Monday, January 02, 2006, 03:04:05 is removed."},
+              removed.messages);
+    EXPECT_FALSE(machine.dir.Exists(kBackups + "\\2006-01-02_03-04-05.reg"));
+    EXPECT_TRUE(machine.dir.Exists(kBackups + "\\2005-03-07_14-05-09.reg"));
+    EXPECT_EQ(2u, manager.dateItems().size());
 }
 
 TEST_F(Catalogue, ManagerPagesAndButtons)

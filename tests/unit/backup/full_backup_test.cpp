@@ -155,8 +155,68 @@ TEST(FullBackup, CancelStopsTheWorkerBetweenKeysAndDropsTheCatalogueEntry)
     EXPECT_EQ(0u, registry.OpenHandleCount());
     // A second Cancel, or one after the end, changes nothing.
     EXPECT_FALSE(job.Cancel());
-    // The half-made folder goes at the next start.
-    EXPECT_EQ(1, PruneOrphanFullBackups(machine.system, kProgram));
+    // The half-made folder went with the worker: nothing is left for the next start.
+    EXPECT_FALSE(machine.dir.Exists(plan.backupFolder));
+    EXPECT_EQ(0, PruneOrphanFullBackups(machine.system, kProgram));
+    EXPECT_STREQ("Full registry backup was cancelled. No backup was kept.", window.cancelledText());
+}
+
+TEST(FullBackup, YesToCancelAfterTheWorkerFinishedStillLeavesNoBackup)
+{
+    // The worker ends while the user reads "Do you want to cancel full backup procedure?":
+    // the answer Yes is what counts, not the completion queued behind it.
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    CreateKey(registry, kLocalMachine, "SOFTWARE");
+    CreateKey(registry, kLocalMachine, "HARDWARE");
+    CreateKey(registry, kCurrentUser, "SOFTWARE");
+    RecordingSteps steps;
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    FullBackupJob job(registry, machine.system, steps, plan);
+    BackupProcessModel window(FullBackupMode::Create);
+    bool finished = false;
+    job.Start([&] { finished = true; });
+    job.Wait();
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(window.ConfirmCancel(job));
+    EXPECT_FALSE(machine.dir.Exists(plan.catalogueFile));
+    EXPECT_FALSE(machine.dir.Exists(plan.backupFolder));
+    EXPECT_EQ(FullBackupJob::State::Cancelled, job.state());
+    EXPECT_FALSE(window.ConfirmCancel(job));
+
+    // A restore that is over has nothing left to cancel.
+    FullBackupPlan restorePlan = PlanFullRestore(kProgram, "FULL 2005-03-07_14-05-09.reg");
+    FullBackupJob restore(registry, machine.system, steps, restorePlan);
+    restore.RunHere();
+    EXPECT_FALSE(BackupProcessModel(FullBackupMode::Restore).ConfirmCancel(restore));
+}
+
+TEST(FullBackup, ABackupWithoutUnreadableKeysSaysHowManyAndWhereTheLogNamesThem)
+{
+    EXPECT_EQ("Full registry backup is created.",
+              FullBackupCompletionMessage(FullBackupMode::Create, true, 0, "C:\\T\\Log\\log.twlog"));
+    EXPECT_EQ("Full registry backup is created.\n3 keys could not be read and are not in the backup.\n"
+              "The activity log names each one:\nC:\\T\\Log\\log.twlog",
+              FullBackupCompletionMessage(FullBackupMode::Create, true, 3, "C:\\T\\Log\\log.twlog"));
+    EXPECT_EQ("Full registry backup is created.\n1 key could not be read and is not in the backup.",
+              FullBackupCompletionMessage(FullBackupMode::Create, true, 1, ""));
+    EXPECT_EQ("Full registry backup could not be created.",
+              FullBackupCompletionMessage(FullBackupMode::Create, false, 3, "C:\\x.twlog"));
+
+    // Through the job: a branch that cannot be read (here HKLM\\HARDWARE is missing) is counted.
+    ScratchMachine machine;
+    MemoryRegistry registry;
+    CreateKey(registry, kLocalMachine, "SOFTWARE\\Open");
+    CreateKey(registry, kCurrentUser, "SOFTWARE");
+    std::unique_ptr<FullBackupSteps> steps = MakeSnapshotSteps(machine.system);
+    FullBackupPlan plan = PrepareFullBackup(machine.system, kProgram, {2005, 3, 1, 7, 14, 5, 9, 0});
+    FullBackupJob job(registry, machine.system, *steps, plan);
+    job.RunHere();
+    BackupProcessModel window(FullBackupMode::Create);
+    EXPECT_EQ("Full registry backup is created.\n1 key could not be read and is not in the backup.\n"
+              "The activity log names each one:\nC:\\log",
+              window.Complete(job, "C:\\log"));
+    EXPECT_EQ(100, window.position());
 }
 
 TEST(FullBackup, ProgressWindowModel)

@@ -288,5 +288,52 @@ TEST_F(Results, EscapeOrTheExitButtonEndTheProgram)
     EXPECT_EQ(1, view.ancestorsClosed);
 }
 
+TEST_F(Results, AfterAnAbortTheViewerSaysWhatWasScannedAndNeverNoErrorsFound)
+{
+    using Row = std::array<std::string, 3>;
+    std::vector<Row> rows = {{"Help files", "0", "Finished"},
+                             {"Applications Path", "0", "Finished"},
+                             {"Startup Programs", "0", "Scanning"},
+                             {"Windows Shortcuts", "0", "Scanning"}};
+    page.problems = &problems;
+    ResultsModel aborted(problems, shortcuts, page, CoverageFromRows(rows, false));
+    aborted.Open(view);
+    EXPECT_TRUE(view.shown.empty());
+    EXPECT_EQ("Scanning aborted before the scan was finished. No problems were found in the sections scanned: "
+              "Help files, Applications Path. Not scanned to the end: Startup Programs, Windows Shortcuts.",
+              aborted.EmptyText());
+    EXPECT_EQ("Scanning aborted: 2 of 4 sections finished", aborted.TitleLine());
+    EXPECT_EQ(std::string::npos, aborted.EmptyText().find("No Errors Found."));
+
+    // Cut short in the first section (its trailing blank is not shown).
+    ResultsModel early(problems, shortcuts, page, CoverageFromRows({{"Complete Registry Scan ", "0", "Scanning"}}, false));
+    EXPECT_EQ("Scanning aborted before the scan was finished. No section was scanned to its end, and no problems "
+              "were found before the abort. Not scanned to the end: Complete Registry Scan.",
+              early.EmptyText());
+    EXPECT_EQ("Scanning aborted: 0 of 1 sections finished", early.TitleLine());
+
+    // A scan that ran to its end may say so.
+    ResultsModel finished(problems, shortcuts, page, CoverageFromRows(rows, true));
+    EXPECT_EQ("No Errors Found.", finished.EmptyText());
+    EXPECT_EQ("", finished.TitleLine());
+}
+
+TEST_F(Results, ARowsTipHoldsItsWholePathAndValueHoweverLong)
+{
+    const std::string key = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\"
+                            "a-program-with-a-rather-long-name-that-fills-the-row.exe";
+    const std::string value = "C:\\Program Files\\Some Vendor With A Long Name\\Some Product Of Theirs\\"
+                              "version 12.3.4567\\bin\\the-missing-file-name.exe";
+    Add("Application Paths", key, "(Default)", value);
+    Open();
+    ASSERT_EQ(1u, view.shown.size());
+    EXPECT_EQ(view.shown[0].description, model->RowTip(0));
+    model->OnDoubleClick(0);
+    ASSERT_EQ(1u, view.shown.size());
+    EXPECT_EQ("Key Path: " + key + "\nKey Name: (Default)\nKey Value: " + value, model->RowTip(0));
+    EXPECT_EQ("", model->RowTip(1));
+    EXPECT_EQ("", model->RowTip(-1));
+}
+
 }  // namespace
 }  // namespace tw::test

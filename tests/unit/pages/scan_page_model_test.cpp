@@ -96,6 +96,7 @@ TEST_F(ScanPage, ACompletedScanShowsItsMessageSwapsTheButtonsAndOpensTheResults)
     EXPECT_EQ(1, view.resultsOpened);
     EXPECT_TRUE(view.ended.empty());  // the viewer ended without asking anything
     EXPECT_EQ(1u, model->driver().engine().problems().size());
+    EXPECT_TRUE(model->scanComplete());
 }
 
 TEST_F(ScanPage, TheBarCreepsToEightyAndStops)
@@ -125,6 +126,43 @@ TEST_F(ScanPage, AbortingShowsItsMessageAndTheResultsAndThePageStays)
     model->OnCommand(kScanAbort);
     EXPECT_EQ(std::vector<int>{0}, view.ended);
     EXPECT_FALSE(model->OnDestroy());
+}
+
+TEST_F(ScanPage, TheSecondClickOfADoubleClickOnScanNowDoesNotAbort)
+{
+    StartLongWalk();
+    model->PageShownAt(10000);
+    // Queued while the page was built, and just after it opened: both halves of a double click.
+    EXPECT_TRUE(model->OnPointerClick(kScanAbort, 9900, 500));
+    EXPECT_TRUE(model->OnPointerClick(kScanAbort, 10200, 500));
+    EXPECT_TRUE(model->driver().IsScanning());
+    EXPECT_TRUE(view.messages.empty());
+    // A deliberate click after the double-click time aborts.
+    EXPECT_TRUE(model->OnPointerClick(kScanAbort, 10800, 500));
+    EXPECT_EQ(std::vector<std::string>{"Scanning aborted."}, view.messages);
+    EXPECT_FALSE(model->scanComplete());  // the viewer must not call it finished
+    // A double click on "Abort scanning" aborts once: its second half does not end the page.
+    model->OnPointerClick(kScanAbort, 10900, 500);
+    EXPECT_TRUE(view.ended.empty());
+    model->OnPointerClick(kScanAbort, 12000, 500);
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+}
+
+TEST_F(ScanPage, AHeaderButtonTakesItsFirstClickAtOnce)
+{
+    StartLongWalk();
+    model->PageShownAt(10000);
+    EXPECT_TRUE(model->OnPointerClick(kHeaderUserSettings, 10100, 500));
+    EXPECT_EQ(std::vector<std::string>{"Scanning aborted."}, view.messages);
+    EXPECT_EQ(std::vector<int>{kRequestSettingsPage}, view.ended);
+}
+
+TEST_F(ScanPage, TheGuardHoldsAcrossTheTickCountWrappingAround)
+{
+    DoubleClickGuard guard;
+    guard.Arm(0xFFFFFF00u);
+    EXPECT_FALSE(guard.Accept(0x00000010u, 500));  // 0x110 ms later
+    EXPECT_TRUE(guard.Accept(0x00000300u, 500));   // 0x2F0 = 752 ms after the previous click
 }
 
 TEST_F(ScanPage, AHeaderButtonDuringTheScanAbortsAndLeavesItsRequestWithoutTheResults)
