@@ -273,6 +273,11 @@ INT_PTR SkinDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (skin_)
             InvalidateRect(hwnd_, nullptr, TRUE);
         return FALSE;
+    case kDrawnMessage:
+        // Posted messages come before painting: paint what is pending first, controls too.
+        RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        OnDrawn();
+        return TRUE;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_BUTTON && SendMessageA(item->hwndItem, kReflectedDrawItem, 0, lParam)) {
@@ -351,15 +356,23 @@ void PageDialog::SetUpPage(const std::string& titleLine)
     if (HWND line = Item(kTitleLineId))
         SetRichLabel(line, titleLine, true, RGB(255, 255, 255), RGB(19, 98, 122));
 
-    // Take the main window's place on screen.
+    // Take the main window's place on screen. It is hidden once this page is drawn: under
+    // Wine, hiding a window that a window manager manages waits for the manager's answer (two
+    // seconds where none comes), and the page would stand as an empty frame meanwhile.
     HWND main = host_.MainWindow();
     if (main) {
         WINDOWPLACEMENT placement{};
         placement.length = sizeof placement;
         if (GetWindowPlacement(main, &placement))
             SetWindowPlacement(hwnd(), &placement);
-        ShowWindow(main, SW_HIDE);
+        AfterFirstDraw();
     }
+}
+
+void PageDialog::OnDrawn()
+{
+    if (HWND main = host_.MainWindow())
+        ShowWindow(main, SW_HIDE);
 }
 
 void PageDialog::EndPage()

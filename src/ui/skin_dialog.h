@@ -79,6 +79,12 @@ protected:
         return 0;
     }
 
+    // Once the dialog is on screen and drawn, with its controls: posted from OnInitDialog by
+    // AfterFirstDraw(), handled after the dialog was shown and painted.
+    virtual void OnDrawn() {}
+    void AfterFirstDraw() { PostMessageA(hwnd_, kDrawnMessage, 0, 0); }
+    static constexpr UINT kDrawnMessage = WM_APP + 0x3A2;
+
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
     HWND parent() const { return parent_; }
 
@@ -141,6 +147,7 @@ protected:
 
     bool OnCommand(int id, int code, HWND control) override;
     void OnDestroy() override;
+    void OnDrawn() override;
     PageHost& host() { return host_; }
 
 private:

@@ -348,7 +348,7 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
 
     HWND page = WaitForPage(run, kProgressList);
     ASSERT_NE(nullptr, page);
-    EXPECT_FALSE(IsWindowVisible(main));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }));  // once the page is drawn
     HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
     ASSERT_NE(nullptr, done);
     EXPECT_EQ("Scanning complete.\nClick OK for Details about the errors found.", MessageBoxText(done));
