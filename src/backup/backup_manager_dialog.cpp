@@ -125,7 +125,7 @@ void ResBackup::FillRows()
         int row = content_.AddRow(BackupItemKindText(rows[i].item.kind), static_cast<LPARAM>(i));
         if (row < 0)
             continue;
-        content_.SetText(row, 1, rows[i].item.path);
+        content_.SetText(row, 1, rows[i].ShownPath());
         content_.SetChecked(row, rows[i].ticked);
     }
     SendMessageA(content_.hwnd(), WM_SETREDRAW, TRUE, 0);

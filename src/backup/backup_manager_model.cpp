@@ -65,8 +65,10 @@ ManagerOutcome BackupManagerModel::Poll()
         return outcome;
     BackupListing listing = ListRepairBackupItems(system_, paths_[std::size_t(data)]);
     outcome.messages = listing.messages;
-    for (BackupItem& item : listing.items)
-        rows_.push_back({std::move(item), true});
+    for (BackupItem& item : listing.items) {
+        const bool tick = !item.kept;  // what the repair left in place starts unticked
+        rows_.push_back({std::move(item), tick});
+    }
     return outcome;
 }
 

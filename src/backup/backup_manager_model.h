@@ -39,6 +39,9 @@ struct ManagerOutcome {
 struct ContentRow {
     BackupItem item;
     bool ticked = true;
+    // The "Item Path" column: the item's path, and for an item the repair left in place (it
+    // starts unticked) a word that says so.
+    std::string ShownPath() const { return item.kept ? item.path + "  (kept by the repair)" : item.path; }
 };
 
 enum class FullBackupChoice { None, Create, Restore };

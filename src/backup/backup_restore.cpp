@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 namespace tw {
 
@@ -31,8 +32,10 @@ class ListingVisitor final : public RepairBackupVisitor {
 public:
     ListingVisitor(std::vector<BackupItem>& items, std::size_t budget) : items_(items), budget_(budget) {}
 
+    void OnKept() override { keptNext_ = true; }
     void OnRecord(int, std::uint32_t rootCode, const std::string& subkeyPath) override
     {
+        kept_ = std::exchange(keptNext_, false);
         path_ = BackupRootName(rootCode).value_or("");
         if (!subkeyPath.empty())
             path_ += "\\" + subkeyPath;
@@ -49,6 +52,7 @@ public:
         item.name = name;
         item.type = type;
         item.data = data;
+        item.kept = kept_;
         items_.push_back(std::move(item));
     }
     void OnSubkeyBegin(int, const std::string& name) override
@@ -90,6 +94,7 @@ private:
         BackupItem item;
         item.kind = BackupItem::Kind::Key;
         item.path = path_;
+        item.kept = kept_;
         items_.push_back(std::move(item));
     }
     bool Afford(std::size_t bytes)
@@ -109,6 +114,8 @@ private:
     const std::size_t budget_;
     std::size_t used_ = 0;
     std::size_t rowsLeftOut_ = 0;
+    bool kept_ = false;      // the record being read is of an item the repair left in place
+    bool keptNext_ = false;  // a mark said so of the next record
 };
 
 // Creates the keys itself and hands their values and their closing to a RegistryWriteBehind.

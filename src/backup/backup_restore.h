@@ -25,6 +25,8 @@ struct BackupItem {
     std::string name;
     std::uint32_t type = 0;
     std::string data;
+    // Saved from a problem the repair left in place (unticked): not ticked for restore.
+    bool kept = false;
 };
 
 // "Key", "Value" or "File", the manager's "Key Type" column.

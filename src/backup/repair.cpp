@@ -117,7 +117,7 @@ RepairBackupResult WriteRepairBackup(Registry& registry, System& system, Activit
     std::vector<RepairBackupItem> items;
     items.reserve(problems.size());
     for (const std::unique_ptr<ProblemRecord>& p : problems) {
-        RepairBackupItem item{p->keyPath, p->deleteType, ""};
+        RepairBackupItem item{p->keyPath, p->deleteType, "", p->excluded != 0};
         if (p->deleteType == "VAL") {
             if (p->value && p->value->name == kDefaultValueName)
                 p->value->name.clear();

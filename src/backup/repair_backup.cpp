@@ -123,6 +123,8 @@ RepairBackupResult WriteRepairBackupItems(Registry& registry, System& system, Ac
         if (opened != kSuccess)
             continue;
         RepairBackupWriter::ItemResult r;
+        if (item.kept)
+            writer.MarkKept();
         if (item.deleteType == "KEY") {
             subkey = RegistrySpelling(registry, PredefinedKey(*root), subkey);
             r = writer.WriteKeyItem(*root, subkey, key.get());

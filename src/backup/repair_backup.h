@@ -23,6 +23,9 @@ struct RepairBackupItem {
     std::string keyPath;
     std::string deleteType;
     std::string valueName;
+    // Saved though the repair leaves it in place (the user unticked it): marked so in the file,
+    // and not ticked for restore.
+    bool kept = false;
 };
 
 struct RepairBackupResult {

@@ -349,6 +349,11 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
         damaged_ = false;
         return ReadRecord(visitor);
     }
+    if (root == kKeptItemMark) {
+        visitor.OnKept();
+        damaged_ = false;
+        return ReadRecord(visitor);
+    }
     if (root == kFileRecordMark) {
         std::uint32_t attributes = 0;
         if (!in_.ReadText(&path) || !in_.ReadU32(&attributes) || !in_.ReadText(&data_))

@@ -5,7 +5,9 @@
 // earlier version wrote, holds text of the system's ANSI code page, and the reader hands its
 // names, paths and string data on in the process code page. A file the repair deletes (a
 // broken shortcut) is a record of its own after the registry's: the four bytes "FILE", its
-// path, its attributes and its bytes.
+// path, its attributes and its bytes. A record of an item the repair was told to leave (an
+// unticked problem, saved as every listed one is) follows the four bytes "KEPT"; files
+// written before hold no such mark and read as before.
 //
 // The writer reads each key from the registry with buffers sized from the key's own query
 // and grown on "more data", so values and names of any size are saved; it tells its caller
@@ -48,6 +50,8 @@ void AppendText(std::string& bytes, std::string_view text);
 inline constexpr std::uint32_t kUtf8TextMark = 0x38465455u;  // "UTF8"
 // The mark of a record that holds a file.
 inline constexpr std::uint32_t kFileRecordMark = 0x454C4946u;  // "FILE"
+// The mark before the record of an item the repair left in place.
+inline constexpr std::uint32_t kKeptItemMark = 0x5450454Bu;  // "KEPT"
 
 // Writes item records to an open file, forward only.
 class RepairBackupWriter {
@@ -74,6 +78,8 @@ public:
     ItemResult WriteValueItem(std::uint32_t rootCode, std::string_view subkeyPath, HKey key,
                               std::string_view valueName);
 
+    // Marks the next record as that of an item the repair leaves in place.
+    void MarkKept() { PutU32(kKeptItemMark); }
     // A file's record: its path, attributes and bytes.
     void WriteFileItem(std::string_view path, std::uint32_t attributes, std::string_view bytes);
 
@@ -119,6 +125,8 @@ public:
     virtual void OnSubkeyBegin(int row, const std::string& name) = 0;
     virtual void OnSubkeyEnd() = 0;
     virtual void OnRecordEnd() = 0;
+    // The next record is that of an item the repair left in place (called before OnRecord).
+    virtual void OnKept() {}
     // A file's record (the only call for it).
     virtual void OnFile(int /*row*/, const std::string& /*path*/, std::uint32_t /*attributes*/,
                         const std::string& /*bytes*/)

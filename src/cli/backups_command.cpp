@@ -44,6 +44,8 @@ int Show(Context& context, const Arguments& arguments)
         if (json) {
             JsonObject o(context.system);
             o.Number("row", std::int64_t(row)).Text("kind", BackupItemKindText(item.kind)).Text("path", item.path);
+            if (item.kept)
+                o.Bool("kept", true);
             if (item.kind == BackupItem::Kind::Value)
                 o.Text("name", item.name)
                     .Number("type", item.type)
@@ -51,7 +53,8 @@ int Show(Context& context, const Arguments& arguments)
                                                   item.data.size(), context.system));
             context.out << o.str() << "\n";
         } else {
-            context.out << row << "\t" << BackupItemKindText(item.kind) << "\t" << item.path << "\n";
+            context.out << row << "\t" << BackupItemKindText(item.kind) << "\t" << item.path
+                        << (item.kept ? "\tkept" : "") << "\n";
         }
     }
     if (!listing.opened)
@@ -71,8 +74,11 @@ int Restore(Context& context, const Arguments& arguments)
     std::string file;
     std::vector<bool> ticks;
     std::vector<std::size_t> unticked;
+    bool withKept = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--untick") {
+        if (arguments[i] == "--kept") {
+            withKept = true;
+        } else if (arguments[i] == "--untick") {
             while (i + 1 < arguments.size() && !arguments[i + 1].empty() &&
                    arguments[i + 1].find_first_not_of("0123456789") == std::string::npos) {
                 const std::string& row = arguments[++i];
@@ -90,6 +96,12 @@ int Restore(Context& context, const Arguments& arguments)
     }
     if (file.empty())
         return UsageError(context, "backup restore takes one backup file");
+    // As the backup manager ticks them: what the repair removed, not what it left in place.
+    if (!withKept) {
+        BackupListing listing = ListRepairBackupItems(context.system, BackupPath(context, file));
+        for (const BackupItem& item : listing.items)
+            ticks.push_back(!item.kept);
+    }
     for (std::size_t row : unticked) {
         if (row >= ticks.size())
             ticks.resize(row + 1, true);

@@ -18,7 +18,7 @@ const std::vector<Command>& Commands()
         {"snapshot", "write FILE BRANCH... | restore FILE...", RunSnapshot},
         {"scan", "[SECTION...] [--json]", RunScan},
         {"backups", "[--full] [--json]", RunBackups},
-        {"backup", "show FILE [--json] | restore FILE [--untick ROW...] | remove NAME", RunBackup},
+        {"backup", "show FILE [--json] | restore FILE [--kept] [--untick ROW...] | remove NAME", RunBackup},
         {"full-backup", "create | restore NAME", RunFullBackup},
         {"repair", "[SECTION...]", RunRepair},
     };

@@ -1,3 +1,4 @@
+#include "backup/backup_manager_model.h"
 #include "backup/backup_restore.h"
 #include "backup/repair.h"
 #include "backup/repair_deletion.h"
@@ -128,6 +129,40 @@ TEST_F(RepairProcedure, RemovesExactlyTheFindingsAndTheBackupUndoesIt)
     RestoreOutcome restored = RestoreRepairBackup(registry, machine.system, outcome.backup.path, {});
     EXPECT_TRUE(restored.restored);
     EXPECT_EQ(before, Dump());
+}
+
+// The backup keeps the problems the user unticked too, marked as left in place: the backup
+// manager starts them unticked and says so, so a restore never writes their old data over
+// what the user kept (and may have changed since).
+TEST_F(RepairProcedure, WhatTheRepairLeftIsMarkedAndNotRestoredByDefault)
+{
+    const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    SetValue(registry, kLocalMachine, run, "Gone", kRegSz, Str("c:\\gone.exe"));
+    SetValue(registry, kLocalMachine, run, "Kept", kRegSz, Str("c:\\kept.exe"));
+    Add("Startup Programs", "HKEY_LOCAL_MACHINE\\" + run, "VAL", "Gone");
+    Add("Startup Programs", "HKEY_LOCAL_MACHINE\\" + run, "VAL", "Kept", true);
+    RepairOutcome outcome = Repair(engine, shortcuts, kProgram);
+    ASSERT_EQ(RepairBackupResult::Status::Written, outcome.backup.status);
+    Bytes data;
+    EXPECT_FALSE(GetValue(registry, kLocalMachine, run, "Gone", nullptr, &data));
+    // The user changes what was kept.
+    SetValue(registry, kLocalMachine, run, "Kept", kRegSz, Str("c:\\moved\\kept.exe"));
+
+    BackupManagerModel model(registry, machine.system, kProgram, 0);
+    model.EnterRestorePage();
+    ASSERT_EQ(2u, model.dateItems().size());
+    model.SelectDateItem(1);
+    model.Poll();
+    ASSERT_EQ(4u, model.rows().size());  // each value item: its key, then the value
+    EXPECT_TRUE(model.rows()[1].ticked);
+    EXPECT_FALSE(model.rows()[3].ticked);
+    EXPECT_TRUE(model.rows()[3].item.kept);
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\" + run + " [Kept]  (kept by the repair)", model.rows()[3].ShownPath());
+    EXPECT_EQ(std::vector<std::string>{"Backup restored!"}, model.Restore().messages);
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, run, "Gone", nullptr, &data));
+    EXPECT_EQ(Str("c:\\gone.exe"), data);
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, run, "Kept", nullptr, &data));
+    EXPECT_EQ(Str("c:\\moved\\kept.exe"), data);
 }
 
 // Another program that tries to change the backup between its writing and the deletion that
