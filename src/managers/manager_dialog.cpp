@@ -130,7 +130,9 @@ void ManagerDialog::TakeTicks()
 void ManagerDialog::Press(ManagerButtonRole role)
 {
     if (role == ManagerButtonRole::Run) {
-        model_->RunSelected(list_.SelectionMark());
+        const std::string failed = model_->RunSelected(list_.SelectionMark());
+        if (!failed.empty())
+            MessageBoxA(hwnd(), failed.c_str(), kManagerMessageCaption, MB_OK | MB_ICONWARNING);
         return;
     }
     TakeTicks();

@@ -19,6 +19,8 @@ namespace tw {
 inline constexpr const char* kRestoreViewTitle = "Restore Removed Registry Entries";
 inline constexpr const char* kNoBackupsMessage = "No backups present for restore.";
 inline constexpr const char* kManagerMessageCaption = "Tarnwick";
+// Run could not start the selected program: its path, then the system's reason.
+inline constexpr const char* kRunFailedMessage = "The program could not be started: %s\n\n%s";
 inline constexpr const char* kMoveFailedMessage = "Some entries could not be moved. They are still listed.";
 
 // The details panel of the startup and browser helper object managers: a group box with
@@ -105,9 +107,9 @@ public:
     ManagerAction PressRemove();
     ManagerAction PressRestore();
     ManagerAction PressClose();
-    // Starts the selected row's program (the startup manager's Run button). False when
-    // nothing was started.
-    virtual bool RunSelected(int /*selectionMark*/) { return false; }
+    // Starts the selected row's program (the startup manager's Run button). Empty when it
+    // started or no row is selected; else the message to show (kRunFailedMessage).
+    virtual std::string RunSelected(int /*selectionMark*/) { return {}; }
     // Moves that failed in the last removal or restore.
     std::size_t failedMoves() const { return failedMoves_; }
     // The message of ShowMoveFailedMessage: kMoveFailedMessage and, a line each, the entry

@@ -4,6 +4,8 @@
 #include "platform/key_handle.h"
 #include "registry/value_text.h"
 
+#include <cstdio>
+
 namespace tw {
 
 namespace {
@@ -196,12 +198,18 @@ std::string StartupManagerModel::DetailsPath(const ManagerRow& row) const
     return row.texts.size() > 2 ? ReduceRunPath(row.texts[2]) : std::string();
 }
 
-bool StartupManagerModel::RunSelected(int selectionMark)
+std::string StartupManagerModel::RunSelected(int selectionMark)
 {
     if (selectionMark < 0 || static_cast<std::size_t>(selectionMark) >= rows().size())
-        return false;
-    system_.RunProgram(DetailsPath(rows()[static_cast<std::size_t>(selectionMark)]));
-    return true;
+        return {};
+    const std::string path = DetailsPath(rows()[static_cast<std::size_t>(selectionMark)]);
+    std::string reason;
+    if (system_.RunProgram(path, &reason))
+        return {};
+    const int size = std::snprintf(nullptr, 0, kRunFailedMessage, path.c_str(), reason.c_str());
+    std::string text(size > 0 ? std::size_t(size) : 0, '\0');
+    std::snprintf(text.data(), text.size() + 1, kRunFailedMessage, path.c_str(), reason.c_str());
+    return text;
 }
 
 }  // namespace tw

@@ -54,7 +54,7 @@ public:
     std::vector<ManagerButton> buttons() const override;
     const std::vector<StartupEntry>& entries() const { return entries_; }
     // Starts the selected row's program, without its arguments. False with no selection.
-    bool RunSelected(int selectionMark) override;
+    std::string RunSelected(int selectionMark) override;
 
 protected:
     std::string ListTitle() const override;

@@ -62,7 +62,10 @@ public:
     {
         return inner_.GetFileVersionBlock(path, block);
     }
-    bool RunProgram(std::string_view commandLine) override { return inner_.RunProgram(commandLine); }
+    bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) override
+    {
+        return inner_.RunProgram(commandLine, errorText);
+    }
     bool EnablePrivilege(std::string_view privilegeName) override { return inner_.EnablePrivilege(privilegeName); }
     std::u16string AnsiToUtf16(std::string_view text) override { return inner_.AnsiToUtf16(text); }
     std::string Utf16ToAnsi(std::u16string_view text) override { return inner_.Utf16ToAnsi(text); }

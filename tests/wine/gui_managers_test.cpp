@@ -223,6 +223,13 @@ TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
         return static_cast<bool>(in);
     }));
     EXPECT_EQ(std::string::npos, ranWith.find("/tray")) << ranWith;
+    // A program that is not there: Run says so, with the system's reason.
+    SelectListRow(list, 1);
+    EXPECT_TRUE(WaitFor([&] { return Text(dialog, IDC_MGR_VALUE_FILE).empty(); }));
+    const std::string failed = PressForMessage(run, dialog, IDC_STARTUP_RUN);
+    EXPECT_EQ(0u, failed.find("The program could not be started: C:\\nowhere\\user twin.exe\n\n")) << failed;
+    EXPECT_GT(failed.size(), std::string("The program could not be started: C:\\nowhere\\user twin.exe\n\n").size())
+        << "the system's reason follows";
 
     // Removing the user's twin moves only that value, into the user's store.
     SetListChecked(list, 1, true);

@@ -86,7 +86,9 @@ public:
     std::uint32_t ProcessId() override { return processId_; }
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
     bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
-    bool RunProgram(std::string_view commandLine) override;
+    // Records the command line; with a failure set, answers it instead.
+    bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) override;
+    void SetRunFailure(std::string systemText) { runFailure_ = std::move(systemText); }
     bool EnablePrivilege(std::string_view privilegeName) override;
     std::u16string AnsiToUtf16(std::string_view text) override;
     std::string Utf16ToAnsi(std::u16string_view text) override;
@@ -103,6 +105,7 @@ private:
 
     std::map<char, Drive> drives_;
     std::vector<std::string> refused_;  // folders whose contents cannot be read
+    std::string runFailure_;
     std::map<std::string, std::string> environment_;  // upper-case name -> value
     std::uint32_t version_ = 0x23F00206;                // an NT-family version
     std::string systemDirectory_ = "C:\\WINDOWS\\system32";

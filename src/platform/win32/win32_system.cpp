@@ -480,9 +480,34 @@ bool Win32System::GetFileVersionBlock(std::string_view path, std::vector<std::ui
     return true;
 }
 
-bool Win32System::RunProgram(std::string_view commandLine)
+bool Win32System::RunProgram(std::string_view commandLine, std::string* errorText)
 {
-    return WinExec(Z(commandLine).c_str(), SW_SHOWNORMAL) > 31;
+    std::wstring command = Wide(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    if (!command.empty() &&
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    }
+    const DWORD error = command.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+    if (errorText) {
+        wchar_t* text = nullptr;
+        const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        std::wstring message = n && text ? std::wstring(text, n) : L"Error " + std::to_wstring(error);
+        if (text)
+            LocalFree(text);
+        while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+            message.pop_back();
+        *errorText = Narrow(message);
+    }
+    return false;
 }
 
 bool Win32System::EnablePrivilege(std::string_view privilegeName)

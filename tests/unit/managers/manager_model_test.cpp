@@ -298,10 +298,15 @@ TEST_F(ManagerModelTest, StartupDetailsFollowTheSelectionAndRunDropsArguments)
     EXPECT_TRUE(model.FollowSelection(1));
     EXPECT_EQ(VersionDetails{}, model.details()) << "no version information: the panel empties";
 
-    EXPECT_TRUE(model.RunSelected(0));
-    EXPECT_TRUE(model.RunSelected(1));
-    EXPECT_FALSE(model.RunSelected(-1));
+    EXPECT_EQ("", model.RunSelected(0));
+    EXPECT_EQ("", model.RunSelected(1));
+    EXPECT_EQ("", model.RunSelected(-1));  // nothing selected, nothing to say
     EXPECT_EQ((Texts{"C:\\Program Files\\Fix\\fixture.exe", "C:\\gone\\gone.exe"}), system_.StartedPrograms());
+    // A program the system cannot start is told, with the system's reason.
+    system_.SetRunFailure("The system cannot find the file specified.");
+    EXPECT_EQ("The program could not be started: C:\\gone\\gone.exe\n\nThe system cannot find the file specified.",
+              model.RunSelected(1));
+    system_.SetRunFailure("");
 
     model.FollowSelection(0);
     model.TakeDetailsRepaint();
