@@ -266,6 +266,48 @@ TEST_F(GuiBackupTest, RepairBackupIsListedShownRestoredWithoutTheUntickedValueAn
     EXPECT_EQ(0, run.WaitForExit());
 }
 
+// A repair's backup holds the problems the user unticked too: the window starts their rows
+// unticked and says they were kept, and a restore leaves what the user kept as it is now.
+TEST_F(GuiBackupTest, WhatTheRepairKeptStartsUntickedAndIsNotWrittenBack)
+{
+    const std::string key = std::string(kBase) + "\\Run";
+    SetValue(registry, kCurrentUser, key, "Gone", kRegSz, Str("c:\\gone.exe"));
+    SetValue(registry, kCurrentUser, key, "Kept", kRegSz, Str("c:\\kept.exe"));
+    ActivityLog log(system);
+    std::vector<RepairBackupItem> items = {{"HKEY_CURRENT_USER\\" + key, "VAL", "Gone"},
+                                           {"HKEY_CURRENT_USER\\" + key, "VAL", "Kept", true}};
+    RepairBackupResult backup = WriteRepairBackupItems(registry, system, log, TestFolder(), items);
+    ASSERT_EQ(RepairBackupResult::Status::Written, backup.status);
+    DeleteSavedItems(registry, system, log, items, {false, true}, backup, {});
+    ASSERT_EQ("(missing)", ValueText(registry, key, "Gone"));
+    SetValue(registry, kCurrentUser, key, "Kept", kRegSz, Str("c:\\moved.exe"));  // the user's change since
+
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    Click(main, IDC_BACKUP_TILE);
+    HWND manager = run.WaitForWindow(kManagerTitle);
+    ASSERT_NE(nullptr, manager);
+    HWND dates = Control(manager, IDC_BACKUP_DATES);
+    ASSERT_TRUE(WaitFor([&] { return ComboCount(dates) == 2; }));
+    SelectComboItem(dates, 1);
+    HWND list = Control(manager, IDC_BACKUP_CONTENT);
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list) == 4; }));
+    const std::string path = "HKEY_CURRENT_USER\\" + key;
+    EXPECT_EQ(path + " [Gone]", ListText(list, 1, 1));
+    EXPECT_TRUE(ListChecked(list, 1));
+    EXPECT_EQ(path + " [Kept]  (kept by the repair)", ListText(list, 3, 1));
+    EXPECT_FALSE(ListChecked(list, 3));
+    EXPECT_FALSE(ListChecked(list, 2));
+    EXPECT_TRUE(SaveScreenshot(manager, "backup-restore-kept"));
+    Click(manager, IDC_RESTORE_RUN);
+    EXPECT_EQ("Backup restored!", AnswerBox(run));
+    EXPECT_EQ(std::string("c:\\gone.exe") + '\0', ValueText(registry, key, "Gone"));
+    EXPECT_EQ(std::string("c:\\moved.exe") + '\0', ValueText(registry, key, "Kept"));
+    Click(manager, IDC_RESTORE_CLOSE);
+    Click(main, IDC_EXIT);
+}
+
 TEST_F(GuiBackupTest, FullBackupCreatedRestoredCancelledAndItsFailuresTold)
 {
     const std::string key = std::string(kBase) + "\\Full";
