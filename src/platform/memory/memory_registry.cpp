@@ -743,45 +743,45 @@ long MemoryRegistry::QueryValue(HKey key, const char* subKey, char* data, std::i
     return kSuccess;
 }
 
-long MemoryRegistry::SetValueEx(HKey key, const char* valueName, std::uint32_t, std::uint32_t type,
-                                const std::uint8_t* data, std::uint32_t dataSize)
+long MemoryRegistry::SetValueLocked(RegOp op, HKey key, const std::string& name, std::uint32_t type,
+                                    const std::uint8_t* data, std::uint32_t dataSize, bool ansiText)
 {
-    std::lock_guard lock(mutex_);
-    if (long f = Begin(RegOp::SetValueEx))
+    if (long f = Begin(op))
         return f;
     std::shared_ptr<Node> n;
     if (long status = Resolve(key, kKeySetValue, &n))
         return status;
     if (!data && dataSize)
         return kErrorNoAccessToData;
-    if (IsStringType(type) && data) {
+    if (ansiText && IsStringType(type) && data) {
         // Text in the code page is kept as UTF-16, as RegSetValueExA converts it.
         const std::vector<std::uint8_t> stored = StoredFromAnsi(data, dataSize);
-        n->SetValue(valueName ? valueName : "", type, stored.data(), static_cast<std::uint32_t>(stored.size()));
+        n->SetValue(name, type, stored.data(), static_cast<std::uint32_t>(stored.size()));
     } else {
-        n->SetValue(valueName ? valueName : "", type, data, data ? dataSize : 0);
+        n->SetValue(name, type, data, data ? dataSize : 0);
     }
     n->stamp = WriteTime();
     return kSuccess;
+}
+
+long MemoryRegistry::SetValueEx(HKey key, const char* valueName, std::uint32_t, std::uint32_t type,
+                                const std::uint8_t* data, std::uint32_t dataSize)
+{
+    std::lock_guard lock(mutex_);
+    return SetValueLocked(RegOp::SetValueEx, key, valueName ? valueName : "", type, data, dataSize, true);
 }
 
 long MemoryRegistry::SetValueExW(HKey key, const char16_t* valueName, std::uint32_t, std::uint32_t type,
                                  const std::uint8_t* data, std::uint32_t dataSize)
 {
     std::lock_guard lock(mutex_);
-    if (long f = Begin(RegOp::SetValueExW))
-        return f;
-    std::shared_ptr<Node> n;
-    if (long status = Resolve(key, kKeySetValue, &n))
-        return status;
-    if (!data && dataSize)
-        return kErrorNoAccessToData;
     std::string name;
-    if (!NameInCodePage(valueName ? std::u16string_view(valueName) : std::u16string_view(), &name))
+    if (!NameInCodePage(valueName ? std::u16string_view(valueName) : std::u16string_view(), &name)) {
+        if (long f = Begin(RegOp::SetValueExW))
+            return f;
         return kErrorInvalidParameter;  // names are kept in the code page
-    n->SetValue(name, type, data, data ? dataSize : 0);
-    n->stamp = WriteTime();
-    return kSuccess;
+    }
+    return SetValueLocked(RegOp::SetValueExW, key, name, type, data, dataSize, false);
 }
 
 long MemoryRegistry::DeleteNode(const std::shared_ptr<Node>& node)

@@ -156,6 +156,9 @@ private:
     // RegEnumValue, ANSI or wide (name and text in UTF-16).
     long EnumValueLocked(RegOp op, HKey key, std::uint32_t index, bool wide, void* name, std::uint32_t* nameLength,
                          std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize);
+    // RegSetValueEx, ANSI (string data converted from the code page) or wide (kept as given).
+    long SetValueLocked(RegOp op, HKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                        std::uint32_t dataSize, bool ansiText);
     HKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
     std::uint64_t WriteTime() const;
     long DeleteNode(const std::shared_ptr<Node>& node);
