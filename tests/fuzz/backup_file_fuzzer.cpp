@@ -3,6 +3,7 @@
 // close every key it opened exactly once; the listing keeps within its budget of memory.
 #include "backup/backup_restore.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/memory/memory_system.h"
 #include "platform/system.h"
 #include "strict_close_registry.h"
 
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<bool> ticks;
         for (std::size_t i = 0; i < listing.items.size(); ++i)
             ticks.push_back(i % 3 != 1);
-        tw::RestoreRepairBackup(registry, restored, ticks);
+        // No drive is mapped: a file record is judged, never written anywhere.
+        tw::MemorySystem system;
+        tw::RestoreRepairBackup(registry, system, restored, ticks);
         if (memory.OpenHandleCount() != 0)
             __builtin_trap();  // a key handle was left open
     }

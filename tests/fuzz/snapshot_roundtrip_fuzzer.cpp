@@ -108,7 +108,9 @@ void Fill(tw::Registry& registry, tw::HKey key, Bytes& in, int depth)
         return;
     const unsigned subkeys = in.Below(4);
     for (unsigned i = 0; i < subkeys && !in.Empty(); ++i) {
-        std::string name = Name(in, true);
+        // The characters of code page 1252 in the process code page (UTF-8), as an ANSI call
+        // would give the name the registry holds.
+        std::string name = tw::Utf16ToAnsi(tw::Cp1252ToUtf16(Name(in, true)));
         tw::KeyHandle subkey(registry);
         if (registry.CreateKey(key, name.c_str(), subkey.Put()) != tw::kSuccess)
             __builtin_trap();

@@ -1,7 +1,8 @@
 // libFuzzer target: any ANSI text is escaped for a snapshot file exactly as the rule says,
 // character by character ('&', '"' and '<' become entities, then the code page becomes
 // UTF-8), whatever the writer's word-at-a-time scan sees; appended text leaves what was
-// there before it; and the reader's unescaping gives the text back.
+// there before it; and the reader's unescaping gives the text back: in code page 1252 any
+// bytes, in UTF-8 any text the registry can give (well-formed UTF-8).
 #include "platform/codepage.h"
 #include "snapshot/xml_text.h"
 
@@ -37,11 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size)
         text.remove_prefix(1);
     const std::string kept(before, 'k');
-    std::string out = kept;
-    tw::AppendXmlText(text, codec, out);
-    if (out != kept + EscapedOneByOne(text, codec))
-        __builtin_trap();
-    if (tw::UnescapeXmlText(out.substr(before), codec) != text)
-        __builtin_trap();
+    for (tw::AnsiCodePage page : {tw::AnsiCodePage::Windows1252, tw::AnsiCodePage::Utf8}) {
+        tw::ScopedProcessCodePage scope(page);
+        std::string out = kept;
+        tw::AppendXmlText(text, codec, out);
+        if (out != kept + EscapedOneByOne(text, codec))
+            __builtin_trap();
+        const bool wellFormed = page == tw::AnsiCodePage::Windows1252 || tw::Utf16ToUtf8(tw::Utf8ToUtf16(text)) == text;
+        if (wellFormed && tw::UnescapeXmlText(out.substr(before), codec) != text)
+            __builtin_trap();
+    }
     return 0;
 }
