@@ -344,15 +344,22 @@ RepairBackupReader::Next RepairBackupReader::ReadRecord(RepairBackupVisitor& vis
     std::string path;
     if (!in_.ReadU32(&root))
         return Next::Damaged;
+    // The marks are read in turn, never by calling again: a crafted file of nothing but marks
+    // must not run the stack out. The text mark stands first, once; a kept mark before the
+    // record of a registry item, which must follow it.
     if (!std::exchange(started_, true) && root == kUtf8TextMark) {
         legacyText_ = false;
-        damaged_ = false;
-        return ReadRecord(visitor);
+        if (in_.AtEnd()) {
+            damaged_ = false;
+            return Next::End;
+        }
+        if (!in_.ReadU32(&root))
+            return Next::Damaged;
     }
     if (root == kKeptItemMark) {
+        if (!in_.ReadU32(&root) || !BackupRootName(root))
+            return Next::Damaged;
         visitor.OnKept();
-        damaged_ = false;
-        return ReadRecord(visitor);
     }
     if (root == kFileRecordMark) {
         std::uint32_t attributes = 0;

@@ -179,6 +179,22 @@ TEST_F(RepairBackupFile, AFileOfAnEarlierVersionIsReadInTheSystemCodePage)
     EXPECT_EQ(B({0xE9, 0x01}), data);
 }
 
+// A crafted file of nothing but marks is damaged at its second mark, however many follow:
+// the reader walks marks in turn, so the file's length never decides the depth of a call.
+TEST_F(RepairBackupFile, AFileOfMarksAloneIsDamagedNotDeep)
+{
+    std::string bytes;
+    AppendU32(bytes, kUtf8TextMark);
+    for (int i = 0; i < 300000; ++i)
+        AppendU32(bytes, kKeptItemMark);
+    WriteFile(bytes);
+    BackupListing listing = ListRepairBackupItems(machine.system, kFile);
+    EXPECT_TRUE(listing.opened);
+    EXPECT_TRUE(listing.damaged);
+    EXPECT_TRUE(listing.items.empty());
+    EXPECT_FALSE(RestoreRepairBackup(registry, machine.system, kFile, {}).restored);
+}
+
 // On a Windows whose process code page is the system's (before UTF-8 process code pages) the
 // file is written as earlier versions wrote it, without the mark.
 TEST_F(RepairBackupFile, ACodePage1252SystemWritesTheFileWithoutTheMark)
