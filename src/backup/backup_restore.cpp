@@ -5,6 +5,8 @@
 #include "backup/repair_backup_file.h"
 #include "platform/key_handle.h"
 #include "registry/write_behind.h"
+#include "snapshot/snapshot_reader.h"
+#include "snapshot/xml_reader.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -438,6 +440,48 @@ RestoreOutcome RestoreRepairBackup(Registry& registry, System& system, File& fil
     return outcome;
 }
 
+OverwriteUndo SaveWhatARestoreOverwrites(Registry& registry, System& system, ActivityLog& log,
+                                         std::string_view programFolder, const std::vector<RepairBackupItem>& values)
+{
+    OverwriteUndo undo;
+    undo.values = values.size();
+    if (values.empty())
+        return undo;
+    RepairBackupResult written = WriteRepairBackupItems(registry, system, log, programFolder, values);
+    undo.saved = written.status == RepairBackupResult::Status::Written &&
+                 std::find(written.saved.begin(), written.saved.end(), false) == written.saved.end();
+    if (!undo.saved) {
+        if (written.status == RepairBackupResult::Status::Written)
+            system.RemoveFile(written.path);
+        undo.message = backup_text::kOverwriteNotSaved;
+        return undo;
+    }
+    log.Write("Values a restore writes over are saved first: " + written.path);
+    undo.backupPath = written.path;
+    const std::string count = std::to_string(values.size());
+    const std::string name = FileNameOf(written.path);
+    int size = std::snprintf(nullptr, 0, backup_text::kOverwrittenSaved, count.c_str(), name.c_str());
+    undo.message.assign(size > 0 ? std::size_t(size) : 0, '\0');
+    std::snprintf(undo.message.data(), undo.message.size() + 1, backup_text::kOverwrittenSaved, count.c_str(),
+                  name.c_str());
+    return undo;
+}
+
+OverwriteUndo SaveWhatSnapshotsOverwrite(Registry& registry, System& system, ActivityLog& log,
+                                         std::string_view programFolder, const std::vector<std::string>& files)
+{
+    std::vector<OverwrittenValue> values;
+    XmlReader reader(system);
+    RestoreTarget target{registry, system, {}};
+    for (const std::string& file : files)
+        ListValuesASnapshotWritesOver(reader, file, target, values);
+    std::vector<RepairBackupItem> items;
+    items.reserve(values.size());
+    for (OverwrittenValue& value : values)
+        items.push_back({std::move(value.keyPath), "VAL", std::move(value.name)});
+    return SaveWhatARestoreOverwrites(registry, system, log, programFolder, items);
+}
+
 RestoreOutcome RestoreRepairBackupKeepingWhatItOverwrites(Registry& registry, System& system, ActivityLog& log,
                                                           std::string_view programFolder, std::string_view filePath,
                                                           const std::vector<bool>& ticks)
@@ -450,29 +494,17 @@ RestoreOutcome RestoreRepairBackupKeepingWhatItOverwrites(Registry& registry, Sy
         OverwriteVisitor visitor(registry, ticks, overwritten);
         ParseRepairBackup(*file, visitor);
     }
-    if (overwritten.empty())
-        return RestoreRepairBackup(registry, system, filePath, ticks);
-
-    RepairBackupResult undo = WriteRepairBackupItems(registry, system, log, programFolder, overwritten);
-    const bool allSaved = undo.status == RepairBackupResult::Status::Written &&
-                          std::find(undo.saved.begin(), undo.saved.end(), false) == undo.saved.end();
-    if (!allSaved) {
-        if (undo.status == RepairBackupResult::Status::Written)
-            system.RemoveFile(undo.path);
+    OverwriteUndo undo = SaveWhatARestoreOverwrites(registry, system, log, programFolder, overwritten);
+    if (!undo.saved) {
         RestoreOutcome refused;
-        refused.messages = {backup_text::kOverwriteNotSaved, backup_text::kNotRestored};
+        refused.messages = {undo.message, backup_text::kNotRestored};
         return refused;
     }
-    log.Write("Values a restore writes over are saved first: " + undo.path);
     RestoreOutcome outcome = RestoreRepairBackup(registry, system, filePath, ticks);
-    outcome.overwritten = overwritten.size();
-    outcome.undoBackupPath = undo.path;
-    const std::string count = std::to_string(overwritten.size());
-    const std::string name = FileNameOf(undo.path);
-    int size = std::snprintf(nullptr, 0, backup_text::kOverwrittenSaved, count.c_str(), name.c_str());
-    std::string text(size > 0 ? std::size_t(size) : 0, '\0');
-    std::snprintf(text.data(), text.size() + 1, backup_text::kOverwrittenSaved, count.c_str(), name.c_str());
-    outcome.messages.insert(outcome.messages.begin(), std::move(text));
+    outcome.overwritten = undo.values;
+    outcome.undoBackupPath = undo.backupPath;
+    if (!undo.message.empty())
+        outcome.messages.insert(outcome.messages.begin(), std::move(undo.message));
     return outcome;
 }
 

@@ -85,6 +85,23 @@ RestoreOutcome RestoreRepairBackupKeepingWhatItOverwrites(Registry& registry, Sy
                                                           std::string_view programFolder, std::string_view filePath,
                                                           const std::vector<bool>& ticks);
 
+// What a restore writes over, saved before it writes: the values that held other data, the
+// backup that holds them now (a dated one in "Registry Backups", listed like the others, so
+// that the restore can be undone too) and the message that says so. When they cannot all be
+// saved, `saved` is false, no backup is left, and nothing may be restored.
+struct OverwriteUndo {
+    bool saved = true;
+    std::size_t values = 0;
+    std::string backupPath;  // empty when there was nothing to save
+    std::string message;     // empty when there was nothing to save
+};
+struct RepairBackupItem;
+OverwriteUndo SaveWhatARestoreOverwrites(Registry& registry, System& system, ActivityLog& log,
+                                         std::string_view programFolder, const std::vector<RepairBackupItem>& values);
+// The same for the values that restoring the snapshot files, in turn, would write over.
+OverwriteUndo SaveWhatSnapshotsOverwrite(Registry& registry, System& system, ActivityLog& log,
+                                         std::string_view programFolder, const std::vector<std::string>& files);
+
 // Writes a file back where it was saved from, with its attributes and every byte; true when
 // it is there so (already, or now). Another file in its place is never written over.
 bool RestoreFile(System& system, const std::string& path, std::uint32_t attributes, const std::string& bytes);

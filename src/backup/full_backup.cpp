@@ -109,6 +109,15 @@ void FullBackupJob::RunHere()
 void FullBackupJob::Work()
 {
     failedBeforeStart_ = !plan_.prepared;
+    if (plan_.mode == FullBackupMode::Restore && plan_.prepared) {
+        std::vector<std::string> paths;
+        for (const FullBackupFile& f : plan_.files)
+            paths.push_back(f.path);
+        OverwriteUndo undo = steps_.SaveWhatRestoreOverwrites(registry_, paths);
+        std::lock_guard lock(stateMutex_);
+        failedBeforeStart_ = !undo.saved;
+        undo_ = std::move(undo);
+    }
     for (const FullBackupFile& f : plan_.files) {
         if (registry_.cancelled() || failedBeforeStart_)
             break;
@@ -159,6 +168,12 @@ std::vector<std::string> FullBackupJob::failedFiles() const
     return failedFiles_;
 }
 
+OverwriteUndo FullBackupJob::undo() const
+{
+    std::lock_guard lock(stateMutex_);
+    return undo_;
+}
+
 bool FullBackupJob::succeeded() const
 {
     std::lock_guard lock(stateMutex_);
@@ -201,9 +216,12 @@ void FullBackupJob::Wait()
 }
 
 std::string FullBackupCompletionMessage(FullBackupMode mode, bool succeeded, std::size_t skippedKeys,
-                                        std::string_view logPath)
+                                        std::string_view logPath, std::string_view undoMessage)
 {
-    std::string text = FullBackupCompletionText(mode, succeeded);
+    std::string text(undoMessage);
+    if (!text.empty())
+        text += "\n";
+    text += FullBackupCompletionText(mode, succeeded);
     if (mode == FullBackupMode::Create && succeeded && skippedKeys > 0)
         text += "\n" + backup_text::KeysLeftOutText(skippedKeys, logPath);
     return text;
@@ -234,7 +252,7 @@ std::string BackupProcessModel::Complete(const FullBackupJob& job, std::string_v
 {
     bool succeeded = job.succeeded();
     Complete(succeeded);
-    return FullBackupCompletionMessage(mode_, succeeded, job.skippedKeys(), logPath);
+    return FullBackupCompletionMessage(mode_, succeeded, job.skippedKeys(), logPath, job.undo().message);
 }
 
 const char* BackupProcessModel::cancelledText() const

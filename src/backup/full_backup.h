@@ -20,6 +20,7 @@
 // missing or unreadable restores the other files and says it was not complete.
 #pragma once
 
+#include "backup/backup_restore.h"
 #include "backup/cancellable_registry.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -73,6 +74,10 @@ public:
     // Merges the snapshot file at `path` into the registry; false when the file is missing or
     // unreadable, or a key of it could be neither opened nor created.
     virtual bool RestoreFile(Registry& registry, const std::string& path) = 0;
+    // Before a restore writes anything: saves what restoring the files would write over, so
+    // that the restore can be undone. When that fails, nothing is restored. The default has
+    // nothing to save.
+    virtual OverwriteUndo SaveWhatRestoreOverwrites(Registry&, const std::vector<std::string>&) { return {}; }
 };
 
 // The snapshot files of the program (XmlWriter + WriteBranchSnapshot, RestoreSnapshotFile).
@@ -83,8 +88,9 @@ std::unique_ptr<FullBackupSteps> MakeSnapshotSteps(System& system, ActivityLog* 
 const char* FullBackupCompletionText(FullBackupMode mode, bool succeeded);
 // The whole completion message: that text and, for a backup made without keys that could
 // not be read, how many and where the activity log (at `logPath`) names them.
+// A restore's message begins with what it says of the values it wrote over (`undoMessage`).
 std::string FullBackupCompletionMessage(FullBackupMode mode, bool succeeded, std::size_t skippedKeys,
-                                        std::string_view logPath);
+                                        std::string_view logPath, std::string_view undoMessage = {});
 
 class FullBackupJob {
 public:
@@ -123,6 +129,8 @@ public:
     bool succeeded() const;
     // Keys left out of the snapshots because they cannot be read.
     std::size_t skippedKeys() const { return skippedKeys_.load(); }
+    // A restore's saving of what it writes over; read once the worker has ended.
+    OverwriteUndo undo() const;
 
 private:
     void Work();
@@ -137,6 +145,7 @@ private:
     std::atomic<std::size_t> skippedKeys_{0};
     bool failedBeforeStart_ = false;
     std::vector<std::string> failedFiles_;
+    OverwriteUndo undo_;
     mutable std::mutex stateMutex_;
     State state_ = State::Idle;
     std::function<void()> onFinished_;

@@ -2,6 +2,7 @@
 // the branch per file, written with the snapshot writer and merged back with the reader.
 #include "backup/full_backup.h"
 #include "log/activity_log.h"
+#include "platform/program_info.h"
 #include "snapshot/snapshot_reader.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_reader.h"
@@ -45,6 +46,12 @@ public:
         // A missing file, or one that stops at a parse error, restores nothing or only part;
         // so does one whose values the registry refused (without the rights to write them).
         return keysRestored && report.fileOpened && reader.Error().empty() && report.valuesFailed == 0;
+    }
+
+    OverwriteUndo SaveWhatRestoreOverwrites(Registry& registry, const std::vector<std::string>& paths) override
+    {
+        ActivityLog unopened(system_);
+        return SaveWhatSnapshotsOverwrite(registry, system_, log_ ? *log_ : unopened, ProgramFolder(system_), paths);
     }
 
 private:

@@ -17,6 +17,9 @@ int Report(Context& context, const FullBackupJob& job, const char* what)
         context.err << "tarnwick-cli: " << path << " " << what << "\n";
     if (job.skippedKeys() != 0)
         context.err << "tarnwick-cli: " << job.skippedKeys() << " keys that cannot be read were left out\n";
+    const OverwriteUndo undo = job.undo();
+    if (!undo.message.empty())
+        (undo.saved ? context.out : context.err) << undo.message << "\n";
     context.out << FullBackupCompletionText(job.plan().mode, job.succeeded()) << "\n";
     return job.succeeded() ? kExitOk : kExitFailed;
 }

@@ -2,7 +2,10 @@
 // argument, written as the full backup writes its files.
 // tarnwick-cli snapshot restore FILE...: merges snapshot files back into the registry, one
 // after the other with one reader, as a full restore does.
+#include "backup/backup_restore.h"
 #include "cli/commands.h"
+#include "log/activity_log.h"
+#include "platform/program_info.h"
 #include "snapshot/snapshot_reader.h"
 #include "snapshot/snapshot_writer.h"
 #include "snapshot/xml_reader.h"
@@ -45,6 +48,17 @@ int RestoreSnapshot(Context& context, const Arguments& rest)
 {
     if (rest.empty())
         return UsageError(context, "snapshot restore takes at least one file");
+    // What the files write over is saved first, into a backup the backup manager lists.
+    ActivityLog log(context.system);
+    log.Open();
+    const OverwriteUndo undo =
+        SaveWhatSnapshotsOverwrite(context.registry, context.system, log, ProgramFolder(context.system), rest);
+    if (!undo.saved) {
+        context.err << "tarnwick-cli: " << undo.message << "\n";
+        return kExitFailed;
+    }
+    if (!undo.message.empty())
+        context.out << undo.message << "\n";
     XmlReader reader(context.system);
     RestoreTarget target{context.registry, context.system, {}};
     int status = kExitOk;

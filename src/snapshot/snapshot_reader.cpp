@@ -42,6 +42,44 @@ long WriteExactly(RegistryWriteBehind& writes, const KeyStackEntry& entry, TextV
                                std::move(data), codec.Utf16ToAnsi(units), 0, {});
 }
 
+// Whether the registry holds the value under `key` with another type or other bytes than
+// the file gives: what a restore would write over. Strings are compared as the registry keeps
+// them (UTF-16); the file's text form gives them in the code page, its exact form in UTF-16.
+// A value that is not there is written over by nothing; one that cannot be read counts as
+// other data, so that whoever saves it first finds out.
+bool HoldsOtherData(Registry& registry, HKey key, const TextValue& value, bool exactForm, TextCodec& codec)
+{
+    const bool isString = value.type == kRegSz || value.type == kRegExpandSz || value.type == kRegMultiSz;
+    std::string wanted(value.data.begin(), value.data.end());
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    std::string held;
+    long status = kSuccess;
+    if (isString) {
+        if (!exactForm) {
+            const std::u16string units = codec.AnsiToUtf16(wanted);
+            wanted.assign(reinterpret_cast<const char*>(units.data()), units.size() * 2);
+        }
+        const std::u16string name = codec.AnsiToUtf16(value.name);
+        status = registry.QueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+        if (status == kSuccess) {
+            held.assign(size, '\0');
+            status = registry.QueryValueExW(key, name.c_str(), nullptr, &type,
+                                            reinterpret_cast<std::uint8_t*>(held.data()), &size);
+        }
+    } else {
+        status = registry.QueryValueEx(key, value.name.c_str(), nullptr, &type, nullptr, &size);
+        if (status == kSuccess) {
+            held.assign(size, '\0');
+            status = registry.QueryValueEx(key, value.name.c_str(), nullptr, &type,
+                                           reinterpret_cast<std::uint8_t*>(held.data()), &size);
+        }
+    }
+    if (status == kErrorFileNotFound)
+        return false;
+    return status != kSuccess || type != value.type || std::string_view(held.data(), size) != wanted;
+}
+
 }  // namespace
 
 std::string KeyStackPath(const KeyStack& stack)
@@ -106,8 +144,13 @@ HKey OpenOrCreateKeyPath(Registry& registry, const KeyStack& stack, long* status
     return key;
 }
 
-bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
-                         RestoreReport* report)
+namespace {
+
+// The walk of a snapshot file. With `writesOver`, it writes nothing: keys are only opened (a
+// missing key and all below it hold nothing to write over), and each value the registry
+// holds with other data is listed instead of written.
+bool WalkSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
+                      RestoreReport* report, std::vector<OverwrittenValue>* writesOver)
 {
     RestoreReport ignored;
     RestoreReport& out = report ? *report : ignored;
@@ -160,6 +203,21 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 UnescapeXmlTextInto(reader.AttributeValue(), target.codec, stack.back().name);
                 long status = kSuccess;
                 bool created = false;
+                if (writesOver) {
+                    const bool parentAbsent = stack.size() >= 2 && !stack[stack.size() - 2].key;
+                    HKey key = nullptr;
+                    if (!parentAbsent && stack.size() >= 2)
+                        registry.OpenKeyEx(stack[stack.size() - 2].key.get(), stack.back().name.c_str(), 0,
+                                           kKeyRead, &key);
+                    else if (stack.size() == 1)
+                        key = RootKeyFromName(stack.back().name).value_or(nullptr);
+                    *stack.back().key.Put() = key;
+                    // A root stands for itself: nothing closes it.
+                    stack.back().parentsHandle = stack.size() == 1 ||
+                                                 (stack.size() >= 2 && key && key == stack[stack.size() - 2].key.get());
+                    ++out.keys;
+                    break;
+                }
                 HKey key = OpenOrCreateKeyPath(registry, stack, &status, &created);
                 if (!key) {
                     out.failedKeyPath = KeyStackPath(stack);
@@ -204,7 +262,17 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
                 const KeyStackEntry& entry = stack.back();
                 std::optional<TextValue> value;
                 bool failed = false;
-                if (!entry.key) {
+                if (writesOver) {
+                    if (exact)
+                        value = ParseExactValue(valueName, exactText);
+                    else if (HexDigitsAreHex(valueText, TypeCodeFromName(typeName)))
+                        value = ParseTextValue(valueName, valueText, typeName);
+                    if (!value)
+                        ++out.valuesFailed;
+                    else if (++out.values, entry.key &&
+                             HoldsOtherData(registry, entry.key.get(), *value, exact, target.codec))
+                        writesOver->push_back({KeyStackPath(stack), value->name});
+                } else if (!entry.key) {
                     ++out.values;  // nothing to write into
                 } else if (exact) {
                     if (!(value = ParseExactValue(valueName, exactText))) {
@@ -246,6 +314,20 @@ bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const Res
         target.showArrowCursor();
     reader.Close();
     return goOn;
+}
+
+}  // namespace
+
+bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
+                         RestoreReport* report)
+{
+    return WalkSnapshotFile(reader, filePath, target, report, nullptr);
+}
+
+bool ListValuesASnapshotWritesOver(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
+                                   std::vector<OverwrittenValue>& values, RestoreReport* report)
+{
+    return WalkSnapshotFile(reader, filePath, target, report, &values);
 }
 
 }  // namespace tw

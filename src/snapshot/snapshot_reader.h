@@ -65,6 +65,20 @@ using KeyStack = std::vector<KeyStackEntry>;
 bool RestoreSnapshotFile(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
                          RestoreReport* report = nullptr);
 
+// A value of a snapshot file that the registry holds now with another type or other bytes:
+// what restoring the file would write over. The key path is the file's (root name first).
+struct OverwrittenValue {
+    std::string keyPath;
+    std::string name;
+};
+
+// Reads the file as RestoreSnapshotFile does but writes nothing: appends to `values` each
+// value the restore would write over. The report counts the keys and values read; a missing
+// key (and all below it) holds nothing to write over. True as RestoreSnapshotFile would be,
+// but a key that cannot be opened is not a failure here.
+bool ListValuesASnapshotWritesOver(XmlReader& reader, std::string_view filePath, const RestoreTarget& target,
+                                   std::vector<OverwrittenValue>& values, RestoreReport* report = nullptr);
+
 // Opens, or creates with every missing component, the key at the path of the stack (the first
 // name is the root name, the others the subkey path); the stack of one gives the root itself.
 // Returns null when it can do neither (an unknown root name, access denied), with the status

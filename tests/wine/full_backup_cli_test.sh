@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tarnwick-cli full-backup create / restore under Wine: the empty catalogue file and the
 # folder of three snapshot files, then a restore that merges a changed and a deleted value
-# back, and the removal of the backup with its folder.
+# back (saving what it writes over first), and the removal of the backup with its folder.
 set -euo pipefail
 cli_dir=$1; build_dir=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -45,6 +45,14 @@ set +e; cli full-backup restore "$name" > "$work/restore.out" 2>/dev/null; set -
 grep -qx 'Full registry backup was restored.' "$work/restore.out" && check ok || check no "restore text"
 [ "$(cli values "$key" | grep '^Keep')" = "$(printf 'Keep\tREG_SZ (1)\tfirst')" ] && check ok || check no "changed value restored"
 [ "$(cli values "$key\\Sub" | grep '^Count')" = "$(printf 'Count\tREG_DWORD (4)\t0x00000007 (7)')" ] && check ok || check no "deleted key restored"
+# What the restore wrote over ('changed') was saved first into a backup of its own, which
+# undoes it.
+undo=$(sed -n 's/.*values held other data and were written over; what they held is saved in the backup \(.*\)\.\r\?$/\1/p' "$work/restore.out")
+[ -n "$undo" ] && [ -f "$program/Registry Backups/$undo" ] && check ok || check no "undo backup named and made"
+cli backup show "$undo" | grep -qiF "$key [Keep]" && check ok || check no "undo backup holds the overwritten value"
+set +e; cli backup restore "$undo" >/dev/null 2>&1; set -e
+[ "$(cli values "$key" | grep '^Keep')" = "$(printf 'Keep\tREG_SZ (1)\tchanged')" ] && check ok || check no "undo backup gives the overwritten value back"
+[ -z "$undo" ] || cli backup remove "$undo" >/dev/null
 
 set +e; cli full-backup restore 'FULL nothing.reg' >/dev/null 2>&1; code=$?; set -e
 [ "$code" = 1 ] && check ok || check no "unknown backup name gives status 1"
