@@ -56,6 +56,18 @@
 #define IDB_FULL_BACKUP_TILE_HOT 264
 #define IDB_STARTUP_TILE_HOT 265
 
+// ---- bitmaps of the managers' and the scan page's buttons
+#define IDB_REMOVE_PROGRAMS 225
+#define IDB_REMOVE_PROGRAMS_HOT 226
+#define IDB_RESTORE_PROGRAMS 227
+#define IDB_RESTORE_PROGRAMS_HOT 228
+#define IDB_RUN_PROGRAM 267
+#define IDB_RUN_PROGRAM_HOT 268
+#define IDB_REPAIR_HOT 270
+#define IDB_REPAIR 271
+#define IDB_ABORT_HOT 273
+#define IDB_ABORT 274
+
 // ---- controls of the main window and the page header
 #define IDC_BACKUP_MANAGER 1016
 #define IDC_USER_SETTINGS 1017

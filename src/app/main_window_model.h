@@ -6,6 +6,7 @@
 
 #include "app/settings_model.h"
 #include "app/window_entry_points.h"
+#include "platform/program_version.h"
 #include "platform/system.h"
 
 #include <memory>
@@ -41,7 +42,8 @@ public:
 class MainWindowModel {
 public:
     // Window title and the labels of the "Advanced Options" page.
-    static constexpr const char* kTitle = "Tarnwick Version 2.6";
+    // The main window spells "Version" with a capital, the other windows do not.
+    static constexpr const char* kTitle = "Tarnwick Version " TW_VERSION_SHORT;
     static constexpr const char* kSettingsTitle = "Settings";
     static constexpr const char* kAdvancedTitle = "Advanced Options";
     static constexpr const char* kScanOnLoadLabel = "Perform Scan on Application Load";

@@ -1,4 +1,5 @@
 #include "managers/add_remove_manager.h"
+#include "../../resources/resource.h"
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
@@ -101,9 +102,9 @@ std::vector<ManagerColumn> AddRemoveManagerModel::columns() const
 
 std::vector<ManagerButton> AddRemoveManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
-            {ManagerButtonRole::Remove, 1052, 225, 226, "Remove selected programs"},
-            {ManagerButtonRole::Restore, 1046, 227, 228, "Restore programs"}};
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
+            {ManagerButtonRole::Remove, IDC_ADDREMOVE_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"},
+            {ManagerButtonRole::Restore, IDC_ADDREMOVE_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"}};
 }
 
 std::string AddRemoveManagerModel::ListTitle() const

@@ -1,4 +1,5 @@
 #include "managers/bho_manager.h"
+#include "../../resources/resource.h"
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
@@ -42,9 +43,9 @@ std::vector<ManagerColumn> BhoManagerModel::columns() const
 
 std::vector<ManagerButton> BhoManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
-            {ManagerButtonRole::Restore, 1030, 227, 228, "Restore programs"},
-            {ManagerButtonRole::Remove, 1031, 225, 226, "Remove selected programs"}};
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
+            {ManagerButtonRole::Restore, IDC_BHO_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"},
+            {ManagerButtonRole::Remove, IDC_BHO_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"}};
 }
 
 std::string BhoManagerModel::ListTitle() const

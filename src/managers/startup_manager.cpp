@@ -1,4 +1,5 @@
 #include "managers/startup_manager.h"
+#include "../../resources/resource.h"
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
@@ -147,10 +148,10 @@ std::vector<ManagerColumn> StartupManagerModel::columns() const
 
 std::vector<ManagerButton> StartupManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, 1029, 191, 192, "Close the dialog"},
-            {ManagerButtonRole::Restore, 1083, 227, 228, "Restore programs"},
-            {ManagerButtonRole::Remove, 1082, 225, 226, "Remove selected programs"},
-            {ManagerButtonRole::Run, 1079, 267, 268, "Run selected program"}};
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
+            {ManagerButtonRole::Restore, IDC_STARTUP_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"},
+            {ManagerButtonRole::Remove, IDC_STARTUP_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"},
+            {ManagerButtonRole::Run, IDC_STARTUP_RUN, IDB_RUN_PROGRAM, IDB_RUN_PROGRAM_HOT, "Run selected program"}};
 }
 
 std::string StartupManagerModel::ListTitle() const

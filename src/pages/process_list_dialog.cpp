@@ -16,9 +16,9 @@ struct ButtonImages {
     const char* tooltip;
 };
 constexpr ButtonImages kButtons[] = {
-    {kScanClose, 204, 203, 207, "Close the dialog"},
-    {kScanRepair, 271, 270, 0, "Repair found problems"},
-    {kScanAbort, 274, 273, 0, "Abort scanning"},
+    {kScanClose, IDB_CLOSE_WIDE, IDB_CLOSE_WIDE_HOT, IDB_WIDE_BUTTON_MASK, "Close the dialog"},
+    {kScanRepair, IDB_REPAIR, IDB_REPAIR_HOT, 0, "Repair found problems"},
+    {kScanAbort, IDB_ABORT, IDB_ABORT_HOT, 0, "Abort scanning"},
 };
 
 // The progress list's place in the client area, in pixels.

@@ -7,6 +7,7 @@
 #include "pages/scan_page_model.h"
 #include "ui/list_view.h"
 #include "ui/skin_dialog.h"
+#include "../../resources/resource.h"
 
 #include <array>
 #include <memory>
@@ -19,7 +20,7 @@ public:
                       const ScanRequest& request);
     ~ProcessListDialog() override;
 
-    static constexpr int kSkinId = 215;
+    static constexpr int kSkinId = IDS_SKIN_SCAN;
     static constexpr UINT_PTR kProgressTimer = 1;
     static constexpr UINT kProgressPeriod = 1700;
     // The rows and the status line follow the worker's progress table on this timer.

@@ -6,6 +6,7 @@
 #include "pages/results_model.h"
 #include "ui/report_ctrl.h"
 #include "ui/skin_dialog.h"
+#include "../../resources/resource.h"
 
 #include <array>
 
@@ -19,7 +20,7 @@ public:
 
     ResultsOutcome outcome() const { return model_.outcome(); }
 
-    static constexpr int kSkinId = 215;
+    static constexpr int kSkinId = IDS_SKIN_SCAN;
 
 private:
     BOOL OnInitDialog() override;

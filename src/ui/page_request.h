@@ -3,27 +3,30 @@
 // does, and the closing rules. Plain logic, no window calls, so tests reach it directly.
 #pragma once
 
+#include "../../resources/resource.h"
+
 namespace tw {
 
-// What a page dialog asks the main window to do next; 0 means nothing.
+// What a page dialog asks the main window to do next; 0 means nothing. A request is the id
+// of the main window's control that does the same.
 enum PageRequest : int {
     kNoPageRequest = 0,
-    kRequestBackupManager = 1016,  // open the backup manager on its restore page
-    kRequestHelpPage = 1046,       // open the help page
-    kRequestSettingsPage = 1047,   // show the "Settings" page
-    kRequestMainPage = 1049,       // show the main page
-    kRequestAdvancedOptions = 1056,  // show the "Advanced Options" page
+    kRequestBackupManager = IDC_BACKUP_MANAGER,     // open the backup manager on its restore page
+    kRequestHelpPage = IDC_HELP_PAGE,               // open the help page
+    kRequestSettingsPage = IDC_SETTINGS_TILE,       // show the "Settings" page
+    kRequestMainPage = IDC_MAIN_PAGE,               // show the main page
+    kRequestAdvancedOptions = IDC_ADVANCED_OPTIONS,  // show the "Advanced Options" page
 };
 
 // Ids of the header and caption buttons every page dialog carries.
 enum PageHeaderButton : int {
-    kHeaderBackupManager = 1016,
-    kHeaderUserSettings = 1017,
-    kHeaderExit = 1028,
-    kHeaderHelp = 1046,
-    kHeaderMainPage = 1049,
-    kHeaderMinimize = 1055,
-    kHeaderAdvancedOptions = 1056,
+    kHeaderBackupManager = IDC_BACKUP_MANAGER,
+    kHeaderUserSettings = IDC_USER_SETTINGS,
+    kHeaderExit = IDC_EXIT,
+    kHeaderHelp = IDC_HELP_PAGE,
+    kHeaderMainPage = IDC_MAIN_PAGE,
+    kHeaderMinimize = IDC_MINIMIZE,
+    kHeaderAdvancedOptions = IDC_ADVANCED_OPTIONS,
 };
 
 // The page a header button asks the main window for (the "User settings" button, 1017,

@@ -1,4 +1,5 @@
 #include "ui/skin_dialog.h"
+#include "../../resources/resource.h"
 
 #include "ui/window_barrier.h"
 
@@ -341,10 +342,13 @@ void PageDialog::SetUpPage(const std::string& titleLine)
         const char* tip;
     };
     const Header buttons[7] = {
-        {kHeaderMainPage, 243, 244, "Show main page"},   {kHeaderAdvancedOptions, 241, 242, "User options"},
-        {kHeaderBackupManager, 249, 250, "Manage registry backups"}, {kHeaderUserSettings, 247, 248, "User settings"},
-        {helpId_, 251, 252, "User help"},                {kHeaderMinimize, 256, 257, "Minimize program"},
-        {exitId_, 197, 196, exitTooltip_.c_str()},
+        {kHeaderMainPage, IDB_HOME, IDB_HOME_HOT, "Show main page"},
+        {kHeaderAdvancedOptions, IDB_OPTIONS, IDB_OPTIONS_HOT, "User options"},
+        {kHeaderBackupManager, IDB_BACKUPS, IDB_BACKUPS_HOT, "Manage registry backups"},
+        {kHeaderUserSettings, IDB_USER_SETTINGS, IDB_USER_SETTINGS_HOT, "User settings"},
+        {helpId_, IDB_HELP, IDB_HELP_HOT, "User help"},
+        {kHeaderMinimize, IDB_MINIMIZE, IDB_MINIMIZE_HOT, "Minimize program"},
+        {exitId_, IDB_EXIT, IDB_EXIT_HOT, exitTooltip_.c_str()},
     };
     for (std::size_t i = 0; i < header_.size(); ++i) {
         if (!header_[i].Attach(hwnd(), buttons[i].id))

@@ -11,6 +11,7 @@
 // own buttons, a page dialog ends the application).
 #pragma once
 
+#include "platform/program_version.h"
 #include "platform/win32/win32_handle.h"
 #include "ui/page_request.h"
 #include "ui/skin_button.h"
@@ -126,8 +127,8 @@ public:
     // The page request this dialog ended with (0 for none); read after DoModal.
     int pageRequest() const { return protocol_.pageRequest(); }
 
-    static constexpr const char* kWindowTitle = "Tarnwick version 2.6";
-    static constexpr int kTitleLineId = 1035;
+    static constexpr const char* kWindowTitle = "Tarnwick version " TW_VERSION_SHORT;
+    static constexpr int kTitleLineId = IDC_PAGE_TITLE_LINE;
 
 protected:
     // Call from OnInitDialog once the controls exist: title, skin, header buttons, the
