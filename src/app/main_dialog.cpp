@@ -305,7 +305,7 @@ void MainDialog::OnTrayNotify(WPARAM id, LPARAM event)
 
 // ---- PageHost
 
-int MainDialog::OpenBackupManager(int mode)
+int MainDialog::OpenBackupManager(BackupManagerMode mode)
 {
     return model_ ? model_->windows().OpenBackupManager(mode) : 0;
 }

@@ -25,7 +25,7 @@ public:
 
     // PageHost
     HWND MainWindow() override { return hwnd(); }
-    int OpenBackupManager(int mode) override;
+    int OpenBackupManager(BackupManagerMode mode) override;
     void OpenHelpPage() override;
 
 private:

@@ -67,7 +67,7 @@ public:
         page.DoModal();
         return page.pageRequest();
     }
-    int OpenBackupManager(int mode) override
+    int OpenBackupManager(BackupManagerMode mode) override
     {
         Win32Registry registry;
         Win32System system;

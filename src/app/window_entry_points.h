@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/settings_model.h"
+#include "ui/page_request.h"
 
 #include <string>
 
@@ -16,8 +17,8 @@ public:
 
     // The scan progress page, scanning the requested sections.
     virtual int StartScan(const ScanRequest& request) = 0;
-    // The backup manager: mode 0 opens its restore page, 1 its full-backup page.
-    virtual int OpenBackupManager(int mode) = 0;
+    // The backup manager, open on the page named.
+    virtual int OpenBackupManager(BackupManagerMode mode) = 0;
     virtual int OpenStartupManager() = 0;
     virtual int OpenBhoManager() = 0;
     virtual int OpenAddRemoveManager() = 0;
@@ -31,6 +32,5 @@ public:
 // page's path, so that it can be opened by hand.
 std::string HelpPageNotOpenedText(const std::string& systemText, const std::string& path);
 
-enum BackupManagerMode : int { kBackupRestorePage = 0, kBackupFullPage = 1 };
 
 }  // namespace tw

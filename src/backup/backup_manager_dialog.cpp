@@ -43,8 +43,8 @@ constexpr RECT kContentArea{43, 205, 574, 412};
 
 }  // namespace
 
-ResBackup::ResBackup(PageHost& host, Registry& registry, System& system, int mode)
-    : PageDialog(IDD_RES_BACKUP, host, mode == 1 ? IDS_SKIN_BACKUP_FULL : IDS_SKIN_BACKUP_RESTORE, kTransparent,
+ResBackup::ResBackup(PageHost& host, Registry& registry, System& system, BackupManagerMode mode)
+    : PageDialog(IDD_RES_BACKUP, host, mode == kBackupFullPage ? IDS_SKIN_BACKUP_FULL : IDS_SKIN_BACKUP_RESTORE, kTransparent,
                  IDC_BACKUP_EXIT),
       registry_(registry),
       system_(system),

@@ -1,4 +1,5 @@
-// ResBackup: the backup manager window, a page dialog over BackupManagerModel with two pages
+// ResBackup (the window keeps the name its resources and texts know it by; the file is named
+// for what it is): the backup manager window, a page dialog over BackupManagerModel with two pages
 // on one template: the full-backup page (skin 201: the two radio buttons, "Perform specified
 // action" and its close button) and the restore page (skin 202: the date list, the content
 // list with check boxes, select and deselect all, restore, remove, close). The window shows
@@ -21,8 +22,7 @@ namespace tw {
 
 class ResBackup final : public PageDialog {
 public:
-    // mode 0 opens on the restore page, 1 on the full-backup page.
-    ResBackup(PageHost& host, Registry& registry, System& system, int mode);
+    ResBackup(PageHost& host, Registry& registry, System& system, BackupManagerMode mode);
 
 private:
     BOOL OnInitDialog() override;

@@ -7,7 +7,7 @@
 
 #include "backup/backup_catalogue.h"
 #include "backup/backup_restore.h"
-#include "backup/date_picker_model.h"
+#include "backup/select_backup_model.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "ui/page_request.h"

@@ -7,6 +7,7 @@
 // window with -1. An end that arrives while the question is open waits for the answer.
 #pragma once
 
+#include "backup/backup_process_model.h"
 #include "backup/full_backup.h"
 #include "ui/skin_dialog.h"
 

@@ -4,7 +4,7 @@
 // Backups", and written back in the order HARDWARE, SOFTWARE, CUSOFTWARE.
 //
 // Both directions run on one worker thread behind the progress window. The window's model
-// (`BackupProcessModel`) owns the texts, the bar that only shows that work goes on, and the
+// (`BackupProcessModel`, backup_process_model.h) owns the texts, the bar that only shows that work goes on, and the
 // cancel rule; the job (`FullBackupJob`) owns the worker. Cancel is cooperative: the worker
 // reads and writes the registry through a CancellableRegistry, which stops answering when
 // cancelled, so the snapshot code unwinds at the next key and the thread ends on its own. A
@@ -149,35 +149,6 @@ private:
     mutable std::mutex stateMutex_;
     State state_ = State::Idle;
     std::function<void()> onFinished_;
-};
-
-// The progress window's model.
-class BackupProcessModel {
-public:
-    explicit BackupProcessModel(FullBackupMode mode) : mode_(mode) {}
-
-    // "Creating backup..." or "Restoring backup...".
-    const char* statusText() const;
-    // The 777 ms timer: +2, and back to 0 past 100.
-    void Tick();
-    int position() const { return position_; }
-    // The worker's completion: the bar goes to 100 and this message is shown.
-    const char* Complete(bool succeeded);
-    // The job's completion: the bar goes to 100; the whole message to show.
-    std::string Complete(const FullBackupJob& job, std::string_view logPath);
-    bool completed() const { return completed_; }
-    // The question the "Cancel" button asks (caption "Warning", Yes and No).
-    const char* cancelQuestion() const;
-    // The user answered Yes: stops a running job. True when the window then ends with -1,
-    // after telling cancelledText().
-    bool ConfirmCancel(FullBackupJob& job);
-    // "Full registry backup was cancelled. No backup was kept." (or the restore's text).
-    const char* cancelledText() const;
-
-private:
-    FullBackupMode mode_;
-    int position_ = 0;
-    bool completed_ = false;
 };
 
 }  // namespace tw

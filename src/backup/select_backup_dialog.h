@@ -4,7 +4,7 @@
 // to offer it says "No backups present for restore." and ends cancelled at once.
 #pragma once
 
-#include "backup/date_picker_model.h"
+#include "backup/select_backup_model.h"
 #include "ui/skin_dialog.h"
 
 #include <string>

@@ -12,7 +12,7 @@ class OwnerHost final : public PageHost {
 public:
     OwnerHost(PageHost& main, HWND owner) : main_(main), owner_(owner) {}
     HWND MainWindow() override { return owner_; }
-    int OpenBackupManager(int mode) override { return main_.OpenBackupManager(mode); }
+    int OpenBackupManager(BackupManagerMode mode) override { return main_.OpenBackupManager(mode); }
     void OpenHelpPage() override { main_.OpenHelpPage(); }
 
 private:
@@ -199,7 +199,7 @@ void ResultsDialog::OpenHelpPage()
 
 int ResultsDialog::OpenBackupManager()
 {
-    return host().OpenBackupManager(0);
+    return host().OpenBackupManager(kBackupRestorePage);
 }
 
 ResultsOutcome RunResultsDialog(PageHost& host, HWND owner, ProblemList& problems,

@@ -18,6 +18,9 @@ enum PageRequest : int {
     kRequestAdvancedOptions = IDC_ADVANCED_OPTIONS,  // show the "Advanced Options" page
 };
 
+// The page the backup manager opens on.
+enum BackupManagerMode : int { kBackupRestorePage = 0, kBackupFullPage = 1 };
+
 // Ids of the header and caption buttons every page dialog carries.
 enum PageHeaderButton : int {
     kHeaderBackupManager = IDC_BACKUP_MANAGER,

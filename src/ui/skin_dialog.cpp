@@ -108,7 +108,7 @@ bool SkinDialog::SetSkinBitmap(HBITMAP bitmap)
     return true;
 }
 
-void SkinDialog::SetDrawMode(int mode)
+void SkinDialog::SetDrawMode(SkinDrawMode mode)
 {
     drawMode_ = mode;
     if (mode == kSkinSizeWindow && skin_ && hwnd_)
@@ -418,7 +418,7 @@ bool PageDialog::OnCommand(int id, int code, HWND control)
     using Step = PageDialogProtocol::Step;
     Step step = protocol_.OnButton(id);
     if (step == Step::OpenBackupManager)
-        step = protocol_.FinishBackupManager(host_.OpenBackupManager(0));
+        step = protocol_.FinishBackupManager(host_.OpenBackupManager(kBackupRestorePage));
     switch (step) {
     case Step::Close:
         EndPage();

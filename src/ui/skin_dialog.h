@@ -48,7 +48,7 @@ public:
 
     void SetDragAnywhere(bool on) { dragAnywhere_ = on; }
     bool LoadSkin(int skinId);
-    void SetDrawMode(int mode);
+    void SetDrawMode(SkinDrawMode mode);
     bool SetTransparentColour(COLORREF colour, bool enable);
     bool SetSkinBitmap(HBITMAP bitmap);
     bool HasSkin() const { return static_cast<bool>(skin_); }
@@ -103,7 +103,7 @@ private:
     UniqueGdiObject skin_;
     int skinWidth_ = 0;
     int skinHeight_ = 0;
-    int drawMode_ = kSkinTopLeft;
+    SkinDrawMode drawMode_ = kSkinTopLeft;
     bool dragAnywhere_ = true;
     SetLayeredFn setLayered_ = nullptr;
 };
@@ -113,8 +113,8 @@ class PageHost {
 public:
     virtual ~PageHost() = default;
     virtual HWND MainWindow() = 0;
-    // Opens the backup manager (0 restore page, 1 full-backup page); returns its request.
-    virtual int OpenBackupManager(int mode) = 0;
+    // Opens the backup manager on the page named; returns its request.
+    virtual int OpenBackupManager(BackupManagerMode mode) = 0;
     virtual void OpenHelpPage() = 0;
 };
 

@@ -72,7 +72,7 @@ struct Host : PageHost {
     int backupOpened = 0;
     int helpOpened = 0;
     HWND MainWindow() override { return main; }
-    int OpenBackupManager(int) override
+    int OpenBackupManager(BackupManagerMode) override
     {
         ++backupOpened;
         return backupAnswer;

@@ -65,7 +65,7 @@ struct Windows : WindowEntryPoints {
         scans.push_back(s);
         return Answer();
     }
-    int OpenBackupManager(int mode) override
+    int OpenBackupManager(BackupManagerMode mode) override
     {
         calls.push_back("backup " + std::to_string(mode));
         return Answer();

@@ -1,6 +1,6 @@
 #include "backup/backup_catalogue.h"
 #include "backup/backup_manager_model.h"
-#include "backup/date_picker_model.h"
+#include "backup/select_backup_model.h"
 #include "backup/repair_backup_file.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"

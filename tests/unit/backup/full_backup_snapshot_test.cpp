@@ -1,4 +1,5 @@
 #include "backup/backup_catalogue.h"
+#include "backup/backup_process_model.h"
 #include "backup/full_backup.h"
 #include "backup/backup_restore.h"
 #include "log/activity_log.h"

@@ -1,4 +1,5 @@
 #include "backup/backup_catalogue.h"
+#include "backup/backup_process_model.h"
 #include "backup/full_backup.h"
 #include "platform/key_handle.h"
 #include "support/registry_fixture.h"

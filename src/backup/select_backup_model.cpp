@@ -1,4 +1,4 @@
-#include "backup/date_picker_model.h"
+#include "backup/select_backup_model.h"
 
 #include "backup/backup_messages.h"
 
