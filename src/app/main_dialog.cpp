@@ -1,6 +1,7 @@
 #include "app/main_dialog.h"
 
 #include "../../resources/resource.h"
+#include "ui/window_barrier.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -80,27 +81,32 @@ int CheckBoxOfLabel(int labelId)
 // own text would) instead of placing a caret, and the pointer stays an arrow.
 LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
 {
-    switch (message) {
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        if (int box = CheckBoxOfLabel(GetDlgCtrlID(label)))
-            SendMessageA(GetDlgItem(GetParent(label), box), BM_CLICK, 0, 0);
-        return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-    case WM_MOUSEMOVE:
-        return 0;
-    case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
-        return TRUE;
-    case WM_NCDESTROY:
+    if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(label, LabelProc, id);
-        break;
-    default:
-        break;
+        return DefSubclassProc(label, message, wParam, lParam);
     }
-    return DefSubclassProc(label, message, wParam, lParam);
+    return GuardedWindowCall(
+        label, "option label",
+        [&]() -> LRESULT {
+            switch (message) {
+            case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:
+                if (int box = CheckBoxOfLabel(GetDlgCtrlID(label)))
+                    SendMessageA(GetDlgItem(GetParent(label), box), BM_CLICK, 0, 0);
+                return 0;
+            case WM_LBUTTONUP:
+            case WM_RBUTTONDOWN:
+            case WM_RBUTTONUP:
+            case WM_MOUSEMOVE:
+                return 0;
+            case WM_SETCURSOR:
+                SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+                return TRUE;
+            default:
+                return DefSubclassProc(label, message, wParam, lParam);
+            }
+        },
+        LRESULT(0));
 }
 
 constexpr UINT_PTR kLabelSubclass = 0x4C41424C;  // "LABL"

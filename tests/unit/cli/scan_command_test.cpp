@@ -1,7 +1,7 @@
 #include "cli/cli.h"
 
 #include "platform/forwarding_registry.h"
-#include "scan_test_support.h"
+#include "unit/scan/scan_test_support.h"
 
 #include <sstream>
 

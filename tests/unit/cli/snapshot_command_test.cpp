@@ -1,6 +1,6 @@
 // tarnwick-cli snapshot write / restore over the memory platform.
 #include "cli/cli.h"
-#include "snapshot_test_support.h"
+#include "unit/snapshot/snapshot_test_support.h"
 #include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
