@@ -2,6 +2,7 @@
 
 #include "../../resources/resource.h"
 #include "ui/window_barrier.h"
+#include "ui/shared_texts.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -28,11 +29,11 @@ const ButtonImages kButtons[] = {
     {IDC_LOGO,              IDB_LOGO,              IDB_LOGO,                  0,                         0, nullptr, true},
     {IDC_MAIN_PAGE,         IDB_HOME,              IDB_HOME_HOT,              IDB_HOME_HOT,              0, "Show main page", true},
     {IDC_ADVANCED_OPTIONS,  IDB_OPTIONS,           IDB_OPTIONS_HOT,           IDB_OPTIONS_HOT,           0, "User options", true},
-    {IDC_BACKUP_MANAGER,    IDB_BACKUPS,           IDB_BACKUPS_HOT,           IDB_BACKUPS_HOT,           0, "Manage registry backups", true},
+    {IDC_BACKUP_MANAGER,    IDB_BACKUPS,           IDB_BACKUPS_HOT,           IDB_BACKUPS_HOT,           0, shared_text::kManageRegistryBackups, true},
     {IDC_USER_SETTINGS,     IDB_USER_SETTINGS,     IDB_USER_SETTINGS_HOT,     IDB_USER_SETTINGS_HOT,     0, "User settings", true},
     {IDC_HELP_PAGE,              IDB_HELP,              IDB_HELP_HOT,              IDB_HELP_HOT,              0, "User help", true},
     {IDC_SCAN_TILE,         IDB_SCAN_TILE,         IDB_SCAN_TILE_HOT,         IDB_SCAN_TILE_HOT,         0, "Scan computer now", true},
-    {IDC_BACKUP_TILE,       IDB_BACKUP_TILE,       IDB_BACKUP_TILE_HOT,       IDB_BACKUP_TILE_HOT,       0, "Manage registry backups", true},
+    {IDC_BACKUP_TILE,       IDB_BACKUP_TILE,       IDB_BACKUP_TILE_HOT,       IDB_BACKUP_TILE_HOT,       0, shared_text::kManageRegistryBackups, true},
     {IDC_SETTINGS_TILE,     IDB_SETTINGS_TILE,     IDB_SETTINGS_TILE_HOT,     IDB_SETTINGS_TILE_HOT,     0, "Show advanced settings page", true},
     {IDC_TIP_CARD,          IDB_TIP_CARD,          IDB_TIP_CARD,              IDB_TIP_CARD,              0, nullptr, false},
     {IDC_AREAS_HEADING,     IDB_AREAS_HEADING,     IDB_AREAS_HEADING,         IDB_AREAS_HEADING,         0, nullptr, false},

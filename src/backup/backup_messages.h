@@ -2,6 +2,8 @@
 // place so that the windows and the command line say the same thing.
 #pragma once
 
+#include "ui/shared_texts.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,7 +20,7 @@ inline constexpr const char* kFileNotFound = "Backup file not found: %s.";
 inline constexpr const char* kCantCreateKey = "Can't create key. Error code = %d. %X %s";
 inline constexpr const char* kRestored = "Backup restored!";
 inline constexpr const char* kNotRestored = "Backup was not restored!";
-inline constexpr const char* kNoBackups = "No backups present for restore.";
+inline constexpr const char* kNoBackups = shared_text::kNoBackups;
 inline constexpr const char* kRowsLeftOut = "The backup holds more rows than can be listed: %s rows are left out.";
 // Before a restore writes over values that hold other data, it saves them into a backup of
 // their own, so that the restore can be undone too.

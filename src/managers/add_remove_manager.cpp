@@ -3,6 +3,7 @@
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
+#include "ui/shared_texts.h"
 
 namespace tw {
 
@@ -102,9 +103,9 @@ std::vector<ManagerColumn> AddRemoveManagerModel::columns() const
 
 std::vector<ManagerButton> AddRemoveManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
-            {ManagerButtonRole::Remove, IDC_ADDREMOVE_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"},
-            {ManagerButtonRole::Restore, IDC_ADDREMOVE_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"}};
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, shared_text::kCloseTheDialog},
+            {ManagerButtonRole::Remove, IDC_ADDREMOVE_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, shared_text::kRemoveSelectedPrograms},
+            {ManagerButtonRole::Restore, IDC_ADDREMOVE_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, shared_text::kRestorePrograms}};
 }
 
 std::string AddRemoveManagerModel::ListTitle() const

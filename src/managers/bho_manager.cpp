@@ -3,6 +3,7 @@
 
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
+#include "ui/shared_texts.h"
 
 namespace tw {
 
@@ -43,9 +44,9 @@ std::vector<ManagerColumn> BhoManagerModel::columns() const
 
 std::vector<ManagerButton> BhoManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
-            {ManagerButtonRole::Restore, IDC_BHO_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"},
-            {ManagerButtonRole::Remove, IDC_BHO_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"}};
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, shared_text::kCloseTheDialog},
+            {ManagerButtonRole::Restore, IDC_BHO_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, shared_text::kRestorePrograms},
+            {ManagerButtonRole::Remove, IDC_BHO_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, shared_text::kRemoveSelectedPrograms}};
 }
 
 std::string BhoManagerModel::ListTitle() const

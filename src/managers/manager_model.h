@@ -9,6 +9,7 @@
 #include "managers/removed_entry_store.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "ui/shared_texts.h"
 
 #include <cstddef>
 #include <string>
@@ -17,7 +18,7 @@
 namespace tw {
 
 inline constexpr const char* kRestoreViewTitle = "Restore Removed Registry Entries";
-inline constexpr const char* kNoBackupsMessage = "No backups present for restore.";
+inline constexpr const char* kNoBackupsMessage = shared_text::kNoBackups;
 inline constexpr const char* kManagerMessageCaption = "Tarnwick";
 // Run could not start the selected program: its path, then the system's reason.
 inline constexpr const char* kRunFailedMessage = "The program could not be started: %s\n\n%s";

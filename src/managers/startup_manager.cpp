@@ -4,6 +4,7 @@
 #include "managers/removed_entry_store.h"
 #include "platform/key_handle.h"
 #include "registry/value_text.h"
+#include "ui/shared_texts.h"
 
 #include <cstdio>
 
@@ -148,9 +149,9 @@ std::vector<ManagerColumn> StartupManagerModel::columns() const
 
 std::vector<ManagerButton> StartupManagerModel::buttons() const
 {
-    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, "Close the dialog"},
-            {ManagerButtonRole::Restore, IDC_STARTUP_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, "Restore programs"},
-            {ManagerButtonRole::Remove, IDC_STARTUP_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, "Remove selected programs"},
+    return {{ManagerButtonRole::Close, IDC_MGR_CLOSE, IDB_CLOSE_SMALL, IDB_CLOSE_SMALL_HOT, shared_text::kCloseTheDialog},
+            {ManagerButtonRole::Restore, IDC_STARTUP_RESTORE, IDB_RESTORE_PROGRAMS, IDB_RESTORE_PROGRAMS_HOT, shared_text::kRestorePrograms},
+            {ManagerButtonRole::Remove, IDC_STARTUP_REMOVE, IDB_REMOVE_PROGRAMS, IDB_REMOVE_PROGRAMS_HOT, shared_text::kRemoveSelectedPrograms},
             {ManagerButtonRole::Run, IDC_STARTUP_RUN, IDB_RUN_PROGRAM, IDB_RUN_PROGRAM_HOT, "Run selected program"}};
 }
 

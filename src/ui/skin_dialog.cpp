@@ -2,6 +2,7 @@
 #include "../../resources/resource.h"
 
 #include "ui/window_barrier.h"
+#include "ui/shared_texts.h"
 
 #include <ole2.h>
 #include <olectl.h>
@@ -344,7 +345,7 @@ void PageDialog::SetUpPage(const std::string& titleLine)
     const Header buttons[7] = {
         {kHeaderMainPage, IDB_HOME, IDB_HOME_HOT, "Show main page"},
         {kHeaderAdvancedOptions, IDB_OPTIONS, IDB_OPTIONS_HOT, "User options"},
-        {kHeaderBackupManager, IDB_BACKUPS, IDB_BACKUPS_HOT, "Manage registry backups"},
+        {kHeaderBackupManager, IDB_BACKUPS, IDB_BACKUPS_HOT, shared_text::kManageRegistryBackups},
         {kHeaderUserSettings, IDB_USER_SETTINGS, IDB_USER_SETTINGS_HOT, "User settings"},
         {helpId_, IDB_HELP, IDB_HELP_HOT, "User help"},
         {kHeaderMinimize, IDB_MINIMIZE, IDB_MINIMIZE_HOT, "Minimize program"},

@@ -15,6 +15,7 @@
 #include "platform/win32/win32_handle.h"
 #include "ui/page_request.h"
 #include "ui/skin_button.h"
+#include "ui/shared_texts.h"
 
 #include <windows.h>
 
@@ -160,7 +161,7 @@ private:
     COLORREF transparentColour_;
     int exitId_;
     int helpId_;
-    std::string exitTooltip_ = "Close the dialog";
+    std::string exitTooltip_ = shared_text::kCloseTheDialog;
     PageDialogProtocol protocol_;
     std::array<SkinButton, 7> header_;
 };
