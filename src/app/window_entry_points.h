@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/settings_model.h"
+#include "backup/repair_undo.h"
 
 #include <string>
 
@@ -23,6 +24,8 @@ public:
     virtual int OpenAddRemoveManager() = 0;
     // The help page shipped beside the program, in the browser.
     virtual void OpenHelpPage() = 0;
+    // Restores the last repair's backup whole (asked and told by the main window's model).
+    virtual UndoOutcome UndoLastRepair() = 0;
     // Removes full-backup folders that no catalogue entry names any more (start-up).
     virtual void PruneOrphanFullBackups() = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "backup/backup_catalogue.h"
 #include "backup/repair_backup_file.h"
+#include "backup/repair_undo.h"
 #include "platform/program_info.h"
 #include "scan/path_rules.h"
 #include "scan/scan_section.h"
@@ -209,6 +210,11 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         if (!outcome.journalPath.empty())
             system.RemoveFile(outcome.journalPath);
     }
+
+    // From here the repair can be undone in one step.
+    if (outcome.backup.status == RepairBackupResult::Status::Written &&
+        !RecordRepair(system, programFolder, outcome.backup.path))
+        log.Write("The repair could not be recorded for undo in " + RepairRecordPath(programFolder));
 
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterDeletion = true;
