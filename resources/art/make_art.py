@@ -1092,9 +1092,9 @@ def build():
         save_bmp(normal, nav_tile(w, h, glyph, title, sub, False), "main page button %d (label %s), normal" % (cid, title))
         save_bmp(hot, nav_tile(w, h, glyph, title, sub, True), "main page button %d (label %s), hover and pressed" % (cid, title))
     # the undo button below the section check boxes, in the style of the tiles beside it
-    save_bmp(320, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put back what it removed", False),
+    save_bmp(320, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put it all back", False),
              "main page button 1120 (label Undo last repair), normal")
-    save_bmp(321, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put back what it removed", True),
+    save_bmp(321, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put it all back", True),
              "main page button 1120 (label Undo last repair), hover and pressed")
     save_bmp(240, areas_heading(dx(196), dy(21)), "main page picture 1042: heading over the section check boxes")
     save_bmp(239, tip_card(dx(226), dy(92)), "main page picture 1040: tip card")

@@ -205,5 +205,22 @@ TEST_F(RepairUndo, TheRecordIsNoBackupAndOddLinesArePassedOver)
     EXPECT_EQ(UndoOutcome::Status::NoRepair, UndoLastRepair(registry, machine.system, log, kProgram).status);
 }
 
+// A repair that removed nothing (every problem unticked) is no repair to undo: the one before
+// stays the last.
+TEST_F(RepairUndo, ARepairThatRemovedNothingDoesNotTakeTheLastPlace)
+{
+    SeedAndList();
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    RepairNow();
+    engine.problems().clear();
+    shortcuts.brokenList.clear();
+    Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", "Here", true);
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 6, 0, 0});
+    RepairOutcome nothing = RepairNow();
+    EXPECT_EQ(RepairBackupResult::Status::Written, nothing.backup.status);
+    EXPECT_EQ(0, nothing.counts.values);
+    EXPECT_EQ("2005-03-07_14-05-09.reg", ReadLastRepair(machine.system, kProgram).backupName);
+}
+
 }  // namespace
 }  // namespace tw::test
