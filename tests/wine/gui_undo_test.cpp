@@ -181,6 +181,9 @@ TEST_F(GuiUndoTest, UndoLastRepairOnTheMainPageAsksOnceAndIsNotDoneTwice)
     ASSERT_NE(nullptr, confirm);
     EXPECT_EQ("Undo the last repair? Everything it removed is written back from its backup " + backup + ".",
               MessageBoxText(confirm));
+    // Drawn whole before its picture: the text and both buttons.
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(GetDlgItem(confirm, IDNO)) && IsWindowVisible(GetDlgItem(confirm, 0xFFFF)); }));
+    RedrawWindow(confirm, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SaveScreenshot(confirm, "undo-last-repair-question");
     PressButton(confirm, IDYES);
     HWND told = nullptr;
