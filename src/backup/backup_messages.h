@@ -70,8 +70,8 @@ inline std::string KeysLeftOutText(std::size_t keys, std::string_view logPath)
 inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
 inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
 
-// The repair itself tells nothing, except that it did not dare to delete, or that it left
-// ticked items where they were.
+// The repair tells that it did not dare to delete, or what it removed (RepairDoneText) or
+// that it left ticked items where they were, each with the offer to undo it.
 inline constexpr const char* kBackupNotWritten =
     "The registry backup could not be written, so nothing was repaired.";
 
