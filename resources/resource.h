@@ -55,6 +55,8 @@
 #define IDB_FULL_BACKUP_TILE 263
 #define IDB_FULL_BACKUP_TILE_HOT 264
 #define IDB_STARTUP_TILE_HOT 265
+#define IDB_UNDO_REPAIR 320
+#define IDB_UNDO_REPAIR_HOT 321
 
 // ---- bitmaps of the managers' and the scan page's buttons
 #define IDB_REMOVE_PROGRAMS 225
@@ -89,6 +91,7 @@
 #define IDC_STARTUP_MANAGER 1081
 #define IDC_ADDREMOVE_MANAGER 1082
 #define IDC_FULL_BACKUP 1083
+#define IDC_UNDO_REPAIR 1120
 
 // section check boxes, left column then right column
 #define IDC_CHK_COMPLETE_REGISTRY 1057

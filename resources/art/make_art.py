@@ -1091,6 +1091,11 @@ def build():
         w, h = dx(170), dy(32)
         save_bmp(normal, nav_tile(w, h, glyph, title, sub, False), "main page button %d (label %s), normal" % (cid, title))
         save_bmp(hot, nav_tile(w, h, glyph, title, sub, True), "main page button %d (label %s), hover and pressed" % (cid, title))
+    # the undo button below the section check boxes, in the style of the tiles beside it
+    save_bmp(320, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put it all back", False),
+             "main page button 1120 (label Undo last repair), normal")
+    save_bmp(321, nav_tile(dx(140), dy(32), "restore", "Undo last repair", "Put it all back", True),
+             "main page button 1120 (label Undo last repair), hover and pressed")
     save_bmp(240, areas_heading(dx(196), dy(21)), "main page picture 1042: heading over the section check boxes")
     save_bmp(239, tip_card(dx(226), dy(92)), "main page picture 1040: tip card")
 
@@ -1433,6 +1438,7 @@ def view_main_page(c):
         c.paste(bmp(normal), (dx(23), dy(y)))
     c.paste(bmp(239), (dx(20), dy(221)))
     c.paste(bmp(240), (dx(204), dy(96)))
+    c.paste(bmp(320), (dx(262), dy(244)))
     place_masked(c, 253, 255, dx(262), dy(285))
     m = Mock(c)
     for i in range(7):
@@ -1610,7 +1616,7 @@ def build_preview(skins, cuts):
         (208, 209, 210, "1044"), (211, 212, None, "1026"), (213, 214, None, "1027"), (225, 226, None, "remove"),
         (227, 228, None, "restore"), (267, 268, None, "run"), (240, 240, None, "1042"),
         (261, 262, None, "1080"), (258, 265, None, "1081"), (259, 260, None, "1082"), (263, 264, None, "1083"),
-        (239, 239, None, "1040"),
+        (239, 239, None, "1040"), (320, 321, None, "1120"),
     ]
     x, y, line_h = 20, y0 + 30, 0
     max_w = sheet.width - 20

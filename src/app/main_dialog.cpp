@@ -42,6 +42,7 @@ const ButtonImages kButtons[] = {
     {IDC_STARTUP_MANAGER,   IDB_STARTUP_TILE,      IDB_STARTUP_TILE_HOT,      IDB_STARTUP_TILE_HOT,      0, nullptr, true},
     {IDC_ADDREMOVE_MANAGER, IDB_ADDREMOVE_TILE,    IDB_ADDREMOVE_TILE_HOT,    IDB_ADDREMOVE_TILE_HOT,    0, nullptr, true},
     {IDC_FULL_BACKUP,       IDB_FULL_BACKUP_TILE,  IDB_FULL_BACKUP_TILE_HOT,  IDB_FULL_BACKUP_TILE_HOT,  0, nullptr, true},
+    {IDC_UNDO_REPAIR,       IDB_UNDO_REPAIR,       IDB_UNDO_REPAIR_HOT,       IDB_UNDO_REPAIR_HOT,       0, "Undo last repair", true},
 };
 // clang-format on
 
@@ -391,6 +392,11 @@ void MainDialog::EndProgram()
 void MainDialog::ShowMessage(const std::string& text)
 {
     MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
+}
+
+bool MainDialog::Ask(const std::string& text)
+{
+    return MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 }  // namespace tw

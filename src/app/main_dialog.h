@@ -47,6 +47,7 @@ private:
     void Minimize() override;
     void EndProgram() override;
     void ShowMessage(const std::string& text) override;
+    bool Ask(const std::string& text) override;
 
     void SetUpButtons();
     void AddTrayIcon();

@@ -1,5 +1,6 @@
 #include "app/main_window_model.h"
 
+#include "backup/backup_messages.h"
 #include "log/activity_log.h"
 #include "platform/program_info.h"
 #include "ui/page_request.h"
@@ -12,7 +13,7 @@ namespace {
 std::vector<int> MakeMainPageControls()
 {
     std::vector<int> ids = {IDC_SCAN_NOW, IDC_AREAS_HEADING, IDC_SCAN_TILE, IDC_BACKUP_TILE, IDC_SETTINGS_TILE,
-                            IDC_TIP_CARD};
+                            IDC_TIP_CARD, IDC_UNDO_REPAIR};
     for (ScanSection section : SectionsInPageOrder()) {
         ids.push_back(SectionInfoOf(section).checkBoxId);
         ids.push_back(SectionInfoOf(section).labelId);
@@ -221,6 +222,9 @@ bool MainWindowModel::OnCommand(int id)
     case IDC_FULL_BACKUP:
         Run(windows_->OpenBackupManager(kBackupFullPage));
         return true;
+    case IDC_UNDO_REPAIR:
+        UndoLastRepair();
+        return true;
     default:
         return false;
     }
@@ -267,6 +271,26 @@ std::string HelpPageNotOpenedText(const std::string& systemText, const std::stri
     if (reason.empty())
         reason = "No program opens it.";
     return "The help page could not be opened: " + reason + "\n\nIt is " + path;
+}
+
+void MainWindowModel::UndoLastRepair()
+{
+    const LastRepair last = ReadLastRepair(system_, ProgramFolder(system_));
+    if (last.backupName.empty()) {
+        view_->ShowMessage(backup_text::kNoRepairToUndo);
+        return;
+    }
+    if (last.undone) {
+        view_->ShowMessage(backup_text::AlreadyUndoneText(last.backupName));
+        return;
+    }
+    if (!view_->Ask(backup_text::UndoLastRepairQuestion(last.backupName)))
+        return;
+    const UndoOutcome outcome = windows_->UndoLastRepair();
+    std::string text;
+    for (const std::string& m : outcome.messages)
+        text += (text.empty() ? "" : "\n") + m;
+    view_->ShowMessage(text);
 }
 
 }  // namespace tw

@@ -37,6 +37,8 @@ public:
     virtual void EndProgram() = 0;
     // A message box with an OK button, owned by the window.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A message box with Yes and No buttons, owned by the window; true for Yes.
+    virtual bool Ask(const std::string& text) = 0;
 };
 
 class MainWindowModel {
@@ -66,6 +68,11 @@ public:
     void OnDestroy();
     // Acts on a page request left by another window, then redraws the whole window.
     void ActOnPageRequest(int request);
+
+    // "Undo last repair": says when there is nothing to undo or the last repair is undone
+    // already; otherwise asks once, restores the last repair's backup whole and says what it
+    // wrote back.
+    void UndoLastRepair();
 
     void ShowMainPage();
     void ShowSettingsPage();

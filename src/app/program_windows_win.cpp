@@ -67,6 +67,12 @@ public:
         page.DoModal();
         return page.pageRequest();
     }
+    UndoOutcome UndoLastRepair() override
+    {
+        Win32Registry registry;
+        Win32System system;
+        return tw::UndoLastRepair(registry, system, ProcessActivityLog(), ProgramFolder(system));
+    }
     int OpenBackupManager(BackupManagerMode mode) override
     {
         Win32Registry registry;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/settings_model.h"
+#include "backup/repair_undo.h"
 #include "ui/page_request.h"
 
 #include <string>
@@ -24,6 +25,8 @@ public:
     virtual int OpenAddRemoveManager() = 0;
     // The help page shipped beside the program, in the browser.
     virtual void OpenHelpPage() = 0;
+    // Restores the last repair's backup whole (asked and told by the main window's model).
+    virtual UndoOutcome UndoLastRepair() = 0;
     // Removes full-backup folders that no catalogue entry names any more (start-up).
     virtual void PruneOrphanFullBackups() = 0;
 };

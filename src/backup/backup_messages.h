@@ -72,8 +72,8 @@ inline std::string KeysLeftOutText(std::size_t keys, std::string_view logPath)
 inline constexpr const char* kCancelCreateQuestion = "Do you want to cancel full backup procedure?";
 inline constexpr const char* kCancelRestoreQuestion = "Do you want to cancel full backup restore?";
 
-// The repair itself tells nothing, except that it did not dare to delete, or that it left
-// ticked items where they were.
+// The repair tells that it did not dare to delete, or what it removed (RepairDoneText) or
+// that it left ticked items where they were, each with the offer to undo it.
 inline constexpr const char* kBackupNotWritten =
     "The registry backup could not be written, so nothing was repaired.";
 
@@ -85,6 +85,48 @@ inline std::string RepairLeftText(int left, std::string_view logPath)
     if (!logPath.empty())
         text += "\nThe activity log names each one:\n" + std::string(logPath);
     return text;
+}
+
+// Undo in one step, after a repair, from the main page and from the command line.
+inline constexpr const char* kUndoRepairQuestion = "Undo this repair now?";
+inline constexpr const char* kNoRepairToUndo = "There is no repair to undo.";
+inline constexpr const char* kRepairNotUndone = "The repair was not undone.";
+// The message a repair ends with when it removed something: what it removed.
+inline std::string RepairDoneText(int keys, int values, int shortcuts)
+{
+    return "The repair removed " + std::to_string(keys) + (keys == 1 ? " key, " : " keys, ") +
+           std::to_string(values) + (values == 1 ? " value and " : " values and ") + std::to_string(shortcuts) +
+           (shortcuts == 1 ? " shortcut file." : " shortcut files.");
+}
+// A repair's message with the offer to undo it.
+inline std::string WithUndoQuestion(std::string_view text)
+{
+    return std::string(text) + "\n\n" + kUndoRepairQuestion;
+}
+inline std::string UndoLastRepairQuestion(std::string_view backupName)
+{
+    return "Undo the last repair? Everything it removed is written back from its backup " + std::string(backupName) +
+           ".";
+}
+inline std::string AlreadyUndoneText(std::string_view backupName)
+{
+    return "The last repair (backup " + std::string(backupName) + ") is already undone.";
+}
+inline std::string UndoneText(std::size_t items, std::size_t overwritten, std::string_view savedName)
+{
+    std::string text = "The repair is undone: " + std::to_string(items) +
+                       (items == 1 ? " item was written back." : " items were written back.");
+    if (overwritten > 0)
+        text += " " + std::to_string(overwritten) + (overwritten == 1 ? " value" : " values") +
+                " holding other data " + (overwritten == 1 ? "was" : "were") + " saved first in the backup " +
+                std::string(savedName) + ".";
+    return text;
+}
+// The second look after a repair: what the repair left behind.
+inline std::string SecondLookText(std::size_t problems)
+{
+    return "The repair left " + std::to_string(problems) + (problems == 1 ? " new problem" : " new problems") +
+           ". Show " + (problems == 1 ? "it?" : "them?");
 }
 
 }  // namespace tw::backup_text

@@ -2,6 +2,7 @@
 
 #include "backup/backup_catalogue.h"
 #include "backup/repair_backup_file.h"
+#include "backup/repair_undo.h"
 #include "platform/program_info.h"
 #include "scan/path_rules.h"
 #include "scan/scan_section.h"
@@ -210,13 +211,23 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
             system.RemoveFile(outcome.journalPath);
     }
 
+    // A repair that removed something is the one an undo takes back next.
+    auto recordForUndo = [&] {
+        const RepairCounts& c = outcome.counts;
+        if (outcome.backup.status == RepairBackupResult::Status::Written && c.keys + c.values + c.shortcuts > 0 &&
+            !RecordRepair(system, programFolder, outcome.backup.path))
+            log.Write("The repair could not be recorded for undo in " + RepairRecordPath(programFolder));
+    };
+
     if (stop && stop->IsSignalled()) {
         outcome.stoppedAfterDeletion = true;
+        recordForUndo();
         return outcome;
     }
     shortcuts.SetLog(&log);
     shortcuts.DeleteBrokenShortcuts(outcome.backup.filesSaved);
     outcome.counts.shortcuts = shortcuts.deletedCount;
+    recordForUndo();
     // Tested once more, as the scan window does; there is nothing left to skip.
     if (stop)
         stop->IsSignalled();

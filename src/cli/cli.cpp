@@ -20,7 +20,8 @@ const std::vector<Command>& Commands()
         {"backups", "[--full] [--json]", RunBackups},
         {"backup", "show FILE [--json] | restore FILE [--kept] [--untick ROW...] | remove NAME", RunBackup},
         {"full-backup", "create | restore NAME", RunFullBackup},
-        {"repair", "[SECTION...]", RunRepair},
+        {"repair", "[SECTION...] [--json]", RunRepair},
+        {"undo", "", RunUndo},
     };
     return commands;
 }

@@ -188,6 +188,11 @@ void ProcessListDialog::ShowMessage(const std::string& text)
     MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK);
 }
 
+bool ProcessListDialog::Ask(const std::string& text)
+{
+    return MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
 ResultsOutcome ProcessListDialog::OpenResults()
 {
     ShowRows();

@@ -54,6 +54,7 @@ private:
     void SetProgressBar(int position) override;
     void StopProgressTimer() override;
     void ShowMessage(const std::string& text) override;
+    bool Ask(const std::string& text) override;
     ResultsOutcome OpenResults() override;
     void EndPage(int pageRequest) override;
     void CloseMainWindow() override { PageDialog::CloseMainWindow(); }

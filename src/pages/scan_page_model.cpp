@@ -2,6 +2,8 @@
 
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
+#include "backup/repair_undo.h"
+#include "backup/second_look.h"
 #include "ui/page_request.h"
 
 namespace tw {
@@ -150,13 +152,46 @@ void ScanPageModel::Repair()
 {
     if (driver_.IsScanning())
         return;  // the findings belong to the worker until it has finished
+    ScanEngine& engine = driver_.engine();
+    const FindingSet before = FindingsOf(engine.problems());
     view_->SetWaitCursor(true);
-    RepairOutcome outcome = tw::Repair(driver_.engine(), driver_.shortcuts(), programFolder_);
+    RepairOutcome outcome = tw::Repair(engine, driver_.shortcuts(), programFolder_);
     view_->SetWaitCursor(false);
-    if (outcome.backupFailed)
+    if (outcome.backupFailed) {
         view_->ShowMessage(backup_text::kBackupNotWritten);
-    else if (outcome.counts.left > 0)
-        view_->ShowMessage(backup_text::RepairLeftText(outcome.counts.left, driver_.engine().log().path()));
+        return;
+    }
+    const RepairCounts& counts = outcome.counts;
+    const bool removed = counts.keys + counts.values + counts.shortcuts > 0;
+    std::string text;
+    if (counts.left > 0)
+        text = backup_text::RepairLeftText(counts.left, engine.log().path());
+    else if (removed)
+        text = backup_text::RepairDoneText(counts.keys, counts.values, counts.shortcuts);
+    if (!text.empty()) {
+        if (outcome.backup.status != RepairBackupResult::Status::Written) {
+            view_->ShowMessage(text);
+        } else if (view_->Ask(backup_text::WithUndoQuestion(text))) {
+            view_->SetWaitCursor(true);
+            UndoOutcome undo = UndoRepair(engine.registry(), engine.system(), engine.log(), programFolder_,
+                                          outcome.backup.path);
+            view_->SetWaitCursor(false);
+            std::string said;
+            for (const std::string& m : undo.messages)
+                said += (said.empty() ? "" : "\n") + m;
+            view_->ShowMessage(said);
+            return;
+        }
+    }
+    if (!removed || outcome.stoppedAfterBackup || outcome.stoppedAfterDeletion)
+        return;
+    view_->SetWaitCursor(true);
+    const std::size_t found = LookAgainAfterRepair(engine, request_, before);
+    view_->SetWaitCursor(false);
+    // The shortcuts were dealt with; the viewer shows only what the repair left behind.
+    driver_.shortcuts().brokenList.clear();
+    if (found > 0 && view_->Ask(backup_text::SecondLookText(found)))
+        OpenResults();
 }
 
 }  // namespace tw

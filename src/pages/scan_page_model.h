@@ -45,6 +45,8 @@ public:
     virtual void StopProgressTimer() = 0;
     // A message box with an OK button.
     virtual void ShowMessage(const std::string& text) = 0;
+    // A message box with Yes and No buttons; true for Yes.
+    virtual bool Ask(const std::string& text) = 0;
     // Runs the results viewer modally over this page's findings.
     virtual ResultsOutcome OpenResults() = 0;
     // Ends the page's modal run; the page was closed through its own buttons.
@@ -90,7 +92,10 @@ public:
     bool OnDestroy();
 
     // The repair of the findings, for the repair button and the results viewer; shows the
-    // wait cursor while it runs.
+    // wait cursor while it runs. A repair that removed something says what and offers to undo
+    // it (Yes restores its backup whole). Not undone, the sections the scan ran are scanned
+    // again: new findings are counted and, when the user asks, shown in the results viewer
+    // (the page's findings are then only those), never repaired without the user's review.
     void Repair() override;
     // The stop-or-close command: aborts a running scan (then opens the results viewer unless
     // a page request is pending) or ends the page with the pending request.

@@ -10,6 +10,7 @@
 #include "app/wow64_refusal.h"
 #include "backup/backup_catalogue.h"
 #include "backup/backup_messages.h"
+#include "backup/repair_undo.h"
 #include "managers/add_remove_manager.h"
 #include "managers/bho_manager.h"
 #include "managers/manager_model.h"
@@ -395,7 +396,11 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::kCancelRestoreQuestion, backup_text::kWarningCaption,
                      backup_text::kBackupNotWritten, kMoveFailedMessage, backup_text::kCreateCancelled,
                      backup_text::kRestoreCancelled, backup_text::kNoDateChosen,
-                     FixedPart(backup_text::RemoveQuestion("%s"))},
+                     FixedPart(backup_text::RemoveQuestion("%s")), backup_text::kUndoRepairQuestion,
+                     backup_text::kNoRepairToUndo, backup_text::kRepairNotUndone,
+                     FixedPart(backup_text::AlreadyUndoneText("%s")), FixedPart(backup_text::UndoLastRepairQuestion("%s")),
+                     backup_text::UndoneText(5, 0, "").substr(0, 22), backup_text::RepairDoneText(1, 2, 0),
+                     backup_text::SecondLookText(1), "Undo last repair"},
                     "message");
 }
 
@@ -406,7 +411,7 @@ TEST_F(HelpPage, SaysWhereBackupsLogsAndRemovedEntriesAreKept)
     ExpectMentioned({std::string(kRegistryBackupsFolder), std::string(kFullBackupsFolder), "Log", ".twlog",
                      "SOFTWARE", "HARDWARE", "CUSOFTWARE", std::string("HKEY_LOCAL_MACHINE\\") + kMachineOptionsKey,
                      "HKEY_CURRENT_USER\\" + settings.SectionKeyPath(), kStartupStoreKeyPath, kBhoStoreKeyPath,
-                     kAddRemoveStoreKeyPath},
+                     kAddRemoveStoreKeyPath, std::string(kRepairRecordName)},
                     "place");
 }
 

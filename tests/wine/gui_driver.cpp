@@ -201,6 +201,11 @@ void PressOk(HWND box)
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 
+void PressButton(HWND box, int id)
+{
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
 int ComboCount(HWND combo)
 {
     return static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));

@@ -68,6 +68,8 @@ bool Checked(HWND dialog, int id);
 // The text of a message box and a press of its OK button.
 std::string MessageBoxText(HWND box);
 void PressOk(HWND box);
+// A press of one of a message box's buttons (IDYES, IDNO, ...).
+void PressButton(HWND box, int id);
 
 // Drop-down lists (combo boxes): item count, an item's text, the selection.
 int ComboCount(HWND combo);

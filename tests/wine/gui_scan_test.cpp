@@ -394,6 +394,11 @@ TEST_F(GuiScanTest, ScanReviewUntickOneRepairAndGiveItAllBack)
     EXPECT_EQ(1, ReportRows(list)[2].check);
 
     Click(viewer, 1084);  // repair
+    // The repair says what it removed and offers to undo it: kept.
+    HWND said = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(60000));
+    ASSERT_NE(nullptr, said);
+    EXPECT_EQ("The repair removed 1 key, 2 values and 1 shortcut file.\n\nUndo this repair now?", MessageBoxText(said));
+    PressButton(said, IDNO);
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main); }, std::chrono::milliseconds(60000)));
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(viewer) && !IsWindow(page); }));
 
@@ -544,6 +549,10 @@ TEST_F(GuiScanTest, ARunEntryNamedInAnyScriptIsFoundShownAndRepaired)
     ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 1 && ReportRows(list)[0].text == "Error 1 Description:"; }));
     SaveScreenshot(viewer, "results-detail-any-script");
     Click(viewer, 1084);  // repair
+    HWND said = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(60000));
+    ASSERT_NE(nullptr, said);
+    EXPECT_EQ("The repair removed 0 keys, 1 value and 0 shortcut files.\n\nUndo this repair now?", MessageBoxText(said));
+    PressButton(said, IDNO);
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(main); }, std::chrono::milliseconds(60000)));
     Click(main, IDC_EXIT);
     EXPECT_EQ(0, run.WaitForExit());

@@ -1,5 +1,8 @@
 #include "app/main_window_model.h"
 
+#include "backup/repair.h"
+#include "platform/program_info.h"
+
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 #include "ui/page_request.h"
@@ -8,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <set>
@@ -42,6 +46,13 @@ struct FakeView : MainWindowView {
     void EndProgram() override { ++ended; }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    bool answer = false;
+    bool Ask(const std::string& text) override
+    {
+        questions.push_back(text);
+        return answer;
+    }
 
     bool Shown(int id) { return shown.count(id) && shown[id]; }
 };
@@ -87,6 +98,15 @@ struct Windows : WindowEntryPoints {
     }
     void OpenHelpPage() override { calls.push_back("help"); }
     void PruneOrphanFullBackups() override { calls.push_back("prune full backups"); }
+    // The undo as the program runs it, over the test's registry and machine.
+    Registry* registry = nullptr;
+    System* system = nullptr;
+    UndoOutcome UndoLastRepair() override
+    {
+        calls.push_back("undo");
+        ActivityLog log(*system);
+        return tw::UndoLastRepair(*registry, *system, log, ProgramFolder(*system));
+    }
 };
 
 struct MainWindowTest : ::testing::Test {
@@ -101,6 +121,8 @@ struct MainWindowTest : ::testing::Test {
     {
         auto w = std::make_unique<Windows>();
         windows = w.get();
+        windows->registry = &registry;
+        windows->system = &machine.system;
         model = std::make_unique<MainWindowModel>(machine.system, settings, std::move(w));
         model->Initialise(view);
     }
@@ -308,6 +330,53 @@ TEST(HelpPage, AFailureNamesTheSystemsReasonAndThePagesPath)
                                     "C:\\Program Files\\Tarnwick\\Tarnwick Help.html"));
     EXPECT_EQ("The help page could not be opened: No program opens it.\n\nIt is C:\\x.html",
               HelpPageNotOpenedText("", "C:\\x.html"));
+}
+
+// "Undo last repair" on the main page: nothing to undo is told; otherwise it asks once, and
+// only a Yes writes back what the last repair removed; a second press says it is undone.
+TEST_F(MainWindowTest, UndoLastRepairAsksOnceWritesBackAndIsNotDoneTwice)
+{
+    const std::string run = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+    Open();
+    ExpectPage(MainPage::Main);
+    model->OnCommand(IDC_UNDO_REPAIR);
+    EXPECT_EQ(std::vector<std::string>{"There is no repair to undo."}, view.messages);
+    EXPECT_TRUE(view.questions.empty());
+
+    SetValue(registry, kLocalMachine, run, "Gone", kRegSz, Str("c:\\gone.exe"));
+    const std::string before = DumpBranch(registry, kLocalMachine, "SOFTWARE");
+    ActivityLog log(machine.system);
+    ScanEngine engine(registry, machine.system, log);
+    auto record = std::make_unique<ProblemRecord>();
+    record->section = "Startup Programs";
+    record->keyPath = "HKEY_LOCAL_MACHINE\\" + run;
+    record->deleteType = "VAL";
+    record->value = std::make_unique<ValueEntry>(ValueEntry{"Gone", "", kRegSz});
+    engine.problems().push_back(std::move(record));
+    CShortcut shortcuts(machine.system);
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    ASSERT_EQ(1, Repair(engine, shortcuts, ProgramFolder(machine.system)).counts.values);
+
+    view.messages.clear();
+    view.answer = false;  // No: nothing is written
+    model->OnCommand(IDC_UNDO_REPAIR);
+    EXPECT_EQ(std::vector<std::string>{"Undo the last repair? Everything it removed is written back from its backup "
+                                       "2005-03-07_14-05-09.reg."},
+              view.questions);
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_NE(before, DumpBranch(registry, kLocalMachine, "SOFTWARE"));
+
+    view.answer = true;
+    model->OnCommand(IDC_UNDO_REPAIR);
+    EXPECT_EQ(2u, view.questions.size());
+    EXPECT_EQ(before, DumpBranch(registry, kLocalMachine, "SOFTWARE"));
+    ASSERT_EQ(1u, view.messages.size());
+    EXPECT_EQ(0u, view.messages[0].find("The repair is undone: "));
+
+    model->OnCommand(IDC_UNDO_REPAIR);
+    EXPECT_EQ(2u, view.questions.size());
+    EXPECT_EQ("The last repair (backup 2005-03-07_14-05-09.reg) is already undone.", view.messages.back());
+    EXPECT_EQ(1, std::count(windows->calls.begin(), windows->calls.end(), "undo"));
 }
 
 }  // namespace

@@ -123,8 +123,9 @@ TEST_F(RepairProcedure, RemovesExactlyTheFindingsAndTheBackupUndoesIt)
     EXPECT_TRUE(GetValue(registry, kLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
                          "c:\\here.dll", nullptr, &data));
     EXPECT_FALSE(GetValue(registry, kCurrentUser, "Software\\Vendor", "", nullptr, &data));
-    // No journal is left behind, and the only file is the backup.
-    EXPECT_EQ(std::vector<std::string>{"2005-03-07_14-05-09.reg"}, machine.dir.List(kBackups));
+    // No journal is left behind: the only files are the backup and the record of the
+    // repairs that undo reads.
+    EXPECT_EQ((std::vector<std::string>{"2005-03-07_14-05-09.reg", "Repairs.txt"}), machine.dir.List(kBackups));
 
     RestoreOutcome restored = RestoreRepairBackup(registry, machine.system, outcome.backup.path, {});
     EXPECT_TRUE(restored.restored);
@@ -346,7 +347,7 @@ TEST_F(RepairProcedure, TwoRepairsInTheSameSecondKeepTheirOwnBackups)
     EXPECT_EQ(kBackups + "\\2005-03-07_14-05-09_2.reg", windowOutcome.backup.path);
     EXPECT_EQ(1, commandLine.counts.keys);
     EXPECT_EQ(1, windowOutcome.counts.keys);
-    EXPECT_EQ((std::vector<std::string>{"2005-03-07_14-05-09.reg", "2005-03-07_14-05-09_2.reg"}),
+    EXPECT_EQ((std::vector<std::string>{"2005-03-07_14-05-09.reg", "2005-03-07_14-05-09_2.reg", "Repairs.txt"}),
               machine.dir.List(kBackups));
     // Each file holds its own repair's key, and together they give back the registry.
     BackupListing second = ListRepairBackupItems(machine.system, commandLine.backup.path);

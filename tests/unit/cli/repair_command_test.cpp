@@ -98,5 +98,42 @@ TEST_F(RepairCommand, AccessDeniedIsNamedAndFailsTheCommand)
     EXPECT_EQ("", restored.out);
 }
 
+// After the repair the same sections are scanned again: what the repair left behind is
+// counted and named, and not repaired.
+TEST_F(RepairCommand, TheSecondLookNamesWhatTheRepairLeftBehind)
+{
+    SetValue(registry, kClassesRoot, ".alias", nullptr, kRegSz, Str(".def"));
+    SetValue(registry, kClassesRoot, ".def", nullptr, kRegSz, Str("deffile"));
+    SetValue(registry, kClassesRoot, "deffile\\shell\\open\\command", nullptr, kRegSz,
+             Str("\"C:\\Apps\\gone.exe\" \"%1\""));
+    Result r = Run({"repair", "FileAssociations"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("Removed: 1 keys, 0 values, 0 shortcut files\nNew problems: 1\n"
+                                            "New: File Associations\tHKEY_CLASSES_ROOT\\.alias [(Default)]\n"))
+        << r.out;
+    EXPECT_TRUE(KeyExists(registry, kClassesRoot, ".alias"));
+
+    Result json = Run({"repair", "FileAssociations", "--json"});
+    EXPECT_EQ(0, json.status) << json.err;
+    EXPECT_NE(std::string::npos, json.out.find("\"removedKeys\":1")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("\"newProblems\":0}")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("\"problems\":1,")) << json.out;
+    EXPECT_FALSE(KeyExists(registry, kClassesRoot, ".alias"));
+}
+
+TEST_F(RepairCommand, TheJsonSummaryListsEachNewProblem)
+{
+    SetValue(registry, kClassesRoot, ".alias", nullptr, kRegSz, Str(".def"));
+    SetValue(registry, kClassesRoot, ".def", nullptr, kRegSz, Str("deffile"));
+    SetValue(registry, kClassesRoot, "deffile\\shell\\open\\command", nullptr, kRegSz,
+             Str("\"C:\\Apps\\gone.exe\" \"%1\""));
+    Result r = Run({"repair", "FileAssociations", "--json"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_NE(std::string::npos, r.out.find("\"newProblems\":1}\n")) << r.out;
+    EXPECT_NE(std::string::npos,
+              r.out.find("{\"newProblem\":\"HKEY_CLASSES_ROOT\\\\.alias\",\"section\":\"File Associations\",\"value\":"))
+        << r.out;
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -7,12 +7,15 @@
 #include "unit/scan/scan_test_support.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <thread>
 
 namespace tw::test {
 namespace {
+
+using Strings = std::vector<std::string>;
 
 struct FakePageView : ScanPageView {
     std::map<int, bool> shown;
@@ -27,6 +30,18 @@ struct FakePageView : ScanPageView {
     void SetProgressBar(int position) override { bar.push_back(position); }
     void StopProgressTimer() override { ++timerStopped; }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    // Questions asked, and the answers given in turn (No once they run out).
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+    bool Ask(const std::string& text) override
+    {
+        questions.push_back(text);
+        if (answers.empty())
+            return false;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
     ResultsOutcome OpenResults() override
     {
         ++resultsOpened;
@@ -231,7 +246,8 @@ TEST_F(ScanPage, TheRepairForTheResultsBacksUpDeletesTheTickedAndThenClosesThePa
         model->StopOrClose();
     };
     model->OnScanCompleted();
-    EXPECT_EQ((std::vector<std::string>{"wait", "arrow"}), view.events);
+    // The wait cursor during the repair, and again during the second look after it.
+    EXPECT_EQ((std::vector<std::string>{"wait", "arrow", "wait", "arrow"}), view.events);
     std::uint32_t type = 0;
     Bytes data;
     EXPECT_FALSE(GetValue(s.registry, kLocalMachine, run, "Gone", &type, &data));
@@ -265,11 +281,96 @@ TEST_F(ScanPage, ARepairThatLeftItemsSaysHowManyAndWhereTheLogNamesThem)
     Bytes data;
     EXPECT_FALSE(GetValue(s.registry, kLocalMachine, run, "Gone", &type, &data));
     EXPECT_TRUE(GetValue(s.registry, kLocalMachine, runOnce, "P", &type, &data));
-    ASSERT_FALSE(view.messages.empty());
+    // The message keeps its text and offers to undo the repair.
+    ASSERT_FALSE(view.questions.empty());
     EXPECT_EQ("1 of the ticked items was left in place: not saved completely, changed since the scan, or refused by "
-              "the registry.\nThe activity log names each one:\n" + s.log.path(),
-              view.messages.back());
+              "the registry.\nThe activity log names each one:\n" + s.log.path() + "\n\nUndo this repair now?",
+              view.questions.front());
     EXPECT_FALSE(s.log.path().empty());
+}
+
+// The repair's message says what it removed and offers to undo it: Yes writes everything back
+// (the registry is as before the repair) and says so; the page then closes as after any repair.
+TEST_F(ScanPage, TheRepairMessageOffersTheUndoAndYesPutsEverythingBack)
+{
+    const std::string run = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+    s.Text(kLocalMachine, run, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kLocalMachine, run, "Other", "C:\\Gone\\other.exe");
+    ScanRequest request;
+    request[ScanSection::StartupPrograms] = kSectionRequested;
+    s.system.MakeDirectory("C:\\Tarnwick");
+    const std::string before = DumpBranch(s.registry, kLocalMachine, "Software");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.answers = {true};
+    view.duringResults = [&] {
+        model->Repair();
+        model->StopOrClose();
+    };
+    model->OnScanCompleted();
+    EXPECT_EQ(std::vector<std::string>{"The repair removed 0 keys, 2 values and 0 shortcut files.\n\nUndo this "
+                                       "repair now?"},
+              view.questions);
+    EXPECT_EQ(before, DumpBranch(s.registry, kLocalMachine, "Software"));
+    ASSERT_FALSE(view.messages.empty());
+    // Two values, each in a record of its own with its key, as the backup manager lists them.
+    EXPECT_EQ("The repair is undone: 4 items were written back.", view.messages.back());
+    EXPECT_EQ(std::vector<int>{0}, view.ended);
+    // No second look after an undo: the results were opened once, for the scan.
+    EXPECT_EQ(1, view.resultsOpened);
+}
+
+// Not undone, the repair is followed by a second look: an entry the repair orphaned is
+// counted, and shown in the results viewer, alone, when the user asks; nothing is repaired
+// without the user's review.
+TEST_F(ScanPage, TheSecondLookCountsWhatTheRepairLeftAndShowsItOnRequest)
+{
+    s.Text(kClassesRoot, ".alias", nullptr, ".def");
+    s.Text(kClassesRoot, ".def", nullptr, "deffile");
+    s.Text(kClassesRoot, "deffile\\shell\\open\\command", nullptr, "\"C:\\Apps\\gone.exe\" \"%1\"");
+    ScanRequest request;
+    request[ScanSection::FileAssociations] = kSectionRequested;
+    s.system.MakeDirectory("C:\\Tarnwick");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.answers = {false, true};  // keep the repair; show what it left
+    std::vector<std::string> shownSecond;
+    int opened = 0;
+    view.duringResults = [&] {
+        if (++opened == 1) {
+            model->Repair();
+            model->StopOrClose();
+        } else {
+            for (const auto& p : model->driver().engine().problems())
+                shownSecond.push_back(p->keyPath);
+            EXPECT_TRUE(model->driver().shortcuts().brokenList.empty());
+        }
+    };
+    model->OnScanCompleted();
+    ASSERT_EQ(2u, view.questions.size());
+    EXPECT_EQ("The repair removed 1 key, 0 values and 0 shortcut files.\n\nUndo this repair now?", view.questions[0]);
+    EXPECT_EQ("The repair left 1 new problem. Show it?", view.questions[1]);
+    EXPECT_EQ(2, view.resultsOpened);
+    EXPECT_EQ(Strings{"HKEY_CLASSES_ROOT\\.alias"}, shownSecond);
+    EXPECT_FALSE(KeyExists(s.registry, kClassesRoot, ".def"));
+    EXPECT_TRUE(KeyExists(s.registry, kClassesRoot, ".alias"));
+
+    // Answered No, the viewer does not open again.
+    ScanPage::view = FakePageView{};
+    s.Text(kClassesRoot, ".def", nullptr, "deffile");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.answers = {false, false};
+    view.duringResults = [&] {
+        model->Repair();
+        model->StopOrClose();
+    };
+    model->OnScanCompleted();
+    EXPECT_EQ("The repair left 1 new problem. Show it?", view.questions.back());
+    EXPECT_EQ(1, view.resultsOpened);
 }
 
 }  // namespace
