@@ -40,6 +40,7 @@ const ButtonImages kButtons[] = {
     {IDC_STARTUP_MANAGER,   IDB_STARTUP_TILE,      IDB_STARTUP_TILE_HOT,      IDB_STARTUP_TILE_HOT,      0, nullptr, true},
     {IDC_ADDREMOVE_MANAGER, IDB_ADDREMOVE_TILE,    IDB_ADDREMOVE_TILE_HOT,    IDB_ADDREMOVE_TILE_HOT,    0, nullptr, true},
     {IDC_FULL_BACKUP,       IDB_FULL_BACKUP_TILE,  IDB_FULL_BACKUP_TILE_HOT,  IDB_FULL_BACKUP_TILE_HOT,  0, nullptr, true},
+    {IDC_IGNORED_ENTRIES,   IDB_IGNORED_TILE,      IDB_IGNORED_TILE_HOT,      IDB_IGNORED_TILE_HOT,      0, nullptr, true},
 };
 // clang-format on
 

@@ -21,6 +21,7 @@ const std::vector<Command>& Commands()
         {"backup", "show FILE [--json] | restore FILE [--kept] [--untick ROW...] | remove NAME", RunBackup},
         {"full-backup", "create | restore NAME", RunFullBackup},
         {"repair", "[SECTION...]", RunRepair},
+        {"ignore", "list [--json] | add KEYPATH [VALUENAME] | remove KEYPATH [VALUENAME]", RunIgnore},
     };
     return commands;
 }
