@@ -1156,9 +1156,14 @@ def build():
              "repair button 1084 (scan progress page, results viewer), normal")
     save_bmp(270, action_button(w, h, "wrench", "Repair", "primary", True, size=13)[0],
              "repair button 1084, hover and pressed")
-    save_bmp(310, action_button(w, h, "minus_circle", "Never report again", "neutral", False, size=11)[0],
+    # "Never report again" sits at the right end of the results viewer's title strip.
+    nw, nh = dx(86), dy(16)
+    never_bg = crop(skins[215], dx(315), dy(68), nw, nh)
+    save_bmp(310, action_button(nw, nh, "minus_circle", "Never report again", "neutral", False, size=11,
+                                bg=never_bg)[0],
              "results viewer button 1110 (never report the ticked problems again), normal")
-    save_bmp(311, action_button(w, h, "minus_circle", "Never report again", "neutral", True, size=11)[0],
+    save_bmp(311, action_button(nw, nh, "minus_circle", "Never report again", "neutral", True, size=11,
+                                bg=never_bg)[0],
              "results viewer button 1110, hover and pressed")
 
     # close button family with mask 207 (scan 1029, backup 1022) and restore (backup 1023)
@@ -1489,7 +1494,7 @@ def view_results(c):
             ("x", "System Services", "1 Problems Found", "Use Double-Click for view Details...")])
     c.paste(bmp(271), (dx(231), dy(284)))
     c.paste(bmp(281), (dx(336), dy(284)))
-    c.paste(bmp(310), (dx(126), dy(284)))
+    c.paste(bmp(310), (dx(315), dy(68)))
 
 
 def view_backup_full(c):

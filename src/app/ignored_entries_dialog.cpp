@@ -16,8 +16,8 @@ BOOL IgnoredEntriesDialog::OnInitDialog()
     SetDlgItemTextA(hwnd(), kIgnoredNote, kIgnoredEntriesNote);
     list_.Attach(Item(kIgnoredList));
     list_.AddExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-    list_.AddColumn(kIgnoredKeyColumn, 400);
-    list_.AddColumn(kIgnoredValueColumn, 160);
+    list_.AddColumn(kIgnoredKeyColumn, 480);
+    list_.AddColumn(kIgnoredValueColumn, 180);
     model_.Open(*this);
     return TRUE;
 }

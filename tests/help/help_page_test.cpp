@@ -5,6 +5,7 @@
 // the help fails here. And the page builder (tools/build-help.py): an image it cannot inline
 // fails the build instead of leaving a broken page.
 #include "app/application.h"
+#include "app/ignored_entries_model.h"
 #include "app/main_window_model.h"
 #include "app/settings_model.h"
 #include "app/wow64_refusal.h"
@@ -17,6 +18,7 @@
 #include "managers/startup_manager.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_system.h"
+#include "pages/results_model.h"
 #include "pages/scan_page_model.h"
 #include "scan/scan_section.h"
 #include "support/temp_dir.h"
@@ -355,7 +357,8 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
     for (const fs::path& script : {kSourceDir / "resources" / "Tarnwick.rc",
                                    kSourceDir / "resources" / "dialogs" / "backup.rc",
                                    kSourceDir / "resources" / "dialogs" / "scan.rc",
-                                   kSourceDir / "resources" / "dialogs" / "managers.rc"}) {
+                                   kSourceDir / "resources" / "dialogs" / "managers.rc",
+                                   kSourceDir / "resources" / "dialogs" / "ignore.rc"}) {
         for (const std::string& text : ResourceTexts(script))
             titles.push_back(text);
     }
@@ -380,6 +383,10 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
     titles.emplace_back(kDetailsCaption);
     for (const char* label : kDetailLabels)
         titles.emplace_back(label);
+    // The ignore list's button in the results viewer and its window of the "Settings" page.
+    for (const char* text : {"Never report again", kIgnoredEntriesTitle, kIgnoredKeyColumn, kIgnoredValueColumn,
+                             kIgnoredWholeKey, "Ignored entries..."})
+        titles.emplace_back(text);
 
     ExpectMentioned(titles, "window text");
 }
@@ -395,7 +402,10 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::kCancelRestoreQuestion, backup_text::kWarningCaption,
                      backup_text::kBackupNotWritten, kMoveFailedMessage, backup_text::kCreateCancelled,
                      backup_text::kRestoreCancelled, backup_text::kNoDateChosen,
-                     FixedPart(backup_text::RemoveQuestion("%s"))},
+                     FixedPart(backup_text::RemoveQuestion("%s")),
+                     // the ignore list's
+                     NeverReportQuestion(2), IgnoredCountText(2), kNothingToIgnoreText, kShortcutsNotIgnoredText,
+                     kIgnoredNothingSelected},
                     "message");
 }
 
@@ -406,7 +416,7 @@ TEST_F(HelpPage, SaysWhereBackupsLogsAndRemovedEntriesAreKept)
     ExpectMentioned({std::string(kRegistryBackupsFolder), std::string(kFullBackupsFolder), "Log", ".twlog",
                      "SOFTWARE", "HARDWARE", "CUSOFTWARE", std::string("HKEY_LOCAL_MACHINE\\") + kMachineOptionsKey,
                      "HKEY_CURRENT_USER\\" + settings.SectionKeyPath(), kStartupStoreKeyPath, kBhoStoreKeyPath,
-                     kAddRemoveStoreKeyPath},
+                     kAddRemoveStoreKeyPath, std::string("HKEY_CURRENT_USER\\") + kIgnoredKeyPath},
                     "place");
 }
 

@@ -200,8 +200,6 @@ TEST_F(GuiIgnoreTest, IgnoreTwoFromTheViewerThenTakeOneOffInTheSettingsPage)
     // The Settings page's "Ignored entries": take A off the list.
     Click(main, IDC_USER_SETTINGS);
     ASSERT_TRUE(WaitFor([&] { return Visible(main, IDC_IGNORED_ENTRIES); }));
-    WaitUntilIdle(main);
-    SaveScreenshot(main, "settings-page-ignored-entries");
     Click(main, IDC_IGNORED_ENTRIES);
     HWND window = run.WaitForWindow("Ignored entries");
     ASSERT_NE(nullptr, window);
