@@ -202,3 +202,17 @@
 #define IDC_ADDREMOVE_RESTORE 1046
 #define IDC_ADDREMOVE_HELP 1047
 #define IDC_ADDREMOVE_REMOVE 1052
+
+// ---- ignore list: the results viewer's "Never report again", the "Settings" page's
+// "Ignored entries..." and its window
+#define IDD_IGNORED_ENTRIES 305
+#define IDB_NEVER_REPORT 310
+#define IDB_NEVER_REPORT_HOT 311
+#define IDB_IGNORED_TILE 312
+#define IDB_IGNORED_TILE_HOT 313
+#define IDC_NEVER_REPORT 1110
+#define IDC_IGNORED_ENTRIES 1111
+#define IDC_IGNORED_LIST 1112
+#define IDC_IGNORED_REMOVE 1113
+#define IDC_IGNORED_CLOSE 1114
+#define IDC_IGNORED_NOTE 1115

@@ -1140,6 +1140,8 @@ def build():
          "Entries left behind in the programs list"),
         (1083, 263, 264, "disk_save", (CTA[0], CTA[1]), "Full Backup",
          "Save or restore whole registry branches"),
+        (1111, 312, 313, "minus_circle", ((120, 136, 152), (78, 94, 110)), "Ignored entries...",
+         "Findings that no scan reports again"),
     ]
     for cid, normal, hot, glyph, cols, title, sub in settings:
         w, h = dx(372), dy(40)
@@ -1159,6 +1161,15 @@ def build():
              "repair button 1084 (scan progress page, results viewer), normal")
     save_bmp(270, action_button(w, h, "wrench", "Repair", "primary", True, size=13)[0],
              "repair button 1084, hover and pressed")
+    # "Never report again" sits at the right end of the results viewer's title strip.
+    nw, nh = dx(86), dy(16)
+    never_bg = crop(skins[215], dx(315), dy(68), nw, nh)
+    save_bmp(310, action_button(nw, nh, "minus_circle", "Never report again", "neutral", False, size=11,
+                                bg=never_bg)[0],
+             "results viewer button 1110 (never report the ticked problems again), normal")
+    save_bmp(311, action_button(nw, nh, "minus_circle", "Never report again", "neutral", True, size=11,
+                                bg=never_bg)[0],
+             "results viewer button 1110, hover and pressed")
 
     # close button family with mask 207 (scan 1029, backup 1022) and restore (backup 1023)
     w, h = dx(68), dy(21)
@@ -1450,7 +1461,7 @@ def view_main_page(c):
 def view_settings_page(c):
     header(c, True)
     Mock(c).label(dx(130), dy(72), "Settings", True, (255, 255, 255), STRIP, dx(101), dy(9))
-    for normal, y in [(261, 96), (258, 141), (259, 187), (263, 232)]:
+    for normal, y in [(261, 96), (258, 141), (259, 187), (263, 232), (312, 277)]:
         c.paste(bmp(normal), (dx(18), dy(y)))
     c.paste(bmp(265), (dx(18), dy(141)))  # one shown hovered
 
@@ -1489,6 +1500,7 @@ def view_results(c):
             ("x", "System Services", "1 Problems Found", "Use Double-Click for view Details...")])
     c.paste(bmp(271), (dx(231), dy(284)))
     c.paste(bmp(281), (dx(336), dy(284)))
+    c.paste(bmp(310), (dx(315), dy(68)))
 
 
 def view_backup_full(c):
@@ -1616,7 +1628,7 @@ def build_preview(skins, cuts):
         (208, 209, 210, "1044"), (211, 212, None, "1026"), (213, 214, None, "1027"), (225, 226, None, "remove"),
         (227, 228, None, "restore"), (267, 268, None, "run"), (240, 240, None, "1042"),
         (261, 262, None, "1080"), (258, 265, None, "1081"), (259, 260, None, "1082"), (263, 264, None, "1083"),
-        (239, 239, None, "1040"), (320, 321, None, "1120"),
+        (239, 239, None, "1040"), (310, 311, None, "1110"), (312, 313, None, "1111"), (320, 321, None, "1120"),
     ]
     x, y, line_h = 20, y0 + 30, 0
     max_w = sheet.width - 20

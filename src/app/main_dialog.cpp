@@ -43,6 +43,7 @@ const ButtonImages kButtons[] = {
     {IDC_ADDREMOVE_MANAGER, IDB_ADDREMOVE_TILE,    IDB_ADDREMOVE_TILE_HOT,    IDB_ADDREMOVE_TILE_HOT,    0, nullptr, true},
     {IDC_FULL_BACKUP,       IDB_FULL_BACKUP_TILE,  IDB_FULL_BACKUP_TILE_HOT,  IDB_FULL_BACKUP_TILE_HOT,  0, nullptr, true},
     {IDC_UNDO_REPAIR,       IDB_UNDO_REPAIR,       IDB_UNDO_REPAIR_HOT,       IDB_UNDO_REPAIR_HOT,       0, "Undo last repair", true},
+    {IDC_IGNORED_ENTRIES,   IDB_IGNORED_TILE,      IDB_IGNORED_TILE_HOT,      IDB_IGNORED_TILE_HOT,      0, nullptr, true},
 };
 // clang-format on
 

@@ -32,7 +32,7 @@ const std::vector<int>& MainWindowModel::MainPageControls()
 const std::vector<int>& MainWindowModel::SettingsPageControls()
 {
     static const std::vector<int> ids = {IDC_BHO_MANAGER, IDC_STARTUP_MANAGER, IDC_ADDREMOVE_MANAGER,
-                                         IDC_FULL_BACKUP};
+                                         IDC_FULL_BACKUP, IDC_IGNORED_ENTRIES};
     return ids;
 }
 
@@ -218,6 +218,9 @@ bool MainWindowModel::OnCommand(int id)
         return true;
     case IDC_ADDREMOVE_MANAGER:
         Run(windows_->OpenAddRemoveManager());
+        return true;
+    case IDC_IGNORED_ENTRIES:
+        Run(windows_->OpenIgnoredEntries());
         return true;
     case IDC_FULL_BACKUP:
         Run(windows_->OpenBackupManager(kBackupFullPage));

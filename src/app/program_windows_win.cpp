@@ -1,5 +1,7 @@
 #include "app/program_windows_win.h"
 
+#include "app/ignored_entries_dialog.h"
+
 #include "backup/backup_catalogue.h"
 #include "backup/backup_manager_dialog.h"
 #include "log/process_log.h"
@@ -98,6 +100,13 @@ public:
         AddRemoveDialog dialog(host_, managerRegistry_, managerSystem_);
         dialog.DoModal();
         return dialog.pageRequest();
+    }
+    int OpenIgnoredEntries() override
+    {
+        Win32Registry registry;
+        IgnoredEntriesDialog dialog(host_.MainWindow(), registry);
+        dialog.DoModal();
+        return 0;
     }
     void OpenHelpPage() override
     {

@@ -23,6 +23,8 @@ public:
     virtual int OpenStartupManager() = 0;
     virtual int OpenBhoManager() = 0;
     virtual int OpenAddRemoveManager() = 0;
+    // "Ignored entries": the user's ignore list, with "Take off the list".
+    virtual int OpenIgnoredEntries() { return 0; }
     // The help page shipped beside the program, in the browser.
     virtual void OpenHelpPage() = 0;
     // Restores the last repair's backup whole (asked and told by the main window's model).

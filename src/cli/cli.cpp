@@ -22,6 +22,7 @@ const std::vector<Command>& Commands()
         {"full-backup", "create | restore NAME", RunFullBackup},
         {"repair", "[SECTION...] [--json]", RunRepair},
         {"undo", "", RunUndo},
+        {"ignore", "list [--json] | add KEYPATH [VALUENAME] | remove KEYPATH [VALUENAME]", RunIgnore},
     };
     return commands;
 }

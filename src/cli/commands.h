@@ -27,6 +27,7 @@ int RunBackups(Context& context, const Arguments& arguments);
 int RunBackup(Context& context, const Arguments& arguments);
 int RunFullBackup(Context& context, const Arguments& arguments);
 int RunRepair(Context& context, const Arguments& arguments);
+int RunIgnore(Context& context, const Arguments& arguments);
 int RunUndo(Context& context, const Arguments& arguments);
 
 // Splits arguments into flags ("--json") and the rest; false when a flag is not one of

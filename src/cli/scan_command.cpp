@@ -1,7 +1,9 @@
 // tarnwick-cli scan [SECTION...] [--json]: runs the named scan sections (all fourteen when
 // none is named) on the scan worker exactly as the program does, activity log included.
 // Progress (section rows and, now and then, the status line) goes to standard error; the
-// findings go to standard output, one per line.
+// findings go to standard output, one per line. When the user keeps an ignore list, a last
+// line says how many findings on it were left out ("N ignored problems were left out.", or
+// {"ignored":N}).
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "log/activity_log.h"
@@ -96,6 +98,14 @@ int RunScan(Context& context, const Arguments& arguments)
                         << "\n";
         else
             context.out << "Windows Shortcuts\t" << shortcut.path << "\n";
+    }
+    // Whoever keeps an ignore list is told how many findings it held back, even none.
+    if (!driver.engine().ignoreList().empty()) {
+        const std::size_t ignored = driver.engine().ignoredCount();
+        if (json)
+            context.out << JsonObject(context.system).Number("ignored", static_cast<std::int64_t>(ignored)).str() << "\n";
+        else
+            context.out << IgnoredCountText(ignored) << "\n";
     }
     // What a scan that was stopped found is printed, but it is not a scan's result.
     if (!driver.Finished()) {

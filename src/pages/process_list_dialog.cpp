@@ -196,9 +196,10 @@ bool ProcessListDialog::Ask(const std::string& text)
 ResultsOutcome ProcessListDialog::OpenResults()
 {
     ShowRows();
+    ScanCoverage coverage = CoverageFromRows(progress_.Rows(), model_->scanComplete());
+    coverage.ignored = model_->driver().engine().ignoredCount();
     return RunResultsDialog(host(), hwnd(), model_->driver().engine().problems(),
-                            model_->driver().shortcuts().brokenList, *model_,
-                            CoverageFromRows(progress_.Rows(), model_->scanComplete()));
+                            model_->driver().shortcuts().brokenList, *model_, std::move(coverage));
 }
 
 void ProcessListDialog::EndPage(int pageRequest)

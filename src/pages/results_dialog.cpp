@@ -42,6 +42,7 @@ BOOL ResultsDialog::OnInitDialog()
     } buttons[] = {
         {kResultsClose, 281, 280, "Close the dialog"},
         {kResultsRepair, 271, 270, "Repair found problems"},
+        {kResultsIgnore, IDB_NEVER_REPORT, IDB_NEVER_REPORT_HOT, "Never report the ticked problems again"},
     };
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         if (!buttons_[i].Attach(hwnd(), buttons[i].id))
@@ -104,6 +105,24 @@ void ResultsDialog::ShowRepairButton(bool show)
         EnableWindow(repair, show);
         ShowWindow(repair, show ? SW_SHOW : SW_HIDE);
     }
+}
+
+void ResultsDialog::ShowIgnoreButton(bool show)
+{
+    if (HWND button = Item(kResultsIgnore)) {
+        EnableWindow(button, show);
+        ShowWindow(button, show ? SW_SHOW : SW_HIDE);
+    }
+}
+
+bool ResultsDialog::Confirm(const std::string& question)
+{
+    return MessageBoxA(hwnd(), question.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void ResultsDialog::ShowMessage(const std::string& text)
+{
+    MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK | MB_ICONINFORMATION);
 }
 
 void ResultsDialog::DrawPreview(const ReportNotification& n)

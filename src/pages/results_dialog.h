@@ -38,11 +38,14 @@ private:
     void Minimize() override;
     void OpenHelpPage() override;
     int OpenBackupManager() override;
+    bool Confirm(const std::string& question) override;
+    void ShowMessage(const std::string& text) override;
+    void ShowIgnoreButton(bool show) override;
 
     HWND owner_;
     ResultsModel model_;
     CReportCtrl list_;
-    std::array<SkinButton, 2> buttons_;  // 1029 and 1084; the header is the page's
+    std::array<SkinButton, 3> buttons_;  // 1029, 1084 and 1110; the header is the page's
     bool ending_ = false;
 };
 

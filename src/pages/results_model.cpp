@@ -4,7 +4,9 @@
 #include "ui/page_request.h"
 #include "ui/report_model.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 namespace tw {
 namespace {
@@ -103,15 +105,29 @@ std::string ResultsModel::RowTip(int row) const
     return rows_[static_cast<std::size_t>(row)].description;
 }
 
+std::string NeverReportQuestion(std::size_t count)
+{
+    if (count == 1)
+        return "Never report this problem again?";
+    return "Never report these " + std::to_string(count) + " problems again?";
+}
+
+std::string IgnoreListNotWrittenText(long status)
+{
+    return "The ignore list could not be written (error " + std::to_string(status) +
+           "): HKEY_CURRENT_USER\\" + kIgnoredKeyPath + ".";
+}
+
 std::string ResultsModel::TitleLine() const
 {
+    const std::string ignored = coverage_.ignored > 0 ? IgnoredCountText(coverage_.ignored) : "";
     if (coverage_.complete)
-        return "";
+        return ignored;
     std::size_t finished = 0;
     for (const SectionCoverage& s : coverage_.sections)
         finished += s.finished ? 1 : 0;
     return "Scanning aborted: " + std::to_string(finished) + " of " + std::to_string(coverage_.sections.size()) +
-           " sections finished";
+           " sections finished" + (ignored.empty() ? "" : ". " + ignored);
 }
 
 std::string ResultsModel::EmptyText() const
@@ -139,6 +155,7 @@ void ResultsModel::Open(ResultsView& view)
         row.ticked = true;
     Show();
     view.ShowRepairButton(!rows_.empty());
+    view.ShowIgnoreButton(!rows_.empty());
 }
 
 void ResultsModel::Show()
@@ -251,9 +268,14 @@ void ResultsModel::OpenDetail(int row)
     int group = shortcuts ? -1 : GroupOfOverviewRow(row);
     if (!shortcuts && group == -1)
         return;
+    ShowDetail(group);
+}
+
+void ResultsModel::ShowDetail(int group)
+{
     detailView_ = true;
     rows_.clear();
-    if (!shortcuts) {
+    if (group != -1) {
         currentGroup_ = group;
         shortcutView_ = false;
         std::size_t n = 0;
@@ -280,6 +302,61 @@ void ResultsModel::OpenDetail(int row)
         }
     }
     Show();
+}
+
+void ResultsModel::NeverReport()
+{
+    CopyTicksToFlags();
+    if (detailView_ && shortcutView_) {
+        view_->ShowMessage(kShortcutsNotIgnoredText);
+        return;
+    }
+    std::vector<ProblemRecord*> chosen;
+    if (detailView_) {
+        for (ProblemRecord* p : groups_[static_cast<std::size_t>(currentGroup_)].problems)
+            if (p->excluded == 0)
+                chosen.push_back(p);
+    } else {
+        for (std::size_t r = 0; r < rows_.size(); ++r) {
+            int group = GroupOfOverviewRow(static_cast<int>(r));
+            if (!rows_[r].ticked || group == -1)
+                continue;  // the shortcuts row among them: files are not listed
+            for (ProblemRecord* p : groups_[static_cast<std::size_t>(group)].problems)
+                if (p->excluded == 0)
+                    chosen.push_back(p);
+        }
+    }
+    if (chosen.empty()) {
+        view_->ShowMessage(kNothingToIgnoreText);
+        return;
+    }
+    if (!view_->Confirm(NeverReportQuestion(chosen.size())))
+        return;
+    std::vector<IgnoredEntry> entries;
+    for (const ProblemRecord* p : chosen)
+        entries.push_back(EntryOfProblem(*p));
+    if (long status = page_.Ignore(entries); status != kSuccess) {
+        view_->ShowMessage(IgnoreListNotWrittenText(status));
+        return;
+    }
+    // Off the rows and out of the findings, so that no repair reaches them.
+    const std::unordered_set<const ProblemRecord*> gone(chosen.begin(), chosen.end());
+    problems_.erase(std::remove_if(problems_.begin(), problems_.end(),
+                                   [&](const std::unique_ptr<ProblemRecord>& p) { return gone.count(p.get()) != 0; }),
+                    problems_.end());
+    ignoredHere_ += chosen.size();
+    const int group = detailView_ ? currentGroup_ : -1;
+    BuildOverview();
+    if (group != -1 && !groups_[static_cast<std::size_t>(group)].problems.empty()) {
+        ShowDetail(group);
+        return;
+    }
+    detailView_ = false;
+    shortcutView_ = false;
+    currentGroup_ = -1;
+    Show();
+    view_->ShowRepairButton(!rows_.empty());
+    view_->ShowIgnoreButton(!rows_.empty());
 }
 
 void ResultsModel::ReturnToOverview()
@@ -356,6 +433,9 @@ bool ResultsModel::OnCommand(int id)
         return true;
     case kResultsExit:
         Exit();
+        return true;
+    case kResultsIgnore:
+        NeverReport();
         return true;
     case kHeaderMainPage:
     case kHeaderAdvancedOptions:

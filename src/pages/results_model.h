@@ -21,6 +21,7 @@ enum ResultsControl : int {
     kResultsClose = 1029,  // bottom: the close step
     kResultsRepair = 1084,
     kResultsList = 1040,
+    kResultsIgnore = 1110,  // "Never report again"
 };
 
 // Palette entries of the list.
@@ -58,6 +59,7 @@ struct SectionCoverage {
 };
 struct ScanCoverage {
     bool complete = true;
+    std::size_t ignored = 0;  // findings of the ignore list the scan left out
     std::vector<SectionCoverage> sections;
 };
 ScanCoverage CoverageFromRows(const std::vector<std::array<std::string, 3>>& rows, bool complete);
@@ -77,7 +79,24 @@ public:
     virtual void OpenHelpPage() = 0;
     // The backup manager, modally; the page request it ended with.
     virtual int OpenBackupManager() = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool Confirm(const std::string& question)
+    {
+        (void)question;
+        return false;
+    }
+    // A message box with an OK button.
+    virtual void ShowMessage(const std::string& text) { (void)text; }
+    virtual void ShowIgnoreButton(bool show) { (void)show; }
 };
+
+// The results viewer's question before findings go on the ignore list.
+std::string NeverReportQuestion(std::size_t count);
+inline constexpr const char* kNothingToIgnoreText =
+    "Tick the problems that are never to be reported again, then click \"Never report again\".";
+inline constexpr const char* kShortcutsNotIgnoredText =
+    "Broken shortcuts are files, not registry entries: they cannot be put on the ignore list.";
+std::string IgnoreListNotWrittenText(long status);
 
 class ResultsModel {
 public:
@@ -99,7 +118,8 @@ public:
     // What the list says when it has no rows: "No Errors Found." after a finished scan;
     // after an abort, what was scanned and found.
     std::string EmptyText() const;
-    // The page's title line: empty after a finished scan, "Scanning aborted: ..." otherwise.
+    // The page's title line: empty after a finished scan, "Scanning aborted: ..." otherwise;
+    // when the scan left findings of the ignore list out, it says how many.
     std::string TitleLine() const;
 
     // The whole text of a row for its tooltip: what its preview shows, of which a long key
@@ -112,6 +132,8 @@ public:
     int currentGroup() const { return currentGroup_; }
     int pageRequest() const { return pageRequest_; }
     bool closeOwner() const { return closeOwner_; }
+    // Findings put on the ignore list in this viewer.
+    std::size_t ignoredHere() const { return ignoredHere_; }
     // How the viewer ended, for the scan page.
     ResultsOutcome outcome() const { return {pageRequest_, closeOwner_}; }
 
@@ -124,6 +146,10 @@ private:
     void BuildOverview();
     void AddSectionRow(const std::string& text, std::size_t count, bool ticked);
     void OpenDetail(int row);
+    void ShowDetail(int group);
+    // "Never report again": the ticked problems of the detail view, or of the ticked
+    // sections of the overview, go on the ignore list and leave the rows.
+    void NeverReport();
     void ReturnToOverview();
     void CopyTicksToFlags();
     void SetSectionExcluded(int row, std::uint8_t excluded);
@@ -147,6 +173,7 @@ private:
     int pageRequest_ = 0;
     bool closeOwner_ = false;
     bool closedInOrder_ = false;
+    std::size_t ignoredHere_ = 0;
 };
 
 }  // namespace tw

@@ -194,4 +194,19 @@ void ScanPageModel::Repair()
         OpenResults();
 }
 
+long ScanPageModel::Ignore(const std::vector<IgnoredEntry>& entries)
+{
+    if (driver_.IsScanning())
+        return kErrorCallNotImplemented;  // the engine is the worker's until it has finished
+    IgnoreList list(driver_.engine().registry());
+    if (long status = list.Load(); status != kSuccess)
+        return status;
+    for (const IgnoredEntry& entry : entries) {
+        long status = kSuccess;
+        if (list.Add(entry, &status) == IgnoreResult::Failed)
+            return status;
+    }
+    return kSuccess;
+}
+
 }  // namespace tw

@@ -5,6 +5,7 @@
 // repair for the results viewer. The dialog implements ScanPageView over its controls.
 #pragma once
 
+#include "scan/ignore_list.h"
 #include "scan/scan_driver.h"
 #include "ui/click_guard.h"
 
@@ -66,6 +67,13 @@ public:
     virtual void Repair() = 0;
     // Aborts a running scan, or ends the page with its pending request.
     virtual void StopOrClose() = 0;
+    // Puts findings on the user's ignore list; 0, or the registry's status of the first
+    // entry that could not be written (those before it are on the list).
+    virtual long Ignore(const std::vector<IgnoredEntry>& entries)
+    {
+        (void)entries;
+        return kErrorCallNotImplemented;
+    }
 };
 
 class ScanPageModel final : public ScanPageCommands {
@@ -100,6 +108,8 @@ public:
     // The stop-or-close command: aborts a running scan (then opens the results viewer unless
     // a page request is pending) or ends the page with the pending request.
     void StopOrClose() override;
+    // The results viewer's "Never report again": into HKCU\Software\Tarnwick\Ignored.
+    long Ignore(const std::vector<IgnoredEntry>& entries) override;
 
     int progressPosition() const { return position_; }
     int pageRequest() const { return pageRequest_; }

@@ -73,6 +73,8 @@ void ScanDriver::RunWorker(ScanProgress* progress)
             engine_.MarkSectionFinished();
         }
     }
+    if (engine_.ignoredCount() > 0)
+        engine_.ShowStatus(IgnoredCountText(engine_.ignoredCount()));
     // A section that saw the stop left its state "running": the scan did not finish.
     bool cutShort = false;
     for (std::int32_t flag : request_.flags)

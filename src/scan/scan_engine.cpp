@@ -10,6 +10,7 @@ ScanEngine::ScanEngine(Registry& registry, System& system, ActivityLog& log)
       system_(system),
       log_(log),
       windows9x_(DeletionStyleFromVersion(system.GetVersion()) == DeletionStyle::Windows9x),
+      ignoreList_(registry),
       stop_(system.MakeEvent(StopEventName(system), true, false, nullptr))
 {
 }
@@ -17,6 +18,18 @@ ScanEngine::ScanEngine(Registry& registry, System& system, ActivityLog& log)
 void ScanEngine::AddProblem(std::unique_ptr<ProblemRecord> record)
 {
     problems_.push_back(std::move(record));
+}
+
+bool ScanEngine::LeaveOut(std::string_view keyPath, std::string_view deleteType, std::string_view valueName)
+{
+    if (ignoreList_.empty() || !ignoreList_.Contains(EntryOfFinding(keyPath, deleteType, valueName)))
+        return false;
+    ++ignoredCount_;
+    std::string line = "IGNORED: " + std::string(keyPath);
+    if (deleteType != "KEY")
+        line += ", " + std::string(valueName);
+    log_.Write(line);
+    return true;
 }
 
 void ScanEngine::AddSectionRow(std::string_view label)
@@ -89,6 +102,9 @@ void ScanEngine::RunRequestedSections(CompletedSectionList& completed, ScanReque
 {
     completed.clear();
     problems_.clear();
+    ignoredCount_ = 0;
+    if (long status = ignoreList_.Load(); status != kSuccess)
+        log_.Write("The ignore list could not be read (error " + std::to_string(status) + "): every finding is listed");
     rowCount_ = 0;
     if (stop_)
         stop_->Reset();

@@ -7,6 +7,7 @@
 #include "log/activity_log.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "scan/ignore_list.h"
 #include "scan/problem_record.h"
 #include "scan/scan_progress.h"
 #include "scan/scan_section.h"
@@ -38,6 +39,13 @@ public:
     const ProblemList& problems() const { return problems_; }
     // Appends a finished record to the problem list.
     void AddProblem(std::unique_ptr<ProblemRecord> record);
+
+    // The user's ignore list, read afresh as each scan starts. A finding on it is counted
+    // here instead of being listed (LeaveOut answers true and writes "IGNORED: ..." to the
+    // activity log).
+    const IgnoreList& ignoreList() const { return ignoreList_; }
+    bool LeaveOut(std::string_view keyPath, std::string_view deleteType, std::string_view valueName);
+    std::size_t ignoredCount() const { return ignoredCount_; }
 
     // A new row: "Scanning", the label, "0".
     void AddSectionRow(std::string_view label);
@@ -73,6 +81,8 @@ private:
     bool windows9x_;
     ScanProgress* progress_ = nullptr;
     ProblemList problems_;
+    IgnoreList ignoreList_;
+    std::size_t ignoredCount_ = 0;
     int rowCount_ = 0;
     int currentRow_ = 0;
     std::unique_ptr<Event> stop_;

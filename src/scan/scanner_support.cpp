@@ -8,6 +8,8 @@ namespace tw {
 void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::string description)
 {
     const SectionInfo& info = SectionInfoOf(section_);
+    if (engine_.LeaveOut(keyPath, info.deleteType, entry.name))
+        return;  // on the user's ignore list: counted, not listed
     ActivityLog& log = engine_.log();
     auto record = std::make_unique<ProblemRecord>();
     auto value = [&] { record->SetValue(log, std::make_unique<ValueEntry>(entry)); };

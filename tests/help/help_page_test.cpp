@@ -5,6 +5,7 @@
 // the help fails here. And the page builder (tools/build-help.py): an image it cannot inline
 // fails the build instead of leaving a broken page.
 #include "app/application.h"
+#include "app/ignored_entries_model.h"
 #include "app/main_window_model.h"
 #include "app/settings_model.h"
 #include "app/wow64_refusal.h"
@@ -18,6 +19,7 @@
 #include "managers/startup_manager.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_system.h"
+#include "pages/results_model.h"
 #include "pages/scan_page_model.h"
 #include "scan/scan_section.h"
 #include "support/temp_dir.h"
@@ -356,7 +358,8 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
     for (const fs::path& script : {kSourceDir / "resources" / "Tarnwick.rc",
                                    kSourceDir / "resources" / "dialogs" / "backup.rc",
                                    kSourceDir / "resources" / "dialogs" / "scan.rc",
-                                   kSourceDir / "resources" / "dialogs" / "managers.rc"}) {
+                                   kSourceDir / "resources" / "dialogs" / "managers.rc",
+                                   kSourceDir / "resources" / "dialogs" / "ignore.rc"}) {
         for (const std::string& text : ResourceTexts(script))
             titles.push_back(text);
     }
@@ -381,6 +384,10 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
     titles.emplace_back(kDetailsCaption);
     for (const char* label : kDetailLabels)
         titles.emplace_back(label);
+    // The ignore list's button in the results viewer and its window of the "Settings" page.
+    for (const char* text : {"Never report again", kIgnoredEntriesTitle, kIgnoredKeyColumn, kIgnoredValueColumn,
+                             kIgnoredWholeKey, "Ignored entries..."})
+        titles.emplace_back(text);
 
     ExpectMentioned(titles, "window text");
 }
@@ -400,7 +407,10 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::kNoRepairToUndo, backup_text::kRepairNotUndone,
                      FixedPart(backup_text::AlreadyUndoneText("%s")), FixedPart(backup_text::UndoLastRepairQuestion("%s")),
                      backup_text::UndoneText(5, 0, "").substr(0, 22), backup_text::RepairDoneText(1, 2, 0),
-                     backup_text::SecondLookText(1), "Undo last repair"},
+                     backup_text::SecondLookText(1), "Undo last repair",
+                     // the ignore list's
+                     NeverReportQuestion(2), IgnoredCountText(2), kNothingToIgnoreText, kShortcutsNotIgnoredText,
+                     kIgnoredNothingSelected},
                     "message");
 }
 
@@ -411,7 +421,8 @@ TEST_F(HelpPage, SaysWhereBackupsLogsAndRemovedEntriesAreKept)
     ExpectMentioned({std::string(kRegistryBackupsFolder), std::string(kFullBackupsFolder), "Log", ".twlog",
                      "SOFTWARE", "HARDWARE", "CUSOFTWARE", std::string("HKEY_LOCAL_MACHINE\\") + kMachineOptionsKey,
                      "HKEY_CURRENT_USER\\" + settings.SectionKeyPath(), kStartupStoreKeyPath, kBhoStoreKeyPath,
-                     kAddRemoveStoreKeyPath, std::string(kRepairRecordName)},
+                     kAddRemoveStoreKeyPath, std::string(kRepairRecordName),
+                     std::string("HKEY_CURRENT_USER\\") + kIgnoredKeyPath},
                     "place");
 }
 

@@ -23,7 +23,8 @@ const char* const kMainTitle = "Tarnwick Version 2.6";
 const char* const kSectionKey = "Software\\Tarnwick\\Tarnwick\\SectionToScan";
 const char* const kMachineKey = "SOFTWARE\\Tarnwick";
 
-const int kSettingsButtons[] = {IDC_BHO_MANAGER, IDC_STARTUP_MANAGER, IDC_ADDREMOVE_MANAGER, IDC_FULL_BACKUP};
+const int kSettingsButtons[] = {IDC_BHO_MANAGER, IDC_STARTUP_MANAGER, IDC_ADDREMOVE_MANAGER, IDC_FULL_BACKUP,
+                                IDC_IGNORED_ENTRIES};
 const int kOptionControls[] = {IDC_CHK_SCAN_ON_LOAD, IDC_LBL_SCAN_ON_LOAD, IDC_CHK_RESTORE_LATEST,
                                IDC_LBL_RESTORE_LATEST};
 const int kMainControls[] = {IDC_SCAN_NOW, IDC_AREAS_HEADING, IDC_SCAN_TILE, IDC_BACKUP_TILE, IDC_SETTINGS_TILE,

@@ -96,6 +96,11 @@ struct Windows : WindowEntryPoints {
         calls.push_back("addremove");
         return Answer();
     }
+    int OpenIgnoredEntries() override
+    {
+        calls.push_back("ignored entries");
+        return Answer();
+    }
     void OpenHelpPage() override { calls.push_back("help"); }
     void PruneOrphanFullBackups() override { calls.push_back("prune full backups"); }
     // The undo as the program runs it, over the test's registry and machine.
@@ -201,6 +206,7 @@ TEST_F(MainWindowTest, ButtonsOpenTheirWindows)
         {IDC_BACKUP_MANAGER, "backup 0"}, {IDC_BACKUP_TILE, "backup 0"}, {IDC_FULL_BACKUP, "backup 1"},
         {IDC_BHO_MANAGER, "bho"},         {IDC_STARTUP_MANAGER, "startup"}, {IDC_ADDREMOVE_MANAGER, "addremove"},
         {IDC_HELP_PAGE, "help"},               {IDC_SCAN_NOW, "scan"},           {IDC_SCAN_TILE, "scan"},
+        {IDC_IGNORED_ENTRIES, "ignored entries"},
     };
     for (const auto& [id, call] : cases) {
         windows->calls.clear();
@@ -212,6 +218,16 @@ TEST_F(MainWindowTest, ButtonsOpenTheirWindows)
     EXPECT_EQ(1, view.minimised);
     model->OnCommand(IDC_EXIT);
     EXPECT_EQ(1, view.ended);
+}
+
+TEST_F(MainWindowTest, TheSettingsPageShowsTheIgnoredEntriesButton)
+{
+    Open();
+    EXPECT_FALSE(view.Shown(IDC_IGNORED_ENTRIES));
+    model->OnCommand(IDC_USER_SETTINGS);
+    EXPECT_TRUE(view.Shown(IDC_IGNORED_ENTRIES));
+    model->OnCommand(IDC_ADVANCED_OPTIONS);
+    EXPECT_FALSE(view.Shown(IDC_IGNORED_ENTRIES));
 }
 
 TEST_F(MainWindowTest, AScanTakesTheTickedBoxesNotTheStoredValues)

@@ -26,6 +26,18 @@ protected:
     ScratchMachine machine;
 };
 
+TEST_F(RepairCommand, AnIgnoredEntryIsNeverRepaired)
+{
+    const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+    SetValue(registry, kLocalMachine, appPaths + "\\Gone.exe", nullptr, kRegSz, Str("C:\\Tools\\gone.exe"));
+    SetValue(registry, kLocalMachine, appPaths + "\\Kept.exe", nullptr, kRegSz, Str("C:\\Tools\\kept.exe"));
+    ASSERT_EQ(0, Run({"ignore", "add", "HKEY_LOCAL_MACHINE\\" + appPaths + "\\Kept.exe"}).status);
+    Result r = Run({"repair", "ApplicationPaths"});
+    EXPECT_EQ(0, r.status) << r.err;
+    EXPECT_FALSE(KeyExists(registry, kLocalMachine, appPaths + "\\Gone.exe"));
+    EXPECT_TRUE(KeyExists(registry, kLocalMachine, appPaths + "\\Kept.exe"));
+}
+
 TEST_F(RepairCommand, RepairsTheFindingsAndPrintsTheBackup)
 {
     const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";

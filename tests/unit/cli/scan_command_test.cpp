@@ -26,6 +26,31 @@ TEST(ScanCommand, PrintsTheFindingsOfTheNamedSectionsAsJsonLines)
     EXPECT_NE(std::string::npos, err.str().find("Windows Shortcuts\t1\tFinished"));
 }
 
+TEST(ScanCommand, SaysHowManyFindingsTheIgnoreListLeftOut)
+{
+    ScanMachine s;
+    const std::string run = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+    s.Text(kLocalMachine, run, "Gone", "C:\\Gone\\run.exe");
+    s.Text(kLocalMachine, run, "Hidden", "C:\\Gone\\hidden.exe");
+    std::ostringstream out, err;
+    cli::Context context{s.registry, s.system, out, err};
+    ASSERT_EQ(cli::kExitOk, cli::Run(context, {"ignore", "add", "HKEY_LOCAL_MACHINE\\" + run, "Hidden"}));
+    out.str("");
+    EXPECT_EQ(cli::kExitOk, cli::Run(context, {"scan", "StartupPrograms"}));
+    EXPECT_EQ("Startup Programs\tHKEY_LOCAL_MACHINE\\" + run + "\tGone\tC:\\Gone\\run.exe\tVAL\tC:\\Gone\\run.exe\n"
+              "1 ignored problem was left out.\n",
+              out.str());
+    out.str("");
+    EXPECT_EQ(cli::kExitOk, cli::Run(context, {"scan", "StartupPrograms", "--json"}));
+    EXPECT_NE(std::string::npos, out.str().find("\"valueName\":\"Gone\""));
+    EXPECT_EQ(std::string::npos, out.str().find("Hidden"));
+    EXPECT_NE(std::string::npos, out.str().find("\n{\"ignored\":1}\n"));
+    // A list that holds nothing this scan finds still says so.
+    out.str("");
+    EXPECT_EQ(cli::kExitOk, cli::Run(context, {"scan", "FileAssociations", "--json"}));
+    EXPECT_EQ("{\"ignored\":0}\n", out.str());
+}
+
 TEST(ScanCommand, UnknownSectionsAndOptionsAreUsageErrors)
 {
     ScanMachine s;

@@ -30,6 +30,16 @@ struct FakeView : ResultsView {
         ++backupOpened;
         return backupAnswer;
     }
+    std::vector<std::string> questions, messages;
+    bool answerYes = true;
+    bool ignoreShown = false;
+    bool Confirm(const std::string& question) override
+    {
+        questions.push_back(question);
+        return answerYes;
+    }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowIgnoreButton(bool show) override { ignoreShown = show; }
 };
 
 struct FakePage : ScanPageCommands {
@@ -43,6 +53,15 @@ struct FakePage : ScanPageCommands {
             excludedAtRepair.push_back(p->excluded);
     }
     void StopOrClose() override { calls.push_back("stop-or-close"); }
+    std::vector<IgnoredEntry> ignored;
+    long ignoreStatus = kSuccess;
+    long Ignore(const std::vector<IgnoredEntry>& entries) override
+    {
+        calls.push_back("ignore");
+        if (ignoreStatus == kSuccess)
+            ignored.insert(ignored.end(), entries.begin(), entries.end());
+        return ignoreStatus;
+    }
 };
 
 class Results : public ::testing::Test {
@@ -333,6 +352,104 @@ TEST_F(Results, ARowsTipHoldsItsWholePathAndValueHoweverLong)
     EXPECT_EQ("Key Path: " + key + "\nKey Name: (Default)\nKey Value: " + value, model->RowTip(0));
     EXPECT_EQ("", model->RowTip(1));
     EXPECT_EQ("", model->RowTip(-1));
+}
+
+TEST_F(Results, NeverReportAgainTakesTheTickedProblemsOfTheDetailViewAfterOneQuestion)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "One", "one.ttf");
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "Two", "two.ttf");
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "Three", "three.ttf");
+    Add("System Services", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Gone");
+    problems[3]->deleteType = "KEY";
+    Open();
+    EXPECT_TRUE(view.ignoreShown);
+    model->OnDoubleClick(0);
+    model->OnTickClicked(1);  // "Two" stays reported
+    EXPECT_TRUE(model->OnCommand(kResultsIgnore));
+    EXPECT_EQ((Strings{"Never report these 2 problems again?"}), view.questions);
+    ASSERT_EQ(2u, page.ignored.size());
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", page.ignored[0].keyPath);
+    EXPECT_EQ(std::optional<std::string>("One"), page.ignored[0].valueName);
+    EXPECT_EQ(std::optional<std::string>("Three"), page.ignored[1].valueName);
+    // Gone from the findings, so no repair reaches them; the detail view shows the rest.
+    ASSERT_EQ(2u, problems.size());
+    EXPECT_EQ("Two", problems[0]->value->name);
+    EXPECT_TRUE(model->detailView());
+    ASSERT_EQ(1u, view.shown.size());
+    EXPECT_EQ("Key Path: HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts\nKey Name: Two\nKey Value: two.ttf",
+              view.shown[0].description);
+    EXPECT_EQ(2u, model->ignoredHere());
+    model->OnCommand(kResultsRepair);
+    EXPECT_EQ((std::vector<std::uint8_t>{1, 0}), page.excludedAtRepair);
+}
+
+TEST_F(Results, NeverReportAgainInTheOverviewTakesTheTickedSections)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "One", "one.ttf");
+    Add("System Services", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Gone");
+    problems[1]->deleteType = "KEY";
+    shortcuts = {{"C:\\a.lnk", 0}};
+    Open();
+    model->OnTickClicked(0);  // fonts unticked; services and the shortcuts ticked
+    model->OnCommand(kResultsIgnore);
+    EXPECT_EQ((Strings{"Never report this problem again?"}), view.questions);
+    ASSERT_EQ(1u, page.ignored.size());
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Gone", page.ignored[0].keyPath);
+    EXPECT_EQ(std::nullopt, page.ignored[0].valueName);  // a key's finding: the key alone
+    EXPECT_EQ((Strings{"Windows Fonts", "Windows Shortcuts"}), Column(1));
+    EXPECT_EQ(1u, shortcuts.size());
+
+    // Only the shortcuts are ticked now (fonts stayed unticked): files never go on the list.
+    EXPECT_EQ((std::vector<bool>{false, true}), Ticks());
+    view.questions.clear();
+    model->OnCommand(kResultsIgnore);
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_EQ((Strings{kNothingToIgnoreText}), view.messages);
+}
+
+TEST_F(Results, NeverReportAgainAnsweredNoOrNotWrittenChangesNothing)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "One", "one.ttf");
+    Open();
+    view.answerYes = false;
+    model->OnCommand(kResultsIgnore);
+    EXPECT_EQ(1u, view.questions.size());
+    EXPECT_TRUE(page.calls.empty());
+    EXPECT_EQ(1u, problems.size());
+
+    view.answerYes = true;
+    page.ignoreStatus = kErrorAccessDenied;
+    model->OnCommand(kResultsIgnore);
+    EXPECT_EQ(1u, problems.size());
+    EXPECT_EQ((Strings{"The ignore list could not be written (error 5): HKEY_CURRENT_USER\\Software\\Tarnwick\\Ignored."}),
+              view.messages);
+    EXPECT_EQ(1u, view.shown.size());
+}
+
+TEST_F(Results, TheLastProblemIgnoredLeavesAnEmptyListWithoutRepair)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Fonts", "One", "one.ttf");
+    Open();
+    model->OnDoubleClick(0);
+    model->OnCommand(kResultsIgnore);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_FALSE(model->detailView());
+    EXPECT_TRUE(view.shown.empty());
+    EXPECT_FALSE(view.repairShown);
+    EXPECT_FALSE(view.ignoreShown);
+}
+
+TEST_F(Results, TheTitleLineSaysHowManyIgnoredProblemsWereLeftOut)
+{
+    ScanCoverage coverage;
+    coverage.ignored = 2;
+    ResultsModel finished(problems, shortcuts, page, coverage);
+    EXPECT_EQ("2 ignored problems were left out.", finished.TitleLine());
+    coverage.complete = false;
+    coverage.sections = {{"Windows fonts", true, "0"}, {"Windows Services", false, "0"}};
+    ResultsModel aborted(problems, shortcuts, page, coverage);
+    EXPECT_EQ("Scanning aborted: 1 of 2 sections finished. 2 ignored problems were left out.", aborted.TitleLine());
+    EXPECT_EQ("", ResultsModel(problems, shortcuts, page).TitleLine());
 }
 
 }  // namespace

@@ -72,6 +72,49 @@ TEST(ScanDriver, EverySectionGetsItsRowInRunOrderWithItsOwnCount)
         EXPECT_NE(-1, ResultsGroupOf(p->section)) << p->section;
 }
 
+TEST(ScanDriver, FindingsOnTheIgnoreListAreLeftOutCountedAndTold)
+{
+    ScanMachine s;
+    const std::string run = "Software\\Microsoft\\Windows\\Currentversion\\Run";
+    s.Text(kLocalMachine, run, "Gone1", "C:\\Gone\\run1.exe");
+    s.Text(kLocalMachine, run, "Gone2", "C:\\Gone\\run2.exe");
+    s.Text(kLocalMachine, run, "Gone3", "C:\\Gone\\run3.exe");
+    s.Key(kClassesRoot, ".zzz");
+    {
+        IgnoreList list(s.registry);
+        list.Load();
+        list.Add({"hkey_local_machine\\" + run, std::string("GONE2")});
+        list.Add({"HKEY_LOCAL_MACHINE\\" + run, std::string("Gone3")});
+        list.Add({"HKEY_CLASSES_ROOT\\.zzz", std::nullopt});
+    }
+    ScanRequest request = ScanRequest::None();
+    request[ScanSection::StartupPrograms] = kSectionRequested;
+    request[ScanSection::FileAssociations] = kSectionRequested;
+    ScanDriver driver(s.registry, s.system, s.log);
+    ProgressTable progress;
+    ASSERT_TRUE(driver.Start(request, &progress));
+    driver.Wait();
+    ASSERT_EQ(1u, driver.engine().problems().size());
+    EXPECT_EQ("Gone1", driver.engine().problems()[0]->value->name);
+    EXPECT_EQ(3u, driver.engine().ignoredCount());
+    // The rows count what is listed; the status line says what was left out.
+    EXPECT_EQ((Strings{"0", "1"}), Column(progress.Rows(), kColumnProblems));
+    EXPECT_EQ("3 ignored problems were left out.", progress.Status());
+    EXPECT_TRUE(progress.Completed());
+
+    // The next scan reads the list again: an entry taken off is reported again.
+    {
+        IgnoreList list(s.registry);
+        list.Load();
+        EXPECT_EQ(IgnoreResult::Removed, list.Remove({"HKEY_LOCAL_MACHINE\\" + run, std::string("Gone2")}));
+    }
+    ProgressTable again;
+    ASSERT_TRUE(driver.Start(request, &again));
+    driver.Wait();
+    EXPECT_EQ(2u, driver.engine().problems().size());
+    EXPECT_EQ(2u, driver.engine().ignoredCount());
+}
+
 TEST(ScanDriver, AnEmptyRequestAddsNoRowAndStillCompletes)
 {
     ScanMachine s;
