@@ -37,11 +37,14 @@ private:
     void Minimize() override;
     void OpenHelpPage() override;
     int OpenBackupManager() override;
+    bool AskReportPath(std::string* path) override;
+    std::string WriteReportFile(const std::string& path, const std::string& bytes) override;
+    void ShowReportError(const std::string& text) override;
 
     HWND owner_;
     ResultsModel model_;
     CReportCtrl list_;
-    std::array<SkinButton, 2> buttons_;  // 1029 and 1084; the header is the page's
+    std::array<SkinButton, 3> buttons_;  // 1029, 1084 and 1100; the header is the page's
     bool ending_ = false;
 };
 
