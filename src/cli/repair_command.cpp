@@ -8,6 +8,7 @@
 #include "backup/backup_messages.h"
 #include "backup/repair.h"
 #include "cli/commands.h"
+#include "cli/console_progress.h"
 #include "log/activity_log.h"
 #include "platform/program_info.h"
 #include "scan/scan_driver.h"
@@ -31,12 +32,18 @@ int RunRepair(Context& context, const Arguments& arguments)
 
     ActivityLog log(context.system);
     log.Open();
-    ScanDriver driver(context.registry, context.system, log);
-    if (!driver.Start(request, nullptr)) {
+    // On a console: the scan's line, then the repair's counts (the registry counts for it).
+    ProgressLine line(context.err, context.errIsConsole);
+    ScanProgressLine scanLine(line);
+    CountingProgressRegistry counting(context.registry, line, "");
+    Registry& registry = context.errIsConsole ? static_cast<Registry&>(counting) : context.registry;
+    ScanDriver driver(registry, context.system, log);
+    if (!driver.Start(request, context.errIsConsole ? &scanLine : nullptr)) {
         context.err << "tarnwick-cli: the scan could not start\n";
         return kExitFailed;
     }
     driver.Wait();
+    line.Clear();
     // Findings of a scan that did not finish are not what the user asked to repair.
     if (!driver.Finished()) {
         context.err << "tarnwick-cli: the scan was stopped before it finished, so nothing was repaired\n";
@@ -45,7 +52,9 @@ int RunRepair(Context& context, const Arguments& arguments)
     std::size_t problems = driver.engine().problems().size();
     std::size_t shortcuts = driver.shortcuts().brokenList.size();
 
+    counting.SetWhat("Saving and repairing");
     RepairOutcome outcome = Repair(driver.engine(), driver.shortcuts(), ProgramFolder(context.system));
+    line.Clear();
     if (outcome.backupFailed) {
         context.err << "tarnwick-cli: " << backup_text::kBackupNotWritten << "\n";
         context.err << "tarnwick-cli: cannot write "
