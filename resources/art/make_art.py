@@ -1167,11 +1167,13 @@ def build():
     save_bmp(281, action_button(w, h, "close", "Close", "neutral", False)[0],
              "close button 1029 at the bottom of the results viewer, normal")
     save_bmp(280, action_button(w, h, "close", "Close", "neutral", True)[0], "results viewer close button 1029, hover and pressed")
-    # the results viewer's report button, the repair button's size, beside it on the left
-    w, h = dx(102), dy(21)
-    save_bmp(300, action_button(w, h, "disk_save", "Save report", "neutral", False)[0],
-             "save report button 1100 of the results viewer, normal")
-    save_bmp(301, action_button(w, h, "disk_save", "Save report", "neutral", True)[0],
+    # the results viewer's report button, at the right end of the title strip (the panel's
+    # foot holds the tip), drawn on the strip it covers
+    w, h = dx(76), dy(16)
+    report_bg = crop(skins[215], dx(326), dy(69), w, h)
+    save_bmp(300, action_button(w, h, "disk_save", "Save report...", "neutral", False, radius=6, size=11, bg=report_bg)[0],
+             "save report button 1100 of the results viewer (title strip), normal")
+    save_bmp(301, action_button(w, h, "disk_save", "Save report...", "neutral", True, radius=6, size=11, bg=report_bg)[0],
              "save report button 1100, hover and pressed")
 
     # ---- backup manager ---------------------------------------------------------------
@@ -1487,7 +1489,7 @@ def view_results(c):
     m.list(17, 144, 600, 455, [("", 30), ("", 160), ("", 165), ("", 225)],
            [("x", "Windows Fonts", "2 Problems Found", "Use Double-Click for view Details..."),
             ("x", "System Services", "1 Problems Found", "Use Double-Click for view Details...")])
-    c.paste(bmp(300), (dx(126), dy(284)))
+    c.paste(bmp(300), (dx(326), dy(69)))
     c.paste(bmp(271), (dx(231), dy(284)))
     c.paste(bmp(281), (dx(336), dy(284)))
 

@@ -62,7 +62,7 @@ BOOL ResultsDialog::OnInitDialog()
     } buttons[] = {
         {kResultsClose, 281, 280, "Close the dialog"},
         {kResultsRepair, 271, 270, "Repair found problems"},
-        {kResultsSaveReport, IDB_SAVE_REPORT, IDB_SAVE_REPORT_HOT, "Save the findings as a CSV file"},
+        {kResultsSaveReport, IDB_SAVE_REPORT, IDB_SAVE_REPORT_HOT, kSaveReportTip},
     };
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
         if (!buttons_[i].Attach(hwnd(), buttons[i].id))

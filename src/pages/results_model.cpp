@@ -120,7 +120,7 @@ std::string FindingsCsv(const ProblemList& problems, const std::vector<BrokenSho
 
 std::string ReportNotSavedText(const std::string& path, const std::string& systemText)
 {
-    return "The report could not be saved to " + path + ".\n\n" + systemText;
+    return std::string(kReportNotSaved) + " " + path + ".\n\n" + systemText;
 }
 
 std::string SectionDescription(const std::string& sectionText)

@@ -37,6 +37,8 @@ inline constexpr int kShortcutRowPreview = 45;
 // A row with a reason line has room for one line more.
 inline constexpr int kReasonLinePreview = 17;
 inline constexpr const char* kReportDefaultName = "Tarnwick report.csv";
+inline constexpr const char* kSaveReportTip = "Save the findings as a CSV file";
+inline constexpr const char* kReportNotSaved = "The report could not be saved to";
 inline constexpr int kResultsRowState = 12;
 inline constexpr const char* kShortcutsSection = "Windows Shortcuts";
 

@@ -17,6 +17,7 @@
 #include "managers/startup_manager.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/memory/memory_system.h"
+#include "pages/results_model.h"
 #include "pages/scan_page_model.h"
 #include "scan/scan_section.h"
 #include "support/temp_dir.h"
@@ -378,6 +379,8 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
             titles.emplace_back(button.tooltip);
     }
     titles.emplace_back(kDetailsCaption);
+    titles.emplace_back(kSaveReportTip);
+    titles.emplace_back(kReportDefaultName);
     for (const char* label : kDetailLabels)
         titles.emplace_back(label);
 
@@ -395,7 +398,7 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::kCancelRestoreQuestion, backup_text::kWarningCaption,
                      backup_text::kBackupNotWritten, kMoveFailedMessage, backup_text::kCreateCancelled,
                      backup_text::kRestoreCancelled, backup_text::kNoDateChosen,
-                     FixedPart(backup_text::RemoveQuestion("%s"))},
+                     FixedPart(backup_text::RemoveQuestion("%s")), kReportNotSaved},
                     "message");
 }
 
