@@ -249,6 +249,34 @@ std::string RowTooltip(TarnwickRun& run, HWND list, int row)
     return tip;
 }
 
+struct ControlSearch {
+    DWORD processId;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogWithControl(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<ControlSearch*>(data);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window) || !GetDlgItem(window, search->id))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A shown top-level window of the process that holds control `id` (a question's Yes button).
+HWND WaitForDialogWithControl(DWORD processId, int id)
+{
+    ControlSearch search{processId, id, nullptr};
+    WaitFor([&] {
+        EnumWindows(FindDialogWithControl, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
 struct ProcessWindows {
     DWORD processId;
     std::vector<std::string> classes;
@@ -649,6 +677,59 @@ TEST_F(GuiScanTest, DetailRowsSayWhyAndSaveReportWritesTheRowsShown)
     Click(viewer, 1028);
     EXPECT_EQ(0, run.WaitForExit());
     EXPECT_TRUE(RunValue("TwGone"));  // nothing was repaired
+    DeleteFileA(report.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A report that cannot be written is reported with the system's text, and the file on disk
+// stays as it was: here the file the user chose to replace is held open by another program
+// that lets no one else in.
+TEST_F(GuiScanTest, AReportThatCannotBeWrittenIsReportedWithTheSystemsText)
+{
+    Seed();
+    const std::string folder = TestFolder() + "\\reports";
+    const std::string report = folder + "\\locked report.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::ofstream(report, std::ios::binary) << "kept";
+    HANDLE held = CreateFileA(report.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_STARTUP});
+    Click(main, IDC_SCAN_NOW);
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 1; }));
+
+    Click(viewer, IDC_RESULTS_SAVE_REPORT);
+    HWND save = run.WaitForWindow("Save report");
+    ASSERT_NE(nullptr, save);
+    HWND name = FileNameBox(save);
+    ASSERT_NE(nullptr, name);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(report.c_str()));
+    PostMessageA(GetDlgItem(save, IDOK), BM_CLICK, 0, 0);
+    // The dialog asks whether to replace the file: yes.
+    HWND replace = WaitForDialogWithControl(run.processId(), IDYES);
+    ASSERT_NE(nullptr, replace);
+    PostMessageA(replace, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(replace, IDYES)));
+    HWND failed = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, failed);
+    const std::string text = MessageBoxText(failed);
+    const std::string fixed = "The report could not be saved to " + report + ".\n\n";
+    EXPECT_EQ(0u, text.rfind(fixed, 0)) << text;
+    EXPECT_GT(text.size(), fixed.size()) << "the system's text follows: " << text;
+    PressOk(failed);
+    CloseHandle(held);
+    EXPECT_EQ("kept", FileBytes(report));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(failed); }));
+    EXPECT_TRUE(IsWindow(viewer));
+    Click(viewer, 1028);
+    EXPECT_EQ(0, run.WaitForExit());
     DeleteFileA(report.c_str());
     RemoveDirectoryA(folder.c_str());
 }
