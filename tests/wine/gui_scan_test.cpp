@@ -690,6 +690,7 @@ TEST_F(GuiScanTest, AReportThatCannotBeWrittenIsReportedWithTheSystemsText)
     const std::string folder = TestFolder() + "\\reports";
     const std::string report = folder + "\\locked report.csv";
     CreateDirectoryA(folder.c_str(), nullptr);
+    SetFileAttributesA(report.c_str(), FILE_ATTRIBUTE_NORMAL);  // whatever an earlier run left
     std::ofstream(report, std::ios::binary) << "kept";
     HANDLE held = CreateFileA(report.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
