@@ -80,7 +80,7 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
                     program = system.ExpandEnvironment(program);
                     if (Contains(program, "\\") && !PathExists(system, program))
                         run.Report(line, keyPath, programId,
-                                   "The program " + program + " that opens these files does not exist.");
+                                   "The command that opens these files names " + program + ", which does not exist.");
                 }
                 continue;
             }

@@ -37,7 +37,7 @@ TEST_F(FileAssociations, EachRuleSaysWhyTheAssociationLeadsNowhere)
     s.Run(ScanSection::FileAssociations);
     EXPECT_EQ((Strings{"The extension names no program, and nothing else is registered for it.",
                        "The program identifier deffile named here is not registered.",
-                       "The program C:\\WINDOWS\\gone.exe that opens these files does not exist."}),
+                       "The command that opens these files names C:\\WINDOWS\\gone.exe, which does not exist."}),
               s.Reasons());
 }
 
