@@ -133,6 +133,10 @@
 // ---- scan progress page and results viewer
 #define IDD_PROCESS_LIST 269
 #define IDD_RESULTS 216
+// The results viewer's "Save report..." button and its bitmaps.
+#define IDC_RESULTS_SAVE_REPORT 1100
+#define IDB_SAVE_REPORT 300
+#define IDB_SAVE_REPORT_HOT 301
 
 // ---- backup windows
 // The backup manager (ResBackup), the backup date picker (SelectBackup) and the full-backup

@@ -1183,6 +1183,14 @@ def build():
     save_bmp(281, action_button(w, h, "close", "Close", "neutral", False)[0],
              "close button 1029 at the bottom of the results viewer, normal")
     save_bmp(280, action_button(w, h, "close", "Close", "neutral", True)[0], "results viewer close button 1029, hover and pressed")
+    # the results viewer's report button, at the right end of the title strip (the panel's
+    # foot holds the tip), drawn on the strip it covers
+    w, h = dx(76), dy(16)
+    report_bg = crop(skins[215], dx(326), dy(69), w, h)
+    save_bmp(300, action_button(w, h, "disk_save", "Save report...", "neutral", False, radius=6, size=11, bg=report_bg)[0],
+             "save report button 1100 of the results viewer (title strip), normal")
+    save_bmp(301, action_button(w, h, "disk_save", "Save report...", "neutral", True, radius=6, size=11, bg=report_bg)[0],
+             "save report button 1100, hover and pressed")
 
     # ---- backup manager ---------------------------------------------------------------
     w, h = dx(50), dy(18)
@@ -1498,6 +1506,7 @@ def view_results(c):
     m.list(17, 144, 600, 455, [("", 30), ("", 160), ("", 165), ("", 225)],
            [("x", "Windows Fonts", "2 Problems Found", "Use Double-Click for view Details..."),
             ("x", "System Services", "1 Problems Found", "Use Double-Click for view Details...")])
+    c.paste(bmp(300), (dx(326), dy(69)))
     c.paste(bmp(271), (dx(231), dy(284)))
     c.paste(bmp(281), (dx(336), dy(284)))
     c.paste(bmp(310), (dx(315), dy(68)))
@@ -1624,7 +1633,7 @@ def build_preview(skins, cuts):
         (249, 250, None, "Backups"), (247, 248, None, "Settings"), (251, 252, None, "Help"),
         (232, 232, None, "logo"), (238, 233, None, "1038"), (236, 237, None, "1053"), (234, 235, None, "1047"),
         (253, 254, 255, "1052"), (274, 273, None, "1092"), (271, 270, None, "1084"), (204, 203, 207, "1029/1022"),
-        (206, 205, 207, "1023"), (281, 280, None, "results 1029"), (191, 192, 193, "close"), (194, 195, 193, "start"),
+        (206, 205, 207, "1023"), (281, 280, None, "results 1029"), (300, 301, None, "1100"), (191, 192, 193, "close"), (194, 195, 193, "start"),
         (208, 209, 210, "1044"), (211, 212, None, "1026"), (213, 214, None, "1027"), (225, 226, None, "remove"),
         (227, 228, None, "restore"), (267, 268, None, "run"), (240, 240, None, "1042"),
         (261, 262, None, "1080"), (258, 265, None, "1081"), (259, 260, None, "1082"), (263, 264, None, "1083"),

@@ -22,6 +22,9 @@ struct Context {
     System& system;
     std::ostream& out;
     std::ostream& err;
+    // Standard error is a console: the long commands show their progress on one line there.
+    // A file or a pipe gets nothing of it.
+    bool errIsConsole = false;
 };
 
 using Arguments = std::vector<std::string>;

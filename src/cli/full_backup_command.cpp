@@ -4,6 +4,7 @@
 #include "backup/backup_catalogue.h"
 #include "backup/full_backup.h"
 #include "cli/commands.h"
+#include "cli/console_progress.h"
 #include "platform/program_info.h"
 
 namespace tw::cli {
@@ -35,8 +36,12 @@ int RunFullBackup(Context& context, const Arguments& arguments)
     if (arguments[0] == "create" && arguments.size() == 1) {
         PruneOrphanFullBackups(context.system, folder);
         FullBackupPlan plan = PrepareFullBackup(context.system, folder, context.system.GetLocalTime());
-        FullBackupJob job(context.registry, context.system, *steps, plan);
+        ProgressLine line(context.err, context.errIsConsole);
+        CountingProgressRegistry counting(context.registry, line, "Saving the registry");
+        FullBackupJob job(context.errIsConsole ? static_cast<Registry&>(counting) : context.registry, context.system,
+                          *steps, plan);
         job.RunHere();
+        line.Clear();
         if (!plan.prepared)
             context.err << "tarnwick-cli: cannot create " << plan.catalogueFile << " or the folder "
                         << plan.backupFolder << "\n";
@@ -50,8 +55,12 @@ int RunFullBackup(Context& context, const Arguments& arguments)
             context.err << "tarnwick-cli: no full backup named '" << name << "' (see: tarnwick-cli backups --full)\n";
             return kExitFailed;
         }
-        FullBackupJob job(context.registry, context.system, *steps, PlanFullRestore(folder, name));
+        ProgressLine line(context.err, context.errIsConsole);
+        CountingProgressRegistry counting(context.registry, line, "Restoring the registry");
+        FullBackupJob job(context.errIsConsole ? static_cast<Registry&>(counting) : context.registry, context.system,
+                          *steps, PlanFullRestore(folder, name));
         job.RunHere();
+        line.Clear();
         return Report(context, job, "is missing, unreadable, or stopped at a key that could not be made");
     }
     return UsageError(context, "full-backup create | full-backup restore NAME");

@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     tw::Win32Registry registry;
     tw::Win32System system;
     tw::cli::Context context{registry, system, std::cout, std::cerr};
+    context.errIsConsole = consoleErr != nullptr;
     tw::cli::Arguments arguments(argv + 1, argv + argc);
     int status = tw::cli::Run(context, arguments);
     std::cout.flush();

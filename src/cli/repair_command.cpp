@@ -13,6 +13,7 @@
 #include "backup/second_look.h"
 #include "cli/json.h"
 #include "cli/commands.h"
+#include "cli/console_progress.h"
 #include "log/activity_log.h"
 #include "platform/program_info.h"
 #include "scan/scan_driver.h"
@@ -36,12 +37,18 @@ int RunRepair(Context& context, const Arguments& arguments)
 
     ActivityLog log(context.system);
     log.Open();
-    ScanDriver driver(context.registry, context.system, log);
-    if (!driver.Start(request, nullptr)) {
+    // On a console: the scan's line, then the repair's counts (the registry counts for it).
+    ProgressLine line(context.err, context.errIsConsole);
+    ScanProgressLine scanLine(line);
+    CountingProgressRegistry counting(context.registry, line, "");
+    Registry& registry = context.errIsConsole ? static_cast<Registry&>(counting) : context.registry;
+    ScanDriver driver(registry, context.system, log);
+    if (!driver.Start(request, context.errIsConsole ? &scanLine : nullptr)) {
         context.err << "tarnwick-cli: the scan could not start\n";
         return kExitFailed;
     }
     driver.Wait();
+    line.Clear();
     // Findings of a scan that did not finish are not what the user asked to repair.
     if (!driver.Finished()) {
         context.err << "tarnwick-cli: the scan was stopped before it finished, so nothing was repaired\n";
@@ -51,7 +58,9 @@ int RunRepair(Context& context, const Arguments& arguments)
     std::size_t shortcuts = driver.shortcuts().brokenList.size();
     const FindingSet before = FindingsOf(driver.engine().problems());
 
+    counting.SetWhat("Saving and repairing");
     RepairOutcome outcome = Repair(driver.engine(), driver.shortcuts(), ProgramFolder(context.system));
+    line.Clear();
     if (outcome.backupFailed) {
         context.err << "tarnwick-cli: " << backup_text::kBackupNotWritten << "\n";
         context.err << "tarnwick-cli: cannot write "

@@ -1,10 +1,12 @@
 // tarnwick-cli scan [SECTION...] [--json]: runs the named scan sections (all fourteen when
 // none is named) on the scan worker exactly as the program does, activity log included.
 // Progress (section rows and, now and then, the status line) goes to standard error; the
-// findings go to standard output, one per line. When the user keeps an ignore list, a last
-// line says how many findings on it were left out ("N ignored problems were left out.", or
-// {"ignored":N}).
+// findings go to standard output, one per line, each with the reason its scanner gave. On a
+// console the status shows on one line rewritten in place (console_progress.h). When the
+// user keeps an ignore list, a last line says how many findings on it were left out
+// ("N ignored problems were left out.", or {"ignored":N}).
 #include "cli/commands.h"
+#include "cli/console_progress.h"
 #include "cli/json.h"
 #include "log/activity_log.h"
 #include "scan/scan_driver.h"
@@ -65,12 +67,16 @@ int RunScan(Context& context, const Arguments& arguments)
     ActivityLog log(context.system);
     log.Open();
     ScanDriver driver(context.registry, context.system, log);
-    ConsoleProgress progress(context.err);
+    ProgressLine line(context.err, context.errIsConsole);
+    ConsoleProgress redirected(context.err);
+    ScanProgressLine onConsole(line);
+    ScanProgress& progress = context.errIsConsole ? static_cast<ScanProgress&>(onConsole) : redirected;
     if (!driver.Start(request, &progress)) {
         context.err << "tarnwick-cli: the scan could not start\n";
         return kExitFailed;
     }
     driver.Wait();
+    line.Clear();
 
     bool json = HasFlag(flags, "--json");
     for (const auto& record : driver.engine().problems()) {
@@ -85,6 +91,7 @@ int RunScan(Context& context, const Arguments& arguments)
                                .Number("valueType", value.type)
                                .Text("deleteType", record->deleteType)
                                .Text("description", record->description)
+                               .Text("reason", record->reason)
                                .str()
                         << "\n";
         } else {
@@ -94,7 +101,11 @@ int RunScan(Context& context, const Arguments& arguments)
     }
     for (const BrokenShortcut& shortcut : driver.shortcuts().brokenList) {
         if (json)
-            context.out << JsonObject(context.system).Text("section", "Windows Shortcuts").Text("path", shortcut.path).str()
+            context.out << JsonObject(context.system)
+                               .Text("section", "Windows Shortcuts")
+                               .Text("path", shortcut.path)
+                               .Text("reason", shortcut.reason)
+                               .str()
                         << "\n";
         else
             context.out << "Windows Shortcuts\t" << shortcut.path << "\n";

@@ -4,6 +4,7 @@
 // after the other with one reader, as a full restore does.
 #include "backup/backup_restore.h"
 #include "cli/commands.h"
+#include "cli/console_progress.h"
 #include "log/activity_log.h"
 #include "platform/program_info.h"
 #include "snapshot/snapshot_reader.h"
@@ -27,8 +28,14 @@ int WriteSnapshot(Context& context, const Arguments& rest)
         return kExitFailed;
     }
     int status = kExitOk;
+    ProgressLine line(context.err, context.errIsConsole);
+    CountingProgressRegistry counting(context.registry, line, "");
+    Registry& source = context.errIsConsole ? static_cast<Registry&>(counting) : context.registry;
     for (std::size_t i = 1; i < rest.size(); ++i) {
-        if (WriteBranchSnapshot(writer, context.registry, context.system, rest[i]))
+        counting.SetWhat("Writing " + rest[i]);
+        const bool written = WriteBranchSnapshot(writer, source, context.system, rest[i]);
+        line.Clear();
+        if (written)
             continue;
         status = kExitFailed;
         if (writer.Failed())
@@ -60,11 +67,16 @@ int RestoreSnapshot(Context& context, const Arguments& rest)
     if (!undo.message.empty())
         context.out << undo.message << "\n";
     XmlReader reader(context.system);
-    RestoreTarget target{context.registry, context.system, {}};
+    ProgressLine line(context.err, context.errIsConsole);
+    CountingProgressRegistry counting(context.registry, line, "");
+    RestoreTarget target{context.errIsConsole ? static_cast<Registry&>(counting) : context.registry, context.system,
+                         {}};
     int status = kExitOk;
     for (const std::string& file : rest) {
         RestoreReport report;
+        counting.SetWhat("Restoring " + file);
         bool ok = RestoreSnapshotFile(reader, file, target, &report);
+        line.Clear();
         if (!report.fileOpened) {
             context.err << "tarnwick-cli: cannot open " << file << "\n";
             status = kExitFailed;

@@ -1,7 +1,13 @@
 #include "pages/results_dialog.h"
 
 #include "../../resources/resource.h"
+#include "platform/win32/win32_handle.h"
 #include "ui/wide_text.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace tw {
 namespace {
@@ -23,6 +29,20 @@ private:
 constexpr RECT kListArea{17, 144, 600, 455};
 constexpr DWORD kListStyle = 0x50010040;  // a visible child with a tab stop, rows with previews
 
+std::string ErrorText(DWORD code)
+{
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
+    if (text)
+        LocalFree(text);
+    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
+        result.pop_back();
+    return result;
+}
+
 }  // namespace
 
 ResultsDialog::ResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
@@ -42,6 +62,7 @@ BOOL ResultsDialog::OnInitDialog()
     } buttons[] = {
         {kResultsClose, 281, 280, "Close the dialog"},
         {kResultsRepair, 271, 270, "Repair found problems"},
+        {kResultsSaveReport, IDB_SAVE_REPORT, IDB_SAVE_REPORT_HOT, kSaveReportTip},
         {kResultsIgnore, IDB_NEVER_REPORT, IDB_NEVER_REPORT_HOT, "Never report the ticked problems again"},
     };
     for (std::size_t i = 0; i < buttons_.size(); ++i) {
@@ -137,7 +158,7 @@ void ResultsDialog::DrawPreview(const ReportNotification& n)
     bool highlighted = list_.IsSelected(n.row) && GetFocus() == list_.hwnd();
     COLORREF old = SetTextColor(n.dc, GetSysColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_GRAYTEXT));
     int oldMode = SetBkMode(n.dc, TRANSPARENT);
-    const std::string& text = rows[static_cast<std::size_t>(n.row)].description;
+    const std::string text = PreviewText(rows[static_cast<std::size_t>(n.row)]);
     ui::DrawTextIn(n.dc, text, &area,
               DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_END_ELLIPSIS);
     SetBkMode(n.dc, oldMode);
@@ -219,6 +240,52 @@ void ResultsDialog::OpenHelpPage()
 int ResultsDialog::OpenBackupManager()
 {
     return host().OpenBackupManager(kBackupRestorePage);
+}
+
+bool ResultsDialog::AskReportPath(std::string* path)
+{
+    // The name the dialog offers, with room for the longest path it may give back.
+    std::vector<char> name(32768, '\0');
+    const std::string offered = kReportDefaultName;
+    std::copy(offered.begin(), offered.end(), name.begin());
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = "CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrTitle = "Save report";
+    ofn.lpstrDefExt = "csv";
+    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetSaveFileNameA(&ofn))
+        return false;  // cancelled (or the dialog could not open: nothing was chosen)
+    *path = name.data();
+    return !path->empty();
+}
+
+std::string ResultsDialog::WriteReportFile(const std::string& path, const std::string& bytes)
+{
+    HANDLE raw = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (raw == INVALID_HANDLE_VALUE)
+        return ErrorText(GetLastError());
+    UniqueWin32Handle file(raw);
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
+        DWORD done = 0;
+        if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr) || done == 0)
+            return ErrorText(GetLastError());
+        written += done;
+    }
+    if (!CloseHandle(file.release()))
+        return ErrorText(GetLastError());
+    return {};
+}
+
+void ResultsDialog::ShowReportError(const std::string& text)
+{
+    MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK | MB_ICONEXCLAMATION);
 }
 
 ResultsOutcome RunResultsDialog(PageHost& host, HWND owner, ProblemList& problems,

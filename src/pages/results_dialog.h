@@ -41,11 +41,14 @@ private:
     bool Confirm(const std::string& question) override;
     void ShowMessage(const std::string& text) override;
     void ShowIgnoreButton(bool show) override;
+    bool AskReportPath(std::string* path) override;
+    std::string WriteReportFile(const std::string& path, const std::string& bytes) override;
+    void ShowReportError(const std::string& text) override;
 
     HWND owner_;
     ResultsModel model_;
     CReportCtrl list_;
-    std::array<SkinButton, 3> buttons_;  // 1029, 1084 and 1110; the header is the page's
+    std::array<SkinButton, 4> buttons_;  // 1029, 1084, 1100 and 1110; the header is the page's
     bool ending_ = false;
 };
 

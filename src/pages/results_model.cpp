@@ -1,5 +1,6 @@
 #include "pages/results_model.h"
 
+#include "platform/codepage.h"
 #include "scan/scan_progress.h"
 #include "ui/page_request.h"
 #include "ui/report_model.h"
@@ -59,6 +60,71 @@ std::string Numbered(const char* format, std::size_t n)
 
 }  // namespace
 
+std::string PreviewText(const ResultsRow& row)
+{
+    if (row.reason.empty())
+        return row.description;
+    return row.description + "\nReason: " + row.reason;
+}
+
+std::string CsvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string field = "\"";
+    for (char c : text) {
+        if (c == '"')
+            field += '"';
+        field += c;
+    }
+    return field + "\"";
+}
+
+namespace {
+
+void AppendCsvRow(std::string& csv, std::initializer_list<std::string_view> fields)
+{
+    bool first = true;
+    for (std::string_view field : fields) {
+        if (!first)
+            csv += ',';
+        first = false;
+        // The process code page is UTF-8 on current Windows; an older one's text is widened.
+        csv += CsvField(Utf16ToUtf8(AnsiToUtf16(field)));
+    }
+    csv += "\r\n";
+}
+
+const char* TickedText(std::uint8_t excluded)
+{
+    return excluded == 0 ? "yes" : "no";
+}
+
+}  // namespace
+
+std::string FindingsCsv(const ProblemList& problems, const std::vector<BrokenShortcut>& shortcuts)
+{
+    std::string csv = "\xEF\xBB\xBF";
+    AppendCsvRow(csv, {"Section", "Key", "Value", "Data", "Reason", "Ticked"});
+    for (int group = 0; group < kSectionCount; ++group) {
+        for (const auto& p : problems) {
+            if (!p || ResultsGroupOf(p->section) != group)
+                continue;
+            const std::string name = p->value ? p->value->name : std::string();
+            const std::string text = p->value ? p->value->text : std::string();
+            AppendCsvRow(csv, {p->section, p->keyPath, name, text, p->reason, TickedText(p->excluded)});
+        }
+    }
+    for (const BrokenShortcut& s : shortcuts)
+        AppendCsvRow(csv, {kShortcutsSection, s.path, "", "", s.reason, TickedText(s.excluded)});
+    return csv;
+}
+
+std::string ReportNotSavedText(const std::string& path, const std::string& systemText)
+{
+    return std::string(kReportNotSaved) + " " + path + ".\n\n" + systemText;
+}
+
 std::string SectionDescription(const std::string& sectionText)
 {
     for (const SectionText& s : kDescriptions)
@@ -102,7 +168,7 @@ std::string ResultsModel::RowTip(int row) const
 {
     if (row < 0 || static_cast<std::size_t>(row) >= rows_.size())
         return "";
-    return rows_[static_cast<std::size_t>(row)].description;
+    return PreviewText(rows_[static_cast<std::size_t>(row)]);
 }
 
 std::string NeverReportQuestion(std::size_t count)
@@ -287,6 +353,9 @@ void ResultsModel::ShowDetail(int group)
             std::string name = p->value ? p->value->name : std::string();
             std::string text = p->value ? p->value->text : std::string();
             r.description = "Key Path: " + p->keyPath + "\nKey Name: " + name + "\nKey Value: " + text;
+            r.reason = p->reason;
+            if (!r.reason.empty())
+                r.previewHeight += kReasonLinePreview;
             rows_.push_back(std::move(r));
         }
     } else {
@@ -298,6 +367,9 @@ void ResultsModel::ShowDetail(int group)
             r.previewHeight = kShortcutRowPreview;
             r.ticked = s.excluded == 0;
             r.description = "Shortcut Path: " + s.path;
+            r.reason = s.reason;
+            if (!r.reason.empty())
+                r.previewHeight += kReasonLinePreview;
             rows_.push_back(std::move(r));
         }
     }
@@ -411,6 +483,17 @@ void ResultsModel::CloseStep()
     view_->EndViewer();
 }
 
+void ResultsModel::SaveReport()
+{
+    CopyTicksToFlags();  // the report says what the repair would do now
+    std::string path;
+    if (!view_->AskReportPath(&path))
+        return;
+    std::string failure = view_->WriteReportFile(path, FindingsCsv(problems_, shortcuts_));
+    if (!failure.empty())
+        view_->ShowReportError(ReportNotSavedText(path, failure));
+}
+
 void ResultsModel::Exit()
 {
     closedInOrder_ = true;
@@ -436,6 +519,9 @@ bool ResultsModel::OnCommand(int id)
         return true;
     case kResultsIgnore:
         NeverReport();
+        return true;
+    case kResultsSaveReport:
+        SaveReport();
         return true;
     case kHeaderMainPage:
     case kHeaderAdvancedOptions:

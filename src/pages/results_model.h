@@ -3,6 +3,9 @@
 // Shortcuts"), and the detail view of one section's problems or of the broken shortcuts.
 // Every row has a tick; the viewer writes the ticks into the excluded flags of the problems
 // and shortcuts, and those flags are all it ever changes. The repair is the scan page's.
+// A detail row shows, under its key lines, why its scanner judged the entry broken; the
+// "Save report..." button writes every finding with its reason and tick to a CSV file that
+// any spreadsheet reads (FindingsCsv).
 #pragma once
 
 #include "scan/problem_record.h"
@@ -21,6 +24,7 @@ enum ResultsControl : int {
     kResultsClose = 1029,  // bottom: the close step
     kResultsRepair = 1084,
     kResultsList = 1040,
+    kResultsSaveReport = 1100,  // "Save report...": the findings as a CSV file
     kResultsIgnore = 1110,  // "Never report again"
 };
 
@@ -31,6 +35,11 @@ inline constexpr int kResultsColumns = 4;
 inline constexpr int kSectionRowPreview = 37;
 inline constexpr int kProblemRowPreview = 55;
 inline constexpr int kShortcutRowPreview = 45;
+// A row with a reason line has room for one line more.
+inline constexpr int kReasonLinePreview = 17;
+inline constexpr const char* kReportDefaultName = "Tarnwick report.csv";
+inline constexpr const char* kSaveReportTip = "Save the findings as a CSV file";
+inline constexpr const char* kReportNotSaved = "The report could not be saved to";
 inline constexpr int kResultsRowState = 12;
 inline constexpr const char* kShortcutsSection = "Windows Shortcuts";
 
@@ -44,7 +53,26 @@ struct ResultsRow {
     bool ticked = true;
     int previewHeight = 0;
     std::string description;  // drawn under the row
+    std::string reason;       // why the entry is broken; a line of its own under the description
 };
+
+// What is drawn under a row and its tooltip shows: the description, then "Reason: " and the
+// reason on a line of its own when the row has one.
+std::string PreviewText(const ResultsRow& row);
+
+// One field of a CSV file (RFC 4180): quoted, with its quotes doubled, when it holds a comma,
+// a quote or a line break; as it is otherwise.
+std::string CsvField(std::string_view text);
+
+// The findings as a CSV file in UTF-8 with a byte order mark (so that a spreadsheet reads any
+// script), lines ending in CR LF: the header row "Section,Key,Value,Data,Reason,Ticked", then
+// one row per problem the viewer shows, in its order (by section, then as found), and one per
+// broken shortcut (its file as the key). Ticked is "yes" or "no", as the excluded flags say.
+// Texts arrive in the process code page.
+std::string FindingsCsv(const ProblemList& problems, const std::vector<BrokenShortcut>& shortcuts);
+
+// The message shown when the report could not be written: the file and the system's text.
+std::string ReportNotSavedText(const std::string& path, const std::string& systemText);
 
 // The description of a section's errors, by its section text; empty for any other text.
 std::string SectionDescription(const std::string& sectionText);
@@ -79,6 +107,13 @@ public:
     virtual void OpenHelpPage() = 0;
     // The backup manager, modally; the page request it ended with.
     virtual int OpenBackupManager() = 0;
+    // Asks for the report's file (the Save As dialog, kReportDefaultName offered); false
+    // when the user cancelled.
+    virtual bool AskReportPath(std::string* path) = 0;
+    // Writes the report's bytes to `path`, replacing the file; empty when written, the
+    // system's text of the failure otherwise.
+    virtual std::string WriteReportFile(const std::string& path, const std::string& bytes) = 0;
+    virtual void ShowReportError(const std::string& text) = 0;
     // A Yes/No question; true for Yes.
     virtual bool Confirm(const std::string& question)
     {
@@ -158,6 +193,7 @@ private:
     bool IsShortcutsRow(int row) const;
     void CloseStep();
     void Exit();
+    void SaveReport();
     void Show();
 
     ProblemList& problems_;

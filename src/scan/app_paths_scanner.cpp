@@ -27,9 +27,11 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
                 run.Status(subkeyPath + "\\" + name + "[" + entry.name + "]");
                 std::string path = TrimQuotes(entry.text);
                 bool missing = false;
+                bool noDrive = false;
                 if (!Contains(path, ":")) {
                     if (!Contains(path, "%")) {
                         missing = true;
+                        noDrive = true;
                     } else {
                         path = place.Seen(ExpandFirstVariable(system, path, place.view()));
                         missing = !PathExists(system, path);
@@ -40,7 +42,9 @@ void ScanApplicationPaths(ScanEngine& engine, CompletedSectionList& completed)
                               !PathExists(system, path);
                 }
                 if (missing) {
-                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path);
+                    std::string reason = noDrive ? "The program " + path + " is named without its drive and folder."
+                                                 : "The program " + path + " does not exist.";
+                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path, std::move(reason));
                     break;  // the rest of this subkey is not examined
                 }
             }

@@ -63,7 +63,8 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
             if (programId == kValueNotSet) {
                 run.Status(keyPath + "[" + std::string(kDefaultValueName) + "]");
                 if (!UsedWithoutProgramId(registry, extensionKey.get()))
-                    run.Report(entry, keyPath, std::string(kValueNotSet));
+                    run.Report(entry, keyPath, std::string(kValueNotSet),
+                               "The extension names no program, and nothing else is registered for it.");
                 continue;
             }
             KeyHandle command = OpenForReading(registry, kClassesRoot, programId + "\\shell\\open\\command");
@@ -78,7 +79,8 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
                         continue;
                     program = system.ExpandEnvironment(program);
                     if (Contains(program, "\\") && !PathExists(system, program))
-                        run.Report(line, keyPath, programId);
+                        run.Report(line, keyPath, programId,
+                                   "The command that opens these files names " + program + ", which does not exist.");
                 }
                 continue;
             }
@@ -86,7 +88,8 @@ void ScanFileAssociations(ScanEngine& engine, CompletedSectionList& completed)
                 continue;
             KeyHandle shellEx = OpenForReading(registry, kClassesRoot, extension + "\\ShellEx");
             if (!shellEx || ShellExtensionHandlerMissing(registry, shellEx.get()))
-                run.Report(entry, keyPath, programId);
+                run.Report(entry, keyPath, programId,
+                           "The program identifier " + programId + " named here is not registered.");
         }
     }
     run.Complete(completed);

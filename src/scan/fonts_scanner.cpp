@@ -29,7 +29,7 @@ void ScanFonts(ScanEngine& engine, CompletedSectionList& completed)
                 path = PrefixWindowsDirectory(system, path, "\\fonts\\");
             run.Status(subkeyPath + "[" + entry.name + "]");
             if (!PathExists(system, path))
-                run.Report(entry, place.fullPath(), path);
+                run.Report(entry, place.fullPath(), path, "The font file " + path + " does not exist.");
         });
     });
     run.Complete(completed);

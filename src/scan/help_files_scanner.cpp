@@ -38,7 +38,7 @@ void ScanHelpFiles(ScanEngine& engine, CompletedSectionList& completed)
                 // directory text ends with one.
                 std::string path = place.Seen(JoinPath(directory, entry.name));
                 if (!PathExists(system, path))
-                    run.Report(entry, place.fullPath() + "\\" + lowered, path);
+                    run.Report(entry, place.fullPath() + "\\" + lowered, path, "The help file " + path + " does not exist.");
             }
         });
     });

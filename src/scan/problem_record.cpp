@@ -26,6 +26,12 @@ void ProblemRecord::SetDescription(ActivityLog& log, std::string text)
     log.Write("Error Description: " + description);
 }
 
+void ProblemRecord::SetReason(ActivityLog& log, std::string text)
+{
+    reason = std::move(text);
+    log.Write("Error Reason: " + reason);
+}
+
 void ProblemRecord::SetValue(ActivityLog& log, std::unique_ptr<ValueEntry> entry)
 {
     value = std::move(entry);

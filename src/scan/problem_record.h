@@ -31,12 +31,16 @@ public:
     void SetDescription(ActivityLog& log, std::string description);
     // "Error Key Value Name: <name>, Error Value: <text>"; the record owns the entry.
     void SetValue(ActivityLog& log, std::unique_ptr<ValueEntry> value);
+    // "Error Reason: <reason>": why the scanner judged the entry broken, in plain words
+    // ("The file C:\x.exe does not exist."), one text for each rule of each scanner.
+    void SetReason(ActivityLog& log, std::string reason);
 
     std::string section;
     std::string keyPath;
     std::unique_ptr<ValueEntry> value;
     std::string deleteType;
     std::string description;
+    std::string reason;
     std::uint8_t excluded = 0;
 };
 

@@ -57,7 +57,7 @@ void CheckShellFolders(SectionRun& run, HKey root, const std::string& subkey, co
             continue;
         std::string folder = **profile + rest;
         if (!PathExists(run.system(), folder))
-            run.Report(entry, keyPath, folder);
+            run.Report(entry, keyPath, folder, "The folder " + folder + " does not exist.");
     }
 }
 

@@ -179,6 +179,7 @@ private:
                 continue;
             bool sound = false;
             std::string missing;
+            std::size_t missingCount = 0;
             for (std::string& path : paths) {
                 if (!OnFixedDrive(path)) {
                     sound = true;
@@ -191,9 +192,13 @@ private:
                     break;
                 }
                 missing += (missing.empty() ? "" : ";") + path;
+                ++missingCount;
             }
             if (!sound) {
-                run_.Report(entry, keyPath, missing);
+                // The walk cannot tell whether a missing path meant a file or a folder.
+                std::string reason = missingCount == 1 ? "The file or folder " + missing + " does not exist."
+                                                       : "None of the paths listed exists: " + missing + ".";
+                run_.Report(entry, keyPath, missing, std::move(reason));
                 run_.engine().walkProblemCount = run_.count();
             }
         }

@@ -5,7 +5,7 @@
 
 namespace tw {
 
-void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::string description)
+void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::string description, std::string reason)
 {
     const SectionInfo& info = SectionInfoOf(section_);
     if (engine_.LeaveOut(keyPath, info.deleteType, entry.name))
@@ -32,6 +32,7 @@ void SectionRun::Report(const ValueEntry& entry, std::string keyPath, std::strin
     }
     record->SetSection(log, std::string(info.problemText));
     record->SetDeleteType(log, std::string(info.deleteType));
+    record->SetReason(log, std::move(reason));
     engine_.AddProblem(std::move(record));
     engine_.ShowSectionCount(++count_);
 }

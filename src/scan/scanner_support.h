@@ -40,8 +40,9 @@ public:
     // Between entries.
     bool Stopped() const { return engine_.StopRequested(); }
     void Status(std::string_view text) const { engine_.ShowStatus(text); }
-    // Fills a record in this section's setter order, appends it and shows the new count.
-    void Report(const ValueEntry& entry, std::string keyPath, std::string description);
+    // Fills a record in this section's setter order, then its reason (why the rule that
+    // found it judged the entry broken), appends it and shows the new count.
+    void Report(const ValueEntry& entry, std::string keyPath, std::string description, std::string reason);
     // The section's entry in the completed-section list.
     void Complete(CompletedSectionList& completed) const { completed.push_back({section_}); }
     int count() const { return count_; }

@@ -65,7 +65,10 @@ void ScanSystemServices(ScanEngine& engine, CompletedSectionList& completed)
                 run.Status(subkeyPath + "\\" + name + "[" + entry.name + "]");
                 std::string file = LastComponent(path);
                 if (Contains(file, ".") && !PathExists(system, path) && !(bareName && FoundOnSearchPath(system, file)))
-                    run.Report(entry, std::string(kKey) + "\\" + name, path);
+                    run.Report(entry, std::string(kKey) + "\\" + name, path,
+                               bareName ? "The service's file " + path + " does not exist, nor is " + file +
+                                              " on the search path."
+                                        : "The service's file " + path + " does not exist.");
             }
         });
         if (!listed)

@@ -31,7 +31,10 @@ void ScanSharedProgramFiles(ScanEngine& engine, CompletedSectionList& completed)
             path = place.Seen(std::move(path));
             run.Status(subkeyPath + " [" + entry.name + "]");
             if (!PathExists(system, path) && !(bareName && FoundOnSearchPath(system, LastComponent(path), place.view())))
-                run.Report(entry, place.fullPath(), path);
+                run.Report(entry, place.fullPath(), path,
+                           bareName ? "The shared file " + path + " does not exist, nor is " + LastComponent(path) +
+                                          " on the search path."
+                                    : "The shared file " + path + " does not exist.");
         });
     });
     run.Complete(completed);

@@ -91,7 +91,7 @@ void CShortcut::CheckShortcut(const std::string& path)
     std::string target;
     if (!system_.GetShortcutTarget(path, &target) || !TargetIsMissing(path, target))
         return;
-    brokenList.push_back({path, 0});
+    brokenList.push_back({path, 0, "The shortcut's target " + target + " does not exist."});
     ++brokenCount;
     if (progress_)
         progress_->SetCell(row_, kColumnProblems, std::to_string(brokenCount));

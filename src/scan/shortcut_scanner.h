@@ -20,8 +20,15 @@
 namespace tw {
 
 struct BrokenShortcut {
+    BrokenShortcut() = default;
+    BrokenShortcut(std::string file, std::uint8_t excludedFlag = 0, std::string why = {})
+        : path(std::move(file)), excluded(excludedFlag), reason(std::move(why))
+    {
+    }
+
     std::string path;          // the .lnk file
     std::uint8_t excluded = 0;  // 1 when the user unticked it: repair leaves it alone
+    std::string reason;         // "The shortcut's target <path> does not exist."
 };
 
 class CShortcut {

@@ -47,7 +47,10 @@ void ScanSounds(ScanEngine& engine, CompletedSectionList& completed)
                     }
                     run.Status(subkeyPath + "\\" + event + "[" + entry.name + "]");
                     if (!PathExists(system, path) && !(bareName && FoundOnSearchPath(system, LastComponent(path))))
-                        run.Report(entry, std::string(kKey) + "\\" + event, path);
+                        run.Report(entry, std::string(kKey) + "\\" + event, path,
+                                   bareName ? "The sound file " + path + " does not exist, nor is " +
+                                                  LastComponent(path) + " on the search path."
+                                            : "The sound file " + path + " does not exist.");
                 }
             }
         });

@@ -41,7 +41,10 @@ void ScanStartupPrograms(ScanEngine& engine, CompletedSectionList& completed)
                 return;
             if (path.size() > 3 && !PathExists(system, path) &&
                 !(bareName && FoundOnSearchPath(system, LastComponent(path), place.view())))
-                run.Report(entry, place.fullPath(), path);
+                run.Report(entry, place.fullPath(), path,
+                           bareName ? "The program " + path + " started at log-on does not exist, nor is " +
+                                          LastComponent(path) + " on the search path."
+                                    : "The program " + path + " started at log-on does not exist.");
         });
     });
     run.Complete(completed);

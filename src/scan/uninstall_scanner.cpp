@@ -37,7 +37,8 @@ void ScanAddRemovePrograms(ScanEngine& engine, CompletedSectionList& completed)
                 if (Contains(path, ":") && !EndsWith(path, "\\") && !Contains(path, ";") &&
                     !Contains(path, "rundll32") && !Contains(path, "RunDll32") && !Contains(path, "\\regsvr32") &&
                     path.size() > 3 && !PathExists(system, path))
-                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path);
+                    run.Report(entry, place.fullPath() + "\\" + Lowered(name), path,
+                               "The uninstaller " + path + " does not exist.");
             }
         });
     });

@@ -22,7 +22,7 @@ void ScanVxdDrivers(ScanEngine& engine, CompletedSectionList& completed)
         run.Status(subkeyPath + " [" + entry.name + "]");
         std::string path = PrefixSystemDirectory(system, entry.text);
         if (!PathExists(system, path))
-            run.Report(entry, std::string(kKey), path);
+            run.Report(entry, std::string(kKey), path, "The driver " + path + " does not exist in the system folder.");
     });
     run.Complete(completed);
 }

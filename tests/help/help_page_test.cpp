@@ -382,6 +382,8 @@ TEST_F(HelpPage, NamesEveryWindowAndItsButtonsAsTheProgramShowsThem)
             titles.emplace_back(button.tooltip);
     }
     titles.emplace_back(kDetailsCaption);
+    titles.emplace_back(kSaveReportTip);
+    titles.emplace_back(kReportDefaultName);
     for (const char* label : kDetailLabels)
         titles.emplace_back(label);
     // The ignore list's button in the results viewer and its window of the "Settings" page.
@@ -410,7 +412,7 @@ TEST_F(HelpPage, ExplainsEveryMessage)
                      backup_text::SecondLookText(1), "Undo last repair",
                      // the ignore list's
                      NeverReportQuestion(2), IgnoredCountText(2), kNothingToIgnoreText, kShortcutsNotIgnoredText,
-                     kIgnoredNothingSelected},
+                     kIgnoredNothingSelected, kReportNotSaved},
                     "message");
 }
 

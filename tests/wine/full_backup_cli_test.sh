@@ -20,6 +20,8 @@ check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; f
 
 set +e; out=$(cli full-backup create 2> "$work/create.err"); code=$?; set -e
 name=$(printf '%s\n' "$out" | head -1)
+# Standard error is a file: no progress line rewritten in place ('\r' inside a line) there.
+grep -q $'\r.' "$work/create.err" && check no "no progress on a redirected standard error" || check ok
 case "$name" in "FULL "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]_[0-9][0-9]-[0-9][0-9]-[0-9][0-9].reg) check ok ;; *) check no "name '$name'" ;; esac
 printf '%s\n' "$out" | grep -qx 'Full registry backup is created.' && check ok || check no "completion text"
 [ -f "$program/Registry Backups/$name" ] && [ ! -s "$program/Registry Backups/$name" ] && check ok || check no "empty catalogue file"

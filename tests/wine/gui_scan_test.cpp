@@ -184,6 +184,99 @@ std::string ShownTooltip(DWORD processId)
     return search.text;
 }
 
+// The fields of each line of a CSV file (RFC 4180: quoted fields, doubled quotes, CR LF).
+std::vector<std::vector<std::string>> CsvRows(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(field);
+            field.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            row.push_back(field);
+            field.clear();
+            rows.push_back(row);
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The file name box of a common Save As dialog: the combo box cmb13, or the edit box edt1.
+HWND FileNameBox(HWND dialog)
+{
+    if (HWND combo = GetDlgItem(dialog, 0x47C))
+        return combo;
+    return GetDlgItem(dialog, 0x480);
+}
+
+// The tooltip the results list shows for its detail row `row` once the pointer rests on it.
+std::string RowTooltip(TarnwickRun& run, HWND list, int row)
+{
+    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, row, 1);
+    if (at == -1)
+        return {};
+    POINT p{40, static_cast<short>(HIWORD(at)) + 20};  // on the preview's left, under the row's first line
+    ClientToScreen(list, &p);
+    SetCursorPos(p.x - 5, p.y);
+    SetCursorPos(p.x, p.y);
+    std::string tip;
+    WaitFor([&] { return !(tip = ShownTooltip(run.processId())).empty(); });
+    return tip;
+}
+
+struct ControlSearch {
+    DWORD processId;
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogWithControl(HWND window, LPARAM data)
+{
+    auto* search = reinterpret_cast<ControlSearch*>(data);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window) || !GetDlgItem(window, search->id))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A shown top-level window of the process that holds control `id` (a question's Yes button).
+HWND WaitForDialogWithControl(DWORD processId, int id)
+{
+    ControlSearch search{processId, id, nullptr};
+    WaitFor([&] {
+        EnumWindows(FindDialogWithControl, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
 struct ProcessWindows {
     DWORD processId;
     std::vector<std::string> classes;
@@ -510,6 +603,141 @@ TEST_F(GuiScanTest, ALongPathInADetailRowIsReadableInFullInItsTooltip)
     SaveScreenshot(viewer, "results-detail-tooltip");
     Click(viewer, 1028);
     EXPECT_EQ(0, run.WaitForExit());
+}
+
+// Each detail row says why its entry was found, on a line of its own; "Save report..." asks
+// for a file in the Save As dialog, where the name is typed as a user would, and writes the
+// rows the viewer shows, with their reasons and ticks.
+TEST_F(GuiScanTest, DetailRowsSayWhyAndSaveReportWritesTheRowsShown)
+{
+    Seed();
+    const std::string folder = TestFolder() + "\\reports";
+    const std::string report = folder + "\\Tarnwick report.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    DeleteFileA(report.c_str());
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_STARTUP, IDC_CHK_SHORTCUTS});
+    Click(main, IDC_SCAN_NOW);
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_TRUE(Visible(viewer, IDC_RESULTS_SAVE_REPORT));
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 2; }));
+    auto overview = ReportRows(list);
+    const int shortcutRow = FindRow(overview, "Windows Shortcuts");
+    ASSERT_NE(-1, shortcutRow);
+    const int shortcutCount = std::stoi(overview[static_cast<std::size_t>(shortcutRow)].count);
+
+    ClickCell(list, FindRow(overview, "Startup Programs"), 1, true);
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list).size() == 2 && ReportRows(list)[0].text == "Error 1 Description:"; }));
+    ClickCell(list, 1, 0, false);  // untick TwKept
+    ASSERT_TRUE(WaitFor([&] { return ReportRows(list)[1].check == 0; }));
+    SaveScreenshot(viewer, "results-detail-reasons");
+    const std::string goneReason = "The program " + kGone + "\\run.exe started at log-on does not exist.";
+    const std::string tip = RowTooltip(run, list, 0);
+    EXPECT_NE(std::string::npos, tip.find("Key Name: TwGone")) << tip;
+    EXPECT_NE(std::string::npos, tip.find("\nReason: " + goneReason)) << tip;
+
+    Click(viewer, IDC_RESULTS_SAVE_REPORT);
+    HWND save = run.WaitForWindow("Save report");
+    ASSERT_NE(nullptr, save);
+    HWND name = FileNameBox(save);
+    ASSERT_NE(nullptr, name);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(report.c_str()));
+    PostMessageA(GetDlgItem(save, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(save) && FileExists(report); }));
+    WaitUntilIdle(viewer);
+
+    const std::string bytes = FileBytes(report);
+    ASSERT_EQ(0u, bytes.rfind("\xEF\xBB\xBF", 0)) << "UTF-8 with a byte order mark";
+    auto rows = CsvRows(bytes.substr(3));
+    ASSERT_EQ(1u + 2u + static_cast<std::size_t>(shortcutCount), rows.size());
+    EXPECT_EQ((std::vector<std::string>{"Section", "Key", "Value", "Data", "Reason", "Ticked"}), rows[0]);
+    const std::string runKey = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run";
+    EXPECT_EQ((std::vector<std::string>{"Startup Programs", runKey, "TwGone", kGone + "\\run.exe", goneReason, "yes"}),
+              rows[1]);
+    EXPECT_EQ((std::vector<std::string>{"Startup Programs", runKey, "TwKept", kGone + "\\kept.exe",
+                                        "The program " + kGone + "\\kept.exe started at log-on does not exist.", "no"}),
+              rows[2]);
+    bool ours = false;
+    for (std::size_t r = 3; r < rows.size(); ++r) {
+        ASSERT_EQ(6u, rows[r].size());
+        EXPECT_EQ("Windows Shortcuts", rows[r][0]);
+        EXPECT_NE(soundShortcut, rows[r][1]);  // its target is there
+        if (rows[r][1] == shortcut) {
+            ours = true;
+            EXPECT_EQ("The shortcut's target " + kGone + "\\x.exe does not exist.", rows[r][4]);
+            EXPECT_EQ("yes", rows[r][5]);
+        }
+    }
+    EXPECT_TRUE(ours) << "the broken shortcut is reported";
+    // Saving changed nothing on screen: the detail view is still there, as ticked.
+    EXPECT_EQ(2u, ReportRows(list).size());
+    EXPECT_EQ(0, ReportRows(list)[1].check);
+    Click(viewer, 1028);
+    EXPECT_EQ(0, run.WaitForExit());
+    EXPECT_TRUE(RunValue("TwGone"));  // nothing was repaired
+    DeleteFileA(report.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
+// A report that cannot be written is reported with the system's text, and the file on disk
+// stays as it was: here the file the user chose to replace is held open by another program
+// that lets no one else in.
+TEST_F(GuiScanTest, AReportThatCannotBeWrittenIsReportedWithTheSystemsText)
+{
+    Seed();
+    const std::string folder = TestFolder() + "\\reports";
+    const std::string report = folder + "\\locked report.csv";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SetFileAttributesA(report.c_str(), FILE_ATTRIBUTE_NORMAL);  // whatever an earlier run left
+    std::ofstream(report, std::ios::binary) << "kept";
+    HANDLE held = CreateFileA(report.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    TickOnly(main, {IDC_CHK_STARTUP});
+    Click(main, IDC_SCAN_NOW);
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    ASSERT_NE(nullptr, done);
+    PressOk(done);
+    HWND viewer = WaitForPage(run, kResultsList);
+    ASSERT_NE(nullptr, viewer);
+    HWND list = Control(viewer, kResultsList);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 1; }));
+
+    Click(viewer, IDC_RESULTS_SAVE_REPORT);
+    HWND save = run.WaitForWindow("Save report");
+    ASSERT_NE(nullptr, save);
+    HWND name = FileNameBox(save);
+    ASSERT_NE(nullptr, name);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(report.c_str()));
+    PostMessageA(GetDlgItem(save, IDOK), BM_CLICK, 0, 0);
+    // The dialog asks whether to replace the file: yes.
+    HWND replace = WaitForDialogWithControl(run.processId(), IDYES);
+    ASSERT_NE(nullptr, replace);
+    PostMessageA(replace, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(replace, IDYES)));
+    HWND failed = run.WaitForWindow("Tarnwick");
+    ASSERT_NE(nullptr, failed);
+    const std::string text = MessageBoxText(failed);
+    const std::string fixed = "The report could not be saved to " + report + ".\n\n";
+    EXPECT_EQ(0u, text.rfind(fixed, 0)) << text;
+    EXPECT_GT(text.size(), fixed.size()) << "the system's text follows: " << text;
+    PressOk(failed);
+    CloseHandle(held);
+    EXPECT_EQ("kept", FileBytes(report));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(failed); }));
+    EXPECT_TRUE(IsWindow(viewer));
+    Click(viewer, 1028);
+    EXPECT_EQ(0, run.WaitForExit());
+    DeleteFileA(report.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 // Names in other scripts go through the scan, the results window and the repair whole: the

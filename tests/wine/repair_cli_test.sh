@@ -56,6 +56,8 @@ case "$backup" in
   'C:\tarnwick\'*'\Registry Backups\'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]_[0-9][0-9]-[0-9][0-9]-[0-9][0-9]*.reg) check ok ;;
   *) check no "repair prints the dated backup file (got '$backup')"; cat "$work/repair.txt" "$work/repair.err" ;;
 esac
+# Standard error is a file: no progress line rewritten in place ('\r' inside a line) there.
+[ -s "$work/repair.err" ] && check no "a repair that succeeds writes nothing to standard error ($(cat -A "$work/repair.err" | head -3))" || check ok
 has_key "$APP\\TwRepairGone.exe" && check no "the App Paths finding is gone" || check ok
 has_key "$APP\\TwRepairThere.exe" && check ok || check no "the App Paths entry that works stays"
 has_value "$RUN" TwRepairGone && check no "the Run finding is gone" || check ok

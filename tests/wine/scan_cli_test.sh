@@ -60,15 +60,15 @@ wine reg import 'C:\tarnwick\tmp\seed.reg' $view >/dev/null 2>&1
 grep -i -e twcli -e tarnwick-scan-cli -e tarnwick-fixture "$work/out.json" > "$work/ours.json" || true
 
 cat > "$work/expected.json" <<'JSON'
-{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli1","valueName":"(Default)","valueText":"(value not set)","valueType":1,"deleteType":"KEY","description":"(value not set)"}
-{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli2","valueName":"(Default)","valueText":"twcli2file","valueType":1,"deleteType":"KEY","description":"twcli2file"}
-{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli3","valueName":"(Default)","valueText":"\"C:\\tarnwick-scan-cli\\gone.exe\" \"%1\"","valueType":1,"deleteType":"KEY","description":"twcli3file"}
-{"section":"Application Paths","keyPath":"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\twcligone.exe","valueName":"(Default)","valueText":"C:\\tarnwick-scan-cli\\gone.exe","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gone.exe"}
-{"section":"System Services","keyPath":"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\TwCliGone","valueName":"ImagePath","valueText":"C:\\tarnwick-scan-cli\\gonesvc.exe -k x","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gonesvc.exe"}
-{"section":"Startup Programs","keyPath":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run","valueName":"TwCliGone","valueText":"\"C:\\tarnwick-scan-cli\\gonerun.exe\" /s","valueType":1,"deleteType":"VAL","description":"C:\\tarnwick-scan-cli\\gonerun.exe"}
-{"section":"Sound Section","keyPath":"HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\.Default\\TwCliEvent","valueName":"(Default)","valueText":"C:\\tarnwick-scan-cli\\gone.wav","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gone.wav"}
-{"section":"Add/Remove Program Section","keyPath":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\twcligone","valueName":"UninstallString","valueText":"C:\\tarnwick-scan-cli\\uninst.exe /S","valueType":1,"deleteType":"VAL","description":"C:\\tarnwick-scan-cli\\uninst.exe"}
-{"section":"Windows Shortcuts","path":"C:\\tarnwick-fixture\\links\\gone.lnk"}
+{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli1","valueName":"(Default)","valueText":"(value not set)","valueType":1,"deleteType":"KEY","description":"(value not set)","reason":"The extension names no program, and nothing else is registered for it."}
+{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli2","valueName":"(Default)","valueText":"twcli2file","valueType":1,"deleteType":"KEY","description":"twcli2file","reason":"The program identifier twcli2file named here is not registered."}
+{"section":"File Associations","keyPath":"HKEY_CLASSES_ROOT\\.twcli3","valueName":"(Default)","valueText":"\"C:\\tarnwick-scan-cli\\gone.exe\" \"%1\"","valueType":1,"deleteType":"KEY","description":"twcli3file","reason":"The command that opens these files names C:\\tarnwick-scan-cli\\gone.exe, which does not exist."}
+{"section":"Application Paths","keyPath":"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\twcligone.exe","valueName":"(Default)","valueText":"C:\\tarnwick-scan-cli\\gone.exe","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gone.exe","reason":"The program C:\\tarnwick-scan-cli\\gone.exe does not exist."}
+{"section":"System Services","keyPath":"HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\TwCliGone","valueName":"ImagePath","valueText":"C:\\tarnwick-scan-cli\\gonesvc.exe -k x","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gonesvc.exe","reason":"The service's file C:\\tarnwick-scan-cli\\gonesvc.exe does not exist."}
+{"section":"Startup Programs","keyPath":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Run","valueName":"TwCliGone","valueText":"\"C:\\tarnwick-scan-cli\\gonerun.exe\" /s","valueType":1,"deleteType":"VAL","description":"C:\\tarnwick-scan-cli\\gonerun.exe","reason":"The program C:\\tarnwick-scan-cli\\gonerun.exe started at log-on does not exist."}
+{"section":"Sound Section","keyPath":"HKEY_CURRENT_USER\\AppEvents\\Schemes\\Apps\\.Default\\TwCliEvent","valueName":"(Default)","valueText":"C:\\tarnwick-scan-cli\\gone.wav","valueType":1,"deleteType":"KEY","description":"C:\\tarnwick-scan-cli\\gone.wav","reason":"The sound file C:\\tarnwick-scan-cli\\gone.wav does not exist."}
+{"section":"Add/Remove Program Section","keyPath":"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\twcligone","valueName":"UninstallString","valueText":"C:\\tarnwick-scan-cli\\uninst.exe /S","valueType":1,"deleteType":"VAL","description":"C:\\tarnwick-scan-cli\\uninst.exe","reason":"The uninstaller C:\\tarnwick-scan-cli\\uninst.exe does not exist."}
+{"section":"Windows Shortcuts","path":"C:\\tarnwick-fixture\\links\\gone.lnk","reason":"The shortcut's target C:\\tarnwick-fixture\\gone.txt does not exist."}
 JSON
 set +e
 status=0 passed=0 failed=0
@@ -77,6 +77,9 @@ check() { if [ "$1" = 0 ]; then passed=$((passed + 1)); else echo "FAIL: $2"; fa
 diff -u "$work/expected.json" "$work/ours.json"; check $? "exactly the seeded problems, in run order"
 rows=$(grep -c $'\tFinished' "$work/progress.txt")
 [ "$rows" = 7 ]; check $? "one finished progress row per named section (got $rows)"
+# Standard error is a file here: its progress is rows as before (text mode ends them in CR LF),
+# nothing rewritten in place.
+! grep -q $'\r.' "$work/progress.txt"; check $? "no progress line rewritten in place when standard error is redirected"
 log=$(ls -t "$drive"/tarnwick/*/Log/log_*.twlog 2>/dev/null | head -1)
 grep -q $'\tFOUND ERROR KEY: HKEY_CLASSES_ROOT\\\\.twcli1\r$' "$log" 2>/dev/null; check $? "the activity log records the problems"
 

@@ -464,11 +464,12 @@ std::string Json(const std::string& text)
 // One line of tarnwick-cli scan --json.
 std::string Finding(const std::string& section, const std::string& keyPath, const std::string& valueName,
                     const std::string& valueText, int valueType, const std::string& deleteType,
-                    const std::string& description)
+                    const std::string& description, const std::string& reason)
 {
     return "{\"section\":" + Json(section) + ",\"keyPath\":" + Json(keyPath) + ",\"valueName\":" + Json(valueName) +
            ",\"valueText\":" + Json(valueText) + ",\"valueType\":" + std::to_string(valueType) +
-           ",\"deleteType\":" + Json(deleteType) + ",\"description\":" + Json(description) + "}";
+           ",\"deleteType\":" + Json(deleteType) + ",\"description\":" + Json(description) +
+           ",\"reason\":" + Json(reason) + "}";
 }
 
 // Runs a program that lies beside this one, and gives its exit code and standard output.
@@ -633,37 +634,48 @@ TEST_F(ScanShapesUnderWine, TheCommandLineReportsEveryBrokenShapeAndNoLiveOne)
     }
 
     const std::string LM = "HKEY_LOCAL_MACHINE\\";
+    auto missing = [](const std::string& path) { return "The file or folder " + path + " does not exist."; };
+    const std::string noProgram = "The extension names no program, and nothing else is registered for it.";
+    auto opener = [](const std::string& path) {
+        return "The command that opens these files names " + path + ", which does not exist.";
+    };
     Strings expected = {
-        Finding("Complete Registry Scan", LM + "SOFTWARE\\TwShapeVendor", "Gone", kShapes + "\\gone.exe", 1, "VAL", kShapes + "\\gone.exe"),
+        Finding("Complete Registry Scan", LM + "SOFTWARE\\TwShapeVendor", "Gone", kShapes + "\\gone.exe", 1, "VAL", kShapes + "\\gone.exe",
+                missing(kShapes + "\\gone.exe")),
         Finding("Complete Registry Scan", LM + "SOFTWARE\\wow6432node\\TwShapeVendor", "Gone",
-                systemFolder + "\\twshapegone32.dll", 1, "VAL", systemFolder32 + "\\twshapegone32.dll"),
+                systemFolder + "\\twshapegone32.dll", 1, "VAL", systemFolder32 + "\\twshapegone32.dll",
+                missing(systemFolder32 + "\\twshapegone32.dll")),
         Finding("Complete Registry Scan", LM + "SOFTWARE\\classes\\typelib\\{7e57ab1e-5a9e-4000-8000-0000000032b2}\\1.0\\0\\win32",
-                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "VAL", systemFolder32 + "\\twshapegone32.tlb"),
+                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "VAL", systemFolder32 + "\\twshapegone32.tlb",
+                missing(systemFolder32 + "\\twshapegone32.tlb")),
         Finding("Complete Registry Scan",
                 LM + "SOFTWARE\\classes\\wow6432node\\clsid\\{7e57ab1e-5a9e-4000-8000-00000000c15d}\\InprocServer32",
-                "(Default)", kShapes + "\\goneclsid.dll", 1, "VAL", kShapes + "\\goneclsid.dll"),
+                "(Default)", kShapes + "\\goneclsid.dll", 1, "VAL", kShapes + "\\goneclsid.dll", missing(kShapes + "\\goneclsid.dll")),
         Finding("Complete Registry Scan", LM + "SOFTWARE\\twshapelocked\\Inner", "Gone", kShapes + "\\locked.exe", 1, "VAL",
-                kShapes + "\\locked.exe"),
+                kShapes + "\\locked.exe", missing(kShapes + "\\locked.exe")),
         Finding("Program ID Section", "HKEY_CLASSES_ROOT\\TypeLib\\{7e57ab1e-5a9e-4000-8000-0000000032b2}\\1.0\\0\\win32",
-                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "KEY", systemFolder32 + "\\twshapegone32.tlb"),
+                "(Default)", systemFolder + "\\twshapegone32.tlb", 1, "KEY", systemFolder32 + "\\twshapegone32.tlb",
+                missing(systemFolder32 + "\\twshapegone32.tlb")),
         Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapebare", "(Default)", "(value not set)", 1, "KEY",
-                "(value not set)"),
+                "(value not set)", noProgram),
         Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapegoneplay", "(Default)", gonePlay, 2, "KEY",
-                "twshapegoneplayfile"),
+                "twshapegoneplayfile", opener(programs32 + "\\goneplayer.exe")),
         Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapegoneview", "(Default)", goneView, 2, "KEY",
-                "twshapegoneviewfile"),
+                "twshapegoneviewfile", opener(programs + "\\goneviewer.dll")),
         Finding("File Associations", "HKEY_CLASSES_ROOT\\.twshapelocked", "(Default)", "(value not set)", 1, "KEY",
-                "(value not set)"),
+                "(value not set)", noProgram),
         Finding("System Services", LM + kServices + "\\TwShapeSvcGone", "ImagePath", "\"" + programs + "\\gonesvc.exe\" run",
-                2, "KEY", programs + "\\gonesvc.exe"),
+                2, "KEY", programs + "\\gonesvc.exe", "The service's file " + programs + "\\gonesvc.exe does not exist."),
         Finding("Startup Programs", LM + kRun, "TwShapeStartGone", "\"" + programs + "\\gonestart.cmd\" run", 1, "VAL",
-                programs + "\\gonestart.cmd"),
+                programs + "\\gonestart.cmd",
+                "The program " + programs + "\\gonestart.cmd started at log-on does not exist."),
         Finding("Registry Integrity", "HKEY_CURRENT_USER\\" + kFolders, "TwShapeGone", "%USERPROFILE%\\TwShapeGone", 2,
-                "VAL", profile + "\\TwShapeGone"),
+                "VAL", profile + "\\TwShapeGone", "The folder " + profile + "\\TwShapeGone does not exist."),
         Finding("Registry Integrity", LM + kFolders, "TwShapeCommonGone", "%ALLUSERSPROFILE%\\TwShapeCommonGone", 2, "VAL",
-                allUsers + "\\TwShapeCommonGone"),
+                allUsers + "\\TwShapeCommonGone", "The folder " + allUsers + "\\TwShapeCommonGone does not exist."),
         Finding("Add/Remove Program Section", LM + kUninstall + "\\twshapeuninstgone", "UninstallString",
-                "\"" + programs + "\\goneuninstall.cmd\" /quiet", 1, "VAL", programs + "\\goneuninstall.cmd"),
+                "\"" + programs + "\\goneuninstall.cmd\" /quiet", 1, "VAL", programs + "\\goneuninstall.cmd",
+                "The uninstaller " + programs + "\\goneuninstall.cmd does not exist."),
     };
     std::sort(expected.begin(), expected.end());
     std::sort(ours.begin(), ours.end());

@@ -32,6 +32,8 @@ reg import 'C:\tarnwick\snapshot-test\seed.reg' >/dev/null
 # --- write: the demo branch, byte for byte
 cli snapshot write 'C:\tarnwick\snapshot-test\demo.xml' 'HKEY_CURRENT_USER\Software\Demo' >"$work/out" 2>"$work/err" ||
   fail "snapshot write exited $? ($(cat "$work/err"))"
+# Standard error is a file: nothing is shown there while the snapshot is written.
+[ -s "$work/err" ] && fail "snapshot write wrote to a redirected standard error: $(cat -A "$work/err" | head -3)"
 printf '%s\r\n' \
   '<?xml version="1.0" encoding="UTF-8"?>' \
   ' <registry>' \
@@ -55,6 +57,7 @@ xmllint --noout "$work/demo.xml" || fail "xmllint finds the demo snapshot malfor
 reg delete 'HKCU\Software\Demo' /f >/dev/null
 cli snapshot restore 'C:\tarnwick\snapshot-test\demo.xml' >"$work/out" 2>"$work/err" ||
   fail "snapshot restore exited $? ($(cat "$work/err"))"
+[ -s "$work/err" ] && fail "snapshot restore wrote to a redirected standard error: $(cat -A "$work/err" | head -3)"
 query=$(reg query 'HKCU\Software\Demo' /s)
 grep -Eq 'Count +REG_DWORD +0x3' <<<"$query" || fail "Count was not restored: $query"
 grep -Eq '\(Default\) +REG_SZ +hello' <<<"$query" || fail "the unnamed value was not restored: $query"

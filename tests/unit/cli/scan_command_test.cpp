@@ -19,11 +19,37 @@ TEST(ScanCommand, PrintsTheFindingsOfTheNamedSectionsAsJsonLines)
     EXPECT_EQ(cli::kExitOk, cli::Run(context, {"scan", "startupprograms", "SHORTCUTS", "--json"}));
     EXPECT_EQ("{\"section\":\"Startup Programs\",\"keyPath\":\"HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\\\Windows\\\\"
               "Currentversion\\\\Run\",\"valueName\":\"Gone\",\"valueText\":\"\\\"C:\\\\Gone\\\\run.exe\\\" /s\","
-              "\"valueType\":1,\"deleteType\":\"VAL\",\"description\":\"C:\\\\Gone\\\\run.exe\"}\n"
-              "{\"section\":\"Windows Shortcuts\",\"path\":\"C:\\\\Users\\\\gone.lnk\"}\n",
+              "\"valueType\":1,\"deleteType\":\"VAL\",\"description\":\"C:\\\\Gone\\\\run.exe\","
+              "\"reason\":\"The program C:\\\\Gone\\\\run.exe started at log-on does not exist.\"}\n"
+              "{\"section\":\"Windows Shortcuts\",\"path\":\"C:\\\\Users\\\\gone.lnk\","
+              "\"reason\":\"The shortcut's target C:\\\\Gone\\\\x.exe does not exist.\"}\n",
               out.str());
     EXPECT_NE(std::string::npos, err.str().find("Startup Programs\t1\tFinished"));
     EXPECT_NE(std::string::npos, err.str().find("Windows Shortcuts\t1\tFinished"));
+    // Written to a file or a pipe, the progress is rows of their own: nothing rewritten in place.
+    EXPECT_EQ(std::string::npos, err.str().find('\r'));
+}
+
+// On a console the same findings come out; the progress is one line rewritten in place, with
+// the finished rows above it, and the line is cleared at the end.
+TEST(ScanCommand, OnAConsoleTheProgressIsOneLineClearedAtTheEnd)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, "Software\\Microsoft\\Windows\\Currentversion\\Run", "Gone", "\"C:\\Gone\\run.exe\" /s");
+    std::ostringstream out, err, consoleOut, console;
+    cli::Context redirected{s.registry, s.system, out, err};
+    EXPECT_EQ(cli::kExitOk, cli::Run(redirected, {"scan", "StartupPrograms", "--json"}));
+    cli::Context onConsole{s.registry, s.system, consoleOut, console};
+    onConsole.errIsConsole = true;
+    EXPECT_EQ(cli::kExitOk, cli::Run(onConsole, {"scan", "StartupPrograms", "--json"}));
+    EXPECT_EQ(out.str(), consoleOut.str());
+    const std::string shown = console.str();
+    EXPECT_NE(std::string::npos, shown.find("\rScanning Startup Programs: ")) << shown;
+    EXPECT_NE(std::string::npos, shown.find("Startup Programs\t1\tFinished\n")) << shown;
+    // It ends with the line blanked and the cursor at its start: after the last row, nothing
+    // but the blanks over what the line showed.
+    const std::size_t lastRow = shown.rfind('\n');
+    EXPECT_EQ(std::string::npos, shown.find_first_not_of(" \r", lastRow + 1)) << shown.substr(lastRow + 1);
 }
 
 TEST(ScanCommand, SaysHowManyFindingsTheIgnoreListLeftOut)

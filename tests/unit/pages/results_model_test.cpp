@@ -2,6 +2,7 @@
 // ticks become excluded flags (and only those), and how the viewer ends.
 #include "pages/results_model.h"
 
+#include "platform/codepage.h"
 #include "ui/page_request.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +41,26 @@ struct FakeView : ResultsView {
     }
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowIgnoreButton(bool show) override { ignoreShown = show; }
+    // The report: the path the Save As dialog gives (none: cancelled), what was written, and
+    // the failure the file system answers with.
+    std::string reportPath;
+    std::string writeFailure;
+    std::vector<std::pair<std::string, std::string>> written;
+    std::vector<std::string> errors;
+    int asked = 0;
+    bool AskReportPath(std::string* path) override
+    {
+        ++asked;
+        *path = reportPath;
+        return !reportPath.empty();
+    }
+    std::string WriteReportFile(const std::string& path, const std::string& bytes) override
+    {
+        if (writeFailure.empty())
+            written.emplace_back(path, bytes);
+        return writeFailure;
+    }
+    void ShowReportError(const std::string& text) override { errors.push_back(text); }
 };
 
 struct FakePage : ScanPageCommands {
@@ -74,6 +95,12 @@ protected:
         p->keyPath = key;
         p->value = std::make_unique<ValueEntry>(ValueEntry{name, text, kRegSz});
         problems.push_back(std::move(p));
+    }
+    void AddWithReason(const std::string& section, const std::string& key, const std::string& name,
+                       const std::string& text, const std::string& reason)
+    {
+        Add(section, key, name, text);
+        problems.back()->reason = reason;
     }
     void Open()
     {
@@ -241,6 +268,100 @@ TEST_F(Results, TheShortcutRowOpensTheShortcutList)
     model->OnTickClicked(1);
     model->OnDoubleClick(0);  // a view change copies the ticks
     EXPECT_EQ(1, shortcuts[0].excluded);
+}
+
+TEST_F(Results, ADetailRowShowsItsReasonOnALineOfItsOwnUnderTheKeyLines)
+{
+    AddWithReason("Startup Programs", "HKEY_LOCAL_MACHINE\\Run", "Gone", "C:\\gone.exe /s",
+                  "The program C:\\gone.exe started at log-on does not exist.");
+    shortcuts = {{"C:\\Users\\Desktop\\gone.lnk", 0, "The shortcut's target C:\\Apps\\gone.exe does not exist."}};
+    Open();
+    model->OnDoubleClick(0);
+    // The key lines stay as they were; the reason is a fourth line, and the row is taller.
+    EXPECT_EQ("Key Path: HKEY_LOCAL_MACHINE\\Run\nKey Name: Gone\nKey Value: C:\\gone.exe /s", view.shown[0].description);
+    EXPECT_EQ("Key Path: HKEY_LOCAL_MACHINE\\Run\nKey Name: Gone\nKey Value: C:\\gone.exe /s\n"
+              "Reason: The program C:\\gone.exe started at log-on does not exist.",
+              PreviewText(view.shown[0]));
+    EXPECT_EQ(PreviewText(view.shown[0]), model->RowTip(0));
+    EXPECT_EQ(kProblemRowPreview + kReasonLinePreview, view.shown[0].previewHeight);
+    model->OnCommand(kResultsClose);
+    model->OnDoubleClick(1);
+    EXPECT_EQ("Shortcut Path: C:\\Users\\Desktop\\gone.lnk\n"
+              "Reason: The shortcut's target C:\\Apps\\gone.exe does not exist.",
+              PreviewText(view.shown[0]));
+    EXPECT_EQ(kShortcutRowPreview + kReasonLinePreview, view.shown[0].previewHeight);
+}
+
+TEST(ReportCsv, FieldsAreQuotedOnlyWhenTheyHoldACommaAQuoteOrALineBreak)
+{
+    EXPECT_EQ("C:\\plain\\path.exe", CsvField("C:\\plain\\path.exe"));
+    EXPECT_EQ("", CsvField(""));
+    EXPECT_EQ("\"a,b\"", CsvField("a,b"));
+    EXPECT_EQ("\"\"\"C:\\x.exe\"\" /s\"", CsvField("\"C:\\x.exe\" /s"));
+    EXPECT_EQ("\"two\nlines\"", CsvField("two\nlines"));
+    EXPECT_EQ("\"cr\rhere\"", CsvField("cr\rhere"));
+}
+
+TEST_F(Results, TheReportHasAHeaderARowPerFindingInTheViewersOrderAndTheTicks)
+{
+    AddWithReason("System Services", "HKEY_LOCAL_MACHINE\\SYSTEM\\S\\Gone", "ImagePath", "\"C:\\s.exe\" -k a,b",
+                  "The service's file C:\\s.exe does not exist.");
+    AddWithReason("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "Гарнитура (TrueType)", "字体.ttf",
+                  "The font file C:\\WINDOWS\\fonts\\字体.ttf does not exist.");
+    AddWithReason("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "B", "b.ttf", "The font file b.ttf does not exist.");
+    Add("Not a section", "HKEY_CURRENT_USER\\X");  // shown nowhere, reported nowhere
+    shortcuts = {{"C:\\Users\\Desktop\\a, b.lnk", 0, "The shortcut's target C:\\x.exe does not exist."}};
+    Open();
+    model->OnDoubleClick(0);  // Windows Fonts
+    model->OnTickClicked(1);  // untick B: the report says so without leaving the view
+    view.reportPath = "C:\\Users\\Me\\Documents\\Tarnwick report.csv";
+    EXPECT_TRUE(model->OnCommand(kResultsSaveReport));
+    ASSERT_EQ(1u, view.written.size());
+    EXPECT_EQ(view.reportPath, view.written[0].first);
+    EXPECT_EQ("\xEF\xBB\xBF"
+              "Section,Key,Value,Data,Reason,Ticked\r\n"
+              "Windows Fonts,HKEY_LOCAL_MACHINE\\F,Гарнитура (TrueType),字体.ttf,"
+              "The font file C:\\WINDOWS\\fonts\\字体.ttf does not exist.,yes\r\n"
+              "Windows Fonts,HKEY_LOCAL_MACHINE\\F,B,b.ttf,The font file b.ttf does not exist.,no\r\n"
+              "System Services,HKEY_LOCAL_MACHINE\\SYSTEM\\S\\Gone,ImagePath,\"\"\"C:\\s.exe\"\" -k a,b\","
+              "The service's file C:\\s.exe does not exist.,yes\r\n"
+              "Windows Shortcuts,\"C:\\Users\\Desktop\\a, b.lnk\",,,The shortcut's target C:\\x.exe does not exist.,yes\r\n",
+              view.written[0].second);
+    EXPECT_TRUE(model->detailView());  // the report changes nothing on screen
+    EXPECT_EQ(0, view.ended);
+}
+
+TEST_F(Results, TheReportIsNotWrittenWhenTheSaveDialogIsCancelledAndAFailureIsShownWithTheSystemsText)
+{
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "A", "a.ttf");
+    Open();
+    model->OnCommand(kResultsSaveReport);  // no path: cancelled
+    EXPECT_EQ(1, view.asked);
+    EXPECT_TRUE(view.written.empty());
+    EXPECT_TRUE(view.errors.empty());
+
+    view.reportPath = "Z:\\nowhere\\Tarnwick report.csv";
+    view.writeFailure = "The system cannot find the path specified.";
+    model->OnCommand(kResultsSaveReport);
+    EXPECT_EQ((Strings{"The report could not be saved to Z:\\nowhere\\Tarnwick report.csv.\n\n"
+                       "The system cannot find the path specified."}),
+              view.errors);
+    EXPECT_EQ(0, view.ended);
+}
+
+// An older Windows keeps its text in code page 1252: the report is UTF-8 all the same.
+TEST_F(Results, TheReportIsUtf8WhateverTheProcessCodePage)
+{
+    ScopedProcessCodePage windows1252(AnsiCodePage::Windows1252);
+    Add("Windows Fonts", "HKEY_LOCAL_MACHINE\\F", "Caf\xE9", "na\xEFve.ttf");
+    EXPECT_EQ("\xEF\xBB\xBFSection,Key,Value,Data,Reason,Ticked\r\n"
+              "Windows Fonts,HKEY_LOCAL_MACHINE\\F,Café,naïve.ttf,,yes\r\n",
+              FindingsCsv(problems, shortcuts));
+}
+
+TEST_F(Results, AnEmptyReportHoldsTheHeaderAlone)
+{
+    EXPECT_EQ("\xEF\xBB\xBFSection,Key,Value,Data,Reason,Ticked\r\n", FindingsCsv(problems, shortcuts));
 }
 
 TEST_F(Results, TheCloseButtonGoesBackFromTheDetailViewThenClosesBothWindows)

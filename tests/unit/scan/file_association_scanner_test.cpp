@@ -23,8 +23,22 @@ TEST_F(FileAssociations, ExtensionWithoutProgramIdOrHandlerIsReportedAsValueNotS
     EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), SetterOrderIn(s.LogMessages()));
     EXPECT_EQ((Strings{"Error Key Value Name: (Default), Error Value: (value not set)",
                        "FOUND ERROR KEY: HKEY_CLASSES_ROOT\\.abc", "Error Description: (value not set)",
-                       "Error Key Type: File Associations", "Error Delete Key Type: KEY"}),
+                       "Error Key Type: File Associations", "Error Delete Key Type: KEY",
+                       "Error Reason: The extension names no program, and nothing else is registered for it."}),
               s.LogMessages());
+}
+
+TEST_F(FileAssociations, EachRuleSaysWhyTheAssociationLeadsNowhere)
+{
+    s.Key(kClassesRoot, ".abc");
+    s.Text(kClassesRoot, ".def", nullptr, "deffile");
+    s.Text(kClassesRoot, ".ghi", nullptr, "ghifile");
+    s.Expand(kClassesRoot, "ghifile\\shell\\open\\command", nullptr, "\"%SystemRoot%\\gone.exe\" \"%1\"");
+    s.Run(ScanSection::FileAssociations);
+    EXPECT_EQ((Strings{"The extension names no program, and nothing else is registered for it.",
+                       "The program identifier deffile named here is not registered.",
+                       "The command that opens these files names C:\\WINDOWS\\gone.exe, which does not exist."}),
+              s.Reasons());
 }
 
 TEST_F(FileAssociations, AHandlerKeyMakesAnExtensionWithoutProgramIdSound)

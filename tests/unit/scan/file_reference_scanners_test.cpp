@@ -129,6 +129,47 @@ TEST(VxdDrivers, BareNamesAreTestedInTheSystemDirectoryWhereverItIs)
     EXPECT_EQ("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32 [wave]", s.progress.Status());
 }
 
+// Each rule says in plain words why it reported an entry, with the path it looked for.
+TEST(FileReferenceReasons, EachRuleSaysWhatIsMissing)
+{
+    ScanMachine s;
+    s.system.SetEnvironment("PATH", "C:\\Tools");
+    SetValue(s.registry, kLocalMachine, kShared, "gone.dll", kRegDword, B({1, 0, 0, 0}));
+    SetValue(s.registry, kLocalMachine, kShared, "C:\\Apps\\full.dll", kRegDword, B({1, 0, 0, 0}));
+    s.Run(ScanSection::SharedProgramFiles);
+    EXPECT_EQ((Strings{"The shared file C:\\Apps\\full.dll does not exist.",
+                       "The shared file C:\\WINDOWS\\system32\\gone.dll does not exist, nor is gone.dll on the "
+                       "search path."}),
+              s.Reasons());
+
+    ScanMachine apps;
+    apps.Text(kLocalMachine, kAppPaths + "\\Bare.exe", nullptr, "bare.exe");
+    apps.Text(kLocalMachine, kAppPaths + "\\Gone.exe", nullptr, "\"C:\\Apps\\gone.exe\"");
+    apps.Run(ScanSection::ApplicationPaths);
+    EXPECT_EQ((Strings{"The program bare.exe is named without its drive and folder.",
+                       "The program C:\\Apps\\gone.exe does not exist."}),
+              apps.Reasons());
+
+    ScanMachine help;
+    help.Text(kLocalMachine, kWindows + "\\Help", "x.hlp", "C:\\Help");
+    help.Run(ScanSection::HelpFiles);
+    EXPECT_EQ(Strings{"The help file C:\\Help\\x.hlp does not exist."}, help.Reasons());
+
+    ScanMachine fonts;
+    fonts.Text(kLocalMachine, kFonts, "Gone (TrueType)", "gone.ttf");
+    fonts.Run(ScanSection::Fonts);
+    EXPECT_EQ(Strings{"The font file C:\\WINDOWS\\fonts\\gone.ttf does not exist."}, fonts.Reasons());
+
+    ScanMachine drivers;
+    drivers.Text(kLocalMachine, kDrivers, "midi", "gone.drv");
+    drivers.Run(ScanSection::VxdDrivers);
+    EXPECT_EQ(Strings{"The driver C:\\WINDOWS\\system32\\gone.drv does not exist in the system folder."},
+              drivers.Reasons());
+    // The activity log has the reason after the problem's other lines.
+    EXPECT_EQ("Error Reason: The driver C:\\WINDOWS\\system32\\gone.drv does not exist in the system folder.",
+              drivers.LogMessages().back());
+}
+
 TEST(FileReferenceScanners, AMissingKeyStillCountsAsRun)
 {
     for (ScanSection section : {ScanSection::SharedProgramFiles, ScanSection::ApplicationPaths, ScanSection::HelpFiles,

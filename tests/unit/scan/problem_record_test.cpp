@@ -8,13 +8,16 @@ TEST(ProblemRecord, ANewRecordIsEmptyAndEachSetterWritesItsLine)
     ScanMachine s;
     ProblemRecord record;
     EXPECT_TRUE(record.section.empty() && record.keyPath.empty() && record.deleteType.empty() &&
-                record.description.empty());
+                record.description.empty() && record.reason.empty());
     EXPECT_EQ(nullptr, record.value);
     EXPECT_EQ(0, record.excluded);
     record.SetKeyPath(s.log, "HKEY_CLASSES_ROOT\\%s");
     record.SetValue(s.log, std::make_unique<ValueEntry>(ValueEntry{"Name", "Text", kRegSz}));
+    record.SetReason(s.log, "The file C:\\x.exe does not exist.");
+    EXPECT_EQ("The file C:\\x.exe does not exist.", record.reason);
     EXPECT_EQ((std::vector<std::string>{"FOUND ERROR KEY: HKEY_CLASSES_ROOT\\%s",
-                                        "Error Key Value Name: Name, Error Value: Text"}),
+                                        "Error Key Value Name: Name, Error Value: Text",
+                                        "Error Reason: The file C:\\x.exe does not exist."}),
               s.LogMessages());
 }
 

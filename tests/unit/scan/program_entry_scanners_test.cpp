@@ -159,6 +159,42 @@ TEST(AddRemovePrograms, OnlyUninstallersWithADriveAreTested)
     EXPECT_EQ("Software\\Microsoft\\Windows\\Currentversion\\Uninstall\\There[UninstallString]", s.progress.Status());
 }
 
+// Each rule says in plain words why it reported an entry, with the path it looked for.
+TEST(ProgramEntryReasons, EachRuleSaysWhatIsMissing)
+{
+    ScanMachine services;
+    services.Text(kLocalMachine, kServices + "\\Full", "ImagePath", "\"C:\\Apps\\svc.exe\" -k x");
+    services.Text(kLocalMachine, kServices + "\\Bare", "ImagePath", "bare.sys");
+    services.Run(ScanSection::SystemServices);
+    EXPECT_EQ((Strings{"The service's file C:\\WINDOWS\\system32\\bare.sys does not exist, nor is bare.sys on the "
+                       "search path.",
+                       "The service's file C:\\Apps\\svc.exe does not exist."}),
+              services.Reasons());
+
+    ScanMachine run;
+    run.Text(kLocalMachine, kRun, "Gone", "C:\\Apps\\gone.exe /s");
+    run.Text(kLocalMachine, kRun, "GoneBare", "gonebare.exe");
+    run.Run(ScanSection::StartupPrograms);
+    EXPECT_EQ((Strings{"The program C:\\Apps\\gone.exe started at log-on does not exist.",
+                       "The program C:\\WINDOWS\\gonebare.exe started at log-on does not exist, nor is gonebare.exe "
+                       "on the search path."}),
+              run.Reasons());
+
+    ScanMachine sounds;
+    sounds.Text(kCurrentUser, kSounds + "\\A\\.Current", nullptr, "C:\\Media\\gone.wav");
+    sounds.Text(kCurrentUser, kSounds + "\\B\\.Current", nullptr, "bare.wav");
+    sounds.Run(ScanSection::Sounds);
+    EXPECT_EQ((Strings{"The sound file C:\\Media\\gone.wav does not exist.",
+                       "The sound file C:\\WINDOWS\\system32\\bare.wav does not exist, nor is bare.wav on the "
+                       "search path."}),
+              sounds.Reasons());
+
+    ScanMachine uninstall;
+    uninstall.Text(kLocalMachine, kUninstall + "\\Gone", "UninstallString", "\"C:\\Gone App\\uninst.exe\" /S");
+    uninstall.Run(ScanSection::AddRemovePrograms);
+    EXPECT_EQ(Strings{"The uninstaller C:\\Gone App\\uninst.exe does not exist."}, uninstall.Reasons());
+}
+
 TEST(ProgramEntries, KeysThatRefuseWriteAccessAreExamined)
 {
     ScanMachine s;

@@ -46,6 +46,16 @@ TEST(RegistryIntegrity, FoldersAreResolvedAgainstTheProfileListOfOlderSystems)
     EXPECT_EQ((Strings{"value", "key", "description", "section", "delete"}), Strings(order.begin(), order.begin() + 5));
 }
 
+TEST(RegistryIntegrityReasons, AMissingFolderIsNamedAsResolved)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, kProfileList, "ProfilesDirectory", "%SystemDrive%\\Users");
+    s.Expand(kLocalMachine, kProfileList + "\\" + kSid, "ProfileImagePath", "C:\\Users\\Ann");
+    s.Text(kCurrentUser, kFolders, "Favorites", "%USERPROFILE%\\Favorites");
+    s.Run(ScanSection::RegistryIntegrity);
+    EXPECT_EQ(Strings{"The folder C:\\Users\\Ann\\Favorites does not exist."}, s.Reasons());
+}
+
 // The folders Windows gives the variables: the current user's from the profile list entry of
 // the user's security identifier (a renamed account, a name.DOMAIN folder), all users' the
 // ProgramData folder.

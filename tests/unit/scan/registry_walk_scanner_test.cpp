@@ -82,6 +82,25 @@ TEST(RegistryWalk, ListsAreJudgedByTheirPathsAndTextsThatAreNoPathAreLeftAlone)
               s.Found());
 }
 
+// A missing path is named: the walk cannot tell a file from a folder, and a list says that
+// none of its paths is there.
+TEST(RegistryWalkReasons, OnePathOrAListOfThemSaysWhatIsMissing)
+{
+    ScanMachine s;
+    s.Text(kLocalMachine, "SOFTWARE\\Vendor", "a_one", "C:\\Apps\\gone.exe");
+    s.Text(kLocalMachine, "SOFTWARE\\Vendor", "b_list", "C:\\Gone\\a.dll;C:\\Gone\\bin");
+    s.Run(ScanSection::CompleteRegistryScan);
+    EXPECT_EQ((Strings{"The file or folder C:\\Apps\\gone.exe does not exist.",
+                       "None of the paths listed exists: C:\\Gone\\a.dll;C:\\Gone\\bin."}),
+              s.Reasons());
+
+    ScanMachine ids;
+    ids.Text(kClassesRoot, "TypeLib\\{00000000-0000-0000-0000-000000000001}\\1.0\\0\\win32", nullptr,
+             "C:\\Apps\\gone.tlb");
+    ids.Run(ScanSection::ProgramId);
+    EXPECT_EQ(Strings{"The file or folder C:\\Apps\\gone.tlb does not exist."}, ids.Reasons());
+}
+
 TEST(RegistryWalk, IntermediateKeyNamesAreLowerCaseAndTheHoldingKeyKeepsItsCase)
 {
     ScanMachine s;

@@ -94,6 +94,15 @@ struct ScanMachine {
         return found;
     }
 
+    // The reason of each problem, in order.
+    std::vector<std::string> Reasons() const
+    {
+        std::vector<std::string> reasons;
+        for (const auto& p : engine.problems())
+            reasons.push_back(p->reason);
+        return reasons;
+    }
+
     // The messages written to the activity log, without their time stamps.
     std::vector<std::string> LogMessages() const
     {

@@ -55,6 +55,15 @@ TEST_F(Shortcuts, BrokenShortcutsInSubdirectoriesOfFixedDrivesAreListedOnce)
     EXPECT_EQ("2", progress.Rows()[0][kColumnProblems]);
 }
 
+TEST_F(Shortcuts, ABrokenShortcutSaysWhichTargetIsMissing)
+{
+    Link("C:\\Users\\Desktop\\gone.lnk", "C:\\Apps\\gone.exe");
+    CShortcut shortcuts(machine.system);
+    shortcuts.FindBrokenShortcuts();
+    ASSERT_EQ(1u, shortcuts.brokenList.size());
+    EXPECT_EQ("The shortcut's target C:\\Apps\\gone.exe does not exist.", shortcuts.brokenList[0].reason);
+}
+
 TEST_F(Shortcuts, ShortcutsMadeByTheShellAreRead)
 {
 #ifndef TARNWICK_SOURCE_DIR
