@@ -283,16 +283,16 @@ std::string CReportCtrl::RowTipText(int row)
     std::string text;
     WindowDc dc(hwnd_);
     SelectedObject font(dc.get(), font_);
-    ReportCell cell;
     for (int position = 0; position < model_.ShownCount(); ++position) {
         int column = model_.ColumnAt(position);
-        if (!model_.GetCell(row, column, &cell) || cell.text.empty())
+        const ReportCell* cell = model_.Cell(row, column);
+        if (!cell || cell->text.empty())
             continue;
         RECT room = ToRect(model_.TextRect(row, column));
         RECT needed{0, 0, 0, 0};
-        ui::DrawTextIn(dc.get(), cell.text, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        ui::DrawTextIn(dc.get(), cell->text, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
         if (needed.right > room.right - room.left)
-            text += (text.empty() ? "" : "\n") + cell.text;
+            text += (text.empty() ? "" : "\n") + cell->text;
     }
     return text;
 }
@@ -573,11 +573,12 @@ void CReportCtrl::DrawRow(HDC dc, int row, bool focused)
     Fill(dc, whole, back);
 
     const COLORREF rowText = Palette(model_.RowTextColour(row), colours_[kWindowText]);
-    ReportCell cell;
     for (int position = 0; position < model_.ShownCount(); ++position) {
         int column = model_.ColumnAt(position);
-        if (!model_.GetCell(row, column, &cell))
+        const ReportCell* kept = model_.Cell(row, column);
+        if (!kept)
             continue;
+        const ReportCell& cell = *kept;
         RECT cellRect = ToRect(model_.CellRect(row, column));
         if (!selected && cell.backColour >= 0)
             Fill(dc, cellRect, Palette(cell.backColour, back));

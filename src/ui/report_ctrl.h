@@ -5,7 +5,7 @@
 // draws when told with kReportDrawPreview. Only the rows in view are drawn, into one
 // off-screen bitmap, so the list stays quick with many thousand rows.
 //
-// What the list decides (rows and their records, hit testing, selection, scrolling) is
+// What the list decides (rows and their cells, hit testing, selection, scrolling) is
 // ReportModel's; this class turns messages into calls on it and draws what it says. The
 // owner (the parent window) hears of events through WM_NOTIFY with a ReportNotification;
 // its answer claims an event or refuses a selection change (see ReportNotificationCode).

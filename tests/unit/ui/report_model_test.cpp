@@ -1,8 +1,6 @@
 // The report list's rules: row records, columns, selection, scrolling, hit testing, keys,
-// the wheel and its setting.
+// the wheel.
 #include "ui/report_model.h"
-
-#include "support/registry_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -503,27 +501,6 @@ TEST_F(ReportModelTest, TheWheelAsksForLinesOrPagesPerNotch)
     // A huge setting asks for no more requests than there are rows.
     model.SetWheelLines(1000000);
     EXPECT_EQ(50, model.Wheel(-120).count);
-}
-
-TEST(ReportWheelSetting, ReadFromTheUsersDesktopKey)
-{
-    MemoryRegistry registry;
-    EXPECT_EQ(3, ReadWheelScrollLines(registry));  // no key
-    CreateKey(registry, kCurrentUser, "Control Panel\\Desktop");
-    EXPECT_EQ(3, ReadWheelScrollLines(registry));  // no value
-
-    const std::pair<std::string, int> texts[] = {{"5", 5}, {"0", 0}, {"-1", -1}, {"4294967295", -1},
-                                                 {"abc", 3}, {"", 3}, {" 12", 12}};
-    for (const auto& [text, expected] : texts) {
-        SetValue(registry, kCurrentUser, "Control Panel\\Desktop", "WheelScrollLines", kRegSz, Str(text));
-        EXPECT_EQ(expected, ReadWheelScrollLines(registry)) << text;
-    }
-    // Longer than the 128 bytes read: as if unreadable.
-    SetValue(registry, kCurrentUser, "Control Panel\\Desktop", "WheelScrollLines", kRegSz, Str(std::string(200, '7')));
-    EXPECT_EQ(3, ReadWheelScrollLines(registry));
-    SetValue(registry, kCurrentUser, "Control Panel\\Desktop", "WheelScrollLines", kRegDword, B({7, 0, 0, 0}));
-    EXPECT_EQ(7, ReadWheelScrollLines(registry));
-    EXPECT_EQ(0u, registry.OpenHandleCount());
 }
 
 }  // namespace
