@@ -69,6 +69,8 @@
 #define IDB_REPAIR 271
 #define IDB_ABORT_HOT 273
 #define IDB_ABORT 274
+#define IDB_RESULTS_CLOSE_HOT 280
+#define IDB_RESULTS_CLOSE 281
 
 // ---- controls of the main window and the page header
 #define IDC_BACKUP_MANAGER 1016
@@ -133,6 +135,15 @@
 // ---- scan progress page and results viewer
 #define IDD_PROCESS_LIST 269
 #define IDD_RESULTS 216
+#define IDC_SCAN_CLOSE 1029
+#define IDC_SCAN_PROGRESS_LIST 1043
+#define IDC_SCAN_REPAIR 1084
+#define IDC_SCAN_PROGRESS_BAR 1090
+#define IDC_SCAN_STATUS_LINE 1091
+#define IDC_SCAN_ABORT 1092
+#define IDC_RESULTS_CLOSE 1029
+#define IDC_RESULTS_LIST 1040
+#define IDC_RESULTS_REPAIR 1084
 // The results viewer's "Save report..." button and its bitmaps.
 #define IDC_RESULTS_SAVE_REPORT 1100
 #define IDB_SAVE_REPORT 300

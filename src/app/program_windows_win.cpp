@@ -45,18 +45,6 @@ DWORD ShellErrorCode(INT_PTR result)
     }
 }
 
-std::string SystemErrorText(DWORD code)
-{
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
-    if (text)
-        LocalFree(text);
-    return result;
-}
-
 class ProgramWindows final : public WindowEntryPoints {
 public:
     explicit ProgramWindows(PageHost& host) : host_(host) {}

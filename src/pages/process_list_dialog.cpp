@@ -5,6 +5,7 @@
 #include "pages/results_dialog.h"
 
 #include "../../resources/resource.h"
+#include "ui/shared_texts.h"
 
 #include <commctrl.h>
 
@@ -16,8 +17,8 @@ struct ButtonImages {
     const char* tooltip;
 };
 constexpr ButtonImages kButtons[] = {
-    {kScanClose, IDB_CLOSE_WIDE, IDB_CLOSE_WIDE_HOT, IDB_WIDE_BUTTON_MASK, "Close the dialog"},
-    {kScanRepair, IDB_REPAIR, IDB_REPAIR_HOT, 0, "Repair found problems"},
+    {kScanClose, IDB_CLOSE_WIDE, IDB_CLOSE_WIDE_HOT, IDB_WIDE_BUTTON_MASK, shared_text::kCloseTheDialog},
+    {kScanRepair, IDB_REPAIR, IDB_REPAIR_HOT, 0, shared_text::kRepairFoundProblems},
     {kScanAbort, IDB_ABORT, IDB_ABORT_HOT, 0, "Abort scanning"},
 };
 

@@ -1,7 +1,9 @@
 #include "pages/results_dialog.h"
 
 #include "../../resources/resource.h"
+#include "ui/shared_texts.h"
 #include "platform/win32/win32_handle.h"
+#include "platform/win32/win32_system.h"
 #include "ui/wide_text.h"
 
 #include <commdlg.h>
@@ -29,20 +31,6 @@ private:
 constexpr RECT kListArea{17, 144, 600, 455};
 constexpr DWORD kListStyle = 0x50010040;  // a visible child with a tab stop, rows with previews
 
-std::string ErrorText(DWORD code)
-{
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
-    if (text)
-        LocalFree(text);
-    while (!result.empty() && (result.back() == '\r' || result.back() == '\n' || result.back() == ' '))
-        result.pop_back();
-    return result;
-}
-
 }  // namespace
 
 ResultsDialog::ResultsDialog(PageHost& host, HWND owner, ProblemList& problems,
@@ -60,8 +48,8 @@ BOOL ResultsDialog::OnInitDialog()
         int id, normal, hot;
         const char* tip;
     } buttons[] = {
-        {kResultsClose, 281, 280, "Close the dialog"},
-        {kResultsRepair, 271, 270, "Repair found problems"},
+        {kResultsClose, IDB_RESULTS_CLOSE, IDB_RESULTS_CLOSE_HOT, shared_text::kCloseTheDialog},
+        {kResultsRepair, IDB_REPAIR, IDB_REPAIR_HOT, shared_text::kRepairFoundProblems},
         {kResultsSaveReport, IDB_SAVE_REPORT, IDB_SAVE_REPORT_HOT, kSaveReportTip},
         {kResultsIgnore, IDB_NEVER_REPORT, IDB_NEVER_REPORT_HOT, "Never report the ticked problems again"},
     };
@@ -268,18 +256,18 @@ std::string ResultsDialog::WriteReportFile(const std::string& path, const std::s
 {
     HANDLE raw = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (raw == INVALID_HANDLE_VALUE)
-        return ErrorText(GetLastError());
+        return SystemErrorText(GetLastError());
     UniqueWin32Handle file(raw);
     std::size_t written = 0;
     while (written < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1 << 20));
         DWORD done = 0;
         if (!WriteFile(file.get(), bytes.data() + written, chunk, &done, nullptr) || done == 0)
-            return ErrorText(GetLastError());
+            return SystemErrorText(GetLastError());
         written += done;
     }
     if (!CloseHandle(file.release()))
-        return ErrorText(GetLastError());
+        return SystemErrorText(GetLastError());
     return {};
 }
 

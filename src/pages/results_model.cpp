@@ -514,36 +514,40 @@ bool ResultsModel::OnCommand(int id)
         closedInOrder_ = true;
         view_->EndViewer();
         return true;
-    case kResultsExit:
-        Exit();
-        return true;
     case kResultsIgnore:
         NeverReport();
         return true;
     case kResultsSaveReport:
         SaveReport();
         return true;
-    case kHeaderMainPage:
-    case kHeaderAdvancedOptions:
-    case kHeaderUserSettings:
-        pageRequest_ = PageRequestOfButton(id);
+    default:
+        break;
+    }
+    // The header: what each button asks for is the page protocol's.
+    using Step = PageDialogProtocol::Step;
+    PageDialogProtocol header(kResultsExit);
+    Step step = header.OnButton(id);
+    if (step == Step::OpenBackupManager)
+        step = header.FinishBackupManager(view_->OpenBackupManager());
+    switch (step) {
+    case Step::Close:
+        pageRequest_ = header.pageRequest();
         CloseStep();
         return true;
-    case kHeaderBackupManager:
-        if (int request = view_->OpenBackupManager()) {
-            pageRequest_ = request;
-            CloseStep();
-        }
-        return true;
-    case kHeaderHelp:
+    case Step::OpenHelpPage:
         view_->OpenHelpPage();
         return true;
-    case kHeaderMinimize:
+    case Step::Minimize:
         view_->Minimize();
         return true;
-    default:
-        return false;
+    case Step::Exit:
+        Exit();
+        return true;
+    case Step::OpenBackupManager:
+    case Step::None:
+        break;
     }
+    return id == kHeaderBackupManager;
 }
 
 bool ResultsModel::OnDestroy()

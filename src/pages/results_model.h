@@ -8,6 +8,8 @@
 // any spreadsheet reads (FindingsCsv).
 #pragma once
 
+#include "../../resources/resource.h"
+
 #include "scan/problem_record.h"
 #include "pages/scan_page_model.h"
 #include "scan/shortcut_scanner.h"
@@ -20,12 +22,12 @@ namespace tw {
 
 // Control ids of the results viewer.
 enum ResultsControl : int {
-    kResultsExit = 1028,   // top right: ends the program
-    kResultsClose = 1029,  // bottom: the close step
-    kResultsRepair = 1084,
-    kResultsList = 1040,
-    kResultsSaveReport = 1100,  // "Save report...": the findings as a CSV file
-    kResultsIgnore = 1110,  // "Never report again"
+    kResultsExit = IDC_EXIT,                       // top right: ends the program
+    kResultsClose = IDC_RESULTS_CLOSE,             // bottom: the close step
+    kResultsRepair = IDC_RESULTS_REPAIR,
+    kResultsList = IDC_RESULTS_LIST,
+    kResultsSaveReport = IDC_RESULTS_SAVE_REPORT,  // "Save report...": the findings as a CSV file
+    kResultsIgnore = IDC_NEVER_REPORT,             // "Never report again"
 };
 
 // Palette entries of the list.

@@ -97,31 +97,38 @@ bool ScanPageModel::OnCommand(int id)
     case kScanClose:
         StopOrClose();
         return true;
-    case kHeaderMainPage:
-    case kHeaderAdvancedOptions:
-    case kHeaderUserSettings:
-        pageRequest_ = PageRequestOfButton(id);
-        StopOrClose();
-        return true;
-    case kHeaderBackupManager:  // the main window opens the backup manager
-        pageRequest_ = kRequestBackupManager;
-        StopOrClose();
-        return true;
-    case kHeaderHelp:
-        view_->OpenHelpPage();
-        return true;
-    case kHeaderMinimize:
-        view_->Minimize();
-        return true;
     case kScanRepair:
         Repair();
         return true;
-    case kScanExit:
+    default:
+        break;
+    }
+    // The header: what each button asks for is the page protocol's; a page this page leaves
+    // for (the backup manager too, which the main window opens) waits for the scan to stop.
+    using Step = PageDialogProtocol::Step;
+    PageDialogProtocol header(kScanExit);
+    switch (header.OnButton(id)) {
+    case Step::Close:
+        pageRequest_ = header.pageRequest();
+        StopOrClose();
+        return true;
+    case Step::OpenBackupManager:
+        pageRequest_ = kRequestBackupManager;
+        StopOrClose();
+        return true;
+    case Step::OpenHelpPage:
+        view_->OpenHelpPage();
+        return true;
+    case Step::Minimize:
+        view_->Minimize();
+        return true;
+    case Step::Exit:
         Exit();
         return true;
-    default:
-        return false;
+    case Step::None:
+        break;
     }
+    return false;
 }
 
 bool ScanPageModel::OnPointerClick(int id, std::uint32_t time, std::uint32_t doubleClickTime)

@@ -5,6 +5,8 @@
 // repair for the results viewer. The dialog implements ScanPageView over its controls.
 #pragma once
 
+#include "../../resources/resource.h"
+
 #include "scan/ignore_list.h"
 #include "scan/scan_driver.h"
 #include "ui/click_guard.h"
@@ -15,14 +17,14 @@ namespace tw {
 
 // Control ids of the scan progress page.
 enum ScanPageControl : int {
-    kScanExit = 1028,          // caption "Close the dialog"
-    kScanClose = 1029,         // second "Close the dialog", shown once the scan is over
-    kScanTitleLine = 1035,
-    kScanProgressList = 1043,
-    kScanRepair = 1084,        // "Repair found problems"
-    kScanProgressBar = 1090,
-    kScanStatusLine = 1091,
-    kScanAbort = 1092,         // "Abort scanning"
+    kScanExit = IDC_EXIT,                      // caption "Close the dialog"
+    kScanClose = IDC_SCAN_CLOSE,               // second "Close the dialog", shown once the scan is over
+    kScanTitleLine = IDC_PAGE_TITLE_LINE,
+    kScanProgressList = IDC_SCAN_PROGRESS_LIST,
+    kScanRepair = IDC_SCAN_REPAIR,             // "Repair found problems"
+    kScanProgressBar = IDC_SCAN_PROGRESS_BAR,
+    kScanStatusLine = IDC_SCAN_STATUS_LINE,
+    kScanAbort = IDC_SCAN_ABORT,               // "Abort scanning"
 };
 
 // The window message by which the worker reports the end of a scan (sent, not posted).

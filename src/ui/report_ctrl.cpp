@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_registry.h"
 #include "ui/wide_text.h"
+#include "ui/window_barrier.h"
 
 #include <windowsx.h>
 
@@ -696,12 +697,8 @@ LRESULT CALLBACK CReportCtrl::SubclassProc(HWND hwnd, UINT message, WPARAM wPara
         self->paintPending_ = self->layoutStale_ = false;
         return DefSubclassProc(hwnd, message, wParam, lParam);
     }
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind into the system's code; the message is left to the default.
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    }
+    return GuardedWindowCall(
+        hwnd, "report list", [&] { return self->HandleMessage(message, wParam, lParam); }, LRESULT(0));
 }
 
 LRESULT CReportCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -395,7 +395,15 @@ TEST_F(GuiBackupTest, FullBackupCreatedRestoredCancelledAndItsFailuresTold)
     progress = run.WaitForWindow("Full Backup");
     ASSERT_NE(nullptr, progress);
     EXPECT_EQ("Restoring backup...", WindowText(Control(progress, IDC_PROCESS_STATUS)));
-    EXPECT_EQ("Full registry backup was restored.", AnswerBox(run));
+    // What the restore wrote over ("changed") is saved first into a backup of its own, named.
+    const std::string saved = "1 values held other data and were written over; what they held is saved in the backup ";
+    std::string told = AnswerBox(run);
+    EXPECT_EQ(saved, told.substr(0, saved.size()));
+    const std::string restoredLine = ".\nFull registry backup was restored.";
+    ASSERT_GT(told.size(), saved.size() + restoredLine.size());
+    EXPECT_EQ(restoredLine, told.substr(told.size() - restoredLine.size()));
+    const std::string undoBackup = told.substr(saved.size(), told.size() - saved.size() - restoredLine.size());
+    EXPECT_TRUE(Exists(BackupsFolder() + "\\" + undoBackup)) << undoBackup;
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
     EXPECT_EQ(std::string("first") + '\0', ValueText(registry, key, "Keep"));
 
@@ -410,7 +418,11 @@ TEST_F(GuiBackupTest, FullBackupCreatedRestoredCancelledAndItsFailuresTold)
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(picker); }));
     progress = run.WaitForWindow("Full Backup");
     ASSERT_NE(nullptr, progress);
-    EXPECT_EQ("Full registry backup was not completely restored.", AnswerBox(run));
+    told = AnswerBox(run);
+    EXPECT_EQ(saved, told.substr(0, saved.size()));
+    const std::string notWhole = "\nFull registry backup was not completely restored.";
+    ASSERT_GT(told.size(), notWhole.size());
+    EXPECT_EQ(notWhole, told.substr(told.size() - notWhole.size()));
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(progress); }));
     EXPECT_EQ(std::string("first") + '\0', ValueText(registry, key, "Keep"));
 

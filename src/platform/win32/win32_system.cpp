@@ -495,19 +495,23 @@ bool Win32System::RunProgram(std::string_view commandLine, std::string* errorTex
         return true;
     }
     const DWORD error = command.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-    if (errorText) {
-        wchar_t* text = nullptr;
-        const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        std::wstring message = n && text ? std::wstring(text, n) : L"Error " + std::to_wstring(error);
-        if (text)
-            LocalFree(text);
-        while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
-            message.pop_back();
-        *errorText = Narrow(message);
-    }
+    if (errorText)
+        *errorText = SystemErrorText(error);
     return false;
+}
+
+std::string SystemErrorText(std::uint32_t code)
+{
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : L"Error " + std::to_wstring(code) + L".";
+    if (text)
+        LocalFree(text);
+    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
+        message.pop_back();
+    return Narrow(message);
 }
 
 bool Win32System::EnablePrivilege(std::string_view privilegeName)

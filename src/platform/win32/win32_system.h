@@ -44,4 +44,8 @@ public:
     std::string Utf16ToAnsi(std::u16string_view text) override;
 };
 
+// The system's text for an error code (FormatMessage, in the system's language), without the
+// line break it ends with; "Error <code>." when the system has none.
+std::string SystemErrorText(std::uint32_t code);
+
 }  // namespace tw

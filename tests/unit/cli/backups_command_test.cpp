@@ -1,5 +1,6 @@
 #include "backup/repair_backup.h"
 #include "cli/cli.h"
+#include "unit/cli/cli_run.h"
 #include "log/activity_log.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
@@ -15,17 +16,8 @@ const std::string kBackups = "C:\\Program Files\\Tarnwick\\Registry Backups";
 
 class BackupsCommand : public ::testing::Test {
 protected:
-    struct Result {
-        int status;
-        std::string out, err;
-    };
-    Result Run(cli::Arguments args)
-    {
-        std::ostringstream out, err;
-        cli::Context context{registry, machine.system, out, err};
-        int status = cli::Run(context, args);
-        return {status, out.str(), err.str()};
-    }
+    using Result = CliResult;
+    Result Run(cli::Arguments args) { return RunCli(registry, machine.system, std::move(args)); }
     std::string MakeBackup()
     {
         SetValue(registry, kCurrentUser, "Software\\C", "v", kRegSz, Str("x"));

@@ -1,6 +1,7 @@
 // tarnwick-cli ignore: what list, add and remove print, what they leave in the registry, and
 // their exit statuses for a bad path, a missing entry and an entry added twice.
 #include "cli/cli.h"
+#include "unit/cli/cli_run.h"
 #include "scan/ignore_list.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
@@ -14,17 +15,8 @@ namespace {
 
 class IgnoreCommand : public ::testing::Test {
 protected:
-    struct Result {
-        int status;
-        std::string out, err;
-    };
-    Result Run(cli::Arguments args)
-    {
-        std::ostringstream out, err;
-        cli::Context context{registry, machine.system, out, err};
-        int status = cli::Run(context, args);
-        return {status, out.str(), err.str()};
-    }
+    using Result = CliResult;
+    Result Run(cli::Arguments args) { return RunCli(registry, machine.system, std::move(args)); }
     std::vector<IgnoredEntry> Listed()
     {
         IgnoreList list(registry);

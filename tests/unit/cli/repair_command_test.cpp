@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "unit/cli/cli_run.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 
@@ -11,17 +12,8 @@ namespace {
 
 class RepairCommand : public ::testing::Test {
 protected:
-    struct Result {
-        int status;
-        std::string out, err;
-    };
-    Result Run(cli::Arguments args)
-    {
-        std::ostringstream out, err;
-        cli::Context context{registry, machine.system, out, err};
-        int status = cli::Run(context, args);
-        return {status, out.str(), err.str()};
-    }
+    using Result = CliResult;
+    Result Run(cli::Arguments args) { return RunCli(registry, machine.system, std::move(args)); }
     MemoryRegistry registry;
     ScratchMachine machine;
 };

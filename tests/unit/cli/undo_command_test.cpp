@@ -1,6 +1,7 @@
 // tarnwick-cli undo: the last repair taken back whole, once; a message and a failing status
 // when there is nothing to undo.
 #include "cli/cli.h"
+#include "unit/cli/cli_run.h"
 #include "support/registry_fixture.h"
 #include "support/temp_dir.h"
 
@@ -13,17 +14,8 @@ namespace {
 
 class UndoCommand : public ::testing::Test {
 protected:
-    struct Result {
-        int status;
-        std::string out, err;
-    };
-    Result Run(cli::Arguments args)
-    {
-        std::ostringstream out, err;
-        cli::Context context{registry, machine.system, out, err};
-        int status = cli::Run(context, args);
-        return {status, out.str(), err.str()};
-    }
+    using Result = CliResult;
+    Result Run(cli::Arguments args) { return RunCli(registry, machine.system, std::move(args)); }
     std::string Dump() { return DumpBranch(registry, kLocalMachine, "SOFTWARE"); }
     MemoryRegistry registry;
     ScratchMachine machine;
