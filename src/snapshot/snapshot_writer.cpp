@@ -1,6 +1,7 @@
 #include "snapshot/snapshot_writer.h"
 
 #include "platform/key_handle.h"
+#include "registry/key_enumeration.h"
 #include "registry/key_path.h"
 #include "snapshot/xml_text.h"
 
@@ -12,10 +13,6 @@
 
 namespace tw {
 namespace {
-
-// Room for any subkey name when the size the key reported proves too small (a name added
-// since, or a multibyte code page in which the ANSI name is longer than the counted one).
-constexpr std::uint32_t kLargestSubkeyName = 1024;
 
 // One line after another built in place in the writer's buffer (XmlWriter::Room). Each Put
 // makes its room first: a comparison, as the buffer almost always holds it. A text too long
@@ -325,7 +322,7 @@ struct Walk {
     std::string scratch;  // the text of a value that is made before it is escaped
     // A buffer for subkey names per level of the walk (a deque, so that a deeper level added
     // leaves the ones in use where they are), and the level at hand.
-    std::deque<std::vector<char>> names;
+    std::deque<std::string> names;
     std::size_t depth = 0;
     // Only kept when someone is told of the keys left out: the full path of the key at hand.
     const SkippedKeyReport* onSkipped;
@@ -350,8 +347,8 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
     // The subkey names of this level, in storage kept for the level from key to key.
     if (walk.names.size() <= walk.depth)
         walk.names.resize(walk.depth + 1);
-    std::vector<char>& name = walk.names[walk.depth];
-    name.resize(std::max<std::size_t>(name.size(), static_cast<std::size_t>(counts.longestSubkey) + 1));
+    std::string& name = walk.names[walk.depth];
+    SizeNameBuffer(name, NameKind::Subkey, counts);
     const bool hasContents = subkeys != 0 || counts.values != 0;
 
     if (!keyName.empty()) {
@@ -374,17 +371,13 @@ KeyWritten WriteKey(Walk& walk, std::string_view keyName, HKey key, const ValueE
 
     // A key that counts no subkeys is not asked for any: a round trip per key under Wine.
     for (std::uint32_t index = 0; subkeys != 0; ++index) {
-        std::uint32_t length = static_cast<std::uint32_t>(name.size());
-        long status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == kErrorMoreData && name.size() < kLargestSubkeyName + 1) {
-            // The reported longest name was too short: ask again with room for any name,
-            // rather than ending the walk and losing the rest of the subkeys.
-            name.resize(kLargestSubkeyName + 1);
-            length = static_cast<std::uint32_t>(name.size());
-            status = walk.registry.EnumKeyEx(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        }
-        if (status != kSuccess || length >= name.size())
+        // A name longer than the key reported grows the buffer to what any name takes, rather
+        // than ending the walk and losing the rest of the subkeys.
+        std::string_view found;
+        if (EnumerateName(walk.registry, key, NameKind::Subkey, index, name, &found) != kSuccess ||
+            found.size() >= name.size())
             break;
+        const std::size_t length = found.size();
         if (length == 0)
             continue;
         name[length] = '\0';
