@@ -36,8 +36,12 @@ std::string ResolveImagePath(System& system, const std::string& text, bool* bare
     }
     // The arguments of a quoted program are gone already; a blank and a minus inside its
     // name ("My - Service") are no switch.
-    if (!quoted)
+    if (!quoted) {
         path = CutAtSwitch(path);
+        // "file.exe /switch" leaves the blank before the switch, which no file name ends in.
+        while (!path.empty() && path.back() == ' ')
+            path.pop_back();
+    }
     for (std::size_t at = path.find("\\??\\"); at != std::string::npos; at = path.find("\\??\\", at))
         path.erase(at, 4);
     return path;

@@ -33,6 +33,7 @@ TEST(SystemServices, ImagePathFormsAreResolvedTheWayWindowsResolvesThem)
              {"Gone2", "SystemRoot\\System32\\drivers\\gone.sys"},
              {"Gone3", "\"C:\\Gone\\svc.exe\" /run"},
              {"Gone4", "bare.exe"},
+             {"Gone5", "C:\\Gone\\indexer.exe /Embedding"},
          })
         s.Text(kLocalMachine, kServices + "\\" + service.name, "ImagePath", service.imagePath);
     s.Text(kLocalMachine, kServices + "\\NoImage", "DisplayName", "x");
@@ -44,6 +45,7 @@ TEST(SystemServices, ImagePathFormsAreResolvedTheWayWindowsResolvesThem)
                         "C:\\WINDOWS\\\\System32\\drivers\\gone.sys",
                   key + "\\Gone3 | ImagePath | \"C:\\Gone\\svc.exe\" /run | C:\\Gone\\svc.exe",
                   key + "\\Gone4 | ImagePath | bare.exe | C:\\WINDOWS\\system32\\bare.exe",
+                  key + "\\Gone5 | ImagePath | C:\\Gone\\indexer.exe /Embedding | C:\\Gone\\indexer.exe",
               }),
               s.Found());
     EXPECT_EQ("System Services", s.engine.problems()[0]->section);
