@@ -174,9 +174,11 @@ public:
     // The whole version-information block of a file (GetFileVersionInfoA), without
     // loading the file as a library. False when the file has none.
     virtual bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) = 0;
-    // Starts a program from a command line (CreateProcess, shown normally); true when it
-    // started. Otherwise `errorText`, when given, receives the system's text for why.
-    virtual bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) = 0;
+    // Starts the program at `programPath`, without arguments (CreateProcess with the path
+    // quoted, so that blanks in it split nothing; a bare name is looked for on the search
+    // path; shown normally); true when it started. Otherwise `errorText`, when given,
+    // receives the system's text for why.
+    virtual bool RunProgram(std::string_view programPath, std::string* errorText = nullptr) = 0;
     // Enables a privilege (such as "SeBackupPrivilege") in the process token.
     virtual bool EnablePrivilege(std::string_view privilegeName) = 0;
 

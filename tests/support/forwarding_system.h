@@ -62,9 +62,9 @@ public:
     {
         return inner_.GetFileVersionBlock(path, block);
     }
-    bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) override
+    bool RunProgram(std::string_view programPath, std::string* errorText = nullptr) override
     {
-        return inner_.RunProgram(commandLine, errorText);
+        return inner_.RunProgram(programPath, errorText);
     }
     bool EnablePrivilege(std::string_view privilegeName) override { return inner_.EnablePrivilege(privilegeName); }
     std::u16string AnsiToUtf16(std::string_view text) override { return inner_.AnsiToUtf16(text); }

@@ -150,6 +150,41 @@ protected:
     const std::string marker = TestFolder() + "\\startup_fixture.ran";
 };
 
+// A program path with a blank, written without quotes, is started as the one file it names:
+// never "Space.exe" beside the folder "Space Dir", which an unquoted command line would try
+// first.
+TEST_F(GuiManagersTest, RunStartsTheFileThePathNamesThoughItHasBlanks)
+{
+    const std::string folder = TestFolder() + "\\Space Dir";
+    const std::string wanted = folder + "\\startup_fixture.exe";
+    const std::string decoy = TestFolder() + "\\Space.exe";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(fixture.c_str(), wanted.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(fixture.c_str(), decoy.c_str(), FALSE));
+    const std::string wantedMarker = folder + "\\startup_fixture.ran";
+    const std::string decoyMarker = TestFolder() + "\\Space.ran";
+    DeleteFileA(wantedMarker.c_str());
+    DeleteFileA(decoyMarker.c_str());
+    SetValue(registry, kCurrentUser, kRunKey, "Blanks", kRegSz, Str(wanted + " /tray"));
+
+    TarnwickRun run;
+    HWND main = run.WaitForMainWindow();
+    ASSERT_NE(nullptr, main);
+    HWND dialog = OpenManager(run, main, IDC_STARTUP_MANAGER);
+    ASSERT_NE(nullptr, dialog);
+    HWND list = Control(dialog, IDC_MGR_LIST);
+    ASSERT_EQ(1, ListRowCount(list));
+    SelectListRow(list, 0);
+    EXPECT_TRUE(WaitFor([&] { return !Text(dialog, IDC_MGR_VALUE_FILE).empty(); }));
+    Click(dialog, IDC_STARTUP_RUN);
+    EXPECT_TRUE(WaitFor([&] { return GetFileAttributesA(wantedMarker.c_str()) != INVALID_FILE_ATTRIBUTES; }));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(decoyMarker.c_str()));
+    Click(dialog, IDC_MGR_CLOSE);
+    for (const std::string& path : {wantedMarker, decoyMarker, wanted, decoy})
+        DeleteFileA(path.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST_F(GuiManagersTest, StartupProgramsBothRootsDetailsRunRemoveAndRestore)
 {
     const std::string machineCommand = "\"" + fixture + "\" /tray";

@@ -598,14 +598,14 @@ bool MemorySystem::GetFileVersionBlock(std::string_view path, std::vector<std::u
     return true;
 }
 
-bool MemorySystem::RunProgram(std::string_view commandLine, std::string* errorText)
+bool MemorySystem::RunProgram(std::string_view programPath, std::string* errorText)
 {
     if (!runFailure_.empty()) {
         if (errorText)
             *errorText = runFailure_;
         return false;
     }
-    started_.emplace_back(commandLine);
+    started_.emplace_back(programPath);
     return true;
 }
 

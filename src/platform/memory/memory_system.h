@@ -87,7 +87,7 @@ public:
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
     bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
     // Records the command line; with a failure set, answers it instead.
-    bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) override;
+    bool RunProgram(std::string_view programPath, std::string* errorText = nullptr) override;
     void SetRunFailure(std::string systemText) { runFailure_ = std::move(systemText); }
     bool EnablePrivilege(std::string_view privilegeName) override;
     std::u16string AnsiToUtf16(std::string_view text) override;

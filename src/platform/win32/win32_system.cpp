@@ -480,9 +480,11 @@ bool Win32System::GetFileVersionBlock(std::string_view path, std::vector<std::ui
     return true;
 }
 
-bool Win32System::RunProgram(std::string_view commandLine, std::string* errorText)
+bool Win32System::RunProgram(std::string_view programPath, std::string* errorText)
 {
-    std::wstring command = Wide(commandLine);
+    // Quoted, a path with blanks names one file: unquoted, CreateProcess would try
+    // "C:\Program.exe" first for "C:\Program Files\...".
+    std::wstring command = programPath.empty() ? std::wstring() : L"\"" + Wide(programPath) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

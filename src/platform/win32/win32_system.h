@@ -38,7 +38,7 @@ public:
     std::uint32_t ProcessId() override;
     bool GetShortcutTarget(std::string_view linkPath, std::string* target) override;
     bool GetFileVersionBlock(std::string_view path, std::vector<std::uint8_t>* block) override;
-    bool RunProgram(std::string_view commandLine, std::string* errorText = nullptr) override;
+    bool RunProgram(std::string_view programPath, std::string* errorText = nullptr) override;
     bool EnablePrivilege(std::string_view privilegeName) override;
     std::u16string AnsiToUtf16(std::string_view text) override;
     std::string Utf16ToAnsi(std::u16string_view text) override;
