@@ -163,6 +163,13 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
         return outcome;
     }
 
+    // Recorded before anything goes, so that an undo takes back this repair even when it is
+    // cut short; how it ended is recorded after it.
+    const bool recorded = outcome.backup.status == RepairBackupResult::Status::Written &&
+                          RecordRepairBegun(system, programFolder, outcome.backup.path);
+    if (outcome.backup.status == RepairBackupResult::Status::Written && !recorded)
+        log.Write("The repair could not be recorded for undo in " + RepairRecordPath(programFolder));
+
     // The deletion step, each item recorded in the journal just before it goes.
     std::vector<RepairBackupItem> items;
     std::vector<bool> excluded;
@@ -213,9 +220,12 @@ RepairOutcome Repair(ScanEngine& engine, CShortcut& shortcuts, std::string_view 
 
     // A repair that removed something is the one an undo takes back next.
     auto recordForUndo = [&] {
+        if (!recorded)
+            return;
         const RepairCounts& c = outcome.counts;
-        if (outcome.backup.status == RepairBackupResult::Status::Written && c.keys + c.values + c.shortcuts > 0 &&
-            !RecordRepair(system, programFolder, outcome.backup.path))
+        const bool removed = c.keys + c.values + c.shortcuts > 0;
+        if (!(removed ? RecordRepair(system, programFolder, outcome.backup.path)
+                      : RecordRepairRemovedNothing(system, programFolder, outcome.backup.path)))
             log.Write("The repair could not be recorded for undo in " + RepairRecordPath(programFolder));
     };
 

@@ -29,8 +29,17 @@ bool AppendLine(System& system, std::string_view programFolder, const std::strin
     return file->Close() && written;
 }
 
-void TakeLine(std::string_view line, LastRepair& last)
+// The record read so far: the last repair, and while a repair has begun without saying how it
+// ended, what was last before it.
+struct RecordState {
+    LastRepair last;
+    LastRepair beforeBegun;
+    std::string begun;
+};
+
+void TakeLine(std::string_view line, RecordState& state)
 {
+    LastRepair& last = state.last;
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
     const std::size_t tab = line.find('\t');
@@ -38,9 +47,20 @@ void TakeLine(std::string_view line, LastRepair& last)
         return;
     const std::string_view kind = line.substr(0, tab);
     std::string_view name = line.substr(tab + 1);
-    if (kind == "repair") {
+    if (kind == "begun") {
+        // Until it says otherwise, a repair that began is the last: one cut short while it
+        // deleted is what an undo takes back.
+        state.beforeBegun = last;
+        state.begun = std::string(name);
+        last = {std::string(name), false};
+    } else if (kind == "nothing") {
+        if (name == state.begun)
+            last = state.beforeBegun;  // it removed nothing: the one before stays the last
+        state.begun.clear();
+    } else if (kind == "repair") {
         last.backupName = std::string(name);
         last.undone = false;
+        state.begun.clear();
     } else if (kind == "undone") {
         name = name.substr(0, name.find('\t'));
         if (!last.backupName.empty() && name == last.backupName)
@@ -60,12 +80,22 @@ bool RecordRepair(System& system, std::string_view programFolder, std::string_vi
     return AppendLine(system, programFolder, "repair\t" + NameOf(backupPath));
 }
 
+bool RecordRepairBegun(System& system, std::string_view programFolder, std::string_view backupPath)
+{
+    return AppendLine(system, programFolder, "begun\t" + NameOf(backupPath));
+}
+
+bool RecordRepairRemovedNothing(System& system, std::string_view programFolder, std::string_view backupPath)
+{
+    return AppendLine(system, programFolder, "nothing\t" + NameOf(backupPath));
+}
+
 LastRepair ReadLastRepair(System& system, std::string_view programFolder)
 {
-    LastRepair last;
+    RecordState state;
     std::unique_ptr<File> file = system.OpenFile(RepairRecordPath(programFolder), FileMode::Read);
     if (!file)
-        return last;
+        return state.last;
     // Read in pieces, one line in memory at a time.
     std::string line;
     bool tooLong = false;
@@ -74,7 +104,7 @@ LastRepair ReadLastRepair(System& system, std::string_view programFolder)
         for (std::size_t i = 0; i < got; ++i) {
             if (buffer[i] == '\n') {
                 if (!tooLong)
-                    TakeLine(line, last);
+                    TakeLine(line, state);
                 line.clear();
                 tooLong = false;
             } else if (line.size() < kLongestLine) {
@@ -85,8 +115,8 @@ LastRepair ReadLastRepair(System& system, std::string_view programFolder)
         }
     }
     if (!tooLong)
-        TakeLine(line, last);
-    return last;
+        TakeLine(line, state);
+    return state.last;
 }
 
 UndoOutcome UndoRepair(Registry& registry, System& system, ActivityLog& log, std::string_view programFolder,

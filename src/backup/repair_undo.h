@@ -34,6 +34,11 @@ std::string RepairRecordPath(std::string_view programFolder);
 
 // Adds the backup a repair wrote to the record; false when the record could not be written.
 bool RecordRepair(System& system, std::string_view programFolder, std::string_view backupPath);
+// Before a repair deletes anything: it began, with this backup ("begun"). A repair cut short
+// (the program ended, the power went) is still the one an undo takes back.
+bool RecordRepairBegun(System& system, std::string_view programFolder, std::string_view backupPath);
+// After it: it removed nothing ("nothing"), so the repair before it stays the last.
+bool RecordRepairRemovedNothing(System& system, std::string_view programFolder, std::string_view backupPath);
 
 struct LastRepair {
     std::string backupName;  // empty: no repair recorded

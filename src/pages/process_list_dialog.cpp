@@ -186,12 +186,21 @@ void ProcessListDialog::ShowMessage(const std::string& text)
     // completion, and after an abort, whose worker may have found more since the last
     // timer drew the rows.
     ShowRows();
-    MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_OK);
+    MessageBoxA(Foremost(), text.c_str(), "Tarnwick", MB_OK);
+}
+
+HWND ProcessListDialog::Foremost() const
+{
+    // The results viewer over this page, while one is open: a box or a viewer the repair
+    // opens from there belongs to it, so that it takes no clicks until they are answered
+    // (the repair's second look replaces the findings its rows point at).
+    HWND top = GetLastActivePopup(hwnd());
+    return top && IsWindowVisible(top) ? top : hwnd();
 }
 
 bool ProcessListDialog::Ask(const std::string& text)
 {
-    return MessageBoxA(hwnd(), text.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return MessageBoxA(Foremost(), text.c_str(), "Tarnwick", MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 ResultsOutcome ProcessListDialog::OpenResults()
@@ -199,7 +208,7 @@ ResultsOutcome ProcessListDialog::OpenResults()
     ShowRows();
     ScanCoverage coverage = CoverageFromRows(progress_.Rows(), model_->scanComplete());
     coverage.ignored = model_->driver().engine().ignoredCount();
-    return RunResultsDialog(host(), hwnd(), model_->driver().engine().problems(),
+    return RunResultsDialog(host(), Foremost(), model_->driver().engine().problems(),
                             model_->driver().shortcuts().brokenList, *model_, std::move(coverage));
 }
 

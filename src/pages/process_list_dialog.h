@@ -55,6 +55,8 @@ private:
     void StopProgressTimer() override;
     void ShowMessage(const std::string& text) override;
     bool Ask(const std::string& text) override;
+    // The window a message box or a nested viewer belongs to.
+    HWND Foremost() const;
     ResultsOutcome OpenResults() override;
     void EndPage(int pageRequest) override;
     void CloseMainWindow() override { PageDialog::CloseMainWindow(); }

@@ -197,6 +197,9 @@ void ScanPageModel::Repair()
     view_->SetWaitCursor(false);
     // The shortcuts were dealt with; the viewer shows only what the repair left behind.
     driver_.shortcuts().brokenList.clear();
+    // What the repair left behind is repaired only from the viewer, after the user has seen
+    // it there, never by this page's own button.
+    view_->ShowControl(kScanRepair, false);
     if (found > 0 && view_->Ask(backup_text::SecondLookText(found)))
         OpenResults();
 }

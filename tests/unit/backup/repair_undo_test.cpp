@@ -195,7 +195,7 @@ TEST_F(RepairUndo, TheRecordIsNoBackupAndOddLinesArePassedOver)
     EXPECT_EQ(1u, ListCatalogue(machine.system, kProgram, CatalogueKind::RepairBackups).size());
     const std::string name = ReadLastRepair(machine.system, kProgram).backupName;
     std::string text = machine.dir.ReadFile(RepairRecordPath(kProgram));
-    EXPECT_EQ("repair\t" + name + "\r\n", text);
+    EXPECT_EQ("begun\t" + name + "\r\nrepair\t" + name + "\r\n", text);
     machine.dir.WriteFile(RepairRecordPath(kProgram),
                           text + "something\telse\r\nundone\t" + std::string(10000, 'x') + "\r\nno tab\r\n");
     EXPECT_EQ(name, ReadLastRepair(machine.system, kProgram).backupName);
@@ -203,6 +203,25 @@ TEST_F(RepairUndo, TheRecordIsNoBackupAndOddLinesArePassedOver)
     // A name that climbs out of the folder is not followed.
     machine.dir.WriteFile(RepairRecordPath(kProgram), "repair\t..\\..\\x.reg\r\n");
     EXPECT_EQ(UndoOutcome::Status::NoRepair, UndoLastRepair(registry, machine.system, log, kProgram).status);
+}
+
+// A repair is recorded before it deletes anything: one cut short (the program ended during
+// the deletion) is still the last, and an undo takes it back rather than the one before.
+TEST_F(RepairUndo, ARepairCutShortIsStillTheLastToUndo)
+{
+    SeedAndList();
+    machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
+    RepairNow();
+    const std::string first = ReadLastRepair(machine.system, kProgram).backupName;
+    // What a repair that began and never ended leaves in the record.
+    const std::string text = machine.dir.ReadFile(RepairRecordPath(kProgram));
+    machine.dir.WriteFile(RepairRecordPath(kProgram), text + "begun\t2005-03-07_14-06-00.reg\r\n");
+    EXPECT_EQ("2005-03-07_14-06-00.reg", ReadLastRepair(machine.system, kProgram).backupName);
+    EXPECT_NE(first, ReadLastRepair(machine.system, kProgram).backupName);
+    // Ended having removed nothing, it gives the last place back.
+    machine.dir.WriteFile(RepairRecordPath(kProgram),
+                          text + "begun\t2005-03-07_14-06-00.reg\r\nnothing\t2005-03-07_14-06-00.reg\r\n");
+    EXPECT_EQ(first, ReadLastRepair(machine.system, kProgram).backupName);
 }
 
 // A repair that removed nothing (every problem unticked) is no repair to undo: the one before

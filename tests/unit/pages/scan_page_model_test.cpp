@@ -371,6 +371,19 @@ TEST_F(ScanPage, TheSecondLookCountsWhatTheRepairLeftAndShowsItOnRequest)
     model->OnScanCompleted();
     EXPECT_EQ("The repair left 1 new problem. Show it?", view.questions.back());
     EXPECT_EQ(1, view.resultsOpened);
+
+    // Repaired from the page's own button and not shown, what the repair left cannot be
+    // repaired from there unseen: the button goes.
+    ScanPage::view = FakePageView{};
+    s.Text(kClassesRoot, ".def", nullptr, "deffile");
+    Make(request);
+    model->Open(view, progress);
+    model->driver().Wait();
+    view.answers = {false, false};
+    model->OnCommand(kScanRepair);
+    EXPECT_EQ("The repair left 1 new problem. Show it?", view.questions.back());
+    EXPECT_FALSE(view.shown[kScanRepair]);
+    EXPECT_TRUE(KeyExists(s.registry, kClassesRoot, ".alias"));
 }
 
 }  // namespace
