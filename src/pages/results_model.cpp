@@ -69,9 +69,13 @@ std::string PreviewText(const ResultsRow& row)
 
 std::string CsvField(std::string_view text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+    // A spreadsheet takes a field that begins so as a formula, even quoted: registry data
+    // such as "@%SystemRoot%\system32\shell32.dll,-21787" would show as an error, and crafted
+    // data would run. An apostrophe before it makes it text, which spreadsheets do not show.
+    const bool formulaLike = !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    if (!formulaLike && text.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(text);
-    std::string field = "\"";
+    std::string field = formulaLike ? "\"'" : "\"";
     for (char c : text) {
         if (c == '"')
             field += '"';

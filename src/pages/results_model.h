@@ -63,7 +63,8 @@ struct ResultsRow {
 std::string PreviewText(const ResultsRow& row);
 
 // One field of a CSV file (RFC 4180): quoted, with its quotes doubled, when it holds a comma,
-// a quote or a line break; as it is otherwise.
+// a quote or a line break; as it is otherwise. A field that begins as a spreadsheet formula
+// would ("=", "+", "-", "@", a tab or a carriage return) is quoted with an apostrophe first.
 std::string CsvField(std::string_view text);
 
 // The findings as a CSV file in UTF-8 with a byte order mark (so that a spreadsheet reads any

@@ -211,10 +211,19 @@ long ScanPageModel::Ignore(const std::vector<IgnoredEntry>& entries)
     IgnoreList list(driver_.engine().registry());
     if (long status = list.Load(); status != kSuccess)
         return status;
+    // All or none: entries listed before a failure come off again, since the viewer keeps
+    // every one of them among the findings it repairs.
+    std::vector<const IgnoredEntry*> added;
     for (const IgnoredEntry& entry : entries) {
         long status = kSuccess;
-        if (list.Add(entry, &status) == IgnoreResult::Failed)
+        const IgnoreResult result = list.Add(entry, &status);
+        if (result == IgnoreResult::Failed) {
+            for (const IgnoredEntry* listed : added)
+                list.Remove(*listed);
             return status;
+        }
+        if (result == IgnoreResult::Added)
+            added.push_back(&entry);
     }
     return kSuccess;
 }

@@ -300,6 +300,12 @@ TEST(ReportCsv, FieldsAreQuotedOnlyWhenTheyHoldACommaAQuoteOrALineBreak)
     EXPECT_EQ("\"\"\"C:\\x.exe\"\" /s\"", CsvField("\"C:\\x.exe\" /s"));
     EXPECT_EQ("\"two\nlines\"", CsvField("two\nlines"));
     EXPECT_EQ("\"cr\rhere\"", CsvField("cr\rhere"));
+    // Registry data that a spreadsheet would take for a formula stays text.
+    EXPECT_EQ("\"'@%SystemRoot%\\system32\\shell32.dll,-21787\"", CsvField("@%SystemRoot%\\system32\\shell32.dll,-21787"));
+    EXPECT_EQ("\"'=cmd|' /c calc'!A0\"", CsvField("=cmd|' /c calc'!A0"));
+    EXPECT_EQ("\"'-x\"", CsvField("-x"));
+    EXPECT_EQ("\"'+1\"", CsvField("+1"));
+    EXPECT_EQ("a=b", CsvField("a=b"));
 }
 
 TEST_F(Results, TheReportHasAHeaderARowPerFindingInTheViewersOrderAndTheTicks)

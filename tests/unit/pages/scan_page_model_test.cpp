@@ -2,6 +2,7 @@
 // the progress bar, and the repair it runs for the results viewer.
 #include "pages/scan_page_model.h"
 
+#include "scan/ignore_list.h"
 #include "ui/page_request.h"
 
 #include "unit/scan/scan_test_support.h"
@@ -384,6 +385,23 @@ TEST_F(ScanPage, TheSecondLookCountsWhatTheRepairLeftAndShowsItOnRequest)
     EXPECT_EQ("The repair left 1 new problem. Show it?", view.questions.back());
     EXPECT_FALSE(view.shown[kScanRepair]);
     EXPECT_TRUE(KeyExists(s.registry, kClassesRoot, ".alias"));
+}
+
+// Never report again puts all the chosen entries on the list or none: one that cannot be
+// written takes the others off again, since the viewer then keeps them all among its findings.
+TEST_F(ScanPage, IgnoringEntriesIsAllOrNone)
+{
+    Make(ScanRequest::None());
+    const std::vector<IgnoredEntry> entries = {{"HKEY_CLASSES_ROOT\\.aaa", std::string("x")},
+                                               {"HKEY_CLASSES_ROOT\\.bbb", std::string("y")}};
+    s.registry.InjectFault(RegOp::SetValueEx, 3, kErrorAccessDenied);  // the second entry's key path
+    EXPECT_EQ(kErrorAccessDenied, model->Ignore(entries));
+    IgnoreList list(s.registry);
+    ASSERT_EQ(kSuccess, list.Load());
+    EXPECT_TRUE(list.entries().empty());
+    EXPECT_EQ(kSuccess, model->Ignore(entries));
+    ASSERT_EQ(kSuccess, list.Load());
+    EXPECT_EQ(2u, list.entries().size());
 }
 
 }  // namespace
