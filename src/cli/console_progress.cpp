@@ -1,35 +1,73 @@
 #include "cli/console_progress.h"
 
+#include <utility>
+#include <vector>
+
 namespace tw::cli {
 namespace {
 
 constexpr std::chrono::milliseconds kRedrawEvery(100);
 
-bool IsContinuation(unsigned char c)
+// The code point that begins at byte `at` of UTF-8 text, and where the next one begins.
+char32_t Decode(std::string_view text, std::size_t at, std::size_t* next)
 {
-    return (c & 0xC0) == 0x80;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    std::size_t i = at + 1;
+    for (; i < at + length && i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80; ++i)
+        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+    *next = i;
+    return c;
 }
 
-// Characters (not bytes) of UTF-8 text.
-std::size_t CharacterCount(std::string_view text)
+// Columns a character takes on a console: two for the wide and full-width ones of East
+// Asian scripts (and the pictographs drawn as wide), one otherwise.
+std::size_t ColumnsOf(char32_t c)
 {
-    std::size_t n = 0;
-    for (unsigned char c : text)
-        n += IsContinuation(c) ? 0 : 1;
-    return n;
+    const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+                      (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                      (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) ||
+                      (c >= 0x1F300 && c <= 0x1F64F) || (c >= 0x1F900 && c <= 0x1F9FF) ||
+                      (c >= 0x20000 && c <= 0x3FFFD);
+    return wide ? 2 : 1;
 }
 
-// The byte offset where character `index` begins (the end when there are fewer).
-std::size_t OffsetOfCharacter(std::string_view text, std::size_t index)
+std::size_t ColumnCount(std::string_view text)
 {
-    std::size_t seen = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (IsContinuation(static_cast<unsigned char>(text[at])))
-            continue;
-        if (seen++ == index)
+    std::size_t columns = 0;
+    for (std::size_t at = 0, next = 0; at < text.size(); at = next)
+        columns += ColumnsOf(Decode(text, at, &next));
+    return columns;
+}
+
+// The bytes of the longest head of `text` that takes at most `columns` columns.
+std::size_t HeadFitting(std::string_view text, std::size_t columns)
+{
+    std::size_t used = 0;
+    for (std::size_t at = 0, next = 0; at < text.size(); at = next) {
+        used += ColumnsOf(Decode(text, at, &next));
+        if (used > columns)
             return at;
     }
     return text.size();
+}
+
+// Where the longest tail of `text` that takes at most `columns` columns begins.
+std::size_t TailFitting(std::string_view text, std::size_t columns)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> starts;  // byte offset, columns
+    for (std::size_t at = 0, next = 0; at < text.size(); at = next)
+        starts.emplace_back(at, ColumnsOf(Decode(text, at, &next)));
+    std::size_t used = 0;
+    std::size_t begin = text.size();
+    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+        if (used + it->second > columns)
+            break;
+        used += it->second;
+        begin = it->first;
+    }
+    return begin;
 }
 
 }  // namespace
@@ -41,14 +79,13 @@ std::string FitToWidth(std::string_view text, std::size_t width)
     for (char& c : flat)
         if (c == '\n' || c == '\r' || c == '\t')
             c = ' ';
-    const std::size_t count = CharacterCount(flat);
-    if (count <= width)
+    if (ColumnCount(flat) <= width)
         return flat;
     if (width <= 3)
-        return flat.substr(0, OffsetOfCharacter(flat, width));
+        return flat.substr(0, HeadFitting(flat, width));
     const std::size_t head = (width - 3) / 2;
     const std::size_t tail = width - 3 - head;
-    return flat.substr(0, OffsetOfCharacter(flat, head)) + "..." + flat.substr(OffsetOfCharacter(flat, count - tail));
+    return flat.substr(0, HeadFitting(flat, head)) + "..." + flat.substr(TailFitting(flat, tail));
 }
 
 ProgressLine::ProgressLine(std::ostream& err, bool active, Clock clock, std::size_t width)
@@ -81,7 +118,7 @@ void ProgressLine::Draw(std::string_view text)
 {
     drawnOnce_ = true;
     const std::string fitted = FitToWidth(text, width_);
-    const std::size_t shown = CharacterCount(fitted);
+    const std::size_t shown = ColumnCount(fitted);
     err_ << '\r' << fitted;
     if (shown < shownWidth_)
         err_ << std::string(shownWidth_ - shown, ' ') << '\r' << fitted;

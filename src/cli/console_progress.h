@@ -20,8 +20,9 @@
 
 namespace tw::cli {
 
-// The text cut to `width` characters (UTF-8, never inside a character): its start and its
-// end, joined by "...", since a path's last part says the most.
+// The text cut to `width` console columns (UTF-8, never inside a character; a wide character
+// of an East Asian script takes two): its start and its end, joined by "...", since a path's
+// last part says the most.
 std::string FitToWidth(std::string_view text, std::size_t width);
 
 class ProgressLine {

@@ -72,8 +72,11 @@ int RunRepair(Context& context, const Arguments& arguments)
     const bool stopped = outcome.stoppedAfterBackup || outcome.stoppedAfterDeletion;
     // The second look: what the repair left behind, in the sections it scanned.
     std::size_t newProblems = 0;
-    if (!stopped)
+    if (!stopped) {
+        counting.SetWhat("Looking again");
         newProblems = LookAgainAfterRepair(driver.engine(), request, before);
+        line.Clear();
+    }
     if (HasFlag(flags, "--json")) {
         JsonObject summary(context.system);
         summary.Number("problems", std::int64_t(problems))

@@ -80,6 +80,20 @@ TEST(ProgressLine, LongTextsKeepTheirStartAndEndAndNeverSplitACharacter)
     EXPECT_EQ("Жёл...ЭЮЯ", cli::FitToWidth("ЖёлтыйЭЮЯ" "ЖёлтыйЭЮЯ", 9));
     // A line break would move the cursor off the line.
     EXPECT_EQ("a b c", cli::FitToWidth("a\nb\tc", 10));
+    // Chinese characters take two columns each: nine columns hold three and the dots.
+    EXPECT_EQ("中...件", cli::FitToWidth("中文文件夹名称的文件", 9));
+    EXPECT_EQ("中文文", cli::FitToWidth("中文文", 6));
+}
+
+// A shorter line after a line of wide characters blanks every column the longer one took.
+TEST(ProgressLine, AShorterLineBlanksEveryColumnOfAWideOne)
+{
+    std::ostringstream err;
+    cli::ProgressLine line(err, true, [] { return std::chrono::steady_clock::time_point{}; }, 80);
+    line.ShowNow("文件文件");  // eight columns
+    line.ShowNow("ab");
+    line.Clear();
+    EXPECT_EQ("\r文件文件\rab      \rab\r  \r", err.str());
 }
 
 TEST(ScanProgressLine, TheLineNamesTheSectionTheEntriesExaminedAndTheProblems)
