@@ -93,11 +93,17 @@ long IgnoreList::WriteEntry(const std::string& subkey, const IgnoredEntry& entry
 {
     KeyHandle key(registry_);
     const std::string path = std::string(kIgnoredKeyPath) + "\\" + subkey;
-    long status = registry_.CreateKey(kCurrentUser, path.c_str(), key.Put());
+    // Made here, or not used: another process adding an entry at the same moment may have
+    // taken the number since it was found free, and its entry is not written over.
+    std::uint32_t disposition = 0;
+    long status = registry_.CreateKeyEx(kCurrentUser, path.c_str(), 0, nullptr, kRegOptionNonVolatile,
+                                        kKeyAllAccess, nullptr, key.Put(), &disposition);
     if (status != kSuccess) {
         key.Release();
         return status;
     }
+    if (disposition == kRegOpenedExistingKey)
+        return kErrorAlreadyExists;
     auto write = [&](const char* valueName, const std::string& text) {
         return registry_.SetValueEx(key.get(), valueName, 0, kRegSz, reinterpret_cast<const std::uint8_t*>(text.c_str()),
                                     static_cast<std::uint32_t>(text.size() + 1));
@@ -134,7 +140,12 @@ IgnoreResult IgnoreList::Add(const IgnoredEntry& entry, long* status)
         existing.Release();
         break;
     }
-    long written = WriteEntry(subkey, entry);
+    long written = kErrorAlreadyExists;
+    for (std::size_t n = std::stoul(subkey); written == kErrorAlreadyExists && n < subkeys_.size() + 1000; ++n) {
+        subkey = std::to_string(n);
+        if (std::none_of(subkeys_.begin(), subkeys_.end(), [&](const std::string& s) { return s == subkey; }))
+            written = WriteEntry(subkey, entry);
+    }
     if (written != kSuccess) {
         if (status)
             *status = written;

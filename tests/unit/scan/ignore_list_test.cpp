@@ -3,6 +3,7 @@
 // failed write leaves.
 #include "scan/ignore_list.h"
 
+#include "platform/forwarding_registry.h"
 #include "platform/memory/memory_registry.h"
 #include "support/registry_fixture.h"
 
@@ -169,6 +170,44 @@ TEST(IgnoreList, NoListIsAnEmptyList)
     EXPECT_FALSE(KeyExists(registry, kCurrentUser, "Software\\Tarnwick"));
     EXPECT_EQ("1 ignored problem was left out.", IgnoredCountText(1));
     EXPECT_EQ("3 ignored problems were left out.", IgnoredCountText(3));
+}
+
+// Another process that adds an entry between the moment a number is found free and the
+// moment it is used keeps its entry: this one takes the next number.
+TEST(IgnoreList, AnEntryAnotherProcessAddsMeanwhileIsNotWrittenOver)
+{
+    class Racing final : public ForwardingRegistry {
+    public:
+        explicit Racing(Registry& inner) : ForwardingRegistry(inner), inner_(inner) {}
+        long OpenKeyEx(HKey key, const char* subKey, std::uint32_t options, std::uint32_t samDesired,
+                       HKey* result) override
+        {
+            const long status = ForwardingRegistry::OpenKeyEx(key, subKey, options, samDesired, result);
+            if (status == kErrorFileNotFound && std::string(subKey) == "Software\\Tarnwick\\Ignored\\1" && !raced_) {
+                raced_ = true;  // the other process writes its entry just after this look
+                SetValue(inner_, kCurrentUser, subKey, "Key", kRegSz, Str("HKEY_CLASSES_ROOT\\.other"));
+            }
+            return status;
+        }
+
+    private:
+        Registry& inner_;
+        bool raced_ = false;
+    };
+    MemoryRegistry memory;
+    Racing registry(memory);
+    IgnoreList list(registry);
+    ASSERT_EQ(kSuccess, list.Load());
+    EXPECT_EQ(IgnoreResult::Added, list.Add(Value("HKEY_CLASSES_ROOT\\.mine", "n")));
+    IgnoreList fresh(memory);
+    ASSERT_EQ(kSuccess, fresh.Load());
+    ASSERT_EQ(2u, fresh.entries().size());
+    EXPECT_EQ(Bytes(Str("HKEY_CLASSES_ROOT\\.other")), [&] {
+        std::uint32_t type = 0;
+        Bytes data;
+        GetValue(memory, kCurrentUser, "Software\\Tarnwick\\Ignored\\1", "Key", &type, &data);
+        return data;
+    }());
 }
 
 }  // namespace
