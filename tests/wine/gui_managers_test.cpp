@@ -172,8 +172,10 @@ TEST_F(GuiManagersTest, RunStartsTheFileThePathNamesThoughItHasBlanks)
     ASSERT_NE(nullptr, main);
     HWND dialog = OpenManager(run, main, IDC_STARTUP_MANAGER);
     ASSERT_NE(nullptr, dialog);
-    HWND list = Control(dialog, IDC_MGR_LIST);
-    ASSERT_EQ(1, ListRowCount(list));
+    // The list is made as the window fills it: asked for again until it holds the row.
+    HWND list = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return ListRowCount(list = Control(dialog, IDC_MGR_LIST)) == 1; }));
+    EXPECT_EQ(wanted + " /tray", ListText(list, 0, 2));
     SelectListRow(list, 0);
     EXPECT_TRUE(WaitFor([&] { return !Text(dialog, IDC_MGR_VALUE_FILE).empty(); }));
     Click(dialog, IDC_STARTUP_RUN);
