@@ -87,7 +87,7 @@ TEST_F(IgnoreCommand, AMissingEntryOrABadPathFailsWithAMessage)
 
 TEST_F(IgnoreCommand, AListThatCannotBeWrittenIsTold)
 {
-    registry.InjectFault(RegOp::CreateKey, 1, kErrorAccessDenied);
+    registry.InjectFault(RegOp::CreateKeyEx, 1, kErrorAccessDenied);
     Result r = Run({"ignore", "add", "HKEY_CLASSES_ROOT\\.zzz"});
     EXPECT_EQ(cli::kExitFailed, r.status);
     EXPECT_EQ("tarnwick-cli: the ignore list cannot be written (error 5): HKEY_CURRENT_USER\\Software\\Tarnwick\\Ignored\n",
