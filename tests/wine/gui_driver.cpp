@@ -1,5 +1,12 @@
 #include "gui_driver.h"
 
+#include "../../resources/resource.h"
+#include "ui/report_ctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
 #include <commctrl.h>
 
 #include <fstream>
@@ -415,6 +422,71 @@ bool SaveScreenshot(HWND window, const std::string& name)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return ok;
+}
+
+HWND WaitForPage(TarnwickRun& run, int id)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        HWND w = FindProcessWindow(run.processId(), kPageWindowTitle);
+        if (w && GetDlgItem(w, id))
+            found = w;
+        return found != nullptr;
+    }, std::chrono::milliseconds(60000));
+    return found;
+}
+
+void TickOnly(HWND main, std::initializer_list<int> boxes)
+{
+    for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id) {
+        bool want = std::find(boxes.begin(), boxes.end(), id) != boxes.end();
+        if (Checked(main, id) != want)
+            SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+    }
+}
+
+HWND OkToResults(TarnwickRun& run)
+{
+    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
+    if (!done)
+        return nullptr;
+    PressOk(done);
+    return WaitForPage(run, IDC_RESULTS_LIST);
+}
+
+std::vector<ReportRow> ReportRows(HWND list)
+{
+    std::vector<ReportRow> rows;
+    int count = static_cast<int>(SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0));
+    for (int r = 0; r < count; ++r) {
+        ReportRow row;
+        row.check = static_cast<int>(SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 0));
+        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 1);
+        row.text = ControlText(list);
+        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 2);
+        row.count = ControlText(list);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int FindRow(const std::vector<ReportRow>& rows, const std::string& text)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].text == text)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void ClickCell(HWND list, int row, int column, bool twice)
+{
+    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, row, column);
+    if (at == -1) {
+        ADD_FAILURE() << "no check box at row " << row << ", column " << column;
+        return;
+    }
+    PostMessageA(list, twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
 }
 
 }  // namespace tw::test::gui

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -91,5 +92,29 @@ std::vector<std::uint32_t> ScreenPixels(HWND window);
 
 // Saves a picture of the window's rectangle as screenshots\<name>.bmp; false on failure.
 bool SaveScreenshot(HWND window, const std::string& name);
+
+// ---- the program's pages and the results viewer's list
+
+// The title of every page that takes the main window's place.
+inline constexpr const char* kPageWindowTitle = "Tarnwick version 2.6";
+// The visible page window of this run that holds control `id` (a minute at most).
+HWND WaitForPage(TarnwickRun& run, int id);
+// Ticks exactly these section boxes on the main page.
+void TickOnly(HWND main, std::initializer_list<int> boxes);
+
+// After "Scan now": answers the completion's message box with OK and waits for the results
+// viewer; null when either does not come.
+HWND OkToResults(TarnwickRun& run);
+
+// A row of the results list, read through the list's own messages.
+struct ReportRow {
+    std::string text, count;
+    int check = -1;
+};
+std::vector<ReportRow> ReportRows(HWND list);
+// The first row whose text is `text`; -1 for none.
+int FindRow(const std::vector<ReportRow>& rows, const std::string& text);
+// Clicks (or double-clicks) where a cell's check box is, as the mouse would.
+void ClickCell(HWND list, int row, int column, bool twice);
 
 }  // namespace tw::test::gui

@@ -21,7 +21,6 @@
 namespace tw::test::gui {
 namespace {
 
-const char* const kPageTitle = "Tarnwick version 2.6";
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kRunPath = "HKEY_LOCAL_MACHINE\\" + kRun;
 const std::string kGone = "C:\\tarnwick\\gone-ignore";
@@ -30,58 +29,6 @@ constexpr int kStatusLine = 1091;
 constexpr int kResultsList = 1040;
 constexpr int kResultsTitleLine = 1035;
 constexpr int kResultsClose = 1029;
-
-struct ReportRow {
-    std::string text, count, description;
-    int check = -1;
-};
-
-// The results list, read through its own messages.
-std::vector<ReportRow> ReportRows(HWND list)
-{
-    std::vector<ReportRow> rows;
-    int count = static_cast<int>(SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0));
-    for (int r = 0; r < count; ++r) {
-        ReportRow row;
-        row.check = static_cast<int>(SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 0));
-        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 1);
-        row.text = ControlText(list);
-        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 2);
-        row.count = ControlText(list);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-int FindRow(const std::vector<ReportRow>& rows, const std::string& text)
-{
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].text == text)
-            return static_cast<int>(i);
-    return -1;
-}
-
-// Clicks (or double-clicks) where a cell's check box is, as the mouse would.
-void ClickCell(HWND list, int row, int column, bool twice)
-{
-    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, row, column);
-    ASSERT_NE(-1, at);
-    PostMessageA(list, twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(list, WM_LBUTTONUP, 0, at);
-}
-
-// The visible page window of this run that holds control `id`.
-HWND WaitForPage(TarnwickRun& run, int id)
-{
-    HWND found = nullptr;
-    WaitFor([&] {
-        HWND w = FindProcessWindow(run.processId(), kPageTitle);
-        if (w && GetDlgItem(w, id))
-            found = w;
-        return found != nullptr;
-    }, std::chrono::milliseconds(60000));
-    return found;
-}
 
 // The "Yes" button of a message box, clicked.
 void PressYes(HWND box)
@@ -111,9 +58,7 @@ protected:
     // returns the results viewer; `page` gets the scan page.
     HWND Scan(TarnwickRun& run, HWND main, HWND* page)
     {
-        for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id)
-            if (Checked(main, id) != (id == IDC_CHK_STARTUP))
-                SendMessageA(Control(main, id), BM_CLICK, 0, 0);
+        TickOnly(main, {IDC_CHK_STARTUP});
         Click(main, IDC_SCAN_NOW);
         *page = WaitForPage(run, kProgressList);
         HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));

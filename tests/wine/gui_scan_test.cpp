@@ -27,7 +27,6 @@
 namespace tw::test::gui {
 namespace {
 
-const char* const kPageTitle = "Tarnwick version 2.6";
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kAppPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const std::string kHelp = "SOFTWARE\\Microsoft\\Windows\\Help";
@@ -76,57 +75,6 @@ std::vector<std::vector<std::string>> ListViewRows(HWND list, int columns)
     return rows;
 }
 
-// The results list, read through its own messages.
-struct ReportRow {
-    std::string text, count;
-    int check = -1;
-};
-std::vector<ReportRow> ReportRows(HWND list)
-{
-    std::vector<ReportRow> rows;
-    int count = static_cast<int>(SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0));
-    for (int r = 0; r < count; ++r) {
-        ReportRow row;
-        row.check = static_cast<int>(SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 0));
-        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 1);
-        row.text = ControlText(list);
-        SendMessageA(list, CReportCtrl::kSelectCellMessage, r, 2);
-        row.count = ControlText(list);
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-// Clicks (or double-clicks) where a cell's check box is, as the mouse would.
-void ClickCell(HWND list, int row, int column, bool twice)
-{
-    LRESULT at = SendMessageA(list, CReportCtrl::kCheckPointMessage, row, column);
-    ASSERT_NE(-1, at);
-    PostMessageA(list, twice ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(list, WM_LBUTTONUP, 0, at);
-}
-
-int FindRow(const std::vector<ReportRow>& rows, const std::string& text)
-{
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (rows[i].text == text)
-            return static_cast<int>(i);
-    return -1;
-}
-
-// The visible page window of this run that holds control `id`.
-HWND WaitForPage(TarnwickRun& run, int id)
-{
-    HWND found = nullptr;
-    WaitFor([&] {
-        HWND w = FindProcessWindow(run.processId(), kPageTitle);
-        if (w && GetDlgItem(w, id))
-            found = w;
-        return found != nullptr;
-    }, std::chrono::milliseconds(60000));
-    return found;
-}
-
 // Posts a press and a release of the left button at the centre of a control, as a click of
 // the pointer makes them (the button takes them as the pointer's, not as a BM_CLICK).
 void PointerClick(HWND control)
@@ -143,7 +91,7 @@ HWND WaitForPageCreated(TarnwickRun& run, int id)
 {
     HWND found = nullptr;
     WaitFor([&] {
-        HWND w = FindProcessWindow(run.processId(), kPageTitle, "#32770", false);
+        HWND w = FindProcessWindow(run.processId(), kPageWindowTitle, "#32770", false);
         if (w && GetDlgItem(w, id))
             found = w;
         return found != nullptr;
@@ -399,14 +347,6 @@ protected:
         ASSERT_TRUE(MakeShortcut(soundShortcut, kSoundFile));
     }
     // On the main page, exactly these sections ticked.
-    void TickOnly(HWND main, std::initializer_list<int> boxes)
-    {
-        for (int id = IDC_CHK_COMPLETE_REGISTRY; id <= IDC_CHK_SHORTCUTS; ++id) {
-            bool want = std::find(boxes.begin(), boxes.end(), id) != boxes.end();
-            if (Checked(main, id) != want)
-                SendMessageA(Control(main, id), BM_CLICK, 0, 0);
-        }
-    }
     bool RunValue(const char* name)
     {
         std::uint32_t type = 0;
@@ -580,10 +520,7 @@ TEST_F(GuiScanTest, ALongPathInADetailRowIsReadableInFullInItsTooltip)
     ASSERT_NE(nullptr, main);
     TickOnly(main, {IDC_CHK_STARTUP});
     Click(main, IDC_SCAN_NOW);
-    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
-    ASSERT_NE(nullptr, done);
-    PressOk(done);
-    HWND viewer = WaitForPage(run, kResultsList);
+    HWND viewer = OkToResults(run);
     ASSERT_NE(nullptr, viewer);
     HWND list = Control(viewer, kResultsList);
     ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 1; }));
@@ -620,10 +557,7 @@ TEST_F(GuiScanTest, DetailRowsSayWhyAndSaveReportWritesTheRowsShown)
     ASSERT_NE(nullptr, main);
     TickOnly(main, {IDC_CHK_STARTUP, IDC_CHK_SHORTCUTS});
     Click(main, IDC_SCAN_NOW);
-    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
-    ASSERT_NE(nullptr, done);
-    PressOk(done);
-    HWND viewer = WaitForPage(run, kResultsList);
+    HWND viewer = OkToResults(run);
     ASSERT_NE(nullptr, viewer);
     EXPECT_TRUE(Visible(viewer, IDC_RESULTS_SAVE_REPORT));
     HWND list = Control(viewer, kResultsList);
@@ -704,10 +638,7 @@ TEST_F(GuiScanTest, AReportThatCannotBeWrittenIsReportedWithTheSystemsText)
     ASSERT_NE(nullptr, main);
     TickOnly(main, {IDC_CHK_STARTUP});
     Click(main, IDC_SCAN_NOW);
-    HWND done = run.WaitForWindow("Tarnwick", "#32770", std::chrono::milliseconds(120000));
-    ASSERT_NE(nullptr, done);
-    PressOk(done);
-    HWND viewer = WaitForPage(run, kResultsList);
+    HWND viewer = OkToResults(run);
     ASSERT_NE(nullptr, viewer);
     HWND list = Control(viewer, kResultsList);
     ASSERT_TRUE(WaitFor([&] { return SendMessageA(list, CReportCtrl::kRowCountMessage, 0, 0) >= 1; }));
@@ -963,7 +894,7 @@ TEST_F(GuiScanTest, OpeningAndClosingTheResultsTwentyTimesLeavesNoWindowObjectsB
         ASSERT_NE(nullptr, viewer);
         Click(viewer, 1029);  // closes the viewer and the scan page
         ASSERT_TRUE(WaitFor([&] {
-            return IsWindowVisible(main) && !FindProcessWindow(run.processId(), kPageTitle, "#32770", false);
+            return IsWindowVisible(main) && !FindProcessWindow(run.processId(), kPageWindowTitle, "#32770", false);
         }));
     };
     round();  // the first opening loads what stays loaded (classes, fonts, images)

@@ -22,7 +22,6 @@
 namespace tw::test::gui {
 namespace {
 
-const char* const kPageTitle = "Tarnwick version 2.6";
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kAppPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
 const std::string kGone = "C:\\tarnwick\\undo-gone";
@@ -30,18 +29,6 @@ constexpr int kProgressList = 1043;
 constexpr int kResultsList = 1040;
 constexpr int kResultsRepair = 1084;
 constexpr int kResultsClose = 1029;
-
-HWND WaitForPage(TarnwickRun& run, int id)
-{
-    HWND found = nullptr;
-    WaitFor([&] {
-        HWND w = FindProcessWindow(run.processId(), kPageTitle);
-        if (w && GetDlgItem(w, id))
-            found = w;
-        return found != nullptr;
-    }, std::chrono::milliseconds(60000));
-    return found;
-}
 
 // The section rows of the results list, through its own messages.
 std::vector<std::string> ReportTexts(HWND list)
@@ -241,7 +228,7 @@ TEST_F(GuiUndoTest, ARepairThatOrphansASecondEntryShowsItInTheSecondLook)
     // A second results viewer, over what the repair left behind.
     HWND second = nullptr;
     ASSERT_TRUE(WaitFor([&] {
-        HWND w = FindProcessWindow(run.processId(), kPageTitle);
+        HWND w = FindProcessWindow(run.processId(), kPageWindowTitle);
         if (w && w != viewer && GetDlgItem(w, kResultsList))
             second = w;
         return second != nullptr;
