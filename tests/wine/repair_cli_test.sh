@@ -19,36 +19,8 @@ rm -f "$backups"/*.reg
 touch "$drive/tarnwick-repair-cli/there.exe"
 cp "$here/../fixtures/shortcuts/gone.lnk" "$drive/tarnwick-repair-cli/gone.lnk"
 
-D='C:\\tarnwick-repair-cli'
-LM='HKEY_LOCAL_MACHINE'
-APP="$LM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-RUN="$LM\\Software\\Microsoft\\Windows\\Currentversion\\Run"
-{
-  printf 'REGEDIT4\r\n\r\n'
-  # A finding with a subtree and values of several types, and one that must stay.
-  printf '[%s\\TwRepairGone.exe]\r\n@="%s\\\\gone.exe"\r\n"Path"="%s"\r\n"Bin"=hex:00,01,fe,ff\r\n"Num"=dword:0000002a\r\n"Multi"=hex(7):61,00,62,00,00,00\r\n\r\n' "$APP" "$D" "$D"
-  printf '[%s\\TwRepairGone.exe\\Deep\\Deeper]\r\n"Exp"=hex(2):25,54,45,4d,50,25,00\r\n\r\n' "$APP"
-  printf '[%s\\TwRepairThere.exe]\r\n@="%s\\\\there.exe"\r\n\r\n' "$APP" "$D"
-  printf '[%s]\r\n"TwRepairGone"="\\"%s\\\\gonerun.exe\\" /s"\r\n"TwRepairThere"="%s\\\\there.exe"\r\n\r\n' "$RUN" "$D" "$D"
-} > "$drive/tarnwick/tmp/repair-seed.reg"
-{
-  printf 'REGEDIT4\r\n\r\n[-%s\\TwRepairGone.exe]\r\n\r\n[-%s\\TwRepairThere.exe]\r\n\r\n' "$APP" "$APP"
-  printf '[%s]\r\n"TwRepairGone"=-\r\n"TwRepairThere"=-\r\n\r\n' "$RUN"
-} > "$drive/tarnwick/tmp/repair-unseed.reg"
-wine reg import 'C:\tarnwick\tmp\repair-unseed.reg' $view >/dev/null 2>&1 || true
-wine reg import 'C:\tarnwick\tmp\repair-seed.reg' $view >/dev/null 2>&1
-
-export_keys() {  # $1: output name
-  wine reg export "$APP" "C:\\tarnwick\\tmp\\$1-app.reg" /y $view >/dev/null 2>&1
-  wine reg export "$RUN" "C:\\tarnwick\\tmp\\$1-run.reg" /y $view >/dev/null 2>&1
-  cat "$drive/tarnwick/tmp/$1-app.reg" "$drive/tarnwick/tmp/$1-run.reg" > "$work/$1.reg"
-}
+. "$here/repair_seed.sh" TwRepair 'C:\tarnwick-repair-cli' repair
 export_keys before
-
-status=0 passed=0 failed=0
-check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; failed=$((failed + 1)); status=1; fi; }
-has_key() { wine reg query "$1" $view >/dev/null 2>&1; }
-has_value() { wine reg query "$1" /v "$2" $view >/dev/null 2>&1; }
 
 cli repair ApplicationPaths StartupPrograms Shortcuts > "$work/repair.txt" 2> "$work/repair.err"
 backup=$(sed -n 's/^Backup: //p' "$work/repair.txt")

@@ -18,34 +18,8 @@ mkdir -p "$folder" "$drive/tarnwick/tmp" "$backups"
 touch "$folder/there.exe"
 cp "$here/../fixtures/shortcuts/gone.lnk" "$folder/gone.lnk"
 
-D='C:\\tarnwick-undo-cli'
-LM='HKEY_LOCAL_MACHINE'
-APP="$LM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths"
-RUN="$LM\\Software\\Microsoft\\Windows\\Currentversion\\Run"
-{
-  printf 'REGEDIT4\r\n\r\n'
-  printf '[%s\\TwUndoGone.exe]\r\n@="%s\\\\gone.exe"\r\n"Path"="%s"\r\n"Bin"=hex:00,01,fe,ff\r\n"Num"=dword:0000002a\r\n"Multi"=hex(7):61,00,62,00,00,00\r\n\r\n' "$APP" "$D" "$D"
-  printf '[%s\\TwUndoGone.exe\\Deep\\Deeper]\r\n"Exp"=hex(2):25,54,45,4d,50,25,00\r\n\r\n' "$APP"
-  printf '[%s\\TwUndoThere.exe]\r\n@="%s\\\\there.exe"\r\n\r\n' "$APP" "$D"
-  printf '[%s]\r\n"TwUndoGone"="\\"%s\\\\gonerun.exe\\" /s"\r\n"TwUndoThere"="%s\\\\there.exe"\r\n\r\n' "$RUN" "$D" "$D"
-} > "$drive/tarnwick/tmp/undo-seed.reg"
-{
-  printf 'REGEDIT4\r\n\r\n[-%s\\TwUndoGone.exe]\r\n\r\n[-%s\\TwUndoThere.exe]\r\n\r\n' "$APP" "$APP"
-  printf '[%s]\r\n"TwUndoGone"=-\r\n"TwUndoThere"=-\r\n\r\n' "$RUN"
-} > "$drive/tarnwick/tmp/undo-unseed.reg"
-wine reg import 'C:\tarnwick\tmp\undo-unseed.reg' $view >/dev/null 2>&1 || true
-wine reg import 'C:\tarnwick\tmp\undo-seed.reg' $view >/dev/null 2>&1
-
-export_keys() {  # $1: output name
-  wine reg export "$APP" "C:\\tarnwick\\tmp\\$1-app.reg" /y $view >/dev/null 2>&1
-  wine reg export "$RUN" "C:\\tarnwick\\tmp\\$1-run.reg" /y $view >/dev/null 2>&1
-  cat "$drive/tarnwick/tmp/$1-app.reg" "$drive/tarnwick/tmp/$1-run.reg" > "$work/$1.reg"
-}
+. "$here/repair_seed.sh" TwUndo 'C:\tarnwick-undo-cli' undo
 export_keys before
-
-status=0 passed=0 failed=0
-check() { if [ "$1" = ok ]; then passed=$((passed + 1)); else echo "FAIL: $2"; failed=$((failed + 1)); status=1; fi; }
-has_key() { wine reg query "$1" $view >/dev/null 2>&1; }
 
 cli repair ApplicationPaths StartupPrograms Shortcuts > "$work/repair.txt" 2> "$work/repair.err" || true
 backup=$(sed -n 's/^Backup: //p' "$work/repair.txt")
