@@ -43,11 +43,11 @@ protected:
     void SeedAndList()
     {
         SeedEveryKind(registry, kLocalMachine, kAppPath);
-        SetValue(registry, kLocalMachine, kRun, "Gone", kRegSz, Str("c:\\gone.exe"));
+        SetValue(registry, kLocalMachine, kRun, kGone, kRegSz, Str(kGoneData));
         SetValue(registry, kLocalMachine, kRun, "Kept", kRegSz, Str("c:\\kept.exe"));
         SetValue(registry, kLocalMachine, kRun, "Here", kRegSz, Str("c:\\here.exe"));
         Add("HKEY_LOCAL_MACHINE\\" + kAppPath, "KEY", "(Default)");
-        Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", "Gone");
+        Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", kGone);
         Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", "Kept", true);
         machine.dir.WriteFile(kLink, LinkText("C:\\Gone\\a.exe"));
         shortcuts.brokenList.push_back({kLink, 0});
@@ -63,7 +63,10 @@ protected:
         return outcome;
     }
 
-    const std::string kLink = "C:\\Users\\Public\\Desktop\\gone.lnk";
+    // Names, texts and folders of any script.
+    static constexpr const char* kGone = "Ушёл Ελληνικά 消失";
+    static constexpr const char* kGoneData = "c:\\Программы\\ушёл.exe";
+    const std::string kLink = "C:\\Users\\Иван\\Desktop\\消えた.lnk";
     MemoryRegistry registry;
     ScratchMachine machine;
     ActivityLog log{machine.system};
@@ -104,7 +107,7 @@ TEST_F(RepairUndo, TheSameRepairIsNotUndoneTwice)
     SeedAndList();
     RepairNow();
     ASSERT_EQ(UndoOutcome::Status::Undone, UndoLastRepair(registry, machine.system, log, kProgram).status);
-    SetValue(registry, kLocalMachine, kRun, "Gone", kRegSz, Str("c:\\changed.exe"));
+    SetValue(registry, kLocalMachine, kRun, kGone, kRegSz, Str("c:\\changed.exe"));
     const std::string between = Dump();
 
     UndoOutcome again = UndoLastRepair(registry, machine.system, log, kProgram);
@@ -117,7 +120,7 @@ TEST_F(RepairUndo, TheSameRepairIsNotUndoneTwice)
     // A second repair (of the value set again) is the one an undo takes back now.
     engine.problems().clear();
     shortcuts.brokenList.clear();
-    Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", "Gone");
+    Add("HKEY_LOCAL_MACHINE\\" + kRun, "VAL", kGone);
     machine.system.SetLocalTime({2005, 3, 1, 7, 14, 6, 0, 0});
     RepairOutcome second = RepairNow();
     ASSERT_EQ(1, second.counts.values);
@@ -149,7 +152,7 @@ TEST_F(RepairUndo, WhatTheUndoWritesOverIsSavedFirstAndKeptRowsAreLeftAlone)
     SeedAndList();
     machine.system.SetLocalTime({2005, 3, 1, 7, 14, 5, 9, 0});
     RepairNow();
-    SetValue(registry, kLocalMachine, kRun, "Gone", kRegSz, Str("c:\\new.exe"));
+    SetValue(registry, kLocalMachine, kRun, kGone, kRegSz, Str("c:\\new.exe"));
     SetValue(registry, kLocalMachine, kRun, "Kept", kRegSz, Str("c:\\user.exe"));
     machine.system.SetLocalTime({2005, 3, 1, 7, 14, 7, 0, 0});
 
@@ -161,13 +164,13 @@ TEST_F(RepairUndo, WhatTheUndoWritesOverIsSavedFirstAndKeptRowsAreLeftAlone)
     EXPECT_NE(std::string::npos,
               undo.messages.back().find("1 value holding other data was saved first in the backup 2005-03-07_14-07-00.reg."));
     Bytes data;
-    ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, "Gone", nullptr, &data));
-    EXPECT_EQ(Str("c:\\gone.exe"), data);
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, kGone, nullptr, &data));
+    EXPECT_EQ(Str(kGoneData), data);
     ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, "Kept", nullptr, &data));
     EXPECT_EQ(Str("c:\\user.exe"), data);
     // The saved value comes back from the undo's own backup.
     ASSERT_TRUE(RestoreRepairBackup(registry, machine.system, undo.restore.undoBackupPath, {}).restored);
-    ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, "Gone", nullptr, &data));
+    ASSERT_TRUE(GetValue(registry, kLocalMachine, kRun, kGone, nullptr, &data));
     EXPECT_EQ(Str("c:\\new.exe"), data);
 }
 
